@@ -1,0 +1,152 @@
+#include "data/dynabuf.h"
+
+#include <algorithm>
+
+#include <wx/log.h>
+
+dynabuf* frame_store = nullptr;
+
+namespace {
+frame_windowing_fn windowing_fn = nullptr;
+
+// Removes entries first..last-1 of v (clipped to its length), releasing them.
+template <class T>
+void erase_range(std::vector<T>& v, size_t first, size_t last) {
+  last = std::min(last, v.size());
+  if (first >= last) return;
+  v.erase(v.begin() + static_cast<std::ptrdiff_t>(first),
+          v.begin() + static_cast<std::ptrdiff_t>(last));
+}
+
+// Walks downwards so that the indices still to be visited stay valid.
+template <class T>
+void erase_unselected_entries(std::vector<T>& v, const std::vector<uint8_t>& selection) {
+  for (size_t i = v.size(); i-- > 0;) {
+    if (selection[i] == 0) v.erase(v.begin() + static_cast<std::ptrdiff_t>(i));
+  }
+}
+}  // namespace
+
+void set_frame_windowing(frame_windowing_fn fn) { windowing_fn = fn; }
+frame_windowing_fn frame_windowing() { return windowing_fn; }
+
+// ---- frame_image_t ----------------------------------------------------------
+
+frame_image_ref frame_image_t::create(uint8_t* display, int32_t size) {
+  if (!display) return frame_image_ref();
+  return create(display, nullptr, size);
+}
+
+frame_image_ref frame_image_t::create(uint8_t* display, uint16_t* raw, int32_t size) {
+  if (!display && !raw) return frame_image_ref();
+  auto* rec = new frame_image_t;
+  rec->display = display;
+  rec->raw = raw;
+  rec->count = 1;
+  rec->stamp = -1;
+  rec->size = size;
+  return frame_image_ref(rec);
+}
+
+uint8_t* frame_image_t::display_data(const frame_image_ref& ref) {
+  frame_image_t* rec = ref.get();
+  if (!rec) return nullptr;
+  if (rec->raw && windowing_fn) windowing_fn(rec->raw, *rec, rec->size, rec->stamp);
+  return rec->display;
+}
+
+void frame_image_ref::reset() {
+  if (!rec_) return;
+  if (--rec_->count == 0) {
+    delete[] rec_->display;
+    delete[] rec_->raw;
+    delete rec_;
+  }
+  rec_ = nullptr;
+}
+
+void release_frame_image(frame_image_ref& ref) { ref.reset(); }
+
+// ---- positions --------------------------------------------------------------
+
+position_ref position_holder_t::create(const position_t& p) {
+  auto* holder = new position_holder_t;
+  holder->pos = new position_t(p);
+  holder->count = 1;
+  return position_ref(holder);
+}
+
+void position_ref::reset() {
+  if (!holder_) return;
+  if (--holder_->count == 0) {
+    delete holder_->pos;
+    delete holder_;
+  }
+  holder_ = nullptr;
+}
+
+// ---- dynabuf ----------------------------------------------------------------
+
+void dynabuf::reserve(size_t n) {
+  images.reserve(n);
+  positions.reserve(n);
+  timestamps.reserve(n);
+}
+
+frame_image_ref dynabuf::imagecp(int32_t index) const {
+  if (index < 0 || static_cast<size_t>(index) >= images.size()) {
+    wxLogDebug("dynabuf::imagecp(long index), index %d out of range.", index);
+    return frame_image_ref();
+  }
+  return images[static_cast<size_t>(index)];
+}
+
+position_ref dynabuf::positioncp(int32_t index) const {
+  if (index < 0 || static_cast<size_t>(index) >= positions.size()) {
+    wxLogDebug("dynabuf::positioncp(long index), index %d out of range.", index);
+    return position_ref();
+  }
+  return positions[static_cast<size_t>(index)];
+}
+
+uint64_t dynabuf::timestamp(int32_t index) const {
+  if (index < 0 || static_cast<size_t>(index) >= timestamps.size()) {
+    wxLogDebug("dynabuf::timestamp(long index), index %d out of range.", index);
+    return 0;
+  }
+  return timestamps[static_cast<size_t>(index)];
+}
+
+void dynabuf::add_image(frame_image_ref image) { images.push_back(std::move(image)); }
+
+void dynabuf::erase_frames(int32_t first, int32_t last) {
+  if (first < 0) return;
+  if (first == 0 && last == 0) {
+    clear();
+    return;
+  }
+  const size_t from = static_cast<size_t>(first);
+  const size_t to = last == 0 ? SIZE_MAX : static_cast<size_t>(std::max(last, 0));
+  erase_range(images, from, to);
+  erase_range(positions, from, to);
+  erase_range(timestamps, from, to);
+}
+
+bool dynabuf::erase_unselected(const std::vector<uint8_t>& selection) {
+  const size_t longest = std::max({images.size(), positions.size(), timestamps.size()});
+  if (selection.size() < longest) {
+    wxLogError("The frame selection covers %zu frames but %zu are loaded; no frames were removed.",
+               selection.size(), longest);
+    return false;
+  }
+  erase_unselected_entries(images, selection);
+  erase_unselected_entries(positions, selection);
+  erase_unselected_entries(timestamps, selection);
+  return true;
+}
+
+void dynabuf::clear() {
+  images.clear();
+  positions.clear();
+  timestamps.clear();
+}

@@ -1,0 +1,142 @@
+#include "registry/resource_table.h"
+
+#include <array>
+#include <utility>
+#include <vector>
+
+#include <wx/fileconf.h>
+
+#include "app/app_types.h"
+#include "data/curves.h"
+#include "data/landmarks.h"
+#include "data/objects.h"
+#include "models/fit_model.h"
+#include "models/wrl_object.h"
+#include "segmentation/image_correlation.h"
+#include "surfaces/surface_interp.h"
+#include "thickness/thickness.h"
+#include "views/calipers.h"
+#include "views/panorama_internals.h"
+#include "views/reslice_info.h"
+#include "views/reslice_internals.h"
+
+resource_table_t* resource_table = nullptr;
+
+namespace {
+
+// Integer resources that other code uses as indices or sizes. A configuration
+// entry outside the range is dropped before the resource reads it, so that
+// the built-in value applies; a resource line outside it is refused.
+struct index_range_t {
+  const wchar_t* name;
+  int32_t lo, hi;
+};
+
+constexpr index_range_t kIndexRanges[] = {
+    {L"RES_SHADER", -1, 3},                          // "None" and the four user shaders
+    {L"RES_GLUT_FONT", 0, 10},                       // the eleven texture fonts
+    {L"RES_ICON_SIZE", -1, 2},                       // automatic, small, medium, large
+    {L"RES_MOUSE_MIDDLE_OVERRIDE", 0, TOOL_COUNT},   // none, or tool number + 1
+    {L"RES_MOUSE_RIGHT_OVERRIDE", 0, TOOL_COUNT},
+    {L"RES_TRANSLUCENT_LAYERS", 0, 20},              // depth-peeling layers
+    {L"RES_OCCLUSION_RANGE", 0, 20},
+    {L"RES_DICOM_FILTER", 0, 40},                    // smoothing kernel sizes
+    {L"RES_DICOM_FILTER_Z", 0, 40},
+};
+constexpr size_t kIndexRangeCount = sizeof(kIndexRanges) / sizeof(kIndexRanges[0]);
+
+bool in_range(const index_range_t& r, long v) { return v >= r.lo && v <= r.hi; }
+
+void drop_configured_values_out_of_range() {
+  if (!app_config) return;
+  for (const index_range_t& r : kIndexRanges) {
+    long v = 0;
+    if (app_config->Read(r.name, &v) && !in_range(r, v)) app_config->DeleteEntry(r.name);
+  }
+}
+
+// Parses the value as its class does, then withdraws it again when it lies
+// outside the range.
+bool parse_in_range(const index_range_t& r, wxString& text) {
+  auto* res = dynamic_cast<long_res_t*>(base_res_t::find(r.name));
+  if (!res) return false;
+  const int32_t before = res->pending();
+  if (!res->parse_value_no_changeprocs(text)) return false;
+  if (in_range(r, res->pending())) return true;
+  res->write_no_changeprocs(before);
+  return false;
+}
+
+template <size_t I>
+bool parse_ranged(wxString& text) {
+  return parse_in_range(kIndexRanges[I], text);
+}
+
+template <size_t... I>
+constexpr std::array<base_res_t::parse_proc_t, sizeof...(I)> ranged_parsers(
+    std::index_sequence<I...>) {
+  return {&parse_ranged<I>...};
+}
+
+}  // namespace
+
+resource_table_t::resource_table_t() {
+  drop_configured_values_out_of_range();
+  make_data_file_resources();
+  make_view_settings();
+  make_parameters();
+  make_run_time_state();
+  attach_line_procedures();
+  attach_range_checks();
+}
+
+resource_table_t::~resource_table_t() {
+  release_held_objects();
+  base_res_t::delete_all();
+  if (resource_table == this) resource_table = nullptr;
+}
+
+flag_res_t* resource_table_t::redisplay_reslice(int index) const {
+  switch (index) {
+    case 0: return RES_REDISPLAY_RESLICE0;
+    case 1: return RES_REDISPLAY_RESLICE1;
+    case 2: return RES_REDISPLAY_RESLICE2;
+    case 3: return RES_REDISPLAY_RESLICE3;
+    default: return nullptr;
+  }
+}
+
+void resource_table_t::attach_range_checks() {
+  static constexpr auto parsers = ranged_parsers(std::make_index_sequence<kIndexRangeCount>());
+  for (size_t i = 0; i < kIndexRangeCount; ++i)
+    base_res_t::find(kIndexRanges[i].name)->set_parse_proc(parsers[i]);
+}
+
+// Frees what the resources hold, while every resource still exists. The held
+// values are taken from the pending slots: code that replaces or clears a
+// held object deletes the old one and stores the new one, and a store not yet
+// committed is only visible there.
+void resource_table_t::release_held_objects() {
+  // Builders first: they watch resources and point into the planes.
+  delete RES_PANORAMA->pending();
+  reslice_info* planes = RESLICE->pending();
+  for (int k = kReslicePlaneCount - 1; k >= 0; --k) delete planes[k].builder;
+  delete[] planes;
+
+  // Surfaces update the curve set as they go, so the curves outlive them.
+  contour_object* objects = RES_OBJECT->pending();
+  for (int k = 0; k < NUM_OBJECTS; ++k) {
+    objects[k].reset();
+    delete RES_SURFACE[k]->pending();
+  }
+  delete[] objects;
+  delete[] RES_VOLUME->pending();
+  delete RES_LANDMARKS->pending();
+  delete RES_THICKNESS->pending();
+  delete RES_COMMENT->pending();
+  delete RES_DICOM_FRAME_LIST->pending();
+  delete RES_CURVE->pending();
+  delete RES_FIT_MODEL->pending();
+  delete RES_WRL_OBJECT->pending();
+  delete RES_CORRELATION->pending();
+}

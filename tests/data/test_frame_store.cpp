@@ -1,0 +1,245 @@
+// The frame store: counted references to images and positions stay balanced
+// through sharing, trimming and clearing; indexed access is checked.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/log_capture.h"
+#include "data/dynabuf.h"
+
+namespace {
+
+frame_image_ref make_image(uint8_t fill, int32_t size = 6) {
+  auto* px = new uint8_t[size_t(size)];
+  for (int32_t i = 0; i < size; ++i) px[i] = fill;
+  return frame_image_t::create(px, size);
+}
+
+position_ref make_position(float x) {
+  position_t p;
+  p.x = x;
+  return position_holder_t::create(p);
+}
+
+// A store of n frames whose pixels, positions and timestamps carry the frame number.
+class FrameStore : public ::testing::Test {
+ protected:
+  void fill(int n, int positions = -1) {
+    for (int i = 0; i < n; ++i) store.add_image(make_image(uint8_t(i)));
+    for (int i = 0; i < (positions < 0 ? n : positions); ++i) store.positions.push_back(make_position(float(i)));
+    for (int i = 0; i < n; ++i) store.timestamps.push_back(uint64_t(1000 + i));
+  }
+  std::vector<int> image_ids() const {
+    std::vector<int> v;
+    for (const auto& r : store.images) v.push_back(r->display[0]);
+    return v;
+  }
+  std::vector<int> position_ids() const {
+    std::vector<int> v;
+    for (const auto& r : store.positions) v.push_back(int(r->x));
+    return v;
+  }
+  std::vector<int> timestamp_ids() const {
+    std::vector<int> v;
+    for (uint64_t t : store.timestamps) v.push_back(int(t - 1000));
+    return v;
+  }
+  dynabuf store;
+};
+
+TEST(FrameImage, CreateAndRelease) {
+  EXPECT_FALSE(frame_image_t::create(nullptr, 10));
+  EXPECT_FALSE(frame_image_t::create(nullptr, nullptr, 10));
+
+  frame_image_ref a = make_image(7, 4);
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a->count, 1);
+  EXPECT_EQ(a->stamp, -1);
+  EXPECT_EQ(a->size, 4);
+  EXPECT_EQ(a->raw, nullptr);
+
+  frame_image_ref b = a;
+  EXPECT_EQ(a->count, 2);
+  EXPECT_EQ(a.get(), b.get());
+  release_frame_image(b);
+  EXPECT_FALSE(b);
+  EXPECT_EQ(a->count, 1);
+  release_frame_image(b);  // an empty handle stays empty
+  EXPECT_FALSE(b);
+
+  frame_image_ref moved = std::move(a);
+  EXPECT_FALSE(a);
+  EXPECT_EQ(moved->count, 1);
+  moved = moved;  // self-assignment keeps the count
+  EXPECT_EQ(moved->count, 1);
+  release_frame_image(moved);  // frees the record and pixels (checked under ASan)
+  EXPECT_FALSE(moved);
+
+  // 16-bit records may start without display pixels.
+  frame_image_ref raw_only = frame_image_t::create(nullptr, new uint16_t[4](), 0);
+  ASSERT_TRUE(raw_only);
+  EXPECT_EQ(raw_only->display, nullptr);
+  EXPECT_NE(raw_only->raw, nullptr);
+}
+
+TEST(FrameImage, DisplayDataWindowsOnlyRecordsWithRawValues) {
+  EXPECT_EQ(frame_image_t::display_data(frame_image_ref()), nullptr);
+
+  static int calls;
+  static const uint16_t* seen_raw;
+  calls = 0;
+  const frame_windowing_fn old = frame_windowing();
+  set_frame_windowing([](const uint16_t* raw, frame_image_t& rec, int32_t& size, int32_t& stamp) {
+    ++calls;
+    seen_raw = raw;
+    EXPECT_EQ(&size, &rec.size);
+    EXPECT_EQ(&stamp, &rec.stamp);
+    stamp = 42;
+  });
+
+  frame_image_ref plain = make_image(3);
+  uint8_t* px = plain->display;
+  EXPECT_EQ(frame_image_t::display_data(plain), px);
+  EXPECT_EQ(calls, 0);
+  EXPECT_EQ(px[0], 3);
+
+  auto* raw = new uint16_t[6]();
+  frame_image_ref deep = frame_image_t::create(new uint8_t[6](), raw, 6);
+  EXPECT_EQ(frame_image_t::display_data(deep), deep->display);
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(seen_raw, raw);
+  EXPECT_EQ(deep->stamp, 42);
+  set_frame_windowing(old);
+}
+
+TEST(Position, SharedHolderCounts) {
+  position_ref a = make_position(2.5f);
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a.holder()->count, 1);
+  {
+    position_ref b = a, c;
+    c = b;
+    EXPECT_EQ(a.holder()->count, 3);
+    c->y = 9.0f;  // shared, not copied
+  }
+  EXPECT_EQ(a.holder()->count, 1);
+  EXPECT_EQ(a->y, 9.0f);
+  a.reset();
+  EXPECT_FALSE(a);
+  EXPECT_EQ(a.get(), nullptr);
+}
+
+TEST_F(FrameStore, AddImageKeepsExactlyOneReference) {
+  frame_image_ref img = make_image(1);
+  store.add_image(img);
+  EXPECT_EQ(img->count, 2);  // the caller's and the store's
+  store.add_image(make_image(2));
+  EXPECT_EQ(store.images[1]->count, 1);
+}
+
+TEST_F(FrameStore, AccessorsShareAndCheckTheIndex) {
+  fill(3, 2);
+  {
+    frame_image_ref i1 = store.imagecp(1);
+    position_ref p1 = store.positioncp(1);
+    EXPECT_EQ(i1->display[0], 1);
+    EXPECT_EQ(i1->count, 2);
+    EXPECT_EQ(p1->x, 1.0f);
+    EXPECT_EQ(p1.holder()->count, 2);
+    EXPECT_EQ(store.timestamp(2), 1002u);
+  }
+  EXPECT_EQ(store.images[1]->count, 1);
+  EXPECT_EQ(store.positions[1].holder()->count, 1);
+
+  log_capture logs;
+  EXPECT_FALSE(store.imagecp(3));
+  EXPECT_FALSE(store.imagecp(-1));
+  EXPECT_FALSE(store.positioncp(2));  // beyond the shorter position vector
+  EXPECT_EQ(store.timestamp(-5), 0u);
+  EXPECT_TRUE(logs.has_text("dynabuf::imagecp(long index), index 3 out of range."));
+  EXPECT_TRUE(logs.has_text("dynabuf::imagecp(long index), index -1 out of range."));
+  EXPECT_TRUE(logs.has_text("dynabuf::positioncp(long index), index 2 out of range."));
+  EXPECT_TRUE(logs.has_text("dynabuf::timestamp(long index), index -5 out of range."));
+  EXPECT_EQ(logs.count(wxLOG_Debug), 4);
+
+  store.images.push_back(frame_image_ref());  // an empty entry gives an empty reference
+  EXPECT_FALSE(store.imagecp(3));
+}
+
+TEST_F(FrameStore, EraseFrames) {
+  struct row {
+    int first, last, positions;
+    std::vector<int> images, kept_positions;
+  };
+  const row rows[] = {
+      {0, 0, 10, {}, {}},
+      {12, 0, 10, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
+      {-1, 0, 10, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
+      {4, 0, 10, {0, 1, 2, 3}, {0, 1, 2, 3}},
+      {4, 0, 3, {0, 1, 2, 3}, {0, 1, 2}},         // shorter vector left alone
+      {0, 0, 0, {}, {}},                          // images without positions
+      {2, 5, 10, {0, 1, 5, 6, 7, 8, 9}, {0, 1, 5, 6, 7, 8, 9}},
+      {2, 5, 4, {0, 1, 5, 6, 7, 8, 9}, {0, 1}},   // each vector within its length
+      {5, 5, 10, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
+      {8, 20, 10, {0, 1, 2, 3, 4, 5, 6, 7}, {0, 1, 2, 3, 4, 5, 6, 7}},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(testing::Message() << "erase_frames(" << r.first << ", " << r.last << ")");
+    store.clear();
+    fill(10, r.positions);
+    // Outside references keep their frames alive while the store lets go.
+    frame_image_ref held = store.imagecp(9);
+    store.erase_frames(r.first, r.last);
+    EXPECT_EQ(image_ids(), r.images);
+    EXPECT_EQ(position_ids(), r.kept_positions);
+    EXPECT_EQ(timestamp_ids(), r.images);
+    EXPECT_EQ(held->count, (r.images.size() == 10 || (!r.images.empty() && r.images.back() == 9)) ? 2 : 1);
+    EXPECT_EQ(held->display[0], 9);
+    for (const auto& img : store.images) EXPECT_EQ(img->count, img.get() == held.get() ? 2 : 1);
+    for (const auto& pos : store.positions) EXPECT_EQ(pos.holder()->count, 1);
+  }
+}
+
+TEST_F(FrameStore, EraseUnselectedKeepsOrderInAllVectors) {
+  fill(4);
+  frame_image_ref second = store.imagecp(1);
+  EXPECT_TRUE(store.erase_unselected({1, 0, 1, 0}));
+  EXPECT_EQ(image_ids(), (std::vector<int>{0, 2}));
+  EXPECT_EQ(position_ids(), (std::vector<int>{0, 2}));
+  EXPECT_EQ(timestamp_ids(), (std::vector<int>{0, 2}));
+  EXPECT_EQ(second->count, 1);  // the store's reference was released
+  for (const auto& img : store.images) EXPECT_EQ(img->count, 1);
+}
+
+TEST_F(FrameStore, EraseUnselectedWithShortPositionVector) {
+  fill(5, 2);
+  EXPECT_TRUE(store.erase_unselected({0, 1, 1, 0, 1}));
+  EXPECT_EQ(image_ids(), (std::vector<int>{1, 2, 4}));
+  EXPECT_EQ(position_ids(), (std::vector<int>{1}));
+}
+
+TEST_F(FrameStore, EraseUnselectedRefusesShortSelection) {
+  fill(4);
+  log_capture logs;
+  EXPECT_FALSE(store.erase_unselected({0, 0}));
+  EXPECT_EQ(image_ids(), (std::vector<int>{0, 1, 2, 3}));
+  EXPECT_EQ(position_ids(), (std::vector<int>{0, 1, 2, 3}));
+  EXPECT_TRUE(logs.has(wxLOG_Error, "no frames were removed"));
+}
+
+TEST_F(FrameStore, ClearReleasesEverything) {
+  fill(3);
+  frame_image_ref img = store.imagecp(0);
+  position_ref pos = store.positioncp(0);
+  store.reserve(500);
+  EXPECT_GE(store.images.capacity(), 500u);
+  store.clear();
+  EXPECT_TRUE(store.images.empty());
+  EXPECT_TRUE(store.positions.empty());
+  EXPECT_TRUE(store.timestamps.empty());
+  EXPECT_EQ(img->count, 1);
+  EXPECT_EQ(pos.holder()->count, 1);
+}
+
+}  // namespace

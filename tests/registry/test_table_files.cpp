@@ -1,0 +1,214 @@
+// The table's resources in the configuration file and in files of resource
+// lines, and the range checks of values other code uses as indices or sizes.
+#include <algorithm>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/log_capture.h"
+#include "test_table_fixture.h"
+
+namespace {
+
+std::set<std::string> config_class_names() {
+  std::set<std::string> names;
+  for (base_res_t* r = base_res_t::first_resource(); r; r = r->next_resource())
+    if (r->class_flags() & RES_CLASS_CONFIG) names.insert(wxString(r->name()).ToStdString());
+  return names;
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::vector<std::string> names_of_lines(const std::string& text) {
+  std::vector<std::string> names;
+  for (const std::string& line : lines_of(text)) names.push_back(line.substr(0, line.find(' ')));
+  return names;
+}
+
+using ConfigFile = TableTest;
+
+TEST_F(ConfigFile, EmptyConfigurationGetsOneKeyPerConfigurationResource) {
+  const std::set<std::string> expected = config_class_names();
+  ASSERT_EQ(expected.size(), 64u);
+  EXPECT_EQ(app_config->GetNumberOfEntries(), 64u);
+  EXPECT_EQ(app_config->GetNumberOfGroups(), 0u);
+
+  ASSERT_TRUE(app_config->Flush());
+  std::ifstream file(path_.ToStdString());
+  std::set<std::string> keys;
+  for (std::string line; std::getline(file, line);) {
+    if (line.empty()) continue;
+    ASSERT_NE(line.find('='), std::string::npos) << line;
+    EXPECT_TRUE(keys.insert(line.substr(0, line.find('='))).second) << line;
+  }
+  EXPECT_EQ(keys, expected);
+
+  long shader = 0;
+  EXPECT_TRUE(app_config->Read("RES_SHADER", &shader));
+  EXPECT_EQ(shader, 2);
+  wxString background;
+  EXPECT_TRUE(app_config->Read("RES_BACKGROUND", &background));
+  EXPECT_EQ(background, "#808080");
+}
+
+TEST_F(ConfigFile, ChangedValuesComeBackInTheNextTable) {
+  t().RES_SHADER->write(1);
+  t().RES_EXPERT_MODE->write(true);
+  t().RES_LIGHTING_AMBIENT->write(0.3);
+  // A class-10 resource has no key: its value does not survive.
+  t().RES_THICKNESS_SCALE_MM->write(55);
+  restart();
+  EXPECT_EQ(t().RES_SHADER->read(), 1);
+  EXPECT_EQ(t().RES_SHADER->default_value(), 2);  // a reset still returns to the built-in value
+  EXPECT_TRUE(t().RES_EXPERT_MODE->read());
+  EXPECT_DOUBLE_EQ(t().RES_LIGHTING_AMBIENT->read(), 0.3);
+  EXPECT_EQ(t().RES_THICKNESS_SCALE_MM->read(), 40);
+  EXPECT_EQ(app_config->GetNumberOfEntries(), 64u);
+}
+
+class OutOfRangeConfig : public TableTest {
+ protected:
+  void prepare_config() override {
+    app_config->Write("RES_GLUT_FONT", 11L);
+    app_config->Write("RES_SHADER", 4L);
+    app_config->Write("RES_ICON_SIZE", -2L);
+    app_config->Write("RES_MOUSE_RIGHT_OVERRIDE", 8L);
+    app_config->Write("RES_TRANSLUCENT_LAYERS", 1000000L);
+    app_config->Write("RES_MOUSE_MIDDLE_OVERRIDE", 7L);  // in range: kept
+    app_config->Write("RES_OCCLUSION_RANGE", 20L);       // in range: kept
+  }
+};
+
+TEST_F(OutOfRangeConfig, IndexValuesOutsideTheirRangeFallBackToTheBuiltInValue) {
+  EXPECT_EQ(t().RES_GLUT_FONT->read(), 3);
+  EXPECT_EQ(t().RES_SHADER->read(), 2);
+  EXPECT_EQ(t().RES_ICON_SIZE->read(), -1);
+  EXPECT_EQ(t().RES_MOUSE_RIGHT_OVERRIDE->read(), 0);
+  EXPECT_EQ(t().RES_TRANSLUCENT_LAYERS->read(), 6);
+  EXPECT_EQ(t().RES_MOUSE_MIDDLE_OVERRIDE->read(), 7);
+  EXPECT_EQ(t().RES_OCCLUSION_RANGE->read(), 20);
+  long font = 0;
+  EXPECT_TRUE(app_config->Read("RES_GLUT_FONT", &font));
+  EXPECT_EQ(font, 3);  // the bad entry is replaced, not kept
+  EXPECT_EQ(app_config->GetNumberOfEntries(), 64u);
+}
+
+class UnreadableConfig : public TableTest {
+ protected:
+  void prepare_config() override {
+    app_config->Write("RES_SHADER", "letters");
+    app_config->Write("RES_BACKGROUND", "#102030");
+  }
+};
+
+TEST_F(UnreadableConfig, LettersGiveTheDefaultAndTextIsTakenAsItIs) {
+  EXPECT_EQ(t().RES_SHADER->read(), 2);
+  long v = 0;
+  EXPECT_TRUE(app_config->Read("RES_SHADER", &v));
+  EXPECT_EQ(v, 2);
+  EXPECT_EQ(t().RES_BACKGROUND->read(), "#102030");
+  EXPECT_EQ(t().RES_BACKGROUND->default_value(), "#808080");
+}
+
+using ResourceFiles = TableTest;
+
+TEST_F(ResourceFiles, ThicknessDisplayGroupOfASettingsFile) {
+  EXPECT_EQ(written(RES_CLASS_SETTINGS, RES_GROUP_THICKNESS_DISPLAY),
+            "RES_THICKNESS_DISP_COL 3\n"
+            "RES_THICKNESS_DISP_MAP 0\n"
+            "RES_THICKNESS_SCALE_HUMM 8\n"
+            "RES_THICKNESS_SCALE_HU 20\n"
+            "RES_THICKNESS_SCALE_MM 40\n"
+            "RES_THICKNESS_ZERO_HU 0\n"
+            "RES_THICKNESS_MAP_DIRECTION 0\n"
+            "RES_THICKNESS_SMOOTH_FILL 100\n"
+            "RES_THICKNESS_SMOOTH 0\n"
+            "RES_THICKNESS_DISTANCE_REJECT 39\n"
+            "RES_THICKNESS_OUTLIER_REJECT 75\n");
+}
+
+TEST_F(ResourceFiles, MaterialFile) {
+  EXPECT_EQ(written(RES_CLASS_MATERIAL, 0xffff),
+            "RES_MATERIAL_ROUGHNESS 0.4\n"
+            "RES_MATERIAL_METALLIC 0\n"
+            "RES_MATERIAL_ANISOTROPY 0\n"
+            "RES_MATERIAL_COLOUR #808080\n");
+}
+
+TEST_F(ResourceFiles, ObjectParameterGroupInReverseConstructionOrder) {
+  const std::vector<std::string> expected = {
+      "RES_SURFACE_RESOLUTION",     "RES_SURFACE_SMOOTHING",       "RES_SURFACE_COMPOUND_TYPE",
+      "RES_SURFACE_COMPOUND_THICK", "RES_SURFACE_COVER",           "RES_SURFACE_CONNECT_OBJECTS",
+      "RES_SURFACE_CONNECT_HOLES",  "RES_CMAP_GREY_LO",            "RES_CMAP_GREY_HI",
+      "RES_CMAP_GREY_ANTI",         "RES_SEGMENT_TYPE",            "RES_SEGMENT_CONNECTED",
+      "RES_SEGMENT_RIDGES",         "RES_SEGMENT_VALLEYS",         "RES_SEGMENT_FRAME",
+      "RES_SEGMENT_RANGE",          "RES_CONCAVITY_STRENGTH",      "RES_JUMP_THRESH",
+      "RES_SIMPLIFY_THRESH",        "RES_SEGMENT_OBJECTS"};
+  EXPECT_EQ(names_of_lines(written(RES_CLASS_SETTINGS, RES_GROUP_OBJECT_PARAMS)), expected);
+}
+
+TEST_F(ResourceFiles, TwoGroupResourcesBelongToEither) {
+  log_capture logs;  // RESLICE has no line procedure attached here
+  const std::vector<std::string> windowing = {"RES_DICOM_WIN_CENTRE", "RES_DICOM_WIN_WIDTH",
+                                              "RES_DICOM_FILTER", "RES_DICOM_FILTER_Z"};
+  std::vector<std::string> image = windowing;
+  for (const char* n : {"RES_DICOM_BMD_PHANTOM", "RES_DICOM_BMD_SCALE", "RES_DICOM_BMD_OFFSET"})
+    image.push_back(n);
+  EXPECT_EQ(names_of_lines(written(RES_CLASS_SETTINGS, RES_GROUP_IMAGE_DISPLAY)), image);
+  std::vector<std::string> general =
+      names_of_lines(written(RES_CLASS_SETTINGS, RES_GROUP_GENERAL_DISPLAY));
+  for (const std::string& n : windowing)
+    EXPECT_NE(std::find(general.begin(), general.end(), n), general.end()) << n;
+}
+
+TEST_F(ResourceFiles, RunTimeResourcesAreInNoFile) {
+  log_capture logs;  // RESLICE has no line procedure attached here
+  const std::string everything = written(RES_CLASS_SETTINGS | RES_CLASS_VOLUME_PROPERTIES |
+                                             RES_CLASS_MATERIAL | RES_CLASS_CONFIG,
+                                         0xffff);
+  for (const char* n : {"RES_ZSCALE ", "RES_SURFACE0", "CURRENT_OBJECT", "RES_CONFIG_DIR"})
+    EXPECT_EQ(everything.find(n), std::string::npos) << n;
+  // Zoom factors are settings only.
+  EXPECT_NE(everything.find("RES_CORNER_ZOOM 1\n"), std::string::npos);
+}
+
+using RangeChecks = TableTest;
+
+TEST_F(RangeChecks, IndexValuesOutsideTheirRangeAreRefused) {
+  struct line_t {
+    const char* line;
+    bool accepted;
+  };
+  const line_t lines[] = {
+      {"RES_SHADER -1", true},        {"RES_SHADER 3", true},
+      {"RES_SHADER 4", false},        {"RES_SHADER -2", false},
+      {"RES_GLUT_FONT 10", true},     {"RES_GLUT_FONT 11", false},
+      {"RES_ICON_SIZE 2", true},      {"RES_ICON_SIZE 3", false},
+      {"RES_MOUSE_RIGHT_OVERRIDE 7", true}, {"RES_MOUSE_RIGHT_OVERRIDE 8", false},
+      {"RES_TRANSLUCENT_LAYERS 21", false}, {"RES_DICOM_FILTER 40", true},
+      {"RES_DICOM_FILTER_Z 41", false},     {"RES_DICOM_FILTER_Z letters", false},
+  };
+  for (const line_t& l : lines) {
+    EXPECT_EQ(base_res_t::parse_no_changeprocs(l.line, -1), l.accepted) << l.line;
+    base_res_t::cancel_pending_writes();
+  }
+}
+
+TEST_F(RangeChecks, RefusedValueLeavesTheAcceptedOneOfTheSameFile) {
+  base_res_t::hold_pending_writes(true);
+  EXPECT_TRUE(base_res_t::parse_no_changeprocs("RES_SHADER 1", RES_CLASS_SETTINGS));
+  EXPECT_FALSE(base_res_t::parse_no_changeprocs("RES_SHADER 9", RES_CLASS_SETTINGS));
+  EXPECT_EQ(t().RES_SHADER->pending(), 1);
+  base_res_t::hold_pending_writes(false);
+  base_res_t::make_pending_writes_happen();
+  EXPECT_EQ(t().RES_SHADER->read(), 1);
+}
+
+}  // namespace
