@@ -407,9 +407,9 @@ void base_res_t::keep_all_user_values() {
 base_res_t* base_res_t::find(const wxString& name) {
   registry_state& s = reg();
   if (!s.table) return nullptr;
-  const wxWCharBuffer wide = name.wc_str();
-  const wchar_t* text = wide.data();
-  size_t length = name.length();
+  const std::wstring wide = name.ToStdWstring();
+  const wchar_t* text = wide.c_str();
+  size_t length = wide.size();
   for (base_res_t* r = s.table[bucket_of(text, length)]; r; r = r->hash_next_) {
     if (std::wcslen(r->name_) == length && std::wmemcmp(r->name_, text, length) == 0) return r;
   }

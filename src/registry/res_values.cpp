@@ -203,7 +203,13 @@ bool wxString_res_t::parse_value_no_changeprocs(wxString& text) {
 
 wxString wxString_res_t::get_value_as_string() { return current_; }
 
-void wxString_res_t::write_out_value(wxTextOutputStream& out) { write_line(out, name(), current_); }
+// A line break inside the text would start a new resource line in the file.
+void wxString_res_t::write_out_value(wxTextOutputStream& out) {
+  wxString text = current_;
+  text.Replace("\r", " ");
+  text.Replace("\n", " ");
+  write_line(out, name(), text);
+}
 
 // ---------------------------------------------------------------------------
 // flag_res_t

@@ -4,6 +4,8 @@
 // class's own line handling.
 #include "registry/resource_table.h"
 
+#include "data/native_file.h"
+
 namespace {
 
 struct line_procs_t {
@@ -33,4 +35,5 @@ void resource_table_t::attach_line_procedures() {
     p.resource->set_parse_proc(p.parse);
     p.resource->set_write_proc(p.write);
   }
+  install_data_file_procs(*this);
 }

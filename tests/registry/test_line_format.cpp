@@ -39,8 +39,16 @@ TEST(NameHash, Lookup2OverCharacterCodes) {
   EXPECT_EQ(hash_string(L"RES_BUF_WIDTH", 13) & 511u, 12u);
 }
 
+TEST_F(LineFormat, TextWithLineBreaksCannotAddLines) {
+  wxString_res_t s("", L"S", RES_CLASS_SETTINGS, RES_GROUP_MISC);
+  long_res_t w(1, L"W", RES_CLASS_SETTINGS, RES_GROUP_MISC);
+  s.write("a\nW 99\r\nb");
+  EXPECT_EQ(written(RES_CLASS_SETTINGS, -1), "W 1\nS a W 99  b\n");
+}
+
 TEST_F(LineFormat, FindIsExactAndCaseSensitive) {
   long_res_t w(0, L"RES_BUF_WIDTH", RES_CLASS_DATA_HEADER, RES_GROUP_IMAGE_DATA);
+  EXPECT_EQ(base_res_t::find(wxString(L"RES_BUF_WIDTH\0xyz", 17)), nullptr);
   EXPECT_EQ(base_res_t::find("RES_BUF_WIDTH"), &w);
   EXPECT_EQ(base_res_t::find("res_buf_width"), nullptr);
   EXPECT_EQ(base_res_t::find("RES_BUF_WIDT"), nullptr);
