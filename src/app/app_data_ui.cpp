@@ -1,0 +1,56 @@
+#include "app/app_data_ui.h"
+
+#include <wx/progdlg.h>
+#include <wx/stattext.h>
+#include <wx/utils.h>
+
+#include "app/app_dialogs.h"
+#include "app/main_frame.h"
+
+namespace {
+
+class wx_progress final : public data_progress {
+ public:
+  wx_progress(const wxString& caption, const wxString& message, int range, unsigned style)
+      : busy_(style & data_io_ui::PROGRESS_BUSY) {
+    long flags = wxPD_AUTO_HIDE;
+    if (style & data_io_ui::PROGRESS_MODAL) flags |= wxPD_APP_MODAL;
+    if (style & data_io_ui::PROGRESS_TIMES)
+      flags |= wxPD_ELAPSED_TIME | wxPD_ESTIMATED_TIME | wxPD_REMAINING_TIME;
+    if (busy_) wxBeginBusyCursor();
+    dialog_ = new wxProgressDialog(caption, message, range > 0 ? range : 100, main_frame, flags);
+  }
+  ~wx_progress() override {
+    delete dialog_;  // at once: a dialog shown before the main loop brings its own loop
+    if (busy_) wxEndBusyCursor();
+  }
+  void update(int value, const wxString& message) override {
+    dialog_->Update(std::min(value, dialog_->GetRange()), message);
+  }
+  void pulse() override { dialog_->Pulse(); }
+
+ private:
+  bool busy_;
+  wxProgressDialog* dialog_;
+};
+
+}  // namespace
+
+std::unique_ptr<data_progress> wx_data_io_ui::start_progress(const wxString& caption,
+                                                             const wxString& message, int range,
+                                                             unsigned style) {
+  return std::make_unique<wx_progress>(caption, message, range, style);
+}
+
+bool wx_data_io_ui::ask_yes_no(const wxString& caption, const wxString& question) {
+  dialog_request_t request;
+  request.caption = caption;
+  request.text = question;
+  request.style = wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION;
+  return show_message_dialog(main_frame, request) == wxID_YES;
+}
+
+void main_frame_data_pages::show_frame_count(int32_t frames) {
+  if (main_frame && main_frame->frames_label)
+    main_frame->frames_label->SetLabel(main_frame->frames_status_text(-1, frames));
+}

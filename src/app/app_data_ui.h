@@ -1,0 +1,23 @@
+// The main window's side of the data-file code: progress dialogs and
+// questions through the toolkit (questions go through show_message_dialog,
+// so tests and batch runs answer them), and the pages a data set's reset
+// refreshes.
+#pragma once
+
+#include "data/data_io_ui.h"
+
+class wx_data_io_ui final : public data_io_ui {
+ public:
+  std::unique_ptr<data_progress> start_progress(const wxString& caption, const wxString& message,
+                                                int range, unsigned style) override;
+  bool ask_yes_no(const wxString& caption, const wxString& question) override;
+};
+
+class main_frame_data_pages final : public data_set_pages {
+ public:
+  void update_landmark_list() override {}
+  void update_curve_list() override {}
+  void reset_volume_properties(int) override {}
+  void set_reslice_size_controls(int32_t, int32_t) override {}
+  void show_frame_count(int32_t frames) override;
+};

@@ -1,0 +1,326 @@
+#include "app/norvelith.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include <wx/apptrait.h>
+#include <wx/display.h>
+#include <wx/fileconf.h>
+#include <wx/filename.h>
+#include <wx/fs_arc.h>
+#include <wx/glcanvas.h>
+#include <wx/intl.h>
+#include <wx/log.h>
+#include <wx/progdlg.h>
+#include <wx/stdpaths.h>
+#include <wx/sysopt.h>
+#include <wx/utils.h>
+
+#include "app/app_dialogs.h"
+#include "app/app_ids.h"
+#include "app/app_rules.h"
+#include "app/app_types.h"
+#include "app/batch_script.h"
+#include "app/loaded_data.h"
+#include "app/main_frame.h"
+#include "data/dynabuf.h"
+#include "data/native_file.h"
+#include "data/objects.h"
+#include "registry/resource_table.h"
+
+int* gl_attributes = nullptr;
+
+namespace {
+
+using steady = std::chrono::steady_clock;
+steady::time_point program_entry;
+bool program_entry_marked = false;
+
+std::vector<wxString> command_words(int argc, const wxCmdLineArgsArray& argv) {
+  std::vector<wxString> words;
+  for (int k = 0; k < argc; ++k) words.push_back(argv[k]);
+  return words;
+}
+
+// The log goes to standard error in batch and test runs, so that no message
+// box ever waits for a user there.
+class norvelith_traits : public wxGUIAppTraits {
+ public:
+  wxLog* CreateLogTarget() override {
+    return dialogs_suppressed() ? new wxLogStderr : wxGUIAppTraits::CreateLogTarget();
+  }
+};
+
+}  // namespace
+
+wxAppTraits* MainWindow::CreateTraits() { return new norvelith_traits; }
+
+void mark_program_entry() {
+  program_entry = steady::now();
+  program_entry_marked = true;
+}
+
+long startup_elapsed_ms() {
+  return static_cast<long>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(steady::now() - program_entry).count());
+}
+
+MainWindow::MainWindow() = default;
+MainWindow::~MainWindow() = default;
+
+wxString MainWindow::exec_dir(const wxString& program, const wxString& working_folder) {
+  wxString path;
+  wxGetEnv(L"PATH", &path);
+  return exec_dir_from(program, working_folder, path, [](const wxString& f) { return wxFileExists(f); });
+}
+
+bool MainWindow::OnInit() {
+  if (!program_entry_marked) mark_program_entry();
+  const std::vector<wxString> words = command_words(argc, argv);
+
+  // Numbers read and written with a decimal point; crashes reach
+  // OnFatalException.
+  locale_ = new wxLocale;
+  locale_->Init(L"C", L"en", L"C", false);
+  wxHandleFatalExceptions(true);
+
+  // Operating system.
+  int major = 0, minor = 0;
+  const wxOperatingSystemId os = wxGetOsVersion(&major, &minor);
+  if (!os_supported(static_cast<int>(os), major, minor)) {
+    wxLogError(L"This version of Norvelith requires at least Windows 7.");
+    return false;
+  }
+  // Notebook pages without the themed background.
+  wxSystemOptions::SetOption(L"msw.notebook.themed-background", 0);
+  // Whether the message about what is new is still due.
+  const long days = days_since_update_cutoff(wxDateTime::Now());
+
+  // Configuration folder. The help window keeps its own settings in the
+  // per-user store, laid out as the desktop expects.
+  wxStandardPaths::Get().SetFileLayout(wxStandardPaths::FileLayout_XDG);
+  if (words.size() >= 2) wxLogDebug(L"Norvelith called with %s", words[1]);
+  wxString xdg;
+  wxGetEnv(L"XDG_CONFIG_HOME", &xdg);
+  const config_location_t where = choose_config_location(words, wxGetHomeDir(), xdg);
+  wxString problem;
+  if (!prepare_config_folder(where, &problem)) wxLogDebug(L"%s", problem);
+
+  // The configuration file: no groups, no escape characters.
+  app_config = new wxFileConfig(wxEmptyString, wxEmptyString, where.ini_path(), wxEmptyString,
+                                wxCONFIG_USE_LOCAL_FILE | wxCONFIG_USE_NO_ESCAPE_CHARACTERS);
+
+  // Help archives are read through the archive file system.
+  wxFileSystem::AddHandler(new wxArchiveFSHandler);
+
+  // Busy cursor and progress.
+  wxBeginBusyCursor();
+  auto* progress = new wxProgressDialog(L"Initialising Norvelith", L"Setting up internal resources ...", 100,
+                                        nullptr, wxPD_APP_MODAL | wxPD_AUTO_HIDE | wxSTAY_ON_TOP);
+  progress->Raise();
+  if (progress->IsIconized()) progress->Iconize(false);
+
+  // The registry; its configuration-class resources read their saved
+  // values as they are made. Its first commits mark nothing changed.
+  resource_table = new resource_table_t;
+  install_data_file_procs();
+  base_res_t::set_file_loading(true);
+  resource_table_t& rt = *resource_table;
+  ui_scope_ = std::make_unique<data_ui_scope>(data_ui_);
+
+  // The Spine features need the Pressure features for this run.
+  if (rt.RES_SPINE_TASK->read()) rt.RES_PRESSURE_TASK->write(true);
+
+  // Default data folder and the first free default data-file names.
+  const wxString data_folder =
+      default_data_folder(where, [](const wxString& d) { return wxDirExists(d); });
+  rt.RES_SCRIPT_FILENAME->write(wxFileName::DirName(data_folder));
+  rt.RES_DEBUG_FILENAME->write(wxFileName::DirName(data_folder));
+  const default_names_t names = first_free_data_names(
+      data_folder, rt.RES_FILENAME_STUB->read(), 1, [](const wxString& f) { return wxFileExists(f); });
+  rt.RES_ASCII_FILENAME->write(wxFileName(names.native));
+  rt.RES_BIN_IM_FILENAME->write(names.frames);
+
+  // Where the program and its configuration live.
+  rt.RES_CONFIG_DIR->write(where.config_dir);
+  rt.RES_EXEC_DIR->write(exec_dir(words.empty() ? wxString() : words[0], wxGetCwd()));
+
+  // OpenGL attributes, the frame store and the colour map.
+  gl_attributes = new int[16]{WX_GL_RGBA,         WX_GL_DOUBLEBUFFER, WX_GL_DEPTH_SIZE, 16,
+                              WX_GL_MIN_ALPHA,    8,                  WX_GL_MIN_RED,    8,
+                              WX_GL_MIN_GREEN,    8,                  WX_GL_MIN_BLUE,   8,
+                              WX_GL_SAMPLE_BUFFERS, 0,                0,                0};
+  frame_store = new dynabuf;
+  frame_store->reserve(500);
+  // COLOUR MAP: the display colour map is created here once the views
+  // provide it.
+
+  // Default object names and colours; no loaded data.
+  contour_object::assign_default_names_and_colours(rt.RES_OBJECT->read(), -1);
+  set_default_volume_rows(rt.RES_VOLUME->read());
+  reset_loaded_data_description();
+
+  // The main window over the display's client area.
+  progress->Update(50, L"Creating windows ...");
+  progress->Raise();
+  const wxRect area = wxGetClientDisplayRect();
+  main_frame = new MainFrame(L"norvelith", area.x, area.y, area.width, area.height);
+  set_data_set_pages(&data_pages_);
+
+  // From now on commits are the user's.
+  base_res_t::set_file_loading(false);
+  base_res_t::keep_all_user_values();
+
+  // Frame playback runs on idle events while anyone listens.
+  idle_binding_ = new pmf_functor<MainWindow>(this, &MainWindow::update_idle_binding);
+  if (rt.RES_IDLE_EVENT->read_worrylist_length(idle_binding_) > 0) update_idle_binding();
+
+  // Show the window and share the views equally.
+  progress->Update(60, L"Initialising graphics system ...");
+  progress->Raise();
+  main_frame->Show();
+  progress->Update(100, wxEmptyString);
+  SetTopWindow(main_frame);
+  wxCommandEvent layout(wxEVT_MENU, ID_GUI_WINDOWS_3D);
+  main_frame->OnGuiWindows3D(layout);
+
+  // The command line.
+  obey_command_line(plan_command_line(words));
+
+  // What is new, or the update check.
+  if (main_frame && !main_frame->batch_close) {
+    if (days <= 0) {
+      show_whats_new();
+    } else {
+      wxCommandEvent check(wxEVT_MENU, ID_HELP_UPDATE);
+      main_frame->OnHelpUpdate(check);
+    }
+  }
+
+  // Deleted at once: before the main loop the dialog runs an event loop
+  // of its own, which must not outlive this function.
+  delete progress;
+  wxEndBusyCursor();
+
+  // Test runs may ask for the window to close once it is up.
+  if (wxGetEnv(L"NV_TEST_CLOSE_AFTER_STARTUP", nullptr) && main_frame && !main_frame->batch_close) {
+    CallAfter([] {
+      std::fprintf(stderr, "norvelith: main window shown after %ld ms\n", startup_elapsed_ms());
+      std::fflush(stderr);
+      if (main_frame) main_frame->Close();
+    });
+  }
+  return true;
+}
+
+void MainWindow::obey_command_line(const command_line_plan_t& plan) {
+  if (!plan.native_file.empty()) main_frame->try_read_halmondo_file(plan.native_file);
+  if (!plan.image_data.empty()) main_frame->open_image_data(plan.image_data);
+  if (!plan.script.empty()) run_batch_script(plan.script, plan.script_log, plan.close_after_script);
+}
+
+void MainWindow::run_batch_script(const wxString& script, const wxString& log, bool close_after) {
+  bool ok = false;
+  if (log.empty())
+    wxLogError(L"The script %s is not run: its message log would overwrite it.", script);
+  else
+    ok = main_frame->ScriptBatchRun(script, log);
+  if (!ok) batch_failed_ = true;
+  if (!close_after) return;
+  main_frame->batch_close = true;
+  wxCloseEvent close(wxEVT_CLOSE_WINDOW, main_frame->GetId());
+  close.SetEventObject(main_frame);
+  close.SetCanVeto(true);
+  main_frame->OnClose(close);
+}
+
+void MainWindow::show_whats_new() {
+  resource_table_t& rt = *resource_table;
+  const int32_t value = rt.RES_DISPLAY_FEATURES->read();
+  if (!whats_new_due(value)) return;
+  dialog_request_t message;
+  message.caption = L"Norvelith version history";
+  message.text = whats_new_text(value);
+  message.style = wxOK | wxCANCEL | wxICON_INFORMATION;
+  message.cancel_label = L"Don't display again";
+  const bool ok = show_message_dialog(main_frame, message) == wxID_OK;
+  rt.RES_DISPLAY_FEATURES->write(whats_new_after(value, ok));
+  main_frame->help_page = L"versions.htm";
+  wxCommandEvent help(wxEVT_MENU, ID_HELP_INDEX);
+  main_frame->OnHelpIndex(help);
+}
+
+int MainWindow::OnRun() {
+  const int rc = wxApp::OnRun();
+  return batch_failed_ ? EXIT_FAILURE : rc;
+}
+
+void MainWindow::update_idle_binding() {
+  if (!resource_table) return;
+  const int32_t listeners = resource_table->RES_IDLE_EVENT->read_worrylist_length(nullptr);
+  if (listeners <= 0 && idle_bound_) {
+    if (main_frame) main_frame->Unbind(wxEVT_IDLE, &MainWindow::OnIdle, this);
+    idle_bound_ = false;
+  } else if (listeners > 0 && !idle_bound_ && main_frame) {
+    main_frame->Bind(wxEVT_IDLE, &MainWindow::OnIdle, this);
+    idle_bound_ = true;
+  }
+}
+
+void MainWindow::OnIdle(wxIdleEvent&) {
+  for (int k = 0; k < 2 && resource_table; ++k) resource_table->RES_IDLE_EVENT->write();
+  wxMilliSleep(0);
+  wxWakeUpIdle();
+}
+
+// Deletes the global objects once; a second call (after a fatal error) does
+// nothing, and every pointer is left null.
+int MainWindow::OnExit() {
+  if (exited_) return 0;
+  exited_ = true;
+  if (idle_binding_) {
+    if (resource_table) resource_table->RES_IDLE_EVENT->remove_worrylist_length_proc(idle_binding_);
+    if (idle_bound_ && main_frame) main_frame->Unbind(wxEVT_IDLE, &MainWindow::OnIdle, this);
+    idle_bound_ = false;
+    delete idle_binding_;
+    idle_binding_ = nullptr;
+  }
+  set_data_set_pages(nullptr);
+  // COLOUR MAP: deleted here, before the frame store.
+  delete frame_store;
+  frame_store = nullptr;
+  delete resource_table;
+  resource_table = nullptr;
+  ui_scope_.reset();
+  delete app_config;
+  app_config = nullptr;
+  delete[] gl_attributes;
+  gl_attributes = nullptr;
+  delete locale_;
+  locale_ = nullptr;
+  return 0;
+}
+
+// After a crash: tell the user, keep the configuration, and end the process
+// at once. The windows are left alone: destroying them would be deferred to
+// an event loop that never runs again, and their destructors would reach
+// the objects freed below.
+void MainWindow::OnFatalException() {
+  static bool inside = false;
+  if (inside) std::_Exit(EXIT_FAILURE);
+  inside = true;
+  if (main_frame) {
+    dialog_request_t message;
+    message.caption = L"Fatal error in Norvelith";
+    message.text = L"There has been a fatal error and Norvelith must now close.";
+    message.style = wxOK | wxICON_ERROR;
+    show_message_dialog(main_frame, message);
+    main_frame->close_help_window();
+    wxLogNull quiet;
+    delete wxConfigBase::Set(nullptr);
+  }
+  OnExit();
+  std::fflush(stderr);
+  std::_Exit(EXIT_FAILURE);
+}
