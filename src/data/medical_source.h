@@ -9,6 +9,7 @@
 #include <wx/string.h>
 
 #include <cstdint>
+#include <vector>
 
 class medical_source {
  public:
@@ -34,6 +35,20 @@ class medical_source {
   virtual bool sort_frames() = 0;
   // Forgets the loaded data's description and per-frame records.
   virtual void reset_data_source() = 0;
+
+  // Loads the data set of the file or folder at path into the frame store,
+  // writing the header resources of the loaded data as pending values under
+  // the caller's hold. True when data were loaded; on false the caller
+  // cancels the pending writes and empties the data set.
+  virtual bool load_files(const wxString& path);
+  // Keeps, in the order given, only the per-frame records of the frames
+  // listed (ascending indices into the frame store); may write RES_XSCALE and
+  // RES_YSCALE from the first kept frame, without a commit. The records given
+  // up are kept aside until the next selection or reset, so that
+  // undo_frame_selection can put them back when the export that asked for
+  // the selection fails.
+  virtual void select_frame_info(const std::vector<int32_t>& frames);
+  virtual void undo_frame_selection();
 };
 
 void set_medical_source(medical_source* source);

@@ -13,13 +13,18 @@
 #include <cstdio>
 
 #include "data/data_io_ui.h"
+#include "data/file_menu_export.h"
+#include "data/file_menu_image_wx.h"
 #include "data/native_file.h"
+#include "registry/resource_table.h"
 #include "tools/headless_session.h"
 
 namespace {
 
 int usage() {
-  std::fprintf(stderr, "usage: nv_tool roundtrip IN.hm OUT.hm\n");
+  std::fprintf(stderr,
+               "usage: nv_tool roundtrip IN.hm OUT.hm\n"
+               "       nv_tool export-frames IN.hm RANGE hm|bmp|png|jpeg|tiff OUT\n");
   return 2;
 }
 
@@ -41,6 +46,40 @@ int roundtrip(const wxString& in, const wxString& out) {
   return save_native_file_as(out, false) ? 0 : 1;
 }
 
+int export_frames(const wxString& in, const wxString& range, const wxString& format,
+                  const wxString& out) {
+  frame_export_kind kind;
+  if (format == "hm")
+    kind = FRAME_EXPORT_NATIVE;
+  else if (format == "bmp")
+    kind = FRAME_EXPORT_BMP;
+  else if (format == "png")
+    kind = FRAME_EXPORT_PNG;
+  else if (format == "jpeg")
+    kind = FRAME_EXPORT_JPEG;
+  else if (format == "tiff")
+    kind = FRAME_EXPORT_TIFF;
+  else
+    return usage();
+
+  console_data_io_ui ui;
+  data_ui_scope scope(ui);
+  wx_frame_image_writer writer;
+  set_frame_image_writer(&writer);
+  headless_session session;
+  int status = 1;
+  if (open_native_file(in)) {
+    const frame_selection selection = parse_frame_range(range, resource_table->RES_BUF_FRAMES->read());
+    if (selection.count() == 0)
+      ui.message(wxLOG_Error, "No valid frames in specified range - nothing to save!");
+    else if (kind == FRAME_EXPORT_NATIVE ? export_native_subset(selection, out)
+                                         : export_frame_images(selection, out, kind))
+      status = 0;
+  }
+  set_frame_image_writer(nullptr);
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -57,5 +96,8 @@ int main(int argc, char** argv) {
 
   if (argc == 4 && wxString(argv[1]) == "roundtrip")
     return roundtrip(wxString(argv[2]), wxString(argv[3]));
+  if (argc == 6 && wxString(argv[1]) == "export-frames")
+    return export_frames(wxString(argv[2]), wxString(argv[3]), wxString(argv[4]),
+                         wxString(argv[5]));
   return usage();
 }

@@ -1,0 +1,160 @@
+// Shared set-up of the File menu tests: scripted dialogs, a recording of
+// frames and contours, and a stand-in for the volume readers.
+#pragma once
+
+#include <deque>
+
+#include "data/curves.h"
+#include "data/dynabuf.h"
+#include "data/file_menu.h"
+#include "data/file_menu_ui.h"
+#include "data/landmarks.h"
+#include "native_test_support.h"
+
+// Answers the dialogs from lists (cancelling when a list runs out) and
+// records what was asked.
+class scripted_file_ui : public file_menu_ui {
+ public:
+  std::deque<file_dialog_result> files;
+  std::deque<wxString> folders;
+  std::deque<bool> confirmations;
+  std::deque<wxString> texts;
+  std::vector<file_dialog_request> file_requests;
+  std::vector<wxString> asked;     // "caption|text" of OK/Cancel questions
+  std::vector<wxString> messages;  // "caption|text"
+  std::vector<wxString> text_requests;  // "caption|initial"
+
+  void choose(const wxString& path, int filter = 0, std::vector<bool> checks = {}) {
+    file_dialog_result r;
+    r.path = path;
+    r.filter_index = filter;
+    r.checks = std::move(checks);
+    files.push_back(r);
+  }
+
+  bool choose_file(const file_dialog_request& request, file_dialog_result& result) override {
+    file_requests.push_back(request);
+    if (files.empty()) return false;
+    result = files.front();
+    files.pop_front();
+    return true;
+  }
+  bool choose_folder(const wxString&, const wxString&, wxString& path) override {
+    if (folders.empty()) return false;
+    path = folders.front();
+    folders.pop_front();
+    return true;
+  }
+  bool ask_ok_cancel(const wxString& caption, const wxString& text) override {
+    asked.push_back(caption + "|" + text);
+    if (confirmations.empty()) return false;
+    const bool ok = confirmations.front();
+    confirmations.pop_front();
+    return ok;
+  }
+  bool ask_text(const wxString& caption, const wxString&, const wxString& initial,
+                wxString& text) override {
+    text_requests.push_back(caption + "|" + initial);
+    if (texts.empty()) return false;
+    text = texts.front();
+    texts.pop_front();
+    return true;
+  }
+  void show_message(const wxString& caption, const wxString& text) override {
+    messages.push_back(caption + "|" + text);
+  }
+};
+
+// Stands in for the volume readers: loads a fixed data set of 16-bit frames
+// of 3 x 2 pixels and reads frames of a medical image file.
+class stand_in_readers : public medical_source {
+ public:
+  std::vector<wxString> loads;
+  std::vector<std::vector<int32_t>> selections;
+  int undone = 0;
+  bool load_ok = true;
+  int32_t frames_to_load = 2;
+
+  bool load_files(const wxString& path) override {
+    loads.push_back(path);
+    if (!load_ok) {
+      data_report(wxLOG_Error, "no image data in " + path);
+      return false;
+    }
+    resource_table_t& t = *resource_table;
+    t.RES_BUF_FRAMES->write_no_changeprocs(frames_to_load);
+    t.RES_BUF_WIDTH->write_no_changeprocs(3);
+    t.RES_BUF_HEIGHT->write_no_changeprocs(2);
+    t.RES_FRAME_SIZE->write_no_changeprocs(6);
+    t.RES_BUF_DICOM->write_no_changeprocs(true);
+    t.RES_POS_REC->write_no_changeprocs(false);
+    t.RES_BIN_IM_FILENAME->write_no_changeprocs(path);
+    for (int32_t k = 0; k < frames_to_load; ++k) {
+      auto* raw = new uint16_t[6];
+      for (int i = 0; i < 6; ++i) raw[i] = static_cast<uint16_t>(k * 100 + i);
+      frame_store->add_image(frame_image_t::create(nullptr, raw, 6));
+      frame_store->timestamps.push_back(0);
+    }
+    return true;
+  }
+  int32_t read_frame(const wxString&, int32_t, int32_t frame_number, uint16_t* raw,
+                     uint8_t*) override {
+    for (int i = 0; i < 6; ++i) raw[i] = static_cast<uint16_t>(frame_number * 100 + i);
+    return 6;
+  }
+  bool data_8bit() const override { return false; }
+  bool data_16bit() const override { return true; }
+  wxString source_type() const override { return "DICOM"; }
+  wxString value_units() const override { return "HU"; }
+  void file_rescale(double& s, double& i) const override { s = 1, i = 0; }
+  bool sort_frames() override { return false; }
+  void reset_data_source() override {}
+  void select_frame_info(const std::vector<int32_t>& frames) override {
+    selections.push_back(frames);
+  }
+  void undo_frame_selection() override { ++undone; }
+};
+
+class file_menu_test : public native_test {
+ protected:
+  file_menu_test() : file_scope_(files_) {}
+
+  void SetUp() override {
+    native_test::SetUp();
+    set_data_set_pages(&pages_);
+  }
+
+  // A recording of n frames of w x h pixels with positions 1 mm apart, its
+  // frame file beside it, and the body lines given.
+  void write_recording(const std::string& name, int n, int w, int h,
+                       const std::string& body = "") {
+    std::string text = "RES_BUF_FRAMES " + std::to_string(n) + "\nRES_BUF_WIDTH " +
+                       std::to_string(w) + "\nRES_BUF_HEIGHT " + std::to_string(h) +
+                       "\nRES_POS_REC true\nRES_END_HEADER\nRES_VERSION 7.27\n"
+                       "RES_BIN_IM_FILENAME " + name + ".qzi\n";
+    for (int k = 0; k < n; ++k)
+      text += "IM " + std::to_string(1000 + k) + " 0 0 " + std::to_string(k * 0.1) + " 0 0 0\n";
+    write_file(name + ".hm", text + body);
+    write_file(name + ".qzi", frame_bytes(n, w, h));
+  }
+
+  std::string frame_pixels(int k) {
+    const frame_image_ref image = frame_store->imagecp(k);
+    const uint8_t* p = frame_image_t::display_data(image);
+    return p ? std::string(reinterpret_cast<const char*>(p), image->size) : std::string();
+  }
+  static std::string expected_frame(int k, int n, int w, int h) {
+    return frame_bytes(n, w, h).substr(static_cast<size_t>(k * w * h), static_cast<size_t>(w * h));
+  }
+
+  // Closes the data set as the menu does, ignoring unsaved changes.
+  void close_data() {
+    files_.confirmations.push_back(true);
+    int32_t counter = 1;
+    ASSERT_TRUE(file_close(counter));
+  }
+
+  scripted_file_ui files_;
+  file_menu_ui_scope file_scope_;
+  recorded_pages pages_;
+};
