@@ -25,17 +25,6 @@
 MainFrame* main_frame = nullptr;
 frames_status_t MainFrame::frames_status_;
 
-// The command table. Handlers of the pages, dialogs and data files join it
-// as their subsystems arrive.
-// clang-format off
-wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
-  EVT_MENU(ID_GUI_WINDOWS_3D, MainFrame::OnGuiWindows3D)
-  EVT_MENU(ID_HELP_INDEX,     MainFrame::OnHelpIndex)
-  EVT_MENU(ID_HELP_UPDATE,    MainFrame::OnHelpUpdate)
-  EVT_CLOSE(MainFrame::OnClose)
-wxEND_EVENT_TABLE()
-// clang-format on
-
 namespace {
 
 constexpr long kSplitterStyle = wxSP_LIVE_UPDATE | wxSP_3DSASH | wxFULL_REPAINT_ON_RESIZE | wxCLIP_CHILDREN;
@@ -281,8 +270,10 @@ void MainFrame::build_help() {
     if (resource_table->RES_SPINE_TASK->read())
       help_controller->AddBook(wxFileName(exec_dir, L"norvelith_spine_help.zip"), false);
   }
-  if (!help_available)
+  if (!help_available) {
     wxLogError(L"Failed to load help file norvelith_help.zip\nHelp menu item will be inactive.");
+    menu_bar->Enable(ID_HELP_INDEX, false);
+  }
   help_page = L"using_norvelith.htm";
 }
 
@@ -327,15 +318,4 @@ void MainFrame::OnClose(wxCloseEvent& event) {
   // it is destroyed.
   page_procs.clear();
   Destroy();
-}
-
-// ------------------------------------------------------------------- help
-
-void MainFrame::OnHelpIndex(wxCommandEvent&) {
-  if (!help_available || !help_controller) {
-    wxLogError(L"Failed to load help file norvelith_help.zip\nHelp menu item is disabled.");
-    return;
-  }
-  help_controller->Display(help_page);
-  if (wxFrame* frame = help_controller->GetFrame()) frame->Raise();
 }

@@ -1,47 +1,49 @@
-// The update check of the Help menu, also run at start-up.
+// The Help menu: the help window at the page that fits the last action,
+// the update check (also run at start-up), the web pages and the About box.
 #include <wx/button.h>
 #include <wx/dialog.h>
+#include <wx/html/helpctrl.h>
 #include <wx/html/htmlwin.h>
 #include <wx/log.h>
+#include <wx/menu.h>
 #include <wx/sizer.h>
 #include <wx/utils.h>
 
+#include "app/about_box.h"
 #include "app/app_dialogs.h"
+#include "app/app_ids.h"
+#include "app/app_rules.h"
 #include "app/main_frame.h"
 #include "app/update_check.h"
 
-void MainFrame::OnHelpUpdate(wxCommandEvent&) {
-  wxString html;
-  bool have_page = false;
-  {
-    wxLogNull quiet;  // failed loads report nothing of their own
-    const int timeout = update_timeout_seconds();
-    if (fetch_web_page(update_page_address(), timeout, &html)) {
-      have_page = true;
-    } else if (fetch_web_page(update_fallback_address(), timeout, &html)) {
-      wxString address;
-      const wxString text = html_plain_text(html);
-      html.clear();
-      if (text.StartsWith(L"Original location: ", &address)) {
-        address.Trim(true).Trim(false);
-        have_page = redirect_allowed(address, update_fallback_address()) &&
-                    fetch_web_page(address, timeout, &html);
-      }
-    }
-  }
-  if (!have_page) {
-    wxLogWarning(L"Could not access web page with Norvelith version information.");
-    return;
-  }
+namespace {
 
-  wxDialog dialog(this, wxID_ANY, L"Check for updates", wxDefaultPosition, wxSize(600, 500),
-                  wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX | wxRESIZE_BORDER);
-  auto* page = new wxHtmlWindow(&dialog, wxID_ANY, wxDefaultPosition, wxDefaultSize,
-                                wxHW_DEFAULT_STYLE | wxHW_NO_SELECTION);
+// The versions page in the update dialog. Nothing the page names is loaded
+// into the dialog, since such loads would have no timeout and could reach
+// any address; a link opens in the browser instead.
+class versions_page_window : public wxHtmlWindow {
+ public:
+  versions_page_window(wxWindow* parent)
+      : wxHtmlWindow(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxHW_DEFAULT_STYLE | wxHW_NO_SELECTION) {}
+
+  wxHtmlOpeningStatus OnOpeningURL(wxHtmlURLType, const wxString&, wxString*) const override {
+    return wxHTML_BLOCK;
+  }
+  void OnLinkClicked(const wxHtmlLinkInfo& link) override {
+    const wxString href = link.GetHref();
+    if (href.StartsWith(L"http://") || href.StartsWith(L"https://"))
+      wxLaunchDefaultBrowser(href, wxBROWSER_NOBUSYCURSOR);
+  }
+};
+
+// Fills the update dialog with the page and its buttons; true when an
+// update is offered.
+bool fill_update_dialog(wxDialog& dialog, const wxString& html) {
+  auto* page = new versions_page_window(&dialog);
   page->SetBorders(0);
   page->SetPage(html);
   if (wxHtmlContainerCell* cell = page->GetInternalRepresentation()) {
-    cell->Layout(600);
+    cell->Layout(dialog.GetClientSize().x);
     page->SetSize(cell->GetWidth(), cell->GetHeight());
   }
   auto* sizer = new wxBoxSizer(wxVERTICAL);
@@ -69,8 +71,40 @@ void MainFrame::OnHelpUpdate(wxCommandEvent&) {
     sizer->Add(ok, 0, wxALIGN_RIGHT | wxALL, 10);
   }
   dialog.SetSizer(sizer);
-  // A batch or test run never waits on the dialog.
-  if (dialogs_suppressed()) return;
-  if (dialog.ShowModal() == wxID_OK && offer)
-    wxLaunchDefaultBrowser(home_page_address(), wxBROWSER_NOBUSYCURSOR);
+  return offer;
 }
+
+}  // namespace
+
+void MainFrame::OnHelpIndex(wxCommandEvent&) {
+  if (!help_available || !help_controller) {
+    wxLogError(L"Failed to load help file norvelith_help.zip\nHelp menu item is disabled.");
+    if (menu_bar && menu_bar->FindItem(ID_HELP_INDEX)) menu_bar->Enable(ID_HELP_INDEX, false);
+    return;
+  }
+  help_controller->Display(help_page);
+  if (wxFrame* frame = help_controller->GetFrame()) frame->Raise();
+}
+
+void MainFrame::OnHelpUpdate(wxCommandEvent&) {
+  wxString html;
+  bool have_page = false;
+  {
+    wxLogNull quiet;  // failed loads report nothing of their own
+    have_page = find_versions_page(configured_update_sources(), &html);
+  }
+  if (!have_page) {
+    wxLogWarning(L"Could not access web page with Norvelith version information.");
+    return;
+  }
+  wxDialog dialog(this, wxID_ANY, L"Check for updates", wxDefaultPosition, wxSize(600, 500),
+                  wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX | wxRESIZE_BORDER);
+  const bool offer = fill_update_dialog(dialog, html);
+  // A batch run never waits on the dialog.
+  if (dialogs_suppressed()) return;
+  if (dialog.ShowModal() == wxID_OK && offer) wxLaunchDefaultBrowser(home_page_address(), wxBROWSER_NOBUSYCURSOR);
+}
+
+void MainFrame::OnHelpOnline(wxCommandEvent&) { wxLaunchDefaultBrowser(home_page_address(), wxBROWSER_NOBUSYCURSOR); }
+
+void MainFrame::OnHelpAbout(wxCommandEvent&) { wxAboutBox(norvelith_about_info(), nullptr); }

@@ -80,6 +80,11 @@ void MainFrame::update_main_window() {
   const int32_t current = rt.RES_BUF_CURRENT_FRAME->read();
   if (frame_slider->GetValue() != current) frame_slider->SetValue(current);
 
+  // Playback: at most one step per commit, none when the frame just moved.
+  if (rt.RES_IDLE_EVENT->changed_in_flush() && tool_down(ID_TOOL_PLAY) &&
+      !rt.RES_BUF_CURRENT_FRAME->changed_in_flush())
+    playback_step();
+
   // Toolbar toggles.
   if (rt.RES_LOCK_ZOOM->changed_in_flush()) toolbar->ToggleTool(ID_TOOL_LOCK_ZOOM, rt.RES_LOCK_ZOOM->read());
   if (rt.RES_INVERT_BSCAN->changed_in_flush())
@@ -176,18 +181,4 @@ void MainFrame::set_toolbar_icon_size(int32_t code) {
     toolbar->Realize();
     toolbar->Refresh();
   }
-}
-
-// "Windows for &3D": the views share each splitter equally.
-void MainFrame::OnGuiWindows3D(wxCommandEvent&) {
-  auto height_of = [](wxWindow* w) { return w ? w->GetSize().y : 0; };
-  auto width_of = [](wxWindow* w) { return w ? w->GetSize().x : 0; };
-  view_splitter->SetSashPosition(
-      (height_of(view_splitter->GetWindow1()) + height_of(view_splitter->GetWindow2())) / 2, true);
-  upper_view_splitter->SetSashPosition(
-      (width_of(upper_view_splitter->GetWindow1()) + width_of(upper_view_splitter->GetWindow2())) / 2, true);
-  if (lower_view_splitter->IsSplit())
-    lower_view_splitter->SetSashPosition(
-        (width_of(lower_view_splitter->GetWindow1()) + width_of(lower_view_splitter->GetWindow2())) / 2, true);
-  if (right_splitter->IsSplit()) right_splitter->SetSashPosition(right_splitter->GetSashPosition(), true);
 }

@@ -27,6 +27,7 @@
 #include "data/dynabuf.h"
 #include "data/native_file.h"
 #include "data/objects.h"
+#include "medical/dicom_utility.h"
 #include "registry/resource_table.h"
 
 int* gl_attributes = nullptr;
@@ -153,6 +154,9 @@ bool MainWindow::OnInit() {
                               WX_GL_SAMPLE_BUFFERS, 0,                0,                0};
   frame_store = new dynabuf;
   frame_store->reserve(500);
+  // 16-bit frames derive their display pixels through the volume readers'
+  // windowing.
+  dicom_utility::install_frame_windowing();
   // COLOUR MAP: the display colour map is created here once the views
   // provide it.
 

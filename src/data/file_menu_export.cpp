@@ -41,25 +41,25 @@ bool is_separator(wxUniChar c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ',' || c == ';';
 }
 
-// Pieces of text split at any of the separators, empty pieces included.
+// Parts of text split at any of the separators, empty parts included.
 template <class Separator>
 std::vector<wxString> split(const wxString& text, Separator separator) {
-  std::vector<wxString> pieces(1);
+  std::vector<wxString> parts(1);
   for (wxUniChar c : text) {
     if (separator(c))
-      pieces.emplace_back();
+      parts.emplace_back();
     else
-      pieces.back() += c;
+      parts.back() += c;
   }
-  return pieces;
+  return parts;
 }
 
-// A whole decimal number filling the piece; values beyond the 32-bit range
+// A whole decimal number filling the part; values beyond the 32-bit range
 // count as the largest, which any clamping brings back into range.
-bool whole_number(const wxString& piece, int32_t& value) {
-  if (piece.empty()) return false;
+bool whole_number(const wxString& part, int32_t& value) {
+  if (part.empty()) return false;
   int64_t v = 0;
-  for (wxUniChar c : piece) {
+  for (wxUniChar c : part) {
     if (c < '0' || c > '9') return false;
     v = std::min<int64_t>(v * 10 + (c - '0'), INT32_MAX);
   }
@@ -231,12 +231,12 @@ frame_selection parse_frame_range(const wxString& text, int32_t frame_count) {
   const int32_t n = std::max(frame_count, 0);
   s.chosen.assign(static_cast<size_t>(n), 0);
   for (const wxString& item : split(text, is_separator)) {
-    const std::vector<wxString> pieces =
+    const std::vector<wxString> parts =
         split(item, [](wxUniChar c) { return c == '-' || c == ':'; });
     int32_t v[3];
     int numbers = 0;
-    while (numbers < 3 && numbers < static_cast<int>(pieces.size()) &&
-           whole_number(pieces[numbers], v[numbers]))
+    while (numbers < 3 && numbers < static_cast<int>(parts.size()) &&
+           whole_number(parts[numbers], v[numbers]))
       ++numbers;
     if (numbers == 0) continue;
     if (numbers == 1) {

@@ -1,0 +1,6 @@
+// What the About box shows.
+#pragma once
+
+#include <wx/aboutdlg.h>
+
+wxAboutDialogInfo norvelith_about_info();

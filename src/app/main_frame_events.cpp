@@ -1,0 +1,393 @@
+// The main window's command table: every event of its menus, toolbar and
+// own windows, of the task and visualisation pages and of the settings
+// dialogs, with the MainFrame member that handles it. Page and dialog
+// controls are children of the notebooks and dialogs; their events travel up
+// to the main window. No two entries share an event type and an identifier,
+// so the order of the entries never decides which handler runs.
+#include <wx/clrpicker.h>
+#include <wx/grid.h>
+#include <wx/notebook.h>
+#include <wx/splitter.h>
+#include <wx/textctrl.h>
+#include <wx/tglbtn.h>
+
+#include "app/app_ids.h"
+#include "app/control_ids.h"
+#include "app/main_frame.h"
+
+// EVT_COMMAND_SCROLL stands for the nine scroll events of one slider (top,
+// bottom, line up/down, page up/down, thumb track, thumb release, changed).
+// clang-format off
+wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
+  // Splitter sashes
+  EVT_SPLITTER_SASH_POS_CHANGING(ID_OUTER_SPLITTER, MainFrame::OnSashChangingTop)
+  EVT_SPLITTER_SASH_POS_CHANGING(ID_RIGHT_SPLITTER, MainFrame::OnSashChangingMiddle)
+  EVT_SPLITTER_SASH_POS_CHANGING(ID_LEFT_SPLITTER, MainFrame::OnSashChangingBottom)
+
+  // Entries for any window id
+  EVT_KEY_DOWN(MainFrame::OnKeyDown)
+  EVT_MENU_OPEN(MainFrame::OnMenuOpen)
+
+  // File menu
+  EVT_MENU(ID_FILE_OPEN, MainFrame::OnFileOpen)
+  EVT_MENU(ID_FILE_OPEN_DIRECTORY, MainFrame::OnFileOpenDirectory)
+  EVT_MENU(ID_FILE_SAVE, MainFrame::OnFileSave)
+  EVT_MENU(ID_FILE_SAVE_AS, MainFrame::OnFileSaveas)
+  EVT_MENU(ID_FILE_CLOSE, MainFrame::OnFileClose)
+  EVT_MENU(ID_SETTINGS_OPEN, MainFrame::OnSettingsOpen)
+  EVT_MENU(ID_SETTINGS_SAVE_AS, MainFrame::OnSettingsSaveas)
+  EVT_MENU(ID_SETTINGS_RESET, MainFrame::OnSettingsReset)
+  EVT_MENU(ID_FILE_EDIT_COMMENT, MainFrame::OnFileEditComment)
+  EVT_MENU(ID_FILE_EXPORT_FRAMES, MainFrame::OnFileExportFrames)
+  EVT_MENU(ID_FILE_EXPORT_VOXELS, MainFrame::OnFileExportVoxels)
+  EVT_MENU(ID_FILE_EXPORT_IMAGE, MainFrame::OnFileExportImage)
+  EVT_MENU(ID_GRAB_REVIEW, MainFrame::OnGrabReview)
+  EVT_MENU(ID_GRAB_3D, MainFrame::OnGrab3D)
+  EVT_MENU(ID_GRAB_CENTRE, MainFrame::OnGrabCentre)
+  EVT_MENU(ID_GRAB_RIGHT, MainFrame::OnGrabRight)
+  EVT_MENU(ID_FILE_QUIT, MainFrame::OnFileQuit)
+
+  // Task, Visual, GUI, Configure and Help menus
+  EVT_MENU(ID_TASK_DRAW, MainFrame::OnTaskDraw)
+  EVT_MENU(ID_TASK_LANDMARKS, MainFrame::OnTaskLandmarks)
+  EVT_MENU(ID_TASK_PRESSURE, MainFrame::OnTaskPressure)
+  EVT_MENU(ID_VISUAL_PRESSURE, MainFrame::OnVisualPressure)
+  EVT_MENU(ID_TASK_THICKNESS, MainFrame::OnTaskThickness)
+  EVT_MENU(ID_TASK_FIT_MODEL, MainFrame::OnTaskFitModel)
+  EVT_MENU(ID_TASK_SCRIPT, MainFrame::OnTaskScript)
+  EVT_MENU(ID_VISUAL_THICKNESS, MainFrame::OnVisualThickness)
+  EVT_MENU(ID_VISUAL_VOLUME, MainFrame::OnVisualVolume)
+  EVT_MENU(ID_VISUAL_PANORAMA, MainFrame::OnVisualPanorama)
+  EVT_MENU(ID_VISUAL_NONE, MainFrame::OnVisualNone)
+  EVT_MENU(ID_VISUAL_ORTHO, MainFrame::OnVisualOrtho)
+  EVT_MENU(ID_VISUAL_RESLICE, MainFrame::OnVisualReslice)
+  EVT_MENU(ID_TASK_SPINE, MainFrame::OnTaskSpine)
+  EVT_MENU(ID_VISUAL_SPINE, MainFrame::OnVisualSpine)
+  EVT_MENU(ID_GUI_WINDOWS_2D, MainFrame::OnGuiWindows2D)
+  EVT_MENU(ID_GUI_WINDOWS_3D, MainFrame::OnGuiWindows3D)
+  EVT_MENU(ID_GUI_SET_3D_SIZE, MainFrame::OnGuiSet3DSize)
+  EVT_MENU(ID_GUI_CONTROLS_LEFT, MainFrame::OnGuiControlsLeft)
+  EVT_MENU(ID_GUI_CONTROLS_RIGHT, MainFrame::OnGuiControlsRight)
+  EVT_MENU(ID_GUI_CONTROLS_BOTH, MainFrame::OnGuiControlsBoth)
+  EVT_MENU(ID_CONFIG_MOUSE, MainFrame::OnConfigMouse)
+  EVT_MENU(ID_CONFIG_GRAPHICS, MainFrame::OnConfigGraphics)
+  EVT_MENU(ID_CONFIG_LOCATION, MainFrame::OnConfigLocation)
+  EVT_MENU(ID_CONFIG_DISPLAY, MainFrame::OnConfigDisplay)
+  EVT_MENU(ID_HELP_INDEX, MainFrame::OnHelpIndex)
+  EVT_MENU(ID_HELP_UPDATE, MainFrame::OnHelpUpdate)
+  EVT_MENU(ID_HELP_ONLINE, MainFrame::OnHelpOnline)
+  EVT_MENU(ID_HELP_ABOUT, MainFrame::OnHelpAbout)
+
+  // Notebooks
+  EVT_NOTEBOOK_PAGE_CHANGED(ID_TASK_NOTEBOOK, MainFrame::OnTaskChanged)
+  EVT_NOTEBOOK_PAGE_CHANGED(ID_VISUAL_NOTEBOOK, MainFrame::OnVisualChanged)
+
+  // Toolbar tools
+  EVT_MENU_RANGE(ID_TOOL_DRAG, ID_TOOL_RADIO_LAST, MainFrame::OnToolSelect)
+  EVT_MENU(ID_TOOL_LOCK_ZOOM, MainFrame::OnLockZoom)
+  EVT_MENU(ID_TOOL_SEE_OUTLINES, MainFrame::OnSeeOutlines)
+  EVT_MENU(ID_TOOL_SEE_MARK, MainFrame::OnSeeMarkLocked)
+  EVT_MENU(ID_TOOL_SEE_DRAW, MainFrame::OnSeeDrawLocked)
+
+  // Frame slider
+  EVT_COMMAND_SCROLL(ID_FRAME_SLIDER, MainFrame::OnFrameSlider)
+
+  // Comment dialog
+  EVT_TEXT(ID_COMMENT, MainFrame::OnComment)
+
+  // Scripts task page
+  EVT_BUTTON(ID_SCRIPT_LOAD, MainFrame::OnScriptLoad)
+  EVT_BUTTON(ID_SCRIPT_SAVE, MainFrame::OnScriptSave)
+  EVT_BUTTON(ID_SCRIPT_EDITOR_RUN, MainFrame::OnScriptEditorRun)
+  EVT_BUTTON(ID_SCRIPT_SAVE_AS, MainFrame::OnScriptSaveAs)
+  EVT_BUTTON(ID_SCRIPT_CLEAR_OUTPUT, MainFrame::OnScriptClearOutput)
+
+  // Toolbar: Rewind, Play and Invert image
+  EVT_MENU(ID_TOOL_REWIND, MainFrame::OnRewind)
+  EVT_MENU(ID_TOOL_PLAY, MainFrame::OnPlay)
+  EVT_MENU(ID_TOOL_INVERT_IMAGE, MainFrame::OnInvertImage)
+
+  // Reslice visualisation page
+  EVT_COMMAND_SCROLL(ID_RESLICE_THICKNESS, MainFrame::OnResliceThickness)
+  EVT_COMMAND_SCROLL(ID_RESLICE_OPACITY, MainFrame::OnResliceOpacity)
+  EVT_RADIOBOX(ID_RESLICE_COMPOUNDING, MainFrame::OnResliceCompounding)
+  EVT_CHECKBOX(ID_RESLICE_FASTER, MainFrame::OnResliceFaster)
+  EVT_BUTTON(ID_RESLICE_ROTATE_X, MainFrame::OnResliceRotateX)
+  EVT_BUTTON(ID_RESLICE_ROTATE_Y, MainFrame::OnResliceRotateY)
+  EVT_BUTTON(ID_RESLICE_ROTATE_Z, MainFrame::OnResliceRotateZ)
+  EVT_BUTTON(ID_RESLICE_SAVE, MainFrame::OnResliceSave)
+  EVT_BUTTON(ID_RESLICE_LOCATE_FRAME, MainFrame::OnResliceLocateFrame)
+  EVT_BUTTON(ID_RESLICE_LOCATE_MIN_VOXELS, MainFrame::OnResliceLocateMinVoxels)
+  EVT_BUTTON(ID_RESLICE_AUTO_CENTRE, MainFrame::OnResliceAutoCentre)
+  EVT_BUTTON(ID_RESLICE_LOCATE_LANDMARKS, MainFrame::OnResliceLocateLandmarks)
+  EVT_COMMAND_SCROLL(ID_RESLICE_WIDTH, MainFrame::OnResliceWidth)
+  EVT_COMMAND_SCROLL(ID_RESLICE_HEIGHT, MainFrame::OnResliceHeight)
+  EVT_CHOICE(ID_RESLICE_CROP_SURFACE, MainFrame::OnResliceCropSurface)
+  EVT_CHECKBOX(ID_RESLICE_SHOW_OUTSIDE, MainFrame::OnResliceShowOutside)
+
+  // Ortho visualisation page
+  EVT_COMMAND_SCROLL(ID_ORTHO_THICKNESS, MainFrame::OnOrthoThickness)
+  EVT_COMMAND_SCROLL(ID_ORTHO_OPACITY, MainFrame::OnOrthoOpacity)
+  EVT_RADIOBOX(ID_ORTHO_COMPOUNDING, MainFrame::OnOrthoCompounding)
+  EVT_CHECKBOX(ID_ORTHO_FASTER, MainFrame::OnOrthoFaster)
+  EVT_BUTTON(ID_ORTHO_CENTRE_FRAME, MainFrame::OnOrthoCentreFrame)
+  EVT_BUTTON(ID_ORTHO_SAVE_LEFT, MainFrame::OnOrthoSaveLeft)
+  EVT_BUTTON(ID_ORTHO_SAVE_RIGHT, MainFrame::OnOrthoSaveRight)
+  EVT_CHOICE(ID_ORTHO_CROP_SURFACE, MainFrame::OnOrthoCropSurface)
+  EVT_CHECKBOX(ID_ORTHO_SHOW_OUTSIDE, MainFrame::OnOrthoShowOutside)
+
+  // Volume visualisation page ("Input data" and "Lighting" open the settings dialogs; 6095 is the graphics dialog's brightness slider)
+  EVT_CHOICE(ID_VOLUME_QUALITY, MainFrame::OnVolumeQuality)
+  EVT_COMMAND_SCROLL(ID_VOLUME_TRANSLUCENCY, MainFrame::OnVolumeTranslucency)
+  EVT_COMMAND_SCROLL(ID_VOLUME_WETNESS, MainFrame::OnVolumeWetness)
+  EVT_COMMAND_SCROLL(ID_VOLUME_CLARITY, MainFrame::OnVolumeClarity)
+  EVT_COMMAND_SCROLL(ID_BRIGHTNESS, MainFrame::OnBrightness)
+  EVT_COMMAND_SCROLL(ID_VOLUME_GRADIENT, MainFrame::OnVolumeGradient)
+  EVT_BUTTON(ID_VOLUME_INPUT_DATA, MainFrame::OnConfigDisplay)
+  EVT_BUTTON(ID_VOLUME_LIGHTING, MainFrame::OnConfigGraphics)
+  EVT_CHOICE(ID_VOLUME_CROP_LANDMARK, MainFrame::OnVolumeCropLandmark)
+  EVT_COMMAND_SCROLL(ID_VOLUME_CROP_RADIUS, MainFrame::OnVolumeCropRadius)
+  EVT_CHECKBOX(ID_VOLUME_CROP_OUTSIDE_RADIUS, MainFrame::OnVolumeCropOutsideRadius)
+  EVT_CHOICE(ID_VOLUME_CROP_SURFACE, MainFrame::OnVolumeCropSurface)
+  EVT_CHECKBOX(ID_VOLUME_CROP_OUTSIDE_SURFACE, MainFrame::OnVolumeCropOutsideSurface)
+  EVT_CHECKBOX(ID_VOLUME_ANTIALIAS_CROP, MainFrame::OnVolumeAntialiasCrop)
+  EVT_CHECKBOX(ID_VOLUME_USE_ALPHA, MainFrame::OnVolumeUseAlpha)
+  EVT_CHECKBOX(ID_VOLUME_CROP_RESLICE, MainFrame::OnVolumeCropReslice)
+  EVT_COMMAND_SCROLL(ID_VOLUME_CROP_X_LOW, MainFrame::OnVolumeCropXLow)
+  EVT_COMMAND_SCROLL(ID_VOLUME_CROP_X_HIGH, MainFrame::OnVolumeCropXHigh)
+  EVT_COMMAND_SCROLL(ID_VOLUME_CROP_Y_LOW, MainFrame::OnVolumeCropYLow)
+  EVT_COMMAND_SCROLL(ID_VOLUME_CROP_Y_HIGH, MainFrame::OnVolumeCropYHigh)
+  EVT_COMMAND_SCROLL(ID_VOLUME_CROP_Z_LOW, MainFrame::OnVolumeCropZLow)
+  EVT_COMMAND_SCROLL(ID_VOLUME_CROP_Z_HIGH, MainFrame::OnVolumeCropZHigh)
+  EVT_CHOICE(ID_VOLUME_COLOUR_MAPPING, MainFrame::OnVolumeColourMapping)
+  EVT_BUTTON(ID_VOLUME_SAVE, MainFrame::OnVolumeSave)
+  EVT_COMMAND_RANGE(ID_VOLUME_ROW_ENABLE_FIRST, ID_VOLUME_ROW_ENABLE_LAST, wxEVT_CHECKBOX, MainFrame::OnVolumeRowEnable)
+  EVT_COMMAND_RANGE(ID_VOLUME_ROW_MATERIAL_FIRST, ID_VOLUME_ROW_MATERIAL_LAST, wxEVT_BUTTON, MainFrame::OnVolumeRowMaterial)
+  EVT_COMMAND_RANGE(ID_VOLUME_ROW_OPACITY_FIRST, ID_VOLUME_ROW_OPACITY_LAST, wxEVT_SLIDER, MainFrame::OnVolumeRowOpacity)
+  EVT_COMMAND_RANGE(ID_VOLUME_ROW_DATA_FIRST, ID_VOLUME_ROW_DATA_LAST, wxEVT_SLIDER, MainFrame::OnVolumeRowData)
+  EVT_CHECKBOX(ID_VOLUME_SHOW_COLOURS, MainFrame::OnVolumeShowColours)
+  EVT_BUTTON(ID_VOLUME_FLIP_OPACITY, MainFrame::OnVolumeFlipOpacity)
+  EVT_BUTTON(ID_VOLUME_FLIP_DATA, MainFrame::OnVolumeFlipData)
+  EVT_BUTTON(ID_VOLUME_SORT_OPACITY, MainFrame::OnVolumeSortOpacity)
+  EVT_BUTTON(ID_VOLUME_SORT_DATA, MainFrame::OnVolumeSortData)
+
+  // Image display dialog
+  EVT_COMMAND_SCROLL(ID_DICOM_WIN_CENTRE, MainFrame::OnDICOMWinCentre)
+  EVT_COMMAND_SCROLL(ID_DICOM_WIN_WIDTH, MainFrame::OnDICOMWinWidth)
+  EVT_TEXT_ENTER(ID_DICOM_UNITS, MainFrame::OnDICOMUnits)
+  EVT_TEXT_ENTER(ID_DICOM_HUM, MainFrame::OnDICOMHum)
+  EVT_TEXT_ENTER(ID_DICOM_HUB, MainFrame::OnDICOMHub)
+  EVT_COMMAND_SCROLL(ID_DICOM_FILTER, MainFrame::OnDICOMFilter)
+  EVT_COMMAND_SCROLL(ID_DICOM_FILTER_Z, MainFrame::OnDICOMFilterZ)
+  EVT_BUTTON(ID_DICOM_CALIBRATE, MainFrame::OnDICOMCalibrate)
+
+  // Image location dialog
+  EVT_CHOICE(ID_POS_MANUAL_TRAN, MainFrame::OnPosManualTran)
+  EVT_CHOICE(ID_POS_MANUAL_ROT, MainFrame::OnPosManualRot)
+  EVT_COMMAND_SCROLL(ID_POS_MANUAL_SPAN, MainFrame::OnPosManualSpan)
+  EVT_COMMAND_SCROLL(ID_POS_MANUAL_ANGLE, MainFrame::OnPosManualAngle)
+  EVT_COMMAND_SCROLL(ID_POS_MANUAL_RADIUS, MainFrame::OnPosManualRadius)
+  EVT_COMMAND_SCROLL(ID_IMAGE_WIDTH, MainFrame::OnImageWidth)
+  EVT_COMMAND_SCROLL(ID_IMAGE_HEIGHT, MainFrame::OnImageHeight)
+  EVT_TEXT_ENTER(ID_PIXEL_SIZE, MainFrame::OnPixelSize)
+  EVT_TEXT_ENTER(ID_FRAME_SPACING, MainFrame::OnFrameSpacing)
+  EVT_BUTTON(ID_POS_MANUAL, MainFrame::OnPosManual)
+
+  // Draw task page; each of the four ranges holds one id per object row, in object order (200 objects)
+  EVT_BUTTON(ID_FIND_OBJECT, MainFrame::OnFindObject)
+  EVT_CHOICE(ID_CURRENT_OBJECT, MainFrame::OnCurrentObject)
+  EVT_COMMAND_SCROLL(ID_FIND_CONTOURS, MainFrame::OnFindContours)
+  EVT_COMMAND_RANGE(ID_OBJECT_COLOUR_FIRST, ID_OBJECT_COLOUR_LAST, wxEVT_BUTTON, MainFrame::OnObjectColour)
+  EVT_COMMAND_RANGE(ID_OBJECT_NAME_FIRST, ID_OBJECT_NAME_LAST, wxEVT_TEXT_ENTER, MainFrame::OnObjectName)
+  EVT_COMMAND_RANGE(ID_OBJECT_OPACITY_FIRST, ID_OBJECT_OPACITY_LAST, wxEVT_SLIDER, MainFrame::OnObjectOpacity)
+  EVT_COMMAND_RANGE(ID_OBJECT_VISIBLE_FIRST, ID_OBJECT_VISIBLE_LAST, wxEVT_CHECKBOX, MainFrame::OnObjectVisible)
+  EVT_BUTTON(ID_UPDATE_ALL_SURFACE, MainFrame::OnUpdateAllSurface)
+  EVT_BUTTON(ID_SAVE_ALL_SURFACE, MainFrame::OnSaveAllSurface)
+  EVT_BUTTON(ID_DELETE_ALL_OBJECTS, MainFrame::OnDeleteAllObjects)
+  EVT_BUTTON(ID_REVERT_ALL_SURFACE, MainFrame::OnRevertAllSurface)
+  EVT_BUTTON(ID_RESET_ALL_PROPERTIES, MainFrame::OnResetAllProperties)
+  EVT_BUTTON(ID_PACK_OBJECTS, MainFrame::OnPackObjects)
+  EVT_BUTTON(ID_CREATE_CONTOURS, MainFrame::OnCreateContours)
+  EVT_BUTTON(ID_IMPORT_CONTOURS, MainFrame::OnImportContours)
+  EVT_BUTTON(ID_DELETE_OBJECTS, MainFrame::OnDeleteObjects)
+  EVT_BUTTON(ID_REVERT_CURRENT_SURFACE, MainFrame::OnRevertCurrentSurface)
+  EVT_BUTTON(ID_RESET_CURRENT_PROPERTIES, MainFrame::OnResetCurrentProperties)
+  EVT_BUTTON(ID_UPDATE_CURRENT_SURFACE, MainFrame::OnUpdateCurrentSurface)
+  EVT_BUTTON(ID_SAVE_CURRENT_SURFACE, MainFrame::OnSaveCurrentSurface)
+  EVT_BUTTON(ID_IMPORT_SURFACE, MainFrame::OnImportSurface)
+  EVT_CHOICE(ID_SURFACE_RESOLUTION, MainFrame::OnSurfaceResolution)
+  EVT_CHOICE(ID_SURFACE_SMOOTHING, MainFrame::OnSurfaceSmoothing)
+  EVT_CHECKBOX(ID_SURFACE_CONNECT_OBJECTS, MainFrame::OnSurfaceConnectObjects)
+  EVT_CHECKBOX(ID_SURFACE_CONNECT_HOLES, MainFrame::OnSurfaceConnectHoles)
+  EVT_CHECKBOX(ID_SURFACE_COVER, MainFrame::OnSurfaceCover)
+  EVT_CHOICE(ID_SURFACE_COMPOUND_TYPE, MainFrame::OnSurfaceCompoundType)
+  EVT_COMMAND_SCROLL(ID_SURFACE_COMPOUND_THICK, MainFrame::OnSurfaceCompoundThick)
+  EVT_CHECKBOX(ID_CMAP_BINARY, MainFrame::OnCmapBinary)
+  EVT_CHECKBOX(ID_CMAP_LABELS, MainFrame::OnCmapLabels)
+  EVT_CHOICE(ID_SEGMENT_TYPE, MainFrame::OnSegmentType)
+  EVT_COMMAND_SCROLL(ID_SEGMENT_FRAME, MainFrame::OnSegmentFrame)
+  EVT_COMMAND_SCROLL(ID_SEGMENT_RANGE, MainFrame::OnSegmentRange)
+  EVT_COMMAND_SCROLL(ID_SEGMENT_OBJECTS, MainFrame::OnSegmentObjects)
+  EVT_CHECKBOX(ID_SEGMENT_CONNECTED, MainFrame::OnSegmentConnected)
+  EVT_CHECKBOX(ID_SEGMENT_RIDGES, MainFrame::OnSegmentRidges)
+  EVT_CHECKBOX(ID_SEGMENT_VALLEYS, MainFrame::OnSegmentValleys)
+  EVT_CHECKBOX(ID_APPLY_TO_ALL_OBJECTS, MainFrame::OnApplyToAllObjects)
+  EVT_COMMAND_SCROLL(ID_JUMP_THRESH, MainFrame::OnJumpThresh)
+  EVT_COMMAND_SCROLL(ID_CONCAVITY_STRENGTH, MainFrame::OnConcavityStrength)
+  EVT_COMMAND_SCROLL(ID_SIMPLIFY_THRESH, MainFrame::OnSimplifyThresh)
+  EVT_COMMAND_SCROLL(ID_CMAP_GREY_LO, MainFrame::OnCmapGreyLo)
+  EVT_COMMAND_SCROLL(ID_CMAP_GREY_HI, MainFrame::OnCmapGreyHi)
+  EVT_COMMAND_SCROLL(ID_CMAP_GREY_ANTI, MainFrame::OnCmapGreyAnti)
+  EVT_COMMAND_SCROLL(ID_CMAP_RED_LO, MainFrame::OnCmapRedLo)
+  EVT_COMMAND_SCROLL(ID_CMAP_RED_HI, MainFrame::OnCmapRedHi)
+  EVT_COMMAND_SCROLL(ID_CMAP_BLUE_LO, MainFrame::OnCmapBlueLo)
+  EVT_COMMAND_SCROLL(ID_CMAP_BLUE_HI, MainFrame::OnCmapBlueHi)
+
+  // Landmarks task page
+  EVT_LISTBOX(ID_LANDMARKS_SELECT, MainFrame::OnLandmarksSelect)
+  EVT_TEXT_ENTER(ID_LANDMARKS_NAME_1, MainFrame::OnLandmarksName)
+  EVT_TEXT_ENTER(ID_LANDMARKS_NAME_2, MainFrame::OnLandmarksName)
+  EVT_TEXT_ENTER(ID_LANDMARKS_NAME_3, MainFrame::OnLandmarksName)
+  EVT_BUTTON(ID_LANDMARKS_DELETE_1, MainFrame::OnLandmarksDelete)
+  EVT_BUTTON(ID_LANDMARKS_DELETE_2, MainFrame::OnLandmarksDelete)
+  EVT_BUTTON(ID_LANDMARKS_DELETE_3, MainFrame::OnLandmarksDelete)
+  EVT_BUTTON(ID_LANDMARKS_FIND_1, MainFrame::OnLandmarksFind)
+  EVT_BUTTON(ID_LANDMARKS_FIND_2, MainFrame::OnLandmarksFind)
+  EVT_BUTTON(ID_LANDMARKS_FIND_3, MainFrame::OnLandmarksFind)
+  EVT_BUTTON(ID_LANDMARKS_EXPORT, MainFrame::OnLandmarksExport)
+  EVT_BUTTON(ID_LANDMARKS_DELETE_ALL, MainFrame::OnLandmarksDeleteAll)
+  EVT_CHECKBOX(ID_LANDMARKS_SNAP, MainFrame::OnLandmarksSnap)
+  EVT_LISTBOX(ID_CURVE_SELECT, MainFrame::OnCurveSelect)
+  EVT_TEXT_ENTER(ID_CURVE_NAME, MainFrame::OnCurveName)
+  EVT_BUTTON(ID_CURVE_DELETE, MainFrame::OnCurveDelete)
+  EVT_BUTTON(ID_CURVE_FIND, MainFrame::OnCurveFind)
+  EVT_BUTTON(ID_CURVE_SPLIT, MainFrame::OnCurveSplit)
+  EVT_CHECKBOX(ID_CURVE_CLOSED, MainFrame::OnCurveClosed)
+  EVT_CHOICE(ID_CURVE_OBJECT, MainFrame::OnCurveObject)
+
+  // Panorama and Pressure visualisation pages
+  EVT_BUTTON(ID_PANORAMA_TOGGLE_ALIGNMENT, MainFrame::OnPanoramaToggleAlignment)
+  EVT_BUTTON(ID_PANORAMA_SAVE, MainFrame::OnPanoramaSave)
+  EVT_BUTTON(ID_VIS_PRESSURE_SAVE_IMAGE, MainFrame::OnVisPressureSaveImage)
+  EVT_TOGGLEBUTTON(ID_VIS_PRESSURE_APPLY, MainFrame::OnVisPressureApply)
+
+  // Pressure task page
+  EVT_BUTTON(ID_CORRECT_POSITIONS, MainFrame::OnCorrectPositions)
+  EVT_BUTTON(ID_CORRECT_PRESSURE, MainFrame::OnCorrectPressure)
+  EVT_BUTTON(ID_ACCEPT_CORRECTION, MainFrame::OnAcceptCorrection)
+  EVT_BUTTON(ID_REJECT_CORRECTION, MainFrame::OnRejectCorrection)
+
+  // Thickness visualisation page, display check boxes
+  EVT_CHECKBOX(ID_VIS_THICKNESS_SHOW_DATA, MainFrame::OnVisThicknessShowData)
+  EVT_CHECKBOX(ID_VIS_THICKNESS_SHOW_MODEL, MainFrame::OnVisThicknessShowModel)
+  EVT_CHECKBOX(ID_VIS_THICKNESS_SHOW_DECONVOLVED, MainFrame::OnVisThicknessShowDeconvolved)
+
+  // Thickness task page, settings
+  EVT_COMMAND_SCROLL(ID_THICK_LINE_LENGTH, MainFrame::OnThickLineLength)
+  EVT_COMMAND_SCROLL(ID_THICK_LINE_WIDTH, MainFrame::OnThickLineWidth)
+  EVT_CHECKBOX(ID_THICK_POST_BLUR, MainFrame::OnThickPostBlur)
+  EVT_CHECKBOX(ID_THICK_METAL, MainFrame::OnThickMetal)
+  EVT_CHECKBOX(ID_THICK_THRESHOLD, MainFrame::OnThickThreshold)
+  EVT_CHECKBOX(ID_THICK_ENDO_MODEL, MainFrame::OnThickEndoModel)
+  EVT_CHECKBOX(ID_THICK_SAME_LEVELS, MainFrame::OnThickSameLevels)
+  EVT_CHECKBOX(ID_THICK_LOCAL_DENSITY, MainFrame::OnThickLocalDensity)
+  EVT_CHECKBOX(ID_THICK_FWHM, MainFrame::OnThickFWHM)
+  EVT_CHECKBOX(ID_THICK_REVERSE, MainFrame::OnThickReverse)
+  EVT_CHECKBOX(ID_THICK_INC_INNER, MainFrame::OnThickIncInner)
+  EVT_CHECKBOX(ID_THICK_INC_OUTER, MainFrame::OnThickIncOuter)
+  EVT_CHOICE(ID_THICK_MAP_DIRECTION, MainFrame::OnThickMapDirection)
+  EVT_CHOICE(ID_THICK_CREATE_INNER, MainFrame::OnThickCreateInner)
+  EVT_CHOICE(ID_THICK_CREATE_OUTER, MainFrame::OnThickCreateOuter)
+  EVT_CHECKBOX(ID_THICK_CREATE_CAPS, MainFrame::OnThickCreateCaps)
+  EVT_TEXT_ENTER(ID_THICK_OUTER_DENSITY, MainFrame::OnThickOuterDensity)
+  EVT_TEXT_ENTER(ID_THICK_CORTICAL_DENSITY, MainFrame::OnThickCorticalDensity)
+  EVT_TEXT_ENTER(ID_THICK_INNER_DENSITY, MainFrame::OnThickInnerDensity)
+  EVT_TEXT_ENTER(ID_THICK_IN_PLANE_FWHM, MainFrame::OnThickInPlaneFWHM)
+  EVT_TEXT_ENTER(ID_THICK_OUT_PLANE_FWHM, MainFrame::OnThickOutPlaneFWHM)
+  EVT_CHOICE(ID_THICK_TECHNIQUE, MainFrame::OnThickTechnique)
+  EVT_CHOICE(ID_THICKNESS_SURF_CHOICE, MainFrame::OnThicknessSurfChoice)
+
+  // Thickness visualisation page
+  EVT_CHOICE(ID_VIS_THICKNESS_DISPLAY, MainFrame::OnVisThicknessDisplay)
+  EVT_CHOICE(ID_VIS_THICKNESS_COLOUR, MainFrame::OnVisThicknessColour)
+  EVT_COMMAND_SCROLL(ID_VIS_THICKNESS_SMOOTH, MainFrame::OnVisThicknessSmooth)
+  EVT_COMMAND_SCROLL(ID_VIS_THICKNESS_FILL, MainFrame::OnVisThicknessFill)
+  EVT_COMMAND_SCROLL(ID_VIS_THICKNESS_REJECT_ANGLE, MainFrame::OnVisThicknessRejectAngle)
+  EVT_COMMAND_SCROLL(ID_VIS_THICKNESS_REJECT_OFFSET, MainFrame::OnVisThicknessRejectOffset)
+  EVT_COMMAND_SCROLL(ID_VIS_THICKNESS_SCALE_MM, MainFrame::OnVisThicknessScaleMM)
+  EVT_COMMAND_SCROLL(ID_VIS_THICKNESS_SCALE_HU, MainFrame::OnVisThicknessScaleHU)
+  EVT_COMMAND_SCROLL(ID_VIS_THICKNESS_ZERO_HU, MainFrame::OnVisThicknessZeroHU)
+  EVT_COMMAND_SCROLL(ID_VIS_THICKNESS_SCALE_HUMM, MainFrame::OnVisThicknessScaleHUMM)
+
+  // Thickness task page, buttons
+  EVT_BUTTON(ID_THICKNESS_SURF_MAP, MainFrame::OnThicknessSurfMap)
+  EVT_BUTTON(ID_THICKNESS_SURF_COMPARE, MainFrame::OnThicknessSurfCompare)
+  EVT_BUTTON(ID_THICKNESS_ESTIMATE_DENSITY, MainFrame::OnThicknessEstimateDensity)
+  EVT_BUTTON(ID_THICKNESS_SURF_LOAD, MainFrame::OnThicknessSurfLoad)
+  EVT_BUTTON(ID_THICKNESS_SURF_CREATE, MainFrame::OnThicknessSurfCreate)
+  EVT_BUTTON(ID_THICKNESS_CONVERT_FWHM, MainFrame::OnThicknessConvertFWHM)
+  EVT_BUTTON(ID_THICKNESS_SURF_SAVE, MainFrame::OnThicknessSurfSave)
+
+  // Fit shape model task page
+  EVT_BUTTON(ID_SSM_INTERPOLATE_SUBSTRUCTURE, MainFrame::OnSSMInterpolateSubstructure)
+  EVT_BUTTON(ID_SSM_LOAD_MODEL, MainFrame::OnSSMLoadModel)
+  EVT_BUTTON(ID_SSM_FIT_LANDMARKS, MainFrame::OnSSMFitLandmarks)
+  EVT_BUTTON(ID_SSM_DO_ICP, MainFrame::OnSSMDoICP)
+  EVT_COMMAND_SCROLL(ID_SSM_SEARCH_RANGE, MainFrame::OnSSMSearchRange)
+  EVT_COMMAND_SCROLL(ID_SSM_DISPLAY_COMPOUNDING, MainFrame::OnSSMDisplayCompounding)
+  EVT_BUTTON(ID_SSM_MAP_POINTS, MainFrame::OnSSMMapPoints)
+  EVT_BUTTON(ID_SSM_MAP_CONTOURS, MainFrame::OnSSMMapContours)
+  EVT_BUTTON(ID_SSM_MAP_SURFACE, MainFrame::OnSSMMapSurface)
+  EVT_RADIOBOX(ID_SSM_REGISTRATION_TYPE, MainFrame::OnSSMRegistrationType)
+
+  // Spine task page; per-level toggle buttons (three per row) and delete buttons (one per row)
+  EVT_BUTTON(ID_SPINE_REFERENCE, MainFrame::OnSpineReference)
+  EVT_COMMAND_RANGE(ID_SPINE_LANDMARK_FIRST, ID_SPINE_LANDMARK_LAST, wxEVT_TOGGLEBUTTON, MainFrame::OnSpineLandmark)
+  EVT_COMMAND_RANGE(ID_SPINE_DELETE_FIRST, ID_SPINE_DELETE_LAST, wxEVT_BUTTON, MainFrame::OnSpineDelete)
+
+  // Spine visualisation page
+  EVT_BUTTON(ID_VIS_SPINE_SAVE_IMAGE, MainFrame::OnVisSpineSaveImage)
+  EVT_BUTTON(ID_VIS_SPINE_EXPORT, MainFrame::OnVisSpineExport)
+  EVT_BUTTON(ID_VIS_SPINE_FLIP, MainFrame::OnVisSpineFlip)
+  EVT_BUTTON(ID_VIS_SPINE_CORONAL, MainFrame::OnVisSpineCoronal)
+  EVT_CHECKBOX(ID_VIS_SPINE_NAMES, MainFrame::OnVisSpineNames)
+  EVT_GRID_CMD_RANGE_SELECTED(ID_VIS_SPINE_GRID_SELECT, MainFrame::OnVisSpineGridSelect)
+
+  // Mouse and key presses dialog
+  EVT_CHOICE(ID_MOUSE_MIDDLE_OVERRIDE, MainFrame::OnMouseMiddleOverride)
+  EVT_CHOICE(ID_MOUSE_RIGHT_OVERRIDE, MainFrame::OnMouseRightOverride)
+  EVT_COMMAND_SCROLL(ID_MOUSE_SENSITIVITY, MainFrame::OnMouseSensitivity)
+  EVT_COMMAND_SCROLL(ID_CURSOR_ROTATION, MainFrame::OnCursorRotation)
+  EVT_COMMAND_SCROLL(ID_CURSOR_MOVEMENT, MainFrame::OnCursorMovement)
+  EVT_COMMAND_SCROLL(ID_SCROLL_ZOOM, MainFrame::OnScrollZoom)
+  EVT_CHECKBOX(ID_USE_SCROLLBARS, MainFrame::OnUseScrollbars)
+  EVT_CHECKBOX(ID_EXPERT_MODE, MainFrame::OnExpertMode)
+
+  // Graphics and display dialog
+  EVT_COLOURPICKER_CHANGED(ID_BACKGROUND, MainFrame::OnBackground)
+  EVT_CHECKBOX(ID_BACKGROUND_CONST, MainFrame::OnBackgroundConst)
+  EVT_COMMAND_SCROLL(ID_TRANSLUCENT_LAYERS, MainFrame::OnTranslucentLayers)
+  EVT_COMMAND_SCROLL(ID_LIGHTING_AMBIENT, MainFrame::OnLightingAmbient)
+  EVT_COMMAND_SCROLL(ID_LIGHTING_FRONT_SIDE, MainFrame::OnLightingFrontSide)
+  EVT_COMMAND_SCROLL(ID_LIGHTING_LEFT_RIGHT, MainFrame::OnLightingLeftRight)
+  EVT_COMMAND_SCROLL(ID_LIGHTING_UP_DOWN, MainFrame::OnLightingUpDown)
+  EVT_COMMAND_SCROLL(ID_OCCLUSION_RANGE, MainFrame::OnOcclusionRange)
+  EVT_CHECKBOX(ID_RADIANT_SHADOWS, MainFrame::OnRadiantShadows)
+  EVT_COMMAND_SCROLL(ID_FOCUS_RANGE, MainFrame::OnFocusRange)
+  EVT_COMMAND_SCROLL(ID_FOCUS_DEPTH, MainFrame::OnFocusDepth)
+  EVT_CHOICE(ID_SHADER, MainFrame::OnShader)
+  EVT_CHOICE(ID_GRAPHICS_FONT, MainFrame::OnGraphicsFont)
+  EVT_CHOICE(ID_ICON_SIZE, MainFrame::OnIconSize)
+
+  // Material dialog
+  EVT_CHOICE(ID_MATERIAL_CHOICE, MainFrame::OnMaterialChoice)
+  EVT_BUTTON(ID_MATERIAL_SAVE, MainFrame::OnMaterialSave)
+  EVT_COLOURPICKER_CHANGED(ID_MATERIAL_COLOUR, MainFrame::OnMaterialColour)
+  EVT_COMMAND_SCROLL(ID_MATERIAL_METALLIC, MainFrame::OnMaterialMetallic)
+  EVT_COMMAND_SCROLL(ID_MATERIAL_ANISOTROPY, MainFrame::OnMaterialAnisotropy)
+  EVT_COMMAND_SCROLL(ID_MATERIAL_ROUGHNESS, MainFrame::OnMaterialRoughness)
+
+  // Closing the window
+  EVT_CLOSE(MainFrame::OnClose)
+wxEND_EVENT_TABLE()
+// clang-format on

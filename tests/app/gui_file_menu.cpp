@@ -1,0 +1,341 @@
+// The File menu through the main window's command table: opening, saving and
+// closing (also as scripts do it), the unsaved-changes question, settings
+// files, the export of frames, and the text shortcuts the menu's
+// accelerators must leave to text fields.
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <wx/clipbrd.h>
+#include <wx/dataobj.h>
+#include <wx/image.h>
+#include <wx/menu.h>
+#include <wx/slider.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+#include <wx/uiaction.h>
+
+#include "app/app_dialogs.h"
+#include "app/app_ids.h"
+#include "app/main_frame.h"
+#include "data/contour.h"
+#include "data/dynabuf.h"
+#include "data/file_menu_export.h"
+#include "data/landmarks.h"
+#include "data/objects.h"
+#include "data/scripted_file_ui.h"
+#include "gui_file_menu_support.h"
+#include "registry/resource_table.h"
+
+namespace {
+
+resource_table_t& rt() { return *resource_table; }
+contour_object& object(int k) { return rt().RES_OBJECT->read()[k]; }
+
+// Answers the toolkit's message dialogs with a fixed answer and records them.
+struct dialog_answers {
+  explicit dialog_answers(int answer) {
+    old = set_dialog_hook([this, answer](const dialog_request_t& r) {
+      asked.push_back(r);
+      return answer;
+    });
+  }
+  ~dialog_answers() { set_dialog_hook(old); }
+  std::vector<dialog_request_t> asked;
+  dialog_hook_t old;
+};
+
+std::string read_bytes(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::stringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+std::string frame_pixels(int k) {
+  const frame_image_ref image = frame_store->imagecp(k);
+  const uint8_t* p = frame_image_t::display_data(image);
+  return p ? std::string(reinterpret_cast<const char*>(p), image->size) : std::string();
+}
+
+class file_menu_window : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(main_frame, nullptr);
+    folder_ = g_fm_root + "/data/" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::filesystem::create_directories(folder_);
+  }
+  void TearDown() override {
+    // Leave no data set behind, whatever the test left unsaved.
+    in_script(true);
+    command(ID_FILE_CLOSE);
+    in_script(false);
+  }
+
+  std::string at(const std::string& name) const { return folder_ + "/" + name; }
+  wxString wat(const std::string& name) const { return wxString::FromUTF8(at(name)); }
+
+  // A menu command as the command table routes it.
+  static void command(int id) {
+    wxCommandEvent event(wxEVT_MENU, id);
+    event.SetEventObject(main_frame);
+    main_frame->ProcessWindowEvent(event);
+    fm_pump_events(2);
+  }
+  static void in_script(bool on) { rt().RES_IN_SCRIPT->write(on); }
+  // File > Open as a script calls it: no dialog, the path in the argument.
+  void script_open(const std::string& name) {
+    in_script(true);
+    rt().RES_SCRIPT_FUNC_ARG->write(wat(name));
+    command(ID_FILE_OPEN);
+    in_script(false);
+  }
+  static bool enabled(int id) { return main_frame->GetMenuBar()->IsEnabled(id); }
+  static wxString frames_label() { return main_frame->frames_label->GetLabel(); }
+
+  std::string folder_;
+};
+
+// ---- open, save, close -----------------------------------------------------
+
+TEST_F(file_menu_window, ScriptOpenSaveAsCloseAndReopenGiveTheSameData) {
+  fm_write_recording(at("a"), 3, 8, 6, "CONT 1 2 1 1 1 5 1 5 4\n");
+  script_open("a.hm");
+  ASSERT_EQ(rt().RES_BUF_FRAMES->read(), 3);
+  EXPECT_TRUE(frames_label().StartsWith("3 frames ")) << frames_label();
+  EXPECT_FALSE(enabled(ID_FILE_OPEN));
+  EXPECT_TRUE(enabled(ID_FILE_CLOSE));
+  EXPECT_TRUE(enabled(ID_FILE_SAVE_AS));
+  EXPECT_TRUE(enabled(ID_FILE_EXPORT_FRAMES));
+
+  // Save as, the way a script does it: a new name, then Save.
+  in_script(true);
+  rt().RES_ASCII_FILENAME->write(wxFileName(wat("a_copy.hm")));
+  command(ID_FILE_SAVE);
+  command(ID_FILE_CLOSE);
+  in_script(false);
+  EXPECT_EQ(rt().RES_BUF_FRAMES->read(), 0);
+  EXPECT_TRUE(frames_label().StartsWith("0 frames ")) << frames_label();
+  EXPECT_TRUE(enabled(ID_FILE_OPEN));
+  EXPECT_FALSE(enabled(ID_FILE_CLOSE));
+  EXPECT_EQ(rt().RES_BUF_CURRENT_FRAME->read(), 0);
+
+  script_open("a_copy.hm");
+  ASSERT_EQ(frame_store->images.size(), 3u);
+  for (int k = 0; k < 3; ++k) EXPECT_EQ(frame_pixels(k), fm_frame(k, 8, 6)) << k;
+  ASSERT_NE(object(1).find_frame(2), nullptr);
+  EXPECT_DOUBLE_EQ(object(1).find_frame(2)->contours.at(0).vertices[1].x, 5.0);
+
+  // Save as through its dialog writes a frame file of its own.
+  scripted_file_ui files;
+  file_menu_ui_scope scope(files);
+  files.choose(wat("b"));
+  command(ID_FILE_SAVE_AS);
+  EXPECT_EQ(read_bytes(at("b.qzi")), fm_frame(0, 8, 6) + fm_frame(1, 8, 6) + fm_frame(2, 8, 6));
+  in_script(true);
+  command(ID_FILE_CLOSE);
+  in_script(false);
+  script_open("b.hm");
+  ASSERT_EQ(frame_store->images.size(), 3u);
+  EXPECT_EQ(frame_pixels(2), fm_frame(2, 8, 6));
+}
+
+TEST_F(file_menu_window, ScriptOpenFailureGoesToTheScriptLog) {
+  script_open("missing.hm");
+  EXPECT_EQ(rt().RES_BUF_FRAMES->read(), 0);
+  EXPECT_EQ(rt().RES_SCRIPT_WRITE_MESSAGE->read(),
+            "ERROR Failed to open hm file." + wat("missing.hm"));
+}
+
+// Unsaved edits draw the question on Close, also after settings were loaded.
+TEST_F(file_menu_window, CloseAsksAboutEditsAlsoAfterASettingsFile) {
+  fm_write_recording(at("a"), 3, 8, 6);
+  script_open("a.hm");
+  contour_t c;
+  c.vertices = {{1, 1}, {4, 1}, {4, 4}};
+  object(0).add_contour(1, c);
+  rt().CONT->write();
+  {
+    dialog_answers cancel(wxID_CANCEL);
+    command(ID_FILE_CLOSE);
+    ASSERT_EQ(cancel.asked.size(), 1u);
+    EXPECT_EQ(cancel.asked[0].caption, "Ignore changes");
+    EXPECT_EQ(cancel.asked[0].text,
+              "There are unsaved changes for:\n\n - Object data\n\nSelect OK to ignore these "
+              "changes");
+    EXPECT_EQ(rt().RES_BUF_FRAMES->read(), 3);
+
+    std::ofstream(at("s.ini")) << "RES_CMAP_GREY_HI 40\n";
+    scripted_file_ui files;
+    file_menu_ui_scope scope(files);
+    files.choose(wat("s.ini"));
+    command(ID_SETTINGS_OPEN);
+    EXPECT_EQ(rt().RES_CMAP_GREY_HI->read(), 40);
+    // With the scripted dialogs in force the question comes to them.
+    command(ID_FILE_CLOSE);
+    ASSERT_EQ(files.asked.size(), 1u);
+    EXPECT_EQ(files.asked[0], "Ignore changes|" + cancel.asked[0].text);
+    EXPECT_EQ(rt().RES_BUF_FRAMES->read(), 3);
+  }
+  dialog_answers ok(wxID_OK);
+  command(ID_FILE_CLOSE);
+  EXPECT_EQ(ok.asked.size(), 1u);
+  EXPECT_EQ(rt().RES_BUF_FRAMES->read(), 0);
+  EXPECT_TRUE(object(0).empty());
+}
+
+// ---- settings --------------------------------------------------------------
+
+TEST_F(file_menu_window, SettingsOfTheChosenGroupsComeBackAndNothingElse) {
+  scripted_file_ui files;
+  file_menu_ui_scope scope(files);
+  rt().RES_CMAP_GREY_HI->write(40);   // object parameters
+  rt().RES_CORNER_ZOOM->write(2.5);   // general display settings
+  files.choose(wat("s"), 0, {false, false, false, false, false, true});
+  command(ID_SETTINGS_SAVE_AS);
+  EXPECT_EQ(rt().RES_SETTINGS_MASK->read(), 8);
+  ASSERT_TRUE(std::filesystem::exists(at("s.ini")));
+
+  rt().RES_CMAP_GREY_HI->write(7);
+  rt().RES_CORNER_ZOOM->write(3.0);
+  files.choose(wat("s.ini"));
+  command(ID_SETTINGS_OPEN);
+  EXPECT_EQ(rt().RES_CMAP_GREY_HI->read(), 40);
+  EXPECT_DOUBLE_EQ(rt().RES_CORNER_ZOOM->read(), 3.0);
+
+  dialog_answers yes(wxID_YES);
+  command(ID_SETTINGS_RESET);
+  ASSERT_EQ(yes.asked.size(), 1u);
+  EXPECT_EQ(yes.asked[0].caption, "Reset settings");
+  EXPECT_EQ(yes.asked[0].text, "Reset all settings to default values?");
+  EXPECT_EQ(rt().RES_CMAP_GREY_HI->read(), 0);
+  EXPECT_DOUBLE_EQ(rt().RES_CORNER_ZOOM->read(), 1.0);
+  rt().RES_SETTINGS_MASK->write(0xffff);
+}
+
+// ---- export of frames ------------------------------------------------------
+
+TEST_F(file_menu_window, ExportedImagesShowTheFramesAndEveryImageTypeStillWorks) {
+  wxInitAllImageHandlers();
+  fm_write_recording(at("ten"), 10, 8, 6);
+  script_open("ten.hm");
+  scripted_file_ui files;
+  file_menu_ui_scope scope(files);
+  files.texts.push_back("0:2:9");
+  files.choose(wat("shot.png"), FRAME_EXPORT_PNG);
+  command(ID_FILE_EXPORT_FRAMES);
+  for (int f : {0, 2, 4, 6, 8}) {
+    wxImage image;
+    ASSERT_TRUE(image.LoadFile(wat(wxString::Format("shot%04d.png", f).ToStdString()),
+                               wxBITMAP_TYPE_PNG))
+        << f;
+    std::string grey;
+    for (char p : fm_frame(f, 8, 6)) grey += std::string(3, p);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image.GetData()), 8 * 6 * 3), grey) << f;
+  }
+  EXPECT_FALSE(std::filesystem::exists(at("shot0001.png")));
+  EXPECT_EQ(rt().RES_BUF_FRAMES->read(), 10);
+
+  files.texts.push_back("3");
+  files.choose(wat("one.bmp"), FRAME_EXPORT_BMP);
+  command(ID_FILE_EXPORT_FRAMES);
+  EXPECT_TRUE(std::filesystem::exists(at("one.bmp")));
+
+  struct {
+    wxBitmapType type;
+    const char* name;
+  } types[] = {{wxBITMAP_TYPE_PNG, "t.png"},
+               {wxBITMAP_TYPE_JPEG, "t.jpeg"},
+               {wxBITMAP_TYPE_BMP, "t.bmp"},
+               {wxBITMAP_TYPE_TIFF, "t.tiff"}};
+  for (const auto& c : types) {
+    wxImage image(4, 3);
+    image.SetRGB(2, 1, 200, 100, 50);
+    ASSERT_TRUE(image.SaveFile(wat(c.name), c.type)) << c.name;
+    wxImage back;
+    ASSERT_TRUE(back.LoadFile(wat(c.name), c.type)) << c.name;
+    EXPECT_EQ(back.GetHeight(), 3) << c.name;
+  }
+}
+
+TEST_F(file_menu_window, NativeSubsetBecomesTheDataSetAndReopensWithItsMarks) {
+  fm_write_recording(at("ten"), 10, 8, 6,
+                     "CONT 0 2 1 1 1 4 1 4 4\nCONT 0 4 1 2 2 5 2 5 5\nCONT 3 5 1 0 0 2 0 2 2\n"
+                     "LANDMARK 2D 0.5 0.25 4 OnFour\nLANDMARK 2D 0.1 0.2 5 OnFive\n");
+  script_open("ten.hm");
+  scripted_file_ui files;
+  file_menu_ui_scope scope(files);
+  files.texts.push_back("0:2:9");
+  files.choose(wat("sub"), FRAME_EXPORT_NATIVE);
+  command(ID_FILE_EXPORT_FRAMES);
+  EXPECT_EQ(rt().RES_BUF_FRAMES->read(), 5);
+  EXPECT_TRUE(frames_label().StartsWith("5 frames ")) << frames_label();
+  EXPECT_EQ(rt().RES_ASCII_FILENAME->read().GetFullPath(), wat("sub.hm"));
+
+  in_script(true);
+  command(ID_FILE_CLOSE);
+  in_script(false);
+  script_open("sub.hm");
+  ASSERT_EQ(frame_store->images.size(), 5u);
+  for (int k = 0; k < 5; ++k) EXPECT_EQ(frame_pixels(k), fm_frame(2 * k, 8, 6)) << k;
+  ASSERT_NE(object(0).find_frame(1), nullptr);
+  ASSERT_NE(object(0).find_frame(2), nullptr);
+  EXPECT_DOUBLE_EQ(object(0).find_frame(2)->contours.at(0).vertices[0].x, 2.0);
+  EXPECT_TRUE(object(3).empty());
+  const landmarks& marks = *rt().RES_LANDMARKS->read();
+  ASSERT_EQ(marks.size(), 1u);
+  EXPECT_EQ(marks[0].name, "OnFour");
+  EXPECT_DOUBLE_EQ(marks[0].z, 2.0);
+}
+
+// ---- text shortcuts --------------------------------------------------------
+
+// Ctrl+C and Ctrl+A are Close and Save as in the menu, but in a focused text
+// field they copy and select.
+TEST_F(file_menu_window, CtrlCAndCtrlAInATextFieldKeepTheirTextMeaning) {
+  fm_write_recording(at("a"), 3, 8, 6);
+  script_open("a.hm");
+  scripted_file_ui files;
+  file_menu_ui_scope scope(files);
+  dialog_answers ok(wxID_OK);
+  main_frame->Show();
+  main_frame->Raise();
+  auto* text = new wxTextCtrl(main_frame, wxID_ANY, "copy me", wxPoint(0, 0), wxSize(200, 30));
+  fm_pump_events();
+  text->SetFocus();
+  text->SetSelection(0, 4);
+  fm_pump_events();
+  ASSERT_EQ(wxWindow::FindFocus(), text);
+
+  wxUIActionSimulator keys;
+  keys.Char('c', wxMOD_CONTROL);
+  fm_pump_events();
+  EXPECT_EQ(rt().RES_BUF_FRAMES->read(), 3);
+  keys.Char('a', wxMOD_CONTROL);
+  fm_pump_events();
+  EXPECT_TRUE(files.file_requests.empty());  // Save as was not opened
+  long from = -1, to = -1;
+  text->GetSelection(&from, &to);
+  EXPECT_EQ(from, 0);
+  EXPECT_EQ(to, 7);
+  if (wxTheClipboard->Open()) {
+    wxTextDataObject data;
+    if (wxTheClipboard->GetData(data)) {
+      EXPECT_EQ(data.GetText(), "copy");
+    }
+    wxTheClipboard->Close();
+  }
+
+  // Elsewhere the accelerator is the menu's.
+  text->Destroy();
+  main_frame->frame_slider->SetFocus();
+  fm_pump_events();
+  keys.Char('c', wxMOD_CONTROL);
+  fm_pump_events();
+  EXPECT_EQ(rt().RES_BUF_FRAMES->read(), 0);
+}
+
+}  // namespace
