@@ -2,13 +2,18 @@
 # nv_add_test(name SOURCES ... LIBS ...) for tests that need no display;
 # nv_add_gui_test(...) for windowed and OpenGL tests, which run under Xvfb
 # when no display is at hand.
+set(NV_TEST_ENV "NV_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/fixtures")
+if(NV_SANITIZE)
+  list(APPEND NV_TEST_ENV "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0")
+endif()
+
 function(nv_add_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
   add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES ENVIRONMENT "NV_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/fixtures")
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${NV_TEST_ENV}")
 endfunction()
 
 function(nv_add_gui_test name)
@@ -17,5 +22,5 @@ function(nv_add_gui_test name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
   add_test(NAME ${name} COMMAND ${CMAKE_SOURCE_DIR}/scripts/with-display.sh $<TARGET_FILE:${name}>)
-  set_tests_properties(${name} PROPERTIES ENVIRONMENT "NV_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/fixtures")
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${NV_TEST_ENV}")
 endfunction()

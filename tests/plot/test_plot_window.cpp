@@ -64,10 +64,15 @@ TEST_F(PlotWindowTest, LayerListFindsShowsAndRemovesLayers) {
 TEST_F(PlotWindowTest, DestroyingTheWindowDeletesItsLayers) {
   int deleted = 0;
   auto* other = new mpWindow(plot->GetParent(), wxID_ANY, wxPoint(0, 0), wxSize(200, 200));
-  other->AppendLayer(new counted_series("a", &deleted));
-  other->AppendLayer(new counted_series("b", &deleted));
+  auto* a = new counted_series("a", &deleted);
+  auto* b = new counted_series("b", &deleted);
+  other->AppendLayer(a);
+  other->AppendLayer(b);
   other->RemoveAllLayers(false, false);
   EXPECT_EQ(deleted, 0);
+  delete a;  // removed without deleting: they belong to the caller again
+  delete b;
+  deleted = 0;
   other->AppendLayer(new counted_series("c", &deleted));
   other->AppendLayer(new counted_series("d", &deleted));
   other->Destroy();
