@@ -26,6 +26,18 @@ void move_into(wxWindow* pane, wxSplitterWindow* splitter) {
   if (pane->GetParent() != splitter) pane->Reparent(splitter);
 }
 
+// Stacks the task notebook over the visualisation notebook in one column,
+// the lower one `control_width` high, and shows all three.
+void stack_notebooks(wxSplitterWindow* column, wxWindow* task, wxWindow* visual, int control_width) {
+  if (!column->IsSplit()) {
+    move_into(visual, column);
+    column->SplitHorizontally(task, visual, -control_width);
+  }
+  task->Show();
+  visual->Show();
+  column->Show();
+}
+
 }  // namespace
 
 // ------------------------------------------------------------------ views
@@ -78,13 +90,7 @@ void MainFrame::OnGuiControlsLeft(wxCommandEvent&) {
     move_into(left_splitter, outer_splitter);
     outer_splitter->SplitVertically(left_splitter, right_splitter, column);
   }
-  if (!left_splitter->IsSplit()) {
-    move_into(visual_notebook, left_splitter);
-    left_splitter->SplitHorizontally(task_notebook, visual_notebook, -control_width);
-  }
-  task_notebook->Show();
-  visual_notebook->Show();
-  left_splitter->Show();
+  stack_notebooks(left_splitter, task_notebook, visual_notebook, control_width);
 }
 
 // Both notebooks in one column right of the views.
@@ -102,13 +108,7 @@ void MainFrame::OnGuiControlsRight(wxCommandEvent&) {
     move_into(left_splitter, right_splitter);
     right_splitter->SplitVertically(views_panel, left_splitter, -column);
   }
-  if (!left_splitter->IsSplit()) {
-    move_into(visual_notebook, left_splitter);
-    left_splitter->SplitHorizontally(task_notebook, visual_notebook, -control_width);
-  }
-  task_notebook->Show();
-  visual_notebook->Show();
-  left_splitter->Show();
+  stack_notebooks(left_splitter, task_notebook, visual_notebook, control_width);
 }
 
 // Task notebook left of the views, visualisation notebook right of them.

@@ -83,7 +83,7 @@ class file_menu_window : public ::testing::Test {
     wxCommandEvent event(wxEVT_MENU, id);
     event.SetEventObject(main_frame);
     main_frame->ProcessWindowEvent(event);
-    fm_pump_events(2);
+    pump_events(2);
   }
   static void in_script(bool on) { rt().RES_IN_SCRIPT->write(on); }
   // File > Open as a script calls it: no dialog, the path in the argument.
@@ -304,18 +304,18 @@ TEST_F(file_menu_window, CtrlCAndCtrlAInATextFieldKeepTheirTextMeaning) {
   main_frame->Show();
   main_frame->Raise();
   auto* text = new wxTextCtrl(main_frame, wxID_ANY, "copy me", wxPoint(0, 0), wxSize(200, 30));
-  fm_pump_events();
+  pump_events();
   text->SetFocus();
   text->SetSelection(0, 4);
-  fm_pump_events();
+  pump_events();
   ASSERT_EQ(wxWindow::FindFocus(), text);
 
   wxUIActionSimulator keys;
   keys.Char('c', wxMOD_CONTROL);
-  fm_pump_events();
+  pump_events();
   EXPECT_EQ(rt().RES_BUF_FRAMES->read(), 3);
   keys.Char('a', wxMOD_CONTROL);
-  fm_pump_events();
+  pump_events();
   EXPECT_TRUE(files.file_requests.empty());  // Save as was not opened
   long from = -1, to = -1;
   text->GetSelection(&from, &to);
@@ -332,9 +332,9 @@ TEST_F(file_menu_window, CtrlCAndCtrlAInATextFieldKeepTheirTextMeaning) {
   // Elsewhere the accelerator is the menu's.
   text->Destroy();
   main_frame->frame_slider->SetFocus();
-  fm_pump_events();
+  pump_events();
   keys.Char('c', wxMOD_CONTROL);
-  fm_pump_events();
+  pump_events();
   EXPECT_EQ(rt().RES_BUF_FRAMES->read(), 0);
 }
 

@@ -4,19 +4,9 @@
 #include <fstream>
 #include <string>
 
-#include <wx/app.h>
-#include <wx/utils.h>
+#include "app_test_main.h"
 
 extern std::string g_fm_root;
-
-// Lets the toolkit deliver pending events and delete destroyed windows.
-inline void fm_pump_events(int rounds = 20) {
-  for (int i = 0; i < rounds; ++i) {
-    wxTheApp->Yield(true);
-    wxTheApp->ProcessIdle();
-    wxMilliSleep(2);
-  }
-}
 
 // Pixels of frame k of a recording of w x h pixels: distinct across frames.
 inline std::string fm_frame(int k, int w, int h) {

@@ -19,7 +19,7 @@ void menu(MainFrame* f, int id) {
   wxCommandEvent event(wxEVT_MENU, id);
   event.SetEventObject(f);
   f->GetEventHandler()->ProcessEvent(event);
-  layout_pump(3);
+  pump_events(3);
 }
 
 const char kHome[] = "http://127.0.0.1:9/norvelith/";
@@ -60,7 +60,7 @@ TEST(Help, OpensAtThePageOfTheLastAction) {
   }
   for (wxDialog* d : {f->location_dialog, f->mouse_dialog, f->graphics_dialog, f->display_dialog}) d->Hide();
   f->close_help_window();
-  layout_pump(5);
+  pump_events(5);
   f->help_page = "using_norvelith.htm";
 }
 

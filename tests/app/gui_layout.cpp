@@ -16,7 +16,7 @@ void command(MainFrame* f, int id) {
   wxCommandEvent event(wxEVT_MENU, id);
   event.SetEventObject(f);
   f->GetEventHandler()->ProcessEvent(event);
-  layout_pump(5);
+  pump_events(5);
 }
 
 // A window's rectangle in its main window's client area, as the toolkit
@@ -35,7 +35,7 @@ void split_lower_row(MainFrame* f) {
   f->centre_view->Show();
   f->corner_view->Show();
   f->lower_view_splitter->SplitVertically(f->centre_view, f->corner_view);
-  layout_pump(5);
+  pump_events(5);
 }
 
 // ------------------------------------------------------------------ views
@@ -205,7 +205,7 @@ TEST(ControlsLayout, ColumnsKeepTheirWidthWhenMoved) {
   MainFrame* f = shown.frame;
   command(f, ID_GUI_CONTROLS_LEFT);
   f->outer_splitter->SetSashPosition(300, true);
-  layout_pump(5);
+  pump_events(5);
   const int column = f->left_splitter->GetClientSize().x;
   EXPECT_EQ(column, 300);
   // At the right the column's sash lies within the column's width.
@@ -223,7 +223,7 @@ TEST(ControlsLayout, BothSidesNarrowsAWideColumn) {
   MainFrame* f = shown.frame;
   EXPECT_TRUE(f->left_splitter->IsSplit());
   f->outer_splitter->SetSashPosition(500, true);
-  layout_pump(5);
+  pump_events(5);
   ASSERT_EQ(f->left_splitter->GetClientSize().x, 500);
   command(f, ID_GUI_CONTROLS_BOTH);
   expect_controls(f, controls::both, "both");

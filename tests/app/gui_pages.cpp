@@ -15,7 +15,7 @@ void send(MainFrame* f, wxEventType type, int id) {
   wxCommandEvent event(type, id);
   event.SetEventObject(f);
   f->GetEventHandler()->ProcessEvent(event);
-  layout_pump(3);
+  pump_events(3);
 }
 
 // Counts the page-change events a notebook sends.
@@ -175,7 +175,7 @@ TEST(SettingsDialogs, LeavingATypedFieldActsAsEnter) {
   EXPECT_TRUE(leave());
   EXPECT_EQ(enters.texts.size(), 1u) << "leaving again without typing sends nothing";
   text->Destroy();
-  layout_pump(3);
+  pump_events(3);
 }
 
 }  // namespace

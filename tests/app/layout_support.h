@@ -12,15 +12,13 @@
 #include <wx/utils.h>
 
 #include "app/main_frame.h"
+#include "app_test_main.h"
 #include "common/log_capture.h"
 
 extern std::string g_layout_root, g_layout_cfg;
 // What start-up took and logged, the update check included.
 extern double g_startup_seconds;
 extern std::vector<log_capture::record> g_startup_log;
-
-// Lets the toolkit deliver pending events and delete destroyed windows.
-void layout_pump(int rounds = 20);
 
 // The addresses the browser stand-in was asked to open, oldest first;
 // waits up to `wait_ms` for at least `expected` of them.

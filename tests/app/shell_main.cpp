@@ -1,19 +1,13 @@
 // Starts the application in this process with "dir=" a private folder and a
 // 30-frame recording written beside it, runs the tests, then shuts down as
 // the toolkit would.
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
 #include <wx/init.h>
-#include <wx/log.h>
-#include <wx/utils.h>
 
-#include "app/main_frame.h"
+#include "app_test_main.h"
 #include "data/data_io_ui.h"
 #include "data/dynabuf.h"
 #include "data/native_file.h"
@@ -21,14 +15,6 @@
 #include "tools/headless_session.h"
 
 std::string g_shell_root, g_shell_cfg, g_shell_data;
-
-void shell_pump(int rounds) {
-  for (int i = 0; i < rounds; ++i) {
-    wxTheApp->Yield(true);
-    wxTheApp->ProcessIdle();
-    wxMilliSleep(2);
-  }
-}
 
 namespace {
 
@@ -62,16 +48,9 @@ bool write_recording(const wxString& path) {
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  namespace fs = std::filesystem;
-  g_shell_root = (fs::temp_directory_path() / ("nv_app_shell_" + std::to_string(::getpid()))).string();
+  g_shell_root = make_app_test_root("nv_app_shell_", {"home", "data"});
   g_shell_cfg = g_shell_root + "/cfg";
   g_shell_data = g_shell_root + "/data/played.hm";
-  fs::create_directories(g_shell_cfg);
-  fs::create_directories(g_shell_root + "/home");
-  fs::create_directories(g_shell_root + "/data");
-  ::setenv("HOME", (g_shell_root + "/home").c_str(), 1);
-  ::setenv("XDG_CONFIG_HOME", (g_shell_root + "/xdg").c_str(), 1);
-  ::setenv("NV_LOG_TO_STDERR", "1", 1);
   {
     wxInitializer base;
     if (!write_recording(wxString::FromUTF8(g_shell_data))) {
@@ -79,25 +58,5 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-
-  wxDisableAsserts();
-  wxLog::SetLogLevel(wxLOG_Info);
-  std::string dir_arg = "dir=" + g_shell_cfg;
-  char* args[] = {argv[0], dir_arg.data(), nullptr};
-  int n = 2;
-  wxApp::SetInstance(new recording_app);
-  if (!wxEntryStart(n, args) || !wxTheApp->CallOnInit()) {
-    std::fprintf(stderr, "cannot start the application (no display?)\n");
-    return 1;
-  }
-  const int rc = RUN_ALL_TESTS();
-  if (main_frame) {
-    main_frame->batch_close = true;
-    main_frame->Close(true);
-  }
-  shell_pump();
-  wxTheApp->OnExit();
-  wxEntryCleanup();
-  fs::remove_all(g_shell_root);
-  return rc;
+  return run_app_tests(argv[0], g_shell_root, new recording_app);
 }

@@ -9,6 +9,7 @@
 #include <wx/event.h>
 
 #include "app/norvelith.h"
+#include "app_test_main.h"
 
 extern std::string g_shell_root, g_shell_cfg, g_shell_data;
 
@@ -39,7 +40,3 @@ class recording_app : public MainWindow {
 };
 
 inline recording_app& shell_app() { return *static_cast<recording_app*>(wxTheApp); }
-
-// Lets the toolkit deliver pending events, run idle processing and delete
-// destroyed windows.
-void shell_pump(int rounds = 20);

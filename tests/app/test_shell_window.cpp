@@ -421,13 +421,13 @@ TEST(Playback, RewindAndTheSliderRestartTheSchedule) {
 TEST(Playback, StopByTheUserUnbindsIdleWork) {
   rt().RES_BUF_CURRENT_FRAME->write(0);
   click_tool(6171);
-  shell_pump(3);
+  pump_events(3);
   EXPECT_TRUE(shell_app().idle_bound());
   click_tool(6171);  // up again
   EXPECT_FALSE(shell_app().idle_bound());
   const int32_t stopped_at = rt().RES_BUF_CURRENT_FRAME->read();
   EXPECT_LT(stopped_at, SHELL_FRAMES - 1);
-  shell_pump(30);
+  pump_events(30);
   EXPECT_EQ(rt().RES_BUF_CURRENT_FRAME->read(), stopped_at);
   EXPECT_EQ(label(), "30 frames loaded.");
 }
@@ -442,7 +442,7 @@ TEST(ZzShutdown, ClosingWhilePlayingRemovesTheListenerFirst) {
   ASSERT_TRUE(frame().Close(true));
   EXPECT_FALSE(shell_app().idle_bound());
   EXPECT_EQ(rt().RES_IDLE_EVENT->worry_count(), listeners);
-  shell_pump();
+  pump_events();
   EXPECT_EQ(main_frame, nullptr);
 }
 

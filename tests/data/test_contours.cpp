@@ -5,28 +5,10 @@
 #include <cmath>
 #include <vector>
 
+#include "contour_test_support.h"
 #include "data/contour.h"
 
 namespace {
-
-contour_t make(std::vector<vec2_t> v, bool closed) {
-  contour_t c;
-  c.vertices = std::move(v);
-  c.closed = closed;
-  return c;
-}
-
-// Closed square from (x0, y0) to (x1, y1) with a vertex every pixel, starting
-// at (x0, y0) and running along x first, or along y first when reversed.
-contour_t pixel_square(int x0, int y0, int x1, int y1, bool reversed) {
-  std::vector<vec2_t> v;
-  for (int x = x0; x < x1; ++x) v.push_back({double(x), double(y0)});
-  for (int y = y0; y < y1; ++y) v.push_back({double(x1), double(y)});
-  for (int x = x1; x > x0; --x) v.push_back({double(x), double(y1)});
-  for (int y = y1; y > y0; --y) v.push_back({double(x0), double(y)});
-  if (reversed) std::reverse(v.begin() + 1, v.end());
-  return make(v, true);
-}
 
 void expect_vertices(const contour_t& c, const std::vector<vec2_t>& want, double tol = 1e-12) {
   ASSERT_EQ(c.vertices.size(), want.size());
@@ -67,7 +49,7 @@ TEST(ContourHitTest, VerticesStrictEdgeInclusive) {
 }
 
 TEST(ContourFindNearSegment, ClosingEdgeOnlyWhenClosed) {
-  contour_t c = make({{0, 0}, {10, 0}, {10, 10}, {0, 10}}, false);
+  contour_t c = make_contour({{0, 0}, {10, 0}, {10, 10}, {0, 10}}, false);
   size_t a = 99, b = 99;
   // Near the middle of the segment from the last vertex back to the first.
   EXPECT_FALSE(c.find_near_segment({0.5, 5}, a, b, 1.0));
@@ -88,13 +70,13 @@ TEST(ContourFindNearSegment, ClosingEdgeOnlyWhenClosed) {
 
 TEST(ContourFindNearSegment, ExcludingSkipsTheVertexOwnEdges) {
   // A contour being drawn that comes back close to its second edge.
-  contour_t c = make({{0, 0}, {10, 0}, {10, 10}, {5, 0.5}}, false);
+  contour_t c = make_contour({{0, 0}, {10, 0}, {10, 10}, {5, 0.5}}, false);
   size_t a, b;
   ASSERT_TRUE(c.find_near_segment_excluding(3, a, b, 1.0));
   EXPECT_EQ(a, 0u);
   EXPECT_EQ(b, 1u);
   // Its own edge (2, 3) is always within reach and must not be reported.
-  contour_t d = make({{0, 0}, {10, 0}, {10, 10}}, false);
+  contour_t d = make_contour({{0, 0}, {10, 0}, {10, 10}}, false);
   EXPECT_FALSE(d.find_near_segment_excluding(2, a, b, 1.0));
 }
 
@@ -128,24 +110,24 @@ TEST(ContourTrimToPoint, ClosesOnlyFromTheFirstHalf) {
   // Lead-in (0,0), (5,0), then a loop starting at (10,0).
   const std::vector<vec2_t> drawn = {{0, 0}, {5, 0}, {10, 0}, {20, 0}, {20, 10}, {10, 10}};
 
-  contour_t c = make(drawn, false);
+  contour_t c = make_contour(drawn, false);
   ASSERT_TRUE(c.trim_to_point({10, 0.5}, 1.0));
   EXPECT_TRUE(c.closed);
   expect_vertices(c, {{10, 0}, {20, 0}, {20, 10}, {10, 10}});
 
   // Hit on vertex 4 of 6: second half, nothing changes.
-  contour_t d = make(drawn, false);
+  contour_t d = make_contour(drawn, false);
   EXPECT_FALSE(d.trim_to_point({20, 10.5}, 1.0));
   EXPECT_FALSE(d.closed);
   expect_vertices(d, drawn);
 
   // Every vertex from the hit on is still near the point: stays open, true.
-  contour_t e = make({{0, 0}, {10, 0}, {10, 10}, {10.2, 10.2}}, true);
+  contour_t e = make_contour({{0, 0}, {10, 0}, {10, 10}, {10.2, 10.2}}, true);
   EXPECT_TRUE(e.trim_to_point({10, 10.1}, 1.0));
   EXPECT_FALSE(e.closed);
   EXPECT_EQ(e.vertices.size(), 4u);
 
-  contour_t f = make(drawn, false);
+  contour_t f = make_contour(drawn, false);
   EXPECT_FALSE(f.trim_to_point({50, 50}, 1.0));
   expect_vertices(f, drawn);
   EXPECT_FALSE(contour_t().trim_to_point({0, 0}, 1.0));
@@ -162,15 +144,15 @@ TEST(ContourSimplify, Fixtures) {
        1.0, {{0, 0}, {10, 0}, {10, 10}, {0, 10}}},
       {"reversed square keeps its corners in its own order", pixel_square(0, 0, 10, 10, true), 1.0,
        {{0, 0}, {0, 10}, {10, 10}, {10, 0}}},
-      {"closed collinear contour is emptied", make({{0, 0}, {1, 1}, {2, 2}, {5, 5}}, true), 0.5,
+      {"closed collinear contour is emptied", make_contour({{0, 0}, {1, 1}, {2, 2}, {5, 5}}, true), 0.5,
        {}},
       {"noise within tol leaves the ends of an open run",
-       make({{0, 0}, {1, 0.2}, {2, -0.2}, {3, 0}}, false), 0.5, {{0, 0}, {3, 0}}},
-      {"a bump beyond tol stays", make({{0, 0}, {1, 0}, {2, 5}, {3, 0}, {4, 0}}, false), 1.0,
+       make_contour({{0, 0}, {1, 0.2}, {2, -0.2}, {3, 0}}, false), 0.5, {{0, 0}, {3, 0}}},
+      {"a bump beyond tol stays", make_contour({{0, 0}, {1, 0}, {2, 5}, {3, 0}, {4, 0}}, false), 1.0,
        {{0, 0}, {2, 5}, {4, 0}}},
-      {"tol 0 does nothing", make({{0, 0}, {1, 0}, {2, 0}}, false), 0.0,
+      {"tol 0 does nothing", make_contour({{0, 0}, {1, 0}, {2, 0}}, false), 0.0,
        {{0, 0}, {1, 0}, {2, 0}}},
-      {"fewer than 3 vertices are left alone", make({{0, 0}, {0, 0.1}}, false), 5.0,
+      {"fewer than 3 vertices are left alone", make_contour({{0, 0}, {0, 0.1}}, false), 5.0,
        {{0, 0}, {0, 0.1}}},
   };
   for (row& r : rows) {
@@ -194,23 +176,23 @@ TEST(ContourSelfIntersections, Fixtures) {
     int want_flags;
     std::vector<vec2_t> want;
   } rows[] = {
-      {"fewer than four vertices", make({{0, 0}, {10, 10}, {10, 0}}, true), 0,
+      {"fewer than four vertices", make_contour({{0, 0}, {10, 10}, {10, 0}}, true), 0,
        {{0, 0}, {10, 10}, {10, 0}}},
       {"bow tie: edges two apart, the later end moves past the crossing",
-       make({{0, 0}, {10, 0}, {0, 10}, {10, 10}}, true), 1,
+       make_contour({{0, 0}, {10, 0}, {0, 10}, {10, 10}}, true), 1,
        {{0, 0}, {10, 0}, {0, 10}, {4.75, 4.75}}},
       {"figure of eight with edges three apart stays crossed",
-       make({{0, 5}, {3, 0}, {10, 10}, {13, 5}, {10, 0}, {3, 10}}, true), 3,
+       make_contour({{0, 5}, {3, 0}, {10, 10}, {13, 5}, {10, 0}, {3, 10}}, true), 3,
        {{0, 5}, {3, 0}, {10, 10}, {13, 5}, {10, 0}, {3, 10}}},
       {"one edge crossing two consecutive edges: their shared vertex moves",
-       make({{0, 0}, {10, 0}, {10, 5}, {5, -5}, {0, 5}}, false), 1,
+       make_contour({{0, 0}, {10, 0}, {10, 5}, {5, -5}, {0, 5}}, false), 1,
        {{0, 0}, {10, 0}, {10, 5}, {5, 0.25}, {0, 5}}},
       {"collinear spike is pulled back short of the nearer neighbour",
-       make({{0, 0}, {2, 0}, {1, 0}, {1, 5}}, false), 1, {{0, 0}, {0.95, 0}, {1, 0}, {1, 5}}},
+       make_contour({{0, 0}, {2, 0}, {1, 0}, {1, 5}}, false), 1, {{0, 0}, {0.95, 0}, {1, 0}, {1, 5}}},
       {"a vertex between its collinear neighbours stays put",
-       make({{0, 0}, {1, 0}, {3, 0}, {3, 5}}, false), 0, {{0, 0}, {1, 0}, {3, 0}, {3, 5}}},
+       make_contour({{0, 0}, {1, 0}, {3, 0}, {3, 5}}, false), 0, {{0, 0}, {1, 0}, {3, 0}, {3, 5}}},
       {"collinear run of a traced closed contour is left straight",
-       make({{0, 0}, {1, 0}, {2, 0}, {3, 0}, {3, 3}, {0, 3}}, true), 0,
+       make_contour({{0, 0}, {1, 0}, {2, 0}, {3, 0}, {3, 3}, {0, 3}}, true), 0,
        {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {3, 3}, {0, 3}}},
   };
   for (row& r : rows) {
@@ -221,7 +203,7 @@ TEST(ContourSelfIntersections, Fixtures) {
 }
 
 TEST(ContourSelfIntersections, BowTieIsUntangled) {
-  contour_t c = make({{0, 0}, {10, 0}, {0, 10}, {10, 10}}, true);
+  contour_t c = make_contour({{0, 0}, {10, 0}, {0, 10}, {10, 10}}, true);
   c.remove_self_intersections();
   // No edge pair crosses any more.
   EXPECT_EQ(c.remove_self_intersections(), 0);
@@ -237,15 +219,15 @@ TEST(ContourMeasures, AreaCentroidPerimeterContains) {
     double perimeter;
     std::vector<std::pair<vec2_t, bool>> points;
   } rows[] = {
-      {"square", make({{0, 0}, {10, 0}, {10, 10}, {0, 10}}, true), -100, {5, 5}, 40,
+      {"square", make_contour({{0, 0}, {10, 0}, {10, 10}, {0, 10}}, true), -100, {5, 5}, 40,
        {{{5, 5}, true}, {{11, 5}, false}, {{-1, 5}, false}}},
-      {"square reversed", make({{0, 0}, {0, 10}, {10, 10}, {10, 0}}, true), 100, {5, 5}, 40,
+      {"square reversed", make_contour({{0, 0}, {0, 10}, {10, 10}, {10, 0}}, true), 100, {5, 5}, 40,
        {{{5, 5}, true}}},
-      {"concave L", make({{0, 0}, {20, 0}, {20, 10}, {10, 10}, {10, 20}, {0, 20}}, true), -300,
+      {"concave L", make_contour({{0, 0}, {20, 0}, {20, 10}, {10, 10}, {10, 20}, {0, 20}}, true), -300,
        {25.0 / 3, 25.0 / 3}, 80,
        {{{5, 15}, true}, {{15, 15}, false}, {{15, 5}, true}}},
       {"two squares touching at a corner",
-       make({{0, 0}, {10, 0}, {10, 10}, {20, 10}, {20, 20}, {10, 20}, {10, 10}, {0, 10}}, true),
+       make_contour({{0, 0}, {10, 0}, {10, 10}, {20, 10}, {20, 20}, {10, 20}, {10, 10}, {0, 10}}, true),
        -200, {10, 10}, 80, {{{5, 5}, true}, {{15, 15}, true}, {{5, 15}, false}, {{15, 5}, false}}},
   };
   for (const row& r : rows) {
@@ -261,7 +243,7 @@ TEST(ContourMeasures, AreaCentroidPerimeterContains) {
 }
 
 TEST(ContourMeasures, OpenContoursAndDegenerateInput) {
-  contour_t open = make({{1, 1}, {11, 1}, {11, 5}, {1, 5}}, false);
+  contour_t open = make_contour({{1, 1}, {11, 1}, {11, 5}, {1, 5}}, false);
   // The closing term is left out of an open contour's area and perimeter.
   EXPECT_NEAR(open.area(), -42.0, 1e-12);
   EXPECT_NEAR(open.length(1.0), 24.0, 1e-12);
@@ -272,19 +254,19 @@ TEST(ContourMeasures, OpenContoursAndDegenerateInput) {
   EXPECT_NEAR(open.area(), -40.0, 1e-12);
   EXPECT_NEAR(open.length(2.0), 36.0, 1e-12);
 
-  contour_t two = make({{0, 0}, {3, 4}}, true);
+  contour_t two = make_contour({{0, 0}, {3, 4}}, true);
   EXPECT_EQ(two.area(), 0.0);
   vec2_t cen{7, 7};
   EXPECT_EQ(two.area_and_centroid(cen), 0.0);
   EXPECT_EQ(cen.x, 7.0);  // not written for a zero area
   EXPECT_FALSE(two.contains({1, 1}));
   EXPECT_NEAR(two.length(1.0), 10.0, 1e-12);
-  EXPECT_EQ(make({{1, 1}}, true).length(1.0), 0.0);
+  EXPECT_EQ(make_contour({{1, 1}}, true).length(1.0), 0.0);
 }
 
 TEST(ContourVertexValues, BayBottomGetsTheBayDepth) {
   // A U: a 30 x 30 square with a 10 wide, 20 deep bay cut from its top.
-  contour_t u = make({{0, 0}, {30, 0}, {30, 30}, {20, 30}, {20, 10}, {10, 10}, {10, 30}, {0, 30}},
+  contour_t u = make_contour({{0, 0}, {30, 0}, {30, 30}, {20, 30}, {20, 10}, {10, 10}, {10, 30}, {0, 30}},
                      true);
   u.compute_vertex_values();
   ASSERT_EQ(u.values.size(), 8u);
@@ -294,11 +276,11 @@ TEST(ContourVertexValues, BayBottomGetsTheBayDepth) {
   EXPECT_EQ(u.values[0], 0.0);
   EXPECT_EQ(u.values[1], 0.0);
 
-  contour_t square = make({{0, 0}, {10, 0}, {10, 10}, {0, 10}}, true);
+  contour_t square = make_contour({{0, 0}, {10, 0}, {10, 10}, {0, 10}}, true);
   square.compute_vertex_values();
   EXPECT_EQ(square.values, std::vector<double>(4, 0.0));
 
-  contour_t flat = make({{0, 0}, {1, 0}, {2, 0}}, true);
+  contour_t flat = make_contour({{0, 0}, {1, 0}, {2, 0}}, true);
   flat.values = {5, 5};
   flat.compute_vertex_values();
   EXPECT_EQ(flat.values, std::vector<double>(3, 0.0));
@@ -308,8 +290,8 @@ TEST(FrameContoursRepair, TwoContoursNeverLoseOne) {
   frame_contours_t e;
   // A thin bar crossing a 4-vertex rectangle four times: as many crossings as
   // the rectangle has vertices. Both contours must survive.
-  e.contours.push_back(make({{0, 4}, {20, 4}, {20, 6}, {0, 6}}, true));
-  e.contours.push_back(make({{5, 0}, {15, 0}, {15, 10}, {5, 10}}, true));
+  e.contours.push_back(make_contour({{0, 4}, {20, 4}, {20, 6}, {0, 6}}, true));
+  e.contours.push_back(make_contour({{5, 0}, {15, 0}, {15, 10}, {5, 10}}, true));
   int flags = e.find_near(0.0, {0, 0});
   EXPECT_EQ(flags & CONTOUR_EMPTIED, 0);
   EXPECT_NE(flags & CONTOURS_CROSS, 0);
@@ -320,8 +302,8 @@ TEST(FrameContoursRepair, TwoContoursNeverLoseOne) {
 
 TEST(FrameContoursRepair, SpikeAcrossAnEdgeIsPulledBack) {
   frame_contours_t e;
-  e.contours.push_back(make({{0, 0}, {20, 0}}, false));
-  e.contours.push_back(make({{5, 5}, {10, -5}, {15, 5}}, false));
+  e.contours.push_back(make_contour({{0, 0}, {20, 0}}, false));
+  e.contours.push_back(make_contour({{5, 5}, {10, -5}, {15, 5}}, false));
   EXPECT_EQ(frame_contours_t::intersect(e, 0, 1), CONTOURS_CROSS);
   expect_vertices(e.contours[1], {{5, 5}, {10, 0.25}, {15, 5}}, 1e-9);
   expect_vertices(e.contours[0], {{0, 0}, {20, 0}});
@@ -330,7 +312,7 @@ TEST(FrameContoursRepair, SpikeAcrossAnEdgeIsPulledBack) {
 
 TEST(FrameContoursRepair, SelectionByPointAndCleanup) {
   frame_contours_t e;
-  e.contours.push_back(make({{0, 0}, {10, 0}, {0, 10}, {10, 10}}, true));  // bow tie
+  e.contours.push_back(make_contour({{0, 0}, {10, 0}, {0, 10}, {10, 10}}, true));  // bow tie
   e.contours.push_back(contour_t());                                         // left empty
   // Nothing near the point: no repair at all, even of the bow tie.
   EXPECT_EQ(e.find_near(1.0, {50, 50}), 0);
@@ -345,8 +327,8 @@ TEST(FrameContoursRepair, SelectionByPointAndCleanup) {
 TEST(FrameContours, LengthAndMoves) {
   frame_contours_t e;
   EXPECT_EQ(e.length(1.0), -1.0);
-  e.contours.push_back(make({{0, 0}, {10, 0}, {10, 10}, {0, 10}}, true));
-  e.contours.push_back(make({{0, 0}, {0, 3}}, false));
+  e.contours.push_back(make_contour({{0, 0}, {10, 0}, {10, 10}, {0, 10}}, true));
+  e.contours.push_back(make_contour({{0, 0}, {0, 3}}, false));
   EXPECT_NEAR(e.length(1.0), 43.0, 1e-12);
 
   e.frame = 7;

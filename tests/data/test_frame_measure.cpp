@@ -7,33 +7,16 @@
 #include <functional>
 #include <vector>
 
+#include "contour_test_support.h"
 #include "data/contour.h"
 #include "data/frame_measure.h"
 
 namespace {
 
-contour_t make(std::vector<vec2_t> v, bool closed = true) {
-  contour_t c;
-  c.vertices = std::move(v);
-  c.closed = closed;
-  return c;
-}
-
-// Closed square with a vertex every pixel; reversed runs the other way round.
-contour_t pixel_square(int x0, int y0, int x1, int y1, bool reversed) {
-  std::vector<vec2_t> v;
-  for (int x = x0; x < x1; ++x) v.push_back({double(x), double(y0)});
-  for (int y = y0; y < y1; ++y) v.push_back({double(x1), double(y)});
-  for (int x = x1; x > x0; --x) v.push_back({double(x), double(y1)});
-  for (int y = y1; y > y0; --y) v.push_back({double(x0), double(y)});
-  if (reversed) std::reverse(v.begin(), v.end());
-  return make(v);
-}
-
 contour_t diamond(double cx, double cy, double r, bool reversed) {
   std::vector<vec2_t> v = {{cx + r, cy}, {cx, cy + r}, {cx - r, cy}, {cx, cy - r}};
   if (reversed) std::reverse(v.begin(), v.end());
-  return make(v);
+  return make_contour(v);
 }
 
 double segment_distance(const vec2_t& p, const vec2_t& a, const vec2_t& b) {
@@ -147,17 +130,19 @@ TEST(FrameMeasure, ConcaveAndSelfTouchingAreas) {
     double area;
     vec2_t centroid;
   } rows[] = {
-      {"concave L", {make({{0, 0}, {20, 0}, {20, 10}, {10, 10}, {10, 20}, {0, 20}})}, 300,
+      {"concave L", {make_contour({{0, 0}, {20, 0}, {20, 10}, {10, 10}, {10, 20}, {0, 20}})}, 300,
        {25.0 / 3, 25.0 / 3}},
       {"two squares touching at a corner",
-       {make({{0, 0}, {10, 0}, {10, 10}, {20, 10}, {20, 20}, {10, 20}, {10, 10}, {0, 10}})}, 200,
+       {make_contour({{0, 0}, {10, 0}, {10, 10}, {20, 10}, {20, 20}, {10, 20}, {10, 10}, {0, 10}})}, 200,
        {10, 10}},
       {"square of side 10 around a square of side 4, hole added first",
-       {make({{13, 13}, {17, 13}, {17, 17}, {13, 17}}), make({{10, 10}, {20, 10}, {20, 20}, {10, 20}})},
+       {make_contour({{13, 13}, {17, 13}, {17, 17}, {13, 17}}),
+        make_contour({{10, 10}, {20, 10}, {20, 20}, {10, 20}})},
        84, {15, 15}},
       {"two separate squares",
-       {make({{0, 0}, {10, 0}, {10, 10}, {0, 10}}), make({{20, 0}, {20, 10}, {30, 10}, {30, 0}})}, 200,
-       {15, 5}},
+       {make_contour({{0, 0}, {10, 0}, {10, 10}, {0, 10}}),
+        make_contour({{20, 0}, {20, 10}, {30, 10}, {30, 0}})},
+       200, {15, 5}},
   };
   for (row& r : rows) {
     SCOPED_TRACE(r.what);
@@ -185,7 +170,7 @@ TEST(FrameMeasure, BoxAndDegenerateEntries) {
 
   // Only open contours: an empty box, no area and no map.
   frame_contours_t open;
-  open.contours.push_back(make({{0, 0}, {10, 0}, {10, 10}, {0, 10}}, false));
+  open.contours.push_back(make_contour({{0, 0}, {10, 0}, {10, 10}, {0, 10}}, false));
   open.box_width = 5;
   EXPECT_EQ(open.measure(1, false), nullptr);
   EXPECT_EQ(open.box_width, 0);
@@ -204,7 +189,7 @@ TEST(FrameMeasure, BoxAndDegenerateEntries) {
 
   // A closed contour of zero area adds nothing to the map.
   frame_contours_t flat;
-  flat.contours.push_back(make({{0, 0}, {5, 0}, {10, 0}}));
+  flat.contours.push_back(make_contour({{0, 0}, {5, 0}, {10, 0}}));
   std::unique_ptr<int16_t[]> map = flat.measure(1, false);
   ASSERT_TRUE(map);
   for (int k = 0; k < flat.box_width * flat.box_height; ++k) EXPECT_EQ(map[k], MAP_OUTSIDE);
@@ -214,7 +199,7 @@ TEST(FrameMeasure, CrossedContourIsRepairedOnTheMapOnly) {
   // A bow tie whose lobes (360 and 160 square pixels) run opposite ways, so
   // that the smaller lobe's distances come out with the wrong sign.
   frame_contours_t e;
-  e.contours.push_back(make({{10, 10}, {50, 40}, {50, 20}, {10, 40}}));
+  e.contours.push_back(make_contour({{10, 10}, {50, 40}, {50, 20}, {10, 40}}));
   const std::vector<vec2_t> before = e.contours[0].vertices;
   std::unique_ptr<int16_t[]> map = e.measure(1, false);
   ASSERT_TRUE(map);

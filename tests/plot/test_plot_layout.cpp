@@ -6,19 +6,9 @@
 #include <cmath>
 
 #include "plot/plot_math.h"
+#include "plot_test_support.h"
 
 namespace {
-
-mpView graph_view() {
-  mpView v;
-  v.width = 800;
-  v.height = 400;
-  v.top = 30;
-  v.right = 30;
-  v.bottom = 50;
-  v.left = 80;
-  return v;
-}
 
 const mpBounds plot_area{80, 770, 30, 350};
 

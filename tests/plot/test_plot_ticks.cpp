@@ -9,19 +9,9 @@
 #include <string>
 
 #include "plot/plot_math.h"
+#include "plot_test_support.h"
 
 namespace {
-
-mpView graph_view() {
-  mpView v;
-  v.width = 800;
-  v.height = 400;
-  v.top = 30;
-  v.right = 30;
-  v.bottom = 50;
-  v.left = 80;
-  return v;
-}
 
 TEST(PlotTicks, StepIsAPowerOfTenBetween12p8And128Pixels) {
   struct row {
