@@ -298,36 +298,29 @@ void matrix4_to_quaternion(const matrix4_t& m, double& w, double& x, double& y, 
   }
 }
 
-matrix4_t& matrix4_set_x_axis(matrix4_t& m, const vec3_t& v) {
-  const vec3_t n = vec3_normalise(v);
-  m[0] = n.x;
-  m[1] = n.y;
-  m[2] = n.z;
+namespace {
+// Stores v in the column that starts at element `first` (OpenGL element order).
+matrix4_t& set_column(matrix4_t& m, int first, const vec3_t& v) {
+  m[first] = v.x;
+  m[first + 1] = v.y;
+  m[first + 2] = v.z;
   return m;
+}
+}  // namespace
+
+matrix4_t& matrix4_set_x_axis(matrix4_t& m, const vec3_t& v) {
+  return set_column(m, 0, vec3_normalise(v));
 }
 
 matrix4_t& matrix4_set_y_axis(matrix4_t& m, const vec3_t& v) {
-  const vec3_t n = vec3_normalise(v);
-  m[4] = n.x;
-  m[5] = n.y;
-  m[6] = n.z;
-  return m;
+  return set_column(m, 4, vec3_normalise(v));
 }
 
 matrix4_t& matrix4_set_z_axis(matrix4_t& m, const vec3_t& v) {
-  const vec3_t n = vec3_normalise(v);
-  m[8] = n.x;
-  m[9] = n.y;
-  m[10] = n.z;
-  return m;
+  return set_column(m, 8, vec3_normalise(v));
 }
 
-matrix4_t& matrix4_set_translation(matrix4_t& m, const vec3_t& v) {
-  m[12] = v.x;
-  m[13] = v.y;
-  m[14] = v.z;
-  return m;
-}
+matrix4_t& matrix4_set_translation(matrix4_t& m, const vec3_t& v) { return set_column(m, 12, v); }
 
 vec3_t matrix4_get_x_axis(const matrix4_t& m) { return {m[0], m[1], m[2]}; }
 vec3_t matrix4_get_y_axis(const matrix4_t& m) { return {m[4], m[5], m[6]}; }
