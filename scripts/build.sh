@@ -4,6 +4,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 : "${CCACHE_DIR:=${XDG_CACHE_HOME:-$HOME/.cache}/norvelith-ccache}"
 export CCACHE_DIR
+# Checkouts in other folders (worktrees, CI clones) share the cache.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
 mkdir -p "$CCACHE_DIR"
 ccache --max-size=5G >/dev/null 2>&1 || true
 build_dir="${NV_BUILD_DIR:-build}"

@@ -18,6 +18,7 @@
 #include "data/native_file.h"
 #include "registry/resource_table.h"
 #include "tools/headless_session.h"
+#include "tools/tool_commands.h"
 
 namespace {
 
@@ -94,6 +95,10 @@ int main(int argc, char** argv) {
   wxLog::DisableTimestamp();
   wxLog::SetLogLevel(wxLOG_Info);
 
+  if (argc >= 2) {
+    for (const tool_command& c : tool_commands())
+      if (wxString(argv[1]) == c.name) return c.run(argc, argv);
+  }
   if (argc == 4 && wxString(argv[1]) == "roundtrip")
     return roundtrip(wxString(argv[2]), wxString(argv[3]));
   if (argc == 6 && wxString(argv[1]) == "export-frames")
