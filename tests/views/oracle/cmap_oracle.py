@@ -448,6 +448,45 @@ def frame_cases():
     return cases
 
 
+# ---- material swatch --------------------------------------------------------------------------
+
+def swatch(w, h, colour, metallic, roughness, anisotropy):
+    """(rgb bytes, alpha bytes) of the shaded sphere, rows from the top."""
+    clamp = lambda v: min(1.0, max(0.0, v))
+    m, q, a = clamp(metallic), clamp(roughness), clamp(anisotropy)
+    diff_c = [c * (1.0 - 0.4 * m) for c in colour]
+    spec_c = [(c * m + (1.0 - m) * 94.828125) * 2.0 * (1.0 - q) * (1.0 - q) for c in colour]
+    n = 2.0 / ((0.2 + 0.6 * q) * (0.2 + 0.6 * q))
+    s3, s2 = 1.0 / math.sqrt(3.0), 1.0 / math.sqrt(2.0)
+    L, V, A = (s3, s3, s3), (0.0, 0.0, 1.0), (0.0, s2, s2)
+    dot = lambda u, v: u[0] * v[0] + u[1] * v[1] + u[2] * v[2]
+    cross = lambda u, v: (u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0])
+    R = min(w, h) / 2.0
+    cx, cy = (w - 1) / 2.0, (h - 1) / 2.0
+    rgb, alpha = [], []
+    for row in range(h):
+        for col in range(w):
+            dx, dy = col - cx, cy - row
+            d = math.sqrt(dx * dx + dy * dy)
+            if d >= R:
+                rgb += [0, 0, 0]
+                alpha.append(0)
+                continue
+            N = (dx / R, dy / R, math.sqrt(1.0 - d * d / (R * R)))
+            diffuse = 0.15 + 0.4675 * max(0.0, dot(N, L)) + 0.3825 * max(0.0, N[2])
+            B = cross(N, A)
+            W = cross(cross(B, V), B)
+            wl = math.sqrt(dot(W, W))
+            Np = tuple((1.0 - a) * N[i] + a * W[i] / wl for i in range(3)) if wl > 0 else N
+            b1 = 2.0 * dot(Np, L) * Np[2] - L[2]
+            b2 = 2.0 * Np[2] * Np[2] - 1.0
+            spec = 0.4675 * (b1 ** n if b1 >= 0 else 0.0) + 0.3825 * (b2 ** n if b2 >= 0 else 0.0)
+            for c in range(3):
+                rgb.append(int(min(255.0, spec_c[c] * spec + diff_c[c] * diffuse) + 0.5))
+            alpha.append(255 if R - d >= 1.0 else int(255.0 * (R - d) + 0.5))
+    return rgb, alpha
+
+
 def hexbytes(values):
     return ''.join('%02x' % v for v in values)
 
@@ -493,6 +532,19 @@ def main(outdir):
             f.write('frame %d %d %s\n' % (w, h, hexbytes([v for line in img for v in line])))
             f.write('params %d %d %d\n' % (ow, oh, step))
             f.write('expect %s\n' % hexbytes(map_rgb(img, w, h, s, step, ow, oh)))
+            f.write('end\n')
+
+    with open(outdir + '/swatch.txt', 'w') as f:
+        for name, w, h, colour, m, q, a in (
+                ('copper_9x9', 9, 9, (200, 120, 40), 0.5, 0.3, 0.6),
+                ('white_plastic_7x5', 7, 5, (255, 255, 255), 0.0, 0.2, 0.0),
+                ('brushed_metal_12x12', 12, 12, (180, 190, 200), 1.0, 0.1, 1.0),
+                ('clamped_6x8', 6, 8, (20, 200, 90), -0.5, 1.5, 2.0)):
+            rgb, alpha = swatch(w, h, colour, m, q, a)
+            f.write('case %s\n' % name)
+            f.write('params %d %d %d %d %d %r %r %r\n' % ((w, h) + colour + (m, q, a)))
+            f.write('rgb %s\n' % hexbytes(rgb))
+            f.write('alpha %s\n' % hexbytes(alpha))
             f.write('end\n')
 
     with open(outdir + '/tf.txt', 'w') as f:
