@@ -28,6 +28,7 @@
 #include "data/dynabuf.h"
 #include "gui_support.h"
 #include "registry/resource_table.h"
+#include "views/globcmap.h"
 
 namespace {
 
@@ -88,6 +89,12 @@ TEST(StartUp, FoldersDefaultNamesAndGlobals) {
   ASSERT_NE(frame_store, nullptr);
   EXPECT_GE(frame_store->images.capacity(), 500u);
   ASSERT_NE(gl_attributes, nullptr);
+  // The colour map exists and follows the display settings.
+  ASSERT_NE(colour_map, nullptr);
+  rt().RES_CMAP_LABELS->write(true);
+  EXPECT_EQ(colour_map->red()[1], 200);
+  rt().RES_CMAP_LABELS->write(false);
+  EXPECT_EQ(colour_map->red()[1], 1);
   const int expected[16] = {WX_GL_RGBA,      WX_GL_DOUBLEBUFFER, WX_GL_DEPTH_SIZE, 16, WX_GL_MIN_ALPHA,
                             8,               WX_GL_MIN_RED,      8,                WX_GL_MIN_GREEN, 8,
                             WX_GL_MIN_BLUE,  8,                  WX_GL_SAMPLE_BUFFERS, 0, 0, 0};
