@@ -227,6 +227,9 @@ void globcmap_t::colour_of(int32_t v, bool highlighted, uint8_t rgb[3]) const {
 
 bool globcmap_t::is_highlighted(const uint8_t* data, int32_t x, int32_t y, int32_t width,
                                 int32_t height) const {
+  // The segmentation asks about pixels it reaches by stepping: outside the
+  // image nothing is highlighted.
+  if (!data || x < 0 || y < 0 || x >= width || y >= height) return false;
   const int32_t v = data[static_cast<size_t>(y) * width + x];
   const int32_t range = gradient_range_;
   if (range == 0) return band_[v] != 0;
@@ -250,6 +253,8 @@ bool globcmap_t::is_highlighted(const uint8_t* data, int32_t x, int32_t y, int32
 bool globcmap_t::is_highlighted_resampled(const int32_t* values, int32_t x, int32_t y,
                                           int32_t width, int32_t height, int32_t step_x,
                                           int32_t step_y, float zoom_x, float zoom_y) const {
+  if (!values || x < 0 || y < 0 || x >= width || y >= height || step_x < 1 || step_y < 1)
+    return false;
   const int32_t v = values[static_cast<size_t>(y) * width + x];
   if (v < 0 || v > 255) return true;
   const int32_t range = gradient_range_;

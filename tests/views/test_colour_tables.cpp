@@ -248,6 +248,9 @@ TEST_F(cmap_test, ThresholdTestUsesTheLocalGradient) {
     EXPECT_EQ(map().is_highlighted(image, 1, 1, 3, 3), p.centre) << p.what;
     // Border pixels have no gradient: the corner decides by its band alone.
     EXPECT_EQ(map().is_highlighted(image, 0, 0, 3, 3), p.corner) << p.what;
+    // Outside the image nothing is highlighted (and nothing is read).
+    EXPECT_FALSE(map().is_highlighted(image, 3, 1, 3, 3)) << p.what;
+    EXPECT_FALSE(map().is_highlighted(image, 1, -1, 3, 3)) << p.what;
   }
 }
 
