@@ -206,3 +206,32 @@ TEST_F(cmap_test, ZoomOneShowsTheFrameExactly) {
 }
 
 }  // namespace
+
+namespace {
+
+// Kernel choices seen in the output. With x0 = y0 = 0.25 at zoom 2 the even
+// output pixels sample exactly on source pixels (f = 0), where Catmull-Rom
+// weighs 0, 256, 0, 0 and so passes through the samples; the smoother
+// B = 1 kernel of masked frames does not.
+TEST_F(cmap_test, KernelsByZoomAndMode) {
+  std::vector<uint8_t> frame(9 * 9);
+  for (size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<uint8_t>((i * 97 + 13) % 251 + 1);
+  const frame_run catmull = run(map(), frame, 9, 9, 18, 18, 0.25f, 0.25f, 2.0f, 2.0f, false);
+  const frame_run bspline = run(map(), frame, 9, 9, 18, 18, 0.25f, 0.25f, 2.0f, 2.0f, true);
+  int differ = 0;
+  for (int y = 0; y < 18; y += 2)
+    for (int x = 0; x < 18; x += 2) {
+      EXPECT_EQ(pixel(catmull, x, y)[0], frame[(y / 2) * 9 + x / 2]) << x << "," << y;
+      if (pixel(bspline, x, y)[0] != frame[(y / 2) * 9 + x / 2]) ++differ;
+    }
+  EXPECT_GT(differ, 40);
+
+  // Zoom 1 a quarter pixel off: linear weights 192 and 64, so between 0 and
+  // 100 the output is (64 x 100 x 256) >> 16 = 25.
+  const std::vector<uint8_t> step = {0, 100, 100, 0, 100, 100};  // 3 x 2
+  const frame_run linear = run(map(), step, 3, 2, 2, 2, 0.25f, 0.0f, 1.0f, 1.0f, false);
+  EXPECT_EQ(pixel(linear, 0, 0)[0], 25);
+  EXPECT_EQ(pixel(linear, 1, 0)[0], 100);
+}
+
+}  // namespace
