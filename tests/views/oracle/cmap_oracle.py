@@ -416,7 +416,8 @@ def frame_cases():
         for masked in (0, 1):
             w, h = 13, 11
             img = random_frame(rng, w, h, 'masked' if masked else 'random')
-            ow, oh = int(w * z) + 5, int(h * z) + 4
+            # The whole frame and a margin, at most 48 pixels a side.
+            ow, oh = min(48, int(w * z) + 5), min(48, int(h * z) + 4)
             cases.append(('zoom%g_%s' % (z, 'masked' if masked else 'plain'), Settings(),
                           img, ow, oh, -0.75, -1.25, z, -z, masked, 1.0))
             cases.append(('zoom%g_%s_topdown_offset' % (z, 'masked' if masked else 'plain'), Settings(),
@@ -432,7 +433,7 @@ def frame_cases():
                       0.0, 0.0, z, -z, 1, 1.0))
     for z in (1.0, 2.0, 3.0, 7.3):
         cases.append(('pixels_zoom%g' % z, Settings(pixels=1, background='#102030'), img,
-                      int(12 * z) + 2, int(10 * z) + 2, -0.5, 0.5, z, -z, 0, 1.0))
+                      min(48, int(12 * z) + 2), min(48, int(10 * z) + 2), -0.5, 0.5, z, -z, 0, 1.0))
     cases.append(('labels_zoom3', Settings(labels=1), random_frame(rng, 9, 8, 'masked'), 30, 27,
                   0.0, 0.0, 3.0, -3.0, 1, 1.0))
     smooth = random_frame(rng, 16, 14, 'smooth')
