@@ -24,11 +24,13 @@
 #include "app/loaded_data.h"
 #include "app/main_frame.h"
 #include "data/dynabuf.h"
+#include "data/file_menu_export.h"
 #include "data/native_file.h"
 #include "data/objects.h"
 #include "medical/dicom_utility.h"
 #include "registry/app_types.h"
 #include "registry/resource_table.h"
+#include "views/globcmap.h"
 
 int* gl_attributes = nullptr;
 
@@ -196,8 +198,10 @@ void MainWindow::create_frame_store() {
   // 16-bit frames derive their display pixels through the volume readers'
   // windowing.
   dicom_utility::install_frame_windowing();
-  // COLOUR MAP: the display colour map is created here once the views
-  // provide it.
+  // The display colour map, which every view and image export colours
+  // through; frame exports use it from now on.
+  colour_map = new globcmap_t;
+  set_frame_rgb_mapper(&colour_map_frame_rgb);
 }
 
 // Default object names and colours; no loaded data.
@@ -334,7 +338,10 @@ int MainWindow::OnExit() {
     idle_binding_ = nullptr;
   }
   set_data_set_pages(nullptr);
-  // COLOUR MAP: deleted here, before the frame store.
+  // The colour map, before the frame store and the registry it watches.
+  set_frame_rgb_mapper(nullptr);
+  delete colour_map;
+  colour_map = nullptr;
   delete frame_store;
   frame_store = nullptr;
   delete resource_table;
