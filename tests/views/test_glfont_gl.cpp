@@ -3,6 +3,7 @@
 // and through fixed-function texturing, and the GL state is given back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -122,6 +123,13 @@ TEST_F(GlfontGl, PositionIsAlignedAndLeftAtTheEndOfTheText) {
   font.draw_text("A", viewport, position, none, white, false);
   font.draw_text(wxString::FromUTF8("\xC3\xA9M"), viewport, position, none, white, false);
   EXPECT_NEAR(position[0], -1.0 + font.text_width(wxString::FromUTF8("A\xC3\xA9M")) * sx, 1e-12);
+
+  // A view not laid out yet has no pixels to align to: nothing is drawn.
+  const int empty[4] = {0, 0, 0, 0};
+  double kept[3] = {0.25, 0.5, 0.0};
+  font.draw_text("AM", empty, kept, none, white, false);
+  EXPECT_EQ(kept[0], 0.25);
+  EXPECT_EQ(kept[1], 0.5);
 }
 
 // Expected pixels of `text` drawn with its cell tops on window row `top`
@@ -234,6 +242,41 @@ TEST_F(GlfontGl, AlphaTestWithoutBlending) {
       ++checked;
     }
   EXPECT_GT(checked, 100);
+}
+
+// Inside the 3D view's translucency pass the caller's blend function holds;
+// outside it the text is blended over with (one, one minus source alpha).
+TEST_F(GlfontGl, TranslucencyPassKeepsTheCallersBlendFunction) {
+  glfont& font = make(0, false);
+  const glfont_info& info = glfont_table[0];
+  const font_test::grey_image atlas = font_test::load_atlas(info.pixel_size);
+  const glyph_row& g = info.glyphs['M' - 32];
+  const float white[4] = {1, 1, 1, 1};
+  const int viewport[4] = {0, 0, W, H};
+  const double none[2] = {0.0, 0.0};
+  for (bool pass : {false, true}) {
+    glClearColor(0.4f, 0.4f, 0.4f, 1.0f);  // 102
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(0, 0, 0, 0);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
+    double position[3] = {-1.0 + 8 * 2.0 / W, -1.0 + 50 * 2.0 / H, 0.0};
+    font.draw_text("M", viewport, position, none, white, pass);
+    glDisable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ZERO);
+    const std::vector<unsigned char> px = gl_test::read_back(0, 0, W, H);
+    int checked = 0;
+    for (int r = 0; r < info.pixel_size; ++r)
+      for (int c = 0; c < g.advance; ++c) {
+        const int cover = atlas.at(g.x + c, g.y + r);
+        if (cover == 0) continue;  // the alpha test drops these
+        const double expect = pass ? std::min(255.0, 102.0 + cover) : cover + 102.0 * (1.0 - cover / 255.0);
+        EXPECT_NEAR(px[static_cast<size_t>(4 * ((50 - 1 - r) * W + 8 + c))], expect, 1.0)
+            << (pass ? "in" : "outside") << " the pass at " << c << "," << r;
+        ++checked;
+      }
+    EXPECT_GT(checked, 20);
+  }
 }
 
 struct gl_state {
