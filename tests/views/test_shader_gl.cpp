@@ -552,3 +552,56 @@ TEST_F(ShaderDraw, UnlitAndBackgroundPrograms) {
 }
 
 }  // namespace
+
+namespace {
+
+// The view-filling passes copy a colour texture pixel for pixel when they
+// have nothing else to do: from_texture with update_rgba 1, depth of field
+// with no blur.
+TEST_F(ShaderDraw, ViewFillingPassesCopyTheirColourTexture) {
+  const int w = gl_test::kWidth, h = gl_test::kHeight;
+  std::vector<unsigned char> image(static_cast<size_t>(4 * w * h));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      unsigned char* p = &image[static_cast<size_t>(4 * (y * w + x))];
+      p[0] = static_cast<unsigned char>(x);
+      p[1] = static_cast<unsigned char>(2 * y);
+      p[2] = static_cast<unsigned char>((x * 7 + y * 3) % 256);
+      p[3] = 255;
+    }
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  glActiveTexture(GL_TEXTURE1);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, image.data());
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glActiveTexture(GL_TEXTURE0);
+
+  const float quad[8] = {-1, -1, 1, -1, 1, 1, -1, 1};
+  glBindBuffer(GL_ARRAY_BUFFER, buffer_);
+  glBufferData(GL_ARRAY_BUFFER, sizeof quad, quad, GL_STATIC_DRAW);
+  const float size[2] = {static_cast<float>(w), static_cast<float>(h)};
+  const float one = 1.0f, zero = 0.0f, width = 4.0f, inc = 1.0f;
+  const struct {
+    int slot;
+    std::vector<const float*> values;
+  } cases[] = {
+      {shader::kFromTexture, {size, &one, &zero}},
+      {shader::kDepthOfField, {&width, &inc, &zero, &zero}},
+  };
+  for (const auto& c : cases) {
+    glClear(GL_COLOR_BUFFER_BIT);
+    set_.use_program(c.slot, 4, c.values);
+    glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
+    set_.stop_program();
+    EXPECT_EQ(gl_test::read_back(0, 0, w, h), image) << "slot " << c.slot;
+  }
+  glActiveTexture(GL_TEXTURE1);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glActiveTexture(GL_TEXTURE0);
+  glDeleteTextures(1, &texture);
+}
+
+}  // namespace

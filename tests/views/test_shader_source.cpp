@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include "registry/test_table_fixture.h"
 #include "views/shader.h"
 
 namespace {
@@ -121,6 +122,20 @@ TEST(ShaderSlots, FilesAndDefinitionsOfEachSlot) {
     EXPECT_EQ(set.user_slot[k + 4], users[k].per_vertex) << k;
     EXPECT_EQ(set.user_shader_name[k], wxString(users[k].name)) << k;
   }
+}
+
+}  // namespace
+
+
+namespace {
+
+// A view's set looks for its files beside the program, as RES_EXEC_DIR says
+// when the set is created.
+TEST_F(TableTest, ShaderFolderComesFromTheProgramFolder) {
+  t().RES_EXEC_DIR->write(L"/usr/lib/norvelith");
+  shader set;
+  EXPECT_EQ(set.file[2].GetFullPath(), wxString("/usr/lib/norvelith/shaders/phong.vert"));
+  EXPECT_EQ(set.file[18].GetFullPath(), wxString("/usr/lib/norvelith/shaders/render_font.vert"));
 }
 
 }  // namespace
