@@ -13,7 +13,11 @@
 
 namespace {
 
-bool has_programs(const shader* set) { return set != nullptr && set->installed_mask != 0; }
+// Text goes through the font program whenever the view installed its
+// programs; a set installed without that slot draws fixed-function instead.
+bool has_programs(const shader* set) {
+  return set != nullptr && (set->installed_mask & (1u << shader::kRenderFont)) != 0;
+}
 
 // The GL state draw_text changes, taken before and put back after.
 struct saved_state {

@@ -281,6 +281,7 @@ std::vector<std::string> shader::slot_definitions(int slot) {
 }
 
 bool shader::compile_shader(int slot, bool vertex) {
+  if (slot < 0 || slot >= kSlots) return false;
   file[slot].SetExt(vertex ? L"vert" : L"frag");
   const wxString path = file[slot].GetFullPath();
   std::vector<wxString> lines;

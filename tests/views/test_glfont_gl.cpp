@@ -43,11 +43,10 @@ class GlfontGl : public ::testing::Test {
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
   }
   // Builds font `number`; with_programs installs the 2D views' mask first.
-  glfont& make(int number, bool with_programs) {
+  glfont& make(int number, bool with_programs) { return make_with(number, with_programs ? shader::kViewMask : 0); }
+  glfont& make_with(int number, uint32_t mask) {
     set_ = std::make_unique<shader>(gl_test::runtime_dir());
-    if (with_programs) {
-      EXPECT_TRUE(set_->install_programs(shader::kViewMask));
-    }
+    EXPECT_TRUE(set_->install_programs(mask));
     font_ = std::make_unique<glfont>(number, set_.get());
     return *font_;
   }
@@ -77,6 +76,7 @@ TEST_F(GlfontGl, TextureIsOneChannelWithProgramsAndGreyRgbaWithout) {
   for (bool with_programs : {false, true}) {
     if (with_programs && !programs_possible()) continue;
     glfont& font = make(2, with_programs);
+    SCOPED_TRACE(with_programs ? "with programs" : "without programs");
     glBindTexture(GL_TEXTURE_2D, font.texture);
     GLint format = 0, width = 0, height = 0;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
@@ -197,6 +197,12 @@ void check_text_pixels(glfont& font, bool with_programs, int number) {
 TEST_F(GlfontGl, FixedFunctionPathDrawsTheAtlasTimesTheColour) {
   check_text_pixels(make(0, false), false, 0);
   check_text_pixels(make(3, false), false, 3);
+  // A set whose programs lack the font program draws fixed-function too.
+  if (programs_possible()) {
+    glfont& font = make_with(0, 1u << shader::kNoLight2D);
+    ASSERT_EQ(set_->installed_mask, 1u << shader::kNoLight2D);
+    check_text_pixels(font, false, 0);
+  }
 }
 
 TEST_F(GlfontGl, ProgramPathDrawsTheSamePixelsAsFixedFunction) {
