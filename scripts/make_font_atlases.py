@@ -49,6 +49,19 @@ def fitted_font(pixel_size):
     return best
 
 
+def ink_shift(font, ch, advance):
+    """Columns to move a glyph right so that its ink stays inside its cell:
+    some glyphs reach a column or two past their advance or before the pen."""
+    left, _, right, _ = font.getbbox(ch, anchor="ls")
+    if right - left > advance:
+        return (advance - (right - left)) // 2 - left
+    if left < 0:
+        return -left
+    if right > advance:
+        return advance - right
+    return 0
+
+
 def pack(advances, width):
     """Cell positions for widest-first packing into rows of `width`, or None
     when more than ROWS rows are needed."""
@@ -82,7 +95,7 @@ def build(pixel_size):
         x, row = positions[i]
         y = row * (pixel_size + 1)
         cell = Image.new("L", (advances[i], pixel_size), 0)
-        ImageDraw.Draw(cell).text((0, ascent), ch, font=font, fill=255, anchor="ls")
+        ImageDraw.Draw(cell).text((ink_shift(font, ch, advances[i]), ascent), ch, font=font, fill=255, anchor="ls")
         atlas.paste(cell, (x, y))
         rows.append((x, y, advances[i]))
     atlas.save(os.path.join(OUT_DIR, "cabin_%d.png" % pixel_size), optimize=True)
