@@ -14,12 +14,12 @@ void main() {
   ivec2 last = textureSize(texrgba, 0) - 1;
   float blur = clamp(abs(texelFetch(texdepth, p, 0).r - zbias) * zscale, 0.0, 1.0);
   int width = clamp(filter_width, 0, 32);
-  int step = max(filter_inc, 1);
+  int stride = max(filter_inc, 1);
   float radius = blur * float(width);
   vec4 sum = vec4(0.0);
   float weight = 0.0;
-  for (int dy = -width; dy <= width; dy += step) {
-    for (int dx = -width; dx <= width; dx += step) {
+  for (int dy = -width; dy <= width; dy += stride) {
+    for (int dx = -width; dx <= width; dx += stride) {
       if (length(vec2(dx, dy)) > radius && (dx != 0 || dy != 0)) continue;
       sum += texelFetch(texrgba, clamp(p + ivec2(dx, dy), ivec2(0), last), 0);
       weight += 1.0;
