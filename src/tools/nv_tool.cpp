@@ -25,7 +25,8 @@ namespace {
 int usage() {
   std::fprintf(stderr,
                "usage: nv_tool roundtrip IN.hm OUT.hm\n"
-               "       nv_tool export-frames IN.hm RANGE hm|bmp|png|jpeg|tiff OUT\n");
+               "       nv_tool export-frames IN.hm RANGE hm|bmp|png|jpeg|tiff OUT\n"
+               "       nv_tool reslice IN.hm PLANE OUT.hm [CHOICE]\n");
   return 2;
 }
 

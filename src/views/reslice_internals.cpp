@@ -522,21 +522,24 @@ void reslice_internals::sample_slice(build_state& b, const span_list* spans) {
           const int32_t y = std::clamp(static_cast<int32_t>(std::floor(p.y)), 0, fh - 1);
           v = value_at(x, y);
         } else {
-          // Pixel centres; samples within half a pixel of the border take the
-          // border pixel.
-          const double x = p.x - 0.5, y = p.y - 0.5;
-          const int32_t x0 = static_cast<int32_t>(std::floor(x)), y0 = static_cast<int32_t>(std::floor(y));
-          if (b.interpolate && x0 >= 0 && y0 >= 0 && x0 < fw - 1 && y0 < fh - 1) {
+          // Pixel centres. Within half a pixel of the border the border
+          // pixel holds; clamping first keeps a sample that rounding puts a
+          // hair outside the first centre interpolating like its neighbours.
+          const double x = std::clamp(p.x - 0.5, 0.0, fw - 1.0), y = std::clamp(p.y - 0.5, 0.0, fh - 1.0);
+          const int32_t x0 = std::min(static_cast<int32_t>(x), std::max(fw - 2, 0));
+          const int32_t y0 = std::min(static_cast<int32_t>(y), std::max(fh - 2, 0));
+          if (b.interpolate) {
+            const int32_t x1 = std::min(x0 + 1, fw - 1), y1 = std::min(y0 + 1, fh - 1);
             double fx = x - x0, fy = y - y0;
-            const double v00 = value_at(x0, y0), v10 = value_at(x0 + 1, y0);
-            const double v01 = value_at(x0, y0 + 1), v11 = value_at(x0 + 1, y0 + 1);
+            const double v00 = value_at(x0, y0), v10 = value_at(x1, y0);
+            const double v01 = value_at(x0, y1), v11 = value_at(x1, y1);
             if (b.holes && (v00 <= 0.0 || v10 <= 0.0 || v01 <= 0.0 || v11 <= 0.0)) {
               fx = std::round(fx);
               fy = std::round(fy);
             }
             v = (1 - fy) * ((1 - fx) * v00 + fx * v10) + fy * ((1 - fx) * v01 + fx * v11);
           } else {
-            v = value_at(std::clamp(x0, 0, fw - 1), std::clamp(y0, 0, fh - 1));
+            v = value_at(static_cast<int32_t>(x), static_cast<int32_t>(y));
           }
         }
         if (v <= 0.0) {

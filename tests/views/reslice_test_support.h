@@ -5,6 +5,7 @@
 // points [x s, (x + 1) s) x [y s, (y + 1) s) at height z_k.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -43,6 +44,7 @@ struct synthetic_stack {
     }
     t.RES_BUF_WIDTH->write(w);
     t.RES_BUF_HEIGHT->write(h);
+    t.RES_FRAME_SIZE->write(w * h);
     t.RES_XSCALE->write(s);
     t.RES_YSCALE->write(s);
     t.RES_POS_REC->write(true);
@@ -53,11 +55,11 @@ struct synthetic_stack {
   int value(int k, int x, int y) const { return pixels[k][static_cast<size_t>(y) * w + x]; }
 
   // Bilinear value of frame k at frame pixel coordinates (x, y) already moved
-  // to pixel centres, the border pixel beyond the last centre.
+  // to pixel centres; beyond the outermost centres the border pixels hold.
   double bilinear(int k, double x, double y) const {
-    const int x0 = static_cast<int>(std::floor(x)), y0 = static_cast<int>(std::floor(y));
-    if (x0 < 0 || y0 < 0 || x0 >= w - 1 || y0 >= h - 1)
-      return value(k, std::clamp(x0, 0, w - 1), std::clamp(y0, 0, h - 1));
+    x = std::clamp(x, 0.0, w - 1.0);
+    y = std::clamp(y, 0.0, h - 1.0);
+    const int x0 = std::min(static_cast<int>(x), w - 2), y0 = std::min(static_cast<int>(y), h - 2);
     const double fx = x - x0, fy = y - y0;
     return (1 - fy) * ((1 - fx) * value(k, x0, y0) + fx * value(k, x0 + 1, y0)) +
            fy * ((1 - fx) * value(k, x0, y0 + 1) + fx * value(k, x0 + 1, y0 + 1));
