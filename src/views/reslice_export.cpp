@@ -10,6 +10,7 @@
 #include "data/data_io_ui.h"
 #include "data/data_line_procs.h"
 #include "data/file_menu.h"
+#include "data/file_menu_ui.h"
 #include "data/landmarks.h"
 #include "data/native_file.h"
 #include "data/objects.h"
@@ -97,6 +98,39 @@ double reslice_export_depth(reslice_info& plane) {
   vec3_t max, min;
   plane.data_extent(0, resource_table->RES_BUF_FRAMES->read() - 1, max, min);
   return std::fabs(plane.extent_offset_max - plane.extent_offset_min);
+}
+
+bool file_export_voxels() {
+  resource_table_t& t = *resource_table;
+  reslice_info* planes = t.RESLICE->read();
+  reslice_internals* builder = nullptr;
+  for (int index : {0, 3, 2}) {
+    builder = dynamic_cast<reslice_internals*>(planes[index].builder);
+    if (builder) break;
+  }
+  if (!builder) return false;
+
+  reslice_info& plane = *builder->plane();
+  const double xs = t.RES_XSCALE->read();
+  const double depth = reslice_export_depth(plane);
+  std::vector<wxString> texts;
+  for (int i = 0; i < kResliceExportChoices; ++i)
+    texts.push_back(reslice_export_choice_text(i, plane.width, plane.height, depth, xs));
+  file_menu_ui& ui = current_file_menu_ui();
+  int index = 0;
+  if (!ui.choose_one("Export voxel resolution", "Resolution and slice spacing of output data\n(and approximate size in Mb)",
+                     texts, index) ||
+      index < 0 || index >= kResliceExportChoices)
+    return false;
+
+  file_dialog_request request;
+  request.message = "Export resliced data as";
+  request.folder = t.RES_ASCII_FILENAME->read().GetPath();
+  request.wildcard = "Halmondo file|*.hm";
+  request.save = true;
+  file_dialog_result chosen;
+  if (!ui.choose_file(request, chosen)) return false;
+  return export_resliced_data(*builder, reslice_export_choice_at(index, xs), chosen.path);
 }
 
 bool export_resliced_data(reslice_internals& builder, const reslice_export_choice& choice,

@@ -38,3 +38,8 @@ double reslice_export_depth(reslice_info& plane);
 // the data-file user interface; false on failure.
 bool export_resliced_data(reslice_internals& builder, const reslice_export_choice& choice,
                           const wxString& path);
+
+// File > Export resliced data: the first of planes 0, 3 and 2 that has a
+// builder, the resolution and file dialogs of the File menu, then the
+// export. False when nothing was written.
+bool file_export_voxels();

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "common/log_capture.h"
+#include "data/scripted_file_ui.h"
 #include "data/native_file.h"
 #include "reslice_test_support.h"
 #include "views/reslice_export.h"
@@ -222,6 +223,41 @@ TEST_F(ResliceExport, UnwritableTargetWritesNothingAndLeavesFilesAlone) {
   EXPECT_TRUE(log.has(wxLOG_Error, "Error opening file for writing."));
   EXPECT_EQ(read_file(folder_ / "old.hm"), "old data\n");
   EXPECT_TRUE(fs::is_directory(folder_ / "old.qzi"));
+}
+
+TEST_F(ResliceExport, FileCommandAsksForResolutionAndFileThenExports) {
+  load_stack(4);
+  scripted_file_ui ui;
+  file_menu_ui_scope scope(ui);
+  // No plane has a builder yet: the command does nothing at all.
+  EXPECT_FALSE(file_export_voxels());
+  EXPECT_TRUE(ui.choice_lists.empty());
+
+  new reslice_internals(3, 0, 0);  // the Pressure page's plane; the table deletes it
+  reslice_internals* shown = new reslice_internals(0, 0, 0);
+  place_plane_on_frames();
+  // Cancelled at the resolution: no file dialog, nothing written.
+  EXPECT_FALSE(file_export_voxels());
+  ASSERT_EQ(ui.choice_lists.size(), 1u);
+  EXPECT_TRUE(ui.file_requests.empty());
+  const std::vector<wxString>& offered = ui.choice_lists[0];
+  ASSERT_EQ(offered.size(), 29u);
+  EXPECT_EQ(offered[0], "Export voxel resolution|Resolution and slice spacing of output data\n(and approximate size in Mb)");
+  // 48 x 48 pixels, 0.15 - 2e-4 cm deep: 3 slices a pixel width apart.
+  EXPECT_EQ(offered[1], reslice_export_choice_text(0, 48, 48, 0.15 - 2e-4, stack_.s));
+
+  // Two pixel widths, to a name without extension: plane 0 comes first.
+  ui.picks.push_back(1);
+  ui.choose((folder_ / "cmd").string());
+  EXPECT_TRUE(file_export_voxels());
+  ASSERT_EQ(ui.file_requests.size(), 1u);
+  EXPECT_EQ(ui.file_requests[0].message, "Export resliced data as");
+  EXPECT_EQ(ui.file_requests[0].wildcard, "Halmondo file|*.hm");
+  EXPECT_TRUE(ui.file_requests[0].save);
+  const std::string text = read_file(folder_ / "cmd.hm");
+  EXPECT_NE(text.find("RES_BUF_WIDTH 24\nRES_BUF_HEIGHT 24\n"), std::string::npos) << text;
+  EXPECT_EQ(fs::file_size(folder_ / "cmd.qzi"), 2u * 24 * 24);
+  EXPECT_NEAR(shown->plane()->centre.z, 0.0, 1e-12);
 }
 
 }  // namespace
