@@ -146,3 +146,118 @@ TEST_F(ResliceModes, SharedBuilderFollowsItsResourcesAndTheCoarseSteps) {
 }
 
 }  // namespace
+
+namespace {
+
+// A surface whose section covers sample columns 10..19 of every row, with
+// the offsets asked for recorded.
+std::vector<double> asked_offsets;
+span_list* band_spans(int32_t object, const reslice_info& plane, int32_t step, double offset) {
+  asked_offsets.push_back(offset);
+  return new span_list(static_cast<size_t>(plane.height / step) + 1, std::vector<int32_t>{10, 19});
+}
+
+struct crop_case {
+  bool outside;
+  bool kept(int x) const { return (x >= 10 && x <= 19) != outside; }
+};
+
+TEST_F(ResliceModes, CropSurfaceKeepsTheInsideOrTheOutside) {
+  stack_.load({0, 0.1, 0.2});
+  resource_table_t& t = *resource_table;
+  // The builder only asks whether the object has a surface; the table must
+  // not delete this stand-in, so it is taken out however the test ends.
+  struct stand_in_surface {
+    resource_table_t& t;
+    explicit stand_in_surface(resource_table_t& table) : t(table) {
+      t.RES_SURFACE[4]->write(reinterpret_cast<surface_interp*>(&asked_offsets));
+      base_res_t::make_pending_writes_happen();
+      set_reslice_span_source(&band_spans);
+    }
+    ~stand_in_surface() {
+      set_reslice_span_source(nullptr);
+      t.RES_SURFACE[4]->write(nullptr);
+      base_res_t::make_pending_writes_happen();
+    }
+  } surface(t);
+  for (const crop_case& c : {crop_case{false}, crop_case{true}}) {
+    delete private_;
+    reslice_internals& b = private_builder({0, 0, 1}, frame_centre(0.1), {0, 1, 0}, stack_.w, stack_.h, false);
+    b.plane()->set_crop_surface(4);
+    b.plane()->set_show_outside_surface(c.outside);
+    asked_offsets.clear();
+    const uint8_t* image = b.get_image();
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(asked_offsets, std::vector<double>{0.0});
+    for (int y = 0; y < stack_.h; ++y)
+      for (int x = 0; x < stack_.w; ++x)
+        ASSERT_EQ(image[y * stack_.w + x], c.kept(x) ? stack_.value(1, x, y) : 0)
+            << "outside " << c.outside << " pixel " << x << "," << y;
+  }
+}
+
+TEST_F(ResliceModes, SixteenBitAverageIsWindowedAfterAveraging) {
+  // Raw values r(k, x, y) = 10 x + 50 k, window centre 1300 and width 2000:
+  // a raw value r counts as r - 300 (at least a hair above 0, as data) and
+  // the average shows as that times 256 / 2000.
+  stack_.load({0, 0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9});
+  resource_table_t& t = *resource_table;
+  const int32_t w = stack_.w, h = stack_.h;
+  auto raw_value = [](int k, int x) { return 10 * x + 50 * k; };
+  for (size_t k = 0; k < frame_store->images.size(); ++k) {
+    auto* raw = new uint16_t[static_cast<size_t>(w) * h];
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) raw[y * w + x] = static_cast<uint16_t>(raw_value(static_cast<int>(k), x));
+    auto* display = new uint8_t[static_cast<size_t>(w) * h]();
+    frame_store->images[k] = frame_image_t::create(display, raw, w * h);
+  }
+  t.RES_BUF_DICOM->write(true);
+  t.RES_DICOM_HUM->write(1.0);
+  t.RES_DICOM_HUB->write(0.0);
+  t.RES_DICOM_WIN_CENTRE->write(1300.0);
+  t.RES_DICOM_WIN_WIDTH->write(2000.0);
+  base_res_t::make_pending_writes_happen();
+
+  const vec3_t normal{1, 0, 0}, up{0, 0, 1}, centre{1.0123, 1.2, 0.4623};
+  const int32_t width = 48, height = 24;
+  const double half = 0.2;
+  const int K = static_cast<int>(std::floor(half / stack_.s)) + 1;
+  reslice_internals& b = private_builder(normal, centre, up, width, height, false);
+  b.plane()->set_compounding(2);
+  b.plane()->set_thickness(half);
+  const uint8_t* image = b.get_image();
+  ASSERT_NE(image, nullptr);
+  int checked = 0, dim = 0, bright = 0;
+  for (int j = 0; j < height; ++j)
+    for (int i = 0; i < width; ++i) {
+      double sum = 0.0;
+      int n = 0;
+      for (int o = -K; o <= K; ++o) {
+        const vec3_t p = image_to_world(normal, centre, up, width, height, stack_.s, i + 0.5, j + 0.5, o * half / K);
+        if (!stack_.inside_rectangle(p)) continue;
+        int best = -1;
+        for (size_t k = 0; k < stack_.z.size(); ++k)
+          if (std::fabs(p.z - stack_.z[k]) < 0.05 + 1e-5 && (best < 0 || std::fabs(p.z - stack_.z[k]) < std::fabs(p.z - stack_.z[best])))
+            best = static_cast<int>(k);
+        if (best < 0) continue;
+        // Values at or below the window's lower edge still count as data.
+        sum += std::max(1e-4, raw_value(best, static_cast<int>(std::floor(p.x / stack_.s))) - 300.0);
+        ++n;
+      }
+      const int got = image[j * width + i];
+      if (n == 0) {
+        EXPECT_EQ(got, 0);
+        continue;
+      }
+      ++checked;
+      const int want = stored_byte(sum / n * 256.0 / 2000.0);
+      dim += want <= 10;
+      bright += want > 40;
+      ASSERT_NEAR(got, want, 1) << i << "," << j;
+    }
+  EXPECT_GT(checked, width * 15);
+  EXPECT_GT(dim, 0);     // rows where frames at the lower edge take part
+  EXPECT_GT(bright, 0);  // and rows well inside the window
+}
+
+}  // namespace
