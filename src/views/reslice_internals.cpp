@@ -251,10 +251,7 @@ void reslice_internals::build_reslice() {
   valid_ = false;
   struct busy_guard {
     reslice_internals* b;
-    ~busy_guard() {
-      b->busy_ = false;
-      if (b->progress_) b->progress_->close();
-    }
+    ~busy_guard() { b->busy_ = false; }
   } guard{this};
 
   resource_table_t& t = *resource_table;
@@ -381,6 +378,7 @@ void reslice_internals::build_reslice() {
     reslice_raster::free_spans(spans);
     compound(b, o + b.K);
   }
+  if (dialog) progress_->close();
   if (cancelled_)
     wxLogMessage("The thick reslice was cancelled: the image shows the slices compounded so far.");
   finish_image(b);

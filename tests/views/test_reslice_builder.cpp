@@ -273,6 +273,51 @@ TEST_F(ResliceBuilder, CancelledThickBuildKeepsTheSlicesCompoundedSoFar) {
   EXPECT_GT(differs_from_full, 0);
 }
 
+// Progress that asks the builder for its image while it builds, as a view
+// repainting behind the dialog would.
+class reentrant_progress : public reslice_progress {
+ public:
+  explicit reentrant_progress(reslice_internals& b) : builder_(b) {}
+  void open(const wxString&, const wxString&, int) override {}
+  bool update(int, const wxString&) override {
+    ++updates_;
+    nested_images_ += builder_.get_image() != nullptr;
+    builder_.build_reslice();
+    return true;
+  }
+  void close() override {}
+  reslice_internals& builder_;
+  int updates_ = 0;
+  int nested_images_ = 0;
+};
+
+TEST_F(ResliceBuilder, BuildAskedForDuringABuildDoesNothing) {
+  stack_.load({0, 0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9});
+  reslice_internals& b = make_builder(kAcrossNormal, kAcrossCentre, kAcrossUp, kAcrossWidth, kAcrossHeight, false);
+  const double half = 0.2;
+  const int K = static_cast<int>(std::floor(half / stack_.s)) + 1;
+  b.plane()->set_thickness(half);
+  reentrant_progress progress(b);
+  b.set_progress(&progress);
+  long now = 0;
+  b.set_clock([&now] { return now += 300; });
+  const uint8_t* image = b.get_image();
+  ASSERT_NE(image, nullptr);
+  EXPECT_GT(progress.updates_, 1);
+  EXPECT_EQ(progress.nested_images_, 0);  // no image while one is being built
+  EXPECT_FALSE(b.last_build_cancelled());
+  for (int j = 0; j < kAcrossHeight; ++j)
+    for (int i = 0; i < kAcrossWidth; ++i) {
+      double hi = 0.0;
+      for (int o = -K; o <= K; ++o) {
+        const vec3_t p = image_to_world(kAcrossNormal, kAcrossCentre, kAcrossUp, kAcrossWidth, kAcrossHeight,
+                                        stack_.s, i + 0.5, j + 0.5, o * half / K);
+        hi = std::max(hi, stack_.nearest(p, 0.05 + 1e-5));
+      }
+      ASSERT_EQ(image[j * kAcrossWidth + i], stored_byte(hi)) << i << "," << j;
+    }
+}
+
 TEST_F(ResliceBuilder, FrameLinesAreWhereFramesCrossThePlane) {
   stack_.load({0, 0.1, 0.2, 0.3});
   reslice_internals& b = make_builder(kAcrossNormal, kAcrossCentre, kAcrossUp, kAcrossWidth, kAcrossHeight, false);
