@@ -29,6 +29,10 @@ class reslice_info {
   // buffers and divide by width - 1 and height - 1.
   static constexpr int32_t kMinSize = 24;
   static constexpr int32_t kMaxSize = 5000;
+  // Sizes a RESLICE line may hold; files written from large frames can hold
+  // more than the pages offer, and the setters bring them into range.
+  static constexpr int32_t kMinFileSize = 1;
+  static constexpr int32_t kMaxFileSize = 8192;
 
   reslice_info() = default;
   ~reslice_info();
