@@ -261,3 +261,68 @@ TEST_F(ResliceModes, SixteenBitAverageIsWindowedAfterAveraging) {
 }
 
 }  // namespace
+
+namespace {
+
+// Windowing that shows raw values divided by 16, counting its calls.
+int windowings = 0;
+void divide_by_16(const uint16_t* raw, frame_image_t& record, int32_t& size, int32_t& stamp) {
+  ++windowings;
+  for (int32_t i = 0; i < size; ++i) record.display[i] = static_cast<uint8_t>(std::max(1, raw[i] / 16));
+}
+
+class recording_progress : public reslice_progress {
+ public:
+  void open(const wxString& caption, const wxString& message, int maximum) override {
+    opened.push_back(caption + "|" + message + "|" + wxString::Format("%d", maximum));
+  }
+  bool update(int, const wxString& message) override {
+    updates.push_back(message);
+    return !cancel;
+  }
+  void close() override { ++closed; }
+  std::vector<wxString> opened, updates;
+  int closed = 0;
+  bool cancel = false;
+};
+
+TEST_F(ResliceModes, SixteenBitFramesAreWindowedBeforeSamplingWithProgress) {
+  stack_.load({0, 0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7});
+  const int32_t w = stack_.w, h = stack_.h;
+  for (size_t k = 0; k < frame_store->images.size(); ++k) {
+    auto* raw = new uint16_t[static_cast<size_t>(w) * h];
+    for (int i = 0; i < w * h; ++i) raw[i] = static_cast<uint16_t>(16 * stack_.pixels[k][i] + 7);
+    frame_store->images[k] = frame_image_t::create(new uint8_t[static_cast<size_t>(w) * h](), raw, w * h);
+  }
+  const frame_windowing_fn previous = frame_windowing();
+  set_frame_windowing(&divide_by_16);
+  struct restore {
+    frame_windowing_fn fn;
+    ~restore() { set_frame_windowing(fn); }
+  } restore_windowing{previous};
+
+  for (bool cancel : {false, true}) {
+    delete private_;
+    reslice_internals& b = private_builder({0, 0, 1}, frame_centre(stack_.z[2]), {0, 1, 0}, w, h, false);
+    recording_progress progress;
+    progress.cancel = cancel;
+    b.set_progress(&progress);
+    long now = 0;
+    b.set_clock([&now] { return now += 300; });
+    windowings = 0;
+    const uint8_t* image = b.get_image();
+    ASSERT_NE(image, nullptr);
+    ASSERT_EQ(progress.opened.size(), 1u);
+    EXPECT_EQ(progress.opened[0], "Windowing 16-bit data|Currently windowing/filtering frame 0 of 8.\n|8");
+    EXPECT_EQ(progress.closed, 1);
+    if (!cancel) {
+      ASSERT_GE(progress.updates.size(), 2u);
+      EXPECT_EQ(progress.updates[1], "Currently windowing/filtering frame 1 of 8.");
+      EXPECT_GE(windowings, 8);
+    }
+    // Cancelled or not, the frame sampled shows its windowed values.
+    for (int i = 0; i < w * h; ++i) ASSERT_EQ(image[i], stack_.pixels[2][i]) << "cancel " << cancel << " pixel " << i;
+  }
+}
+
+}  // namespace
