@@ -326,3 +326,40 @@ TEST_F(ResliceModes, SixteenBitFramesAreWindowedBeforeSamplingWithProgress) {
 }
 
 }  // namespace
+
+namespace {
+
+struct doppler_case {
+  int32_t compounding;
+  uint8_t values[3];  // frames 0, 1, 2: one value each
+  int expected;       // worked by hand from the Doppler rules
+};
+
+TEST_F(ResliceModes, DopplerSlabsCompareVelocitiesNotBytes) {
+  // Slices at -0.04, 0 and +0.04 cm around frame 1 meet frames 0, 1 and 2.
+  stack_.load({0.0, 0.04, 0.08});
+  resource_table->RES_BUF_DOPPLER->write(true);
+  base_res_t::make_pending_writes_happen();
+  const doppler_case cases[] = {
+      // Max: 200 is velocity 8 of one direction, below 150's 22 of the other.
+      {0, {100, 150, 200}, 150},
+      // Min: 150 and 140 (22 and 12) do not undercut 200 (8).
+      {1, {200, 150, 140}, 200},
+      // Ave: the first slice passes 100 through; grey counts as no velocity:
+      // (0 - 23) / 2 = -11.5 gives 138.5, then (2 * -11.5 + 8) / 3 = -5 gives 132.
+      {2, {100, 150, 200}, 132},
+  };
+  for (const doppler_case& c : cases) {
+    for (int k = 0; k < 3; ++k)
+      std::fill_n(frame_store->images[k]->display, stack_.w * stack_.h, c.values[k]);
+    delete private_;
+    reslice_internals& b = private_builder({0, 0, 1}, frame_centre(stack_.z[1]), {0, 1, 0}, stack_.w, stack_.h, false);
+    b.plane()->set_compounding(c.compounding);
+    b.plane()->set_thickness(0.04);  // one slice each side: 0.04 / 0.05 rounds down to 0, plus 1
+    const uint8_t* image = b.get_image();
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image[10 * stack_.w + 10], c.expected) << "compounding " << c.compounding;
+  }
+}
+
+}  // namespace
