@@ -19,8 +19,9 @@
 namespace {
 
 int reslice_usage() {
-  std::fprintf(stderr, "usage: nv_tool reslice IN.hm PLANE OUT.hm [CHOICE]\n"
-                       "  PLANE 0 to 3; CHOICE 1 to 28 as in the resolution dialog (default 1)\n");
+  std::fprintf(stderr,
+               "usage: nv_tool reslice IN.hm PLANE OUT.hm [CHOICE]\n"
+               "  PLANE 0 to 3; CHOICE 1 to 28 as in the resolution dialog (default 1)\n");
   return 2;
 }
 

@@ -1,11 +1,11 @@
 #include "views/reslice_export.h"
 
-#include <cmath>
-#include <vector>
-
 #include <wx/file.h>
 #include <wx/filefn.h>
 #include <wx/filename.h>
+
+#include <cmath>
+#include <vector>
 
 #include "data/data_io_ui.h"
 #include "data/data_line_procs.h"
@@ -118,8 +118,9 @@ bool file_export_voxels() {
     texts.push_back(reslice_export_choice_text(i, plane.width, plane.height, depth, xs));
   file_menu_ui& ui = current_file_menu_ui();
   int index = 0;
-  if (!ui.choose_one("Export voxel resolution", "Resolution and slice spacing of output data\n(and approximate size in Mb)",
-                     texts, index) ||
+  if (!ui.choose_one("Export voxel resolution",
+                     "Resolution and slice spacing of output data\n(and approximate size in Mb)", texts,
+                     index) ||
       index < 0 || index >= kResliceExportChoices)
     return false;
 
@@ -192,7 +193,8 @@ bool export_resliced_data(reslice_internals& builder, const reslice_export_choic
        << "RES_VERSION 7.27\n"
        << "RES_BUF_DOPPLER " << (t.RES_BUF_DOPPLER->read() ? "true" : "false") << "\n"
        << "RES_MASKED_DATA "
-       << wxString::Format("%li", (t.RES_MASKED_DATA->read() > 0 || t.RES_BUF_DICOM->read()) ? 1L : 0L) << "\n"
+       << wxString::Format("%li", (t.RES_MASKED_DATA->read() > 0 || t.RES_BUF_DICOM->read()) ? 1L : 0L)
+       << "\n"
        << "RES_XTRANS 0\nRES_YTRANS 0\nRES_ZTRANS 0\nRES_AZIMUTH 0\nRES_ELEVATION 0\nRES_ROLL 0\n"
        << "RES_XSCALE " << g(s * xs) << "\n"
        << "RES_YSCALE " << g(s * xs) << "\n";
@@ -206,15 +208,17 @@ bool export_resliced_data(reslice_internals& builder, const reslice_export_choic
   for (int32_t j = 0; j < max_objects; ++j) {
     if (!t.RES_SURFACE[j]->read()) continue;
     const contour_object& o = objects[j];
-    text << "OBJECT " << j << " " << static_cast<int>(o.capped ? 1 : 0) << " " << static_cast<int>(o.colour.Red())
-         << " " << static_cast<int>(o.colour.Green()) << " " << static_cast<int>(o.colour.Blue()) << " "
-         << wxString::Format("%.3lf", o.opacity) << " " << o.name << "\n";
+    text << "OBJECT " << j << " " << static_cast<int>(o.capped ? 1 : 0) << " "
+         << static_cast<int>(o.colour.Red()) << " " << static_cast<int>(o.colour.Green()) << " "
+         << static_cast<int>(o.colour.Blue()) << " " << wxString::Format("%.3lf", o.opacity) << " " << o.name
+         << "\n";
   }
   text << "RES_BIN_IM_FILENAME " << file_name_part(files.frames_path) << "\n";
 
   std::unique_ptr<data_progress> progress = current_data_ui().start_progress(
-      "Export resliced data", wxString::Format("Currently exporting slice %d to '%s'.\n", 0, files.frames_path),
-      count, data_io_ui::PROGRESS_MODAL | data_io_ui::PROGRESS_TIMES);
+      "Export resliced data",
+      wxString::Format("Currently exporting slice %d to '%s'.\n", 0, files.frames_path), count,
+      data_io_ui::PROGRESS_MODAL | data_io_ui::PROGRESS_TIMES);
   std::vector<uint8_t> slice(static_cast<size_t>(out_w) * out_h);
   bool ok = true;
   {
@@ -233,7 +237,8 @@ bool export_resliced_data(reslice_internals& builder, const reslice_export_choic
           slice[static_cast<size_t>(j) * out_w + i] =
               image ? image[static_cast<size_t>(j) * s * width + static_cast<size_t>(i) * s] : 0;
 
-      const vec3_t corner = plane.centre + (plane.offset - z) * n - (width / 2.0 * xs) * rr - (height / 2.0 * xs) * up;
+      const vec3_t corner =
+          plane.centre + (plane.offset - z) * n - (width / 2.0 * xs) * rr - (height / 2.0 * xs) * up;
       text << "IM 0 " << g(corner.x) << " " << g(corner.y) << " " << g(corner.z) << " " << g(azimuth) << " "
            << g(elevation) << " " << g(roll) << "\n";
       // Contour lines of the surface sections join here once the centre view

@@ -5,9 +5,9 @@
 // loaded data are not replaced and the plane returns to where it was.
 #pragma once
 
-#include <cstdint>
-
 #include <wx/string.h>
+
+#include <cstdint>
 
 class reslice_internals;
 class reslice_info;

@@ -1,11 +1,11 @@
 #include "views/reslice_internals.h"
 
+#include <wx/log.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <new>
-
-#include <wx/log.h>
 
 #include "data/dynabuf.h"
 
@@ -150,11 +150,13 @@ reslice_internals::~reslice_internals() {
 void reslice_internals::watch(bool on) {
   if (!proc_) return;
   resource_table_t& t = *resource_table;
-  base_res_t* watched[] = {t.RES_BUF_FRAMES,   t.RES_DICOM_REDRAW, t.RES_MASKED_DATA, t.RES_CMAP_LABELS,
-                           t.RES_CORRECTED_POS, t.RES_CORRECTED_PRESSURE, t.RES_CMAP_CHANGED,
-                           t.RES_BUF_WIDTH,     t.RES_BUF_HEIGHT,   t.RES_DYNAMIC_UPDATE, t.RES_XTRANS,
-                           t.RES_YTRANS,        t.RES_ZTRANS,       t.RES_AZIMUTH,     t.RES_ELEVATION,
-                           t.RES_ROLL,          t.RES_YSCALE,       t.RES_XSCALE,      t.RES_POS_REC};
+  base_res_t* watched[] = {t.RES_BUF_FRAMES,     t.RES_DICOM_REDRAW,  t.RES_MASKED_DATA,
+                           t.RES_CMAP_LABELS,    t.RES_CORRECTED_POS, t.RES_CORRECTED_PRESSURE,
+                           t.RES_CMAP_CHANGED,   t.RES_BUF_WIDTH,     t.RES_BUF_HEIGHT,
+                           t.RES_DYNAMIC_UPDATE, t.RES_XTRANS,        t.RES_YTRANS,
+                           t.RES_ZTRANS,         t.RES_AZIMUTH,       t.RES_ELEVATION,
+                           t.RES_ROLL,           t.RES_YSCALE,        t.RES_XSCALE,
+                           t.RES_POS_REC};
   for (base_res_t* r : watched) {
     if (on)
       r->add_proc(proc_.get());
@@ -176,8 +178,9 @@ void reslice_internals::read_calibration() {
 void reslice_internals::changeproc() {
   resource_table_t& t = *resource_table;
   if (t.RES_BUF_WIDTH->changed_in_flush() || t.RES_BUF_HEIGHT->changed_in_flush()) valid_ = false;
-  for (base_res_t* r : std::initializer_list<base_res_t*>{t.RES_XTRANS, t.RES_YTRANS, t.RES_ZTRANS, t.RES_AZIMUTH,
-                                                          t.RES_ELEVATION, t.RES_ROLL, t.RES_XSCALE, t.RES_YSCALE}) {
+  for (base_res_t* r :
+       std::initializer_list<base_res_t*>{t.RES_XTRANS, t.RES_YTRANS, t.RES_ZTRANS, t.RES_AZIMUTH,
+                                          t.RES_ELEVATION, t.RES_ROLL, t.RES_XSCALE, t.RES_YSCALE}) {
     if (r->changed_in_flush()) {
       read_calibration();
       valid_ = false;
@@ -357,7 +360,8 @@ void reslice_internals::build_reslice() {
           cancelled_ = true;
       } else if (dialog && now - last_update > 100) {
         last_update = now;
-        if (!progress_->update(b.K + o, wxString::Format("Currently processing slice %i of %i.", b.K + o, 2 * b.K)))
+        if (!progress_->update(b.K + o,
+                               wxString::Format("Currently processing slice %i of %i.", b.K + o, 2 * b.K)))
           cancelled_ = true;
       }
     }
@@ -440,9 +444,10 @@ void reslice_internals::window_frames(build_state& b) {
     if (!progress_) continue;
     const long now = clock_();
     if (!dialog && now - start > 250 && k < count / 4) {
-      progress_->open("Windowing 16-bit data",
-                      wxString::Format("Currently windowing/filtering frame %i of %li.\n", k, static_cast<long>(count)),
-                      count);
+      progress_->open(
+          "Windowing 16-bit data",
+          wxString::Format("Currently windowing/filtering frame %i of %li.\n", k, static_cast<long>(count)),
+          count);
       dialog = true;
       last = now;
       stop = !progress_->update(k, wxString::Format("Currently windowing/filtering frame %i of %li.\n", k,
@@ -511,57 +516,58 @@ void reslice_internals::sample_slice(build_state& b, const span_list* spans) {
       const size_t i = static_cast<size_t>(y) * fw + x;
       return raw ? raw[i] * b.raw_scale + b.raw_shift : display[i];
     };
-    reslice_raster::scan_convert(points, n, b.step, b.width, b.height, spans, [&](int j, int first, int last) {
-      vec3_t p = f.origin + j * f.row_step + first * f.column_step;
-      for (int i = first; i <= last; ++i, p += f.column_step) {
-        double v;
-        if (!b.accurate) {
-          const int32_t x = std::clamp(static_cast<int32_t>(std::floor(p.x)), 0, fw - 1);
-          const int32_t y = std::clamp(static_cast<int32_t>(std::floor(p.y)), 0, fh - 1);
-          v = value_at(x, y);
-        } else {
-          // Pixel centres. Within half a pixel of the border the border
-          // pixel holds; clamping first keeps a sample that rounding puts a
-          // hair outside the first centre interpolating like its neighbours.
-          const double x = std::clamp(p.x - 0.5, 0.0, fw - 1.0), y = std::clamp(p.y - 0.5, 0.0, fh - 1.0);
-          const int32_t x0 = std::min(static_cast<int32_t>(x), std::max(fw - 2, 0));
-          const int32_t y0 = std::min(static_cast<int32_t>(y), std::max(fh - 2, 0));
-          if (b.interpolate) {
-            const int32_t x1 = std::min(x0 + 1, fw - 1), y1 = std::min(y0 + 1, fh - 1);
-            double fx = x - x0, fy = y - y0;
-            const double v00 = value_at(x0, y0), v10 = value_at(x1, y0);
-            const double v01 = value_at(x0, y1), v11 = value_at(x1, y1);
-            if (b.holes && (v00 <= 0.0 || v10 <= 0.0 || v01 <= 0.0 || v11 <= 0.0)) {
-              fx = std::round(fx);
-              fy = std::round(fy);
+    reslice_raster::scan_convert(
+        points, n, b.step, b.width, b.height, spans, [&](int j, int first, int last) {
+          vec3_t p = f.origin + j * f.row_step + first * f.column_step;
+          for (int i = first; i <= last; ++i, p += f.column_step) {
+            double v;
+            if (!b.accurate) {
+              const int32_t x = std::clamp(static_cast<int32_t>(std::floor(p.x)), 0, fw - 1);
+              const int32_t y = std::clamp(static_cast<int32_t>(std::floor(p.y)), 0, fh - 1);
+              v = value_at(x, y);
+            } else {
+              // Pixel centres. Within half a pixel of the border the border
+              // pixel holds; clamping first keeps a sample that rounding puts a
+              // hair outside the first centre interpolating like its neighbours.
+              const double x = std::clamp(p.x - 0.5, 0.0, fw - 1.0), y = std::clamp(p.y - 0.5, 0.0, fh - 1.0);
+              const int32_t x0 = std::min(static_cast<int32_t>(x), std::max(fw - 2, 0));
+              const int32_t y0 = std::min(static_cast<int32_t>(y), std::max(fh - 2, 0));
+              if (b.interpolate) {
+                const int32_t x1 = std::min(x0 + 1, fw - 1), y1 = std::min(y0 + 1, fh - 1);
+                double fx = x - x0, fy = y - y0;
+                const double v00 = value_at(x0, y0), v10 = value_at(x1, y0);
+                const double v01 = value_at(x0, y1), v11 = value_at(x1, y1);
+                if (b.holes && (v00 <= 0.0 || v10 <= 0.0 || v01 <= 0.0 || v11 <= 0.0)) {
+                  fx = std::round(fx);
+                  fy = std::round(fy);
+                }
+                v = (1 - fy) * ((1 - fx) * v00 + fx * v10) + fy * ((1 - fx) * v01 + fx * v11);
+              } else {
+                v = value_at(static_cast<int32_t>(x), static_cast<int32_t>(y));
+              }
             }
-            v = (1 - fy) * ((1 - fx) * v00 + fx * v10) + fy * ((1 - fx) * v01 + fx * v11);
-          } else {
-            v = value_at(static_cast<int32_t>(x), static_cast<int32_t>(y));
+            if (v <= 0.0) {
+              if (b.holes) continue;
+              v = kNoData;
+            }
+            const size_t idx = b.index(i, j);
+            const float z = static_cast<float>(p.z);
+            if (!b.accurate) {
+              if (std::fabs(z) < b.nearest[idx]) {
+                b.nearest[idx] = std::fabs(z);
+                b.slice[idx] = static_cast<float>(v);
+              }
+            } else if (z > 0.0f) {
+              if (z < b.nearest[idx]) {
+                b.nearest[idx] = z;
+                b.slice[idx] = static_cast<float>(v);
+              }
+            } else if (z > b.neg_distance[idx]) {
+              b.neg_distance[idx] = z;
+              b.neg_value[idx] = static_cast<float>(v);
+            }
           }
-        }
-        if (v <= 0.0) {
-          if (b.holes) continue;
-          v = kNoData;
-        }
-        const size_t idx = b.index(i, j);
-        const float z = static_cast<float>(p.z);
-        if (!b.accurate) {
-          if (std::fabs(z) < b.nearest[idx]) {
-            b.nearest[idx] = std::fabs(z);
-            b.slice[idx] = static_cast<float>(v);
-          }
-        } else if (z > 0.0f) {
-          if (z < b.nearest[idx]) {
-            b.nearest[idx] = z;
-            b.slice[idx] = static_cast<float>(v);
-          }
-        } else if (z > b.neg_distance[idx]) {
-          b.neg_distance[idx] = z;
-          b.neg_value[idx] = static_cast<float>(v);
-        }
-      }
-    });
+        });
   }
 }
 
@@ -576,7 +582,8 @@ void reslice_internals::combine_sides(build_state& b) {
     }
     const double t = p / (p - q);
     if (b.doppler)
-      b.slice[idx] = static_cast<float>(blend_doppler(b.neg_value[idx], b.slice[idx], static_cast<int>(t * 256)));
+      b.slice[idx] =
+          static_cast<float>(blend_doppler(b.neg_value[idx], b.slice[idx], static_cast<int>(t * 256)));
     else
       b.slice[idx] = static_cast<float>((1.0 - t) * b.slice[idx] + t * b.neg_value[idx]);
   });

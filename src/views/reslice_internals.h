@@ -10,12 +10,12 @@
 // builder runs and is tested without a display.
 #pragma once
 
+#include <wx/string.h>
+
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
-
-#include <wx/string.h>
 
 #include "data/geometry.h"
 #include "data/reslice_info.h"

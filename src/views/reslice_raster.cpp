@@ -1,8 +1,8 @@
 #include "views/reslice_raster.h"
 
-#include <algorithm>
-
 #include <wx/log.h>
+
+#include <algorithm>
 
 namespace reslice_raster {
 
@@ -102,7 +102,8 @@ int clip_intersection_to_poly(vec2_t* points, int count, const vec2_t* clip, int
       const vec2_t b = points[i];
       const double m = side(b);
       if (n > 97) {
-        wxLogDebug("Too many points in reslice clipped polygon - must be using a very large number of sweeps");
+        wxLogDebug(
+            "Too many points in reslice clipped polygon - must be using a very large number of sweeps");
         break;
       }
       if (f > 0.0) {

@@ -1,10 +1,10 @@
 // Saving a reslice image as an RGB image file.
-#include <memory>
-#include <new>
-
 #include <wx/filefn.h>
 #include <wx/filename.h>
 #include <wx/log.h>
+
+#include <memory>
+#include <new>
 
 #include "data/data_line_procs.h"
 #include "data/file_menu_export.h"
@@ -16,11 +16,16 @@ namespace {
 // The toolkit's bitmap type numbers that the save dialogs pass.
 frame_export_kind kind_of_bitmap_type(int type) {
   switch (type) {
-    case 1: return FRAME_EXPORT_BMP;
-    case 11: return FRAME_EXPORT_TIFF;
-    case 15: return FRAME_EXPORT_PNG;
-    case 17: return FRAME_EXPORT_JPEG;
-    default: return FRAME_EXPORT_NATIVE;
+    case 1:
+      return FRAME_EXPORT_BMP;
+    case 11:
+      return FRAME_EXPORT_TIFF;
+    case 15:
+      return FRAME_EXPORT_PNG;
+    case 17:
+      return FRAME_EXPORT_JPEG;
+    default:
+      return FRAME_EXPORT_NATIVE;
   }
 }
 

@@ -18,7 +18,7 @@
 struct synthetic_stack {
   int32_t w = 48, h = 48;
   double s = 0.05;
-  std::vector<float> z;                // heights as the positions store them
+  std::vector<float> z;  // heights as the positions store them
   std::vector<std::vector<uint8_t>> pixels;
 
   // Every pixel holds data (1 .. 254), varying in x, y and k.

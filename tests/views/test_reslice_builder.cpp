@@ -2,14 +2,12 @@
 // synthetic stack: nearest and trilinear sampling, thick slabs, the gap
 // rule, coarse steps, cancel, frame lines and saving.
 #include <gtest/gtest.h>
+#include <unistd.h>
+#include <wx/image.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <string>
-
-#include <unistd.h>
-
-#include <wx/image.h>
 
 #include "common/log_capture.h"
 #include "reslice_test_support.h"
@@ -52,7 +50,8 @@ constexpr int32_t kAcrossWidth = 48, kAcrossHeight = 24;
 
 TEST_F(ResliceBuilder, PlaneAcrossTheFramesSamplesNearestInFasterMode) {
   stack_.load({0, 0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9});
-  reslice_internals& b = make_builder(kAcrossNormal, kAcrossCentre, kAcrossUp, kAcrossWidth, kAcrossHeight, false);
+  reslice_internals& b =
+      make_builder(kAcrossNormal, kAcrossCentre, kAcrossUp, kAcrossWidth, kAcrossHeight, false);
   const uint8_t* image = b.get_image();
   ASSERT_NE(image, nullptr);
   int with_data = 0;
@@ -70,7 +69,8 @@ TEST_F(ResliceBuilder, PlaneAcrossTheFramesSamplesNearestInFasterMode) {
 
 TEST_F(ResliceBuilder, PlaneAcrossTheFramesInterpolatesInAccurateMode) {
   stack_.load({0, 0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9});
-  reslice_internals& b = make_builder(kAcrossNormal, kAcrossCentre, kAcrossUp, kAcrossWidth, kAcrossHeight, true);
+  reslice_internals& b =
+      make_builder(kAcrossNormal, kAcrossCentre, kAcrossUp, kAcrossWidth, kAcrossHeight, true);
   const uint8_t* image = b.get_image();
   ASSERT_NE(image, nullptr);
   int with_data = 0;
@@ -149,7 +149,8 @@ TEST_F(ResliceBuilder, ThickSlabCompoundsMaximumMinimumAndTrueAverage) {
   for (const slab_case& c : {slab_case{0, "Max"}, slab_case{1, "Min"}, slab_case{2, "Ave"}}) {
     delete builder_;
     builder_ = nullptr;
-    reslice_internals& b = make_builder(kAcrossNormal, kAcrossCentre, kAcrossUp, kAcrossWidth, kAcrossHeight, false);
+    reslice_internals& b =
+        make_builder(kAcrossNormal, kAcrossCentre, kAcrossUp, kAcrossWidth, kAcrossHeight, false);
     b.plane()->set_compounding(c.compounding);
     b.plane()->set_thickness(half);
     const uint8_t* image = b.get_image();
@@ -160,8 +161,8 @@ TEST_F(ResliceBuilder, ThickSlabCompoundsMaximumMinimumAndTrueAverage) {
         double lo = 1e9, hi = -1e9, sum = 0.0;
         int n = 0;
         for (int o = -K; o <= K; ++o) {
-          const vec3_t p = image_to_world(kAcrossNormal, kAcrossCentre, kAcrossUp, kAcrossWidth, kAcrossHeight,
-                                          stack_.s, i + 0.5, j + 0.5, o * half / K);
+          const vec3_t p = image_to_world(kAcrossNormal, kAcrossCentre, kAcrossUp, kAcrossWidth,
+                                          kAcrossHeight, stack_.s, i + 0.5, j + 0.5, o * half / K);
           const double v = stack_.nearest(p, 0.05 + 1e-5);
           if (v <= 0) continue;
           lo = std::min(lo, v);
@@ -236,7 +237,8 @@ class cancelling_progress : public reslice_progress {
 
 TEST_F(ResliceBuilder, CancelledThickBuildKeepsTheSlicesCompoundedSoFar) {
   stack_.load({0, 0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9});
-  reslice_internals& b = make_builder(kAcrossNormal, kAcrossCentre, kAcrossUp, kAcrossWidth, kAcrossHeight, false);
+  reslice_internals& b =
+      make_builder(kAcrossNormal, kAcrossCentre, kAcrossUp, kAcrossWidth, kAcrossHeight, false);
   const double half = 0.2;
   const int K = static_cast<int>(std::floor(half / stack_.s)) + 1;
   b.plane()->set_thickness(half);  // Max
@@ -293,7 +295,8 @@ class reentrant_progress : public reslice_progress {
 
 TEST_F(ResliceBuilder, BuildAskedForDuringABuildDoesNothing) {
   stack_.load({0, 0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9});
-  reslice_internals& b = make_builder(kAcrossNormal, kAcrossCentre, kAcrossUp, kAcrossWidth, kAcrossHeight, false);
+  reslice_internals& b =
+      make_builder(kAcrossNormal, kAcrossCentre, kAcrossUp, kAcrossWidth, kAcrossHeight, false);
   const double half = 0.2;
   const int K = static_cast<int>(std::floor(half / stack_.s)) + 1;
   b.plane()->set_thickness(half);
@@ -320,7 +323,8 @@ TEST_F(ResliceBuilder, BuildAskedForDuringABuildDoesNothing) {
 
 TEST_F(ResliceBuilder, FrameLinesAreWhereFramesCrossThePlane) {
   stack_.load({0, 0.1, 0.2, 0.3});
-  reslice_internals& b = make_builder(kAcrossNormal, kAcrossCentre, kAcrossUp, kAcrossWidth, kAcrossHeight, false);
+  reslice_internals& b =
+      make_builder(kAcrossNormal, kAcrossCentre, kAcrossUp, kAcrossWidth, kAcrossHeight, false);
   // Frame k lies in the world plane z = z_k; on this plane that is the image
   // row y where centre.z + s (y - height / 2) = z_k, across the frame's width
   // in world y: x from 0 to 48 (the image spans world y 0 .. 2.4).

@@ -1,7 +1,6 @@
 // Export of resliced data: the choices offered, the files written by the
 // engine and by nv_tool reslice, and what happens when they cannot be.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,8 +10,8 @@
 #include <string>
 
 #include "common/log_capture.h"
-#include "data/scripted_file_ui.h"
 #include "data/native_file.h"
+#include "data/scripted_file_ui.h"
 #include "reslice_test_support.h"
 #include "views/reslice_export.h"
 #include "views/reslice_internals.h"
@@ -173,7 +172,8 @@ TEST_F(ResliceExport, CoarseStepKeepsEverySecondPixelAndPutsThePlaneBack) {
   ASSERT_NE(builder->get_image(), nullptr);
   const std::vector<uint8_t> before(builder->get_image(), builder->get_image() + plane.width * plane.height);
   log_capture log;
-  ASSERT_TRUE(export_resliced_data(*builder, reslice_export_choice_at(1, stack_.s), (folder_ / "half").string()));
+  ASSERT_TRUE(
+      export_resliced_data(*builder, reslice_export_choice_at(1, stack_.s), (folder_ / "half").string()));
 
   const std::string text = read_file(folder_ / "half.hm");
   EXPECT_NE(text.find("RES_BUF_WIDTH 24\nRES_BUF_HEIGHT 24\n"), std::string::npos) << text;
@@ -188,8 +188,8 @@ TEST_F(ResliceExport, CoarseStepKeepsEverySecondPixelAndPutsThePlaneBack) {
   // of four frame pixels.
   for (int j = 0; j < 24; ++j)
     for (int i = 0; i < 24; ++i)
-      ASSERT_NEAR(static_cast<uint8_t>(bytes[j * 24 + i]), stored_byte(stack_.bilinear(3, 2 * i + 0.5, 2 * j + 0.5)),
-                  1)
+      ASSERT_NEAR(static_cast<uint8_t>(bytes[j * 24 + i]),
+                  stored_byte(stack_.bilinear(3, 2 * i + 0.5, 2 * j + 0.5)), 1)
           << i << "," << j;
   const auto ims = im_lines(text);
   ASSERT_EQ(ims.size(), 2u);
@@ -201,7 +201,8 @@ TEST_F(ResliceExport, CoarseStepKeepsEverySecondPixelAndPutsThePlaneBack) {
   EXPECT_NEAR(plane.centre.z, 0.075, 1e-12);
   EXPECT_EQ(builder->pixel_step(), 1);
   ASSERT_NE(builder->get_image(), nullptr);
-  EXPECT_EQ(std::vector<uint8_t>(builder->get_image(), builder->get_image() + plane.width * plane.height), before);
+  EXPECT_EQ(std::vector<uint8_t>(builder->get_image(), builder->get_image() + plane.width * plane.height),
+            before);
 }
 
 TEST_F(ResliceExport, UnwritableTargetWritesNothingAndLeavesFilesAlone) {
@@ -219,7 +220,8 @@ TEST_F(ResliceExport, UnwritableTargetWritesNothingAndLeavesFilesAlone) {
   std::ofstream(folder_ / "old.hm") << "old data\n";
   fs::create_directories(folder_ / "old.qzi");
   log.clear();
-  EXPECT_FALSE(export_resliced_data(*builder, reslice_export_choice_at(0, stack_.s), (folder_ / "old.hm").string()));
+  EXPECT_FALSE(
+      export_resliced_data(*builder, reslice_export_choice_at(0, stack_.s), (folder_ / "old.hm").string()));
   EXPECT_TRUE(log.has(wxLOG_Error, "Error opening file for writing."));
   EXPECT_EQ(read_file(folder_ / "old.hm"), "old data\n");
   EXPECT_TRUE(fs::is_directory(folder_ / "old.qzi"));
@@ -242,7 +244,9 @@ TEST_F(ResliceExport, FileCommandAsksForResolutionAndFileThenExports) {
   EXPECT_TRUE(ui.file_requests.empty());
   const std::vector<wxString>& offered = ui.choice_lists[0];
   ASSERT_EQ(offered.size(), 29u);
-  EXPECT_EQ(offered[0], "Export voxel resolution|Resolution and slice spacing of output data\n(and approximate size in Mb)");
+  EXPECT_EQ(
+      offered[0],
+      "Export voxel resolution|Resolution and slice spacing of output data\n(and approximate size in Mb)");
   // 48 x 48 pixels, 0.15 - 2e-4 cm deep: 3 slices a pixel width apart.
   EXPECT_EQ(offered[1], reslice_export_choice_text(0, 48, 48, 0.15 - 2e-4, stack_.s));
 

@@ -16,8 +16,8 @@ class ResliceModes : public ::testing::Test {
     session_.reset();  // the table deletes shared builders
   }
 
-  reslice_internals& private_builder(const vec3_t& normal, const vec3_t& centre, const vec3_t& up, int32_t width,
-                                     int32_t height, bool accurate) {
+  reslice_internals& private_builder(const vec3_t& normal, const vec3_t& centre, const vec3_t& up,
+                                     int32_t width, int32_t height, bool accurate) {
     private_ = new reslice_internals(-1, width, height);
     reslice_info& p = *private_->plane();
     p.set_plane(normal, centre, up, false);
@@ -48,7 +48,8 @@ TEST_F(ResliceModes, BlackPixelIsDataUnlessTheDataAreMasked) {
     resource_table->RES_MASKED_DATA->write(c.masked);
     base_res_t::make_pending_writes_happen();
     delete private_;
-    reslice_internals& b = private_builder({0, 0, 1}, frame_centre(0.0), {0, 1, 0}, stack_.w, stack_.h, false);
+    reslice_internals& b =
+        private_builder({0, 0, 1}, frame_centre(0.0), {0, 1, 0}, stack_.w, stack_.h, false);
     const uint8_t* image = b.get_image();
     ASSERT_NE(image, nullptr);
     const int want = c.expected_at_black < 0 ? stack_.value(1, 5, 5) : c.expected_at_black;
@@ -74,7 +75,8 @@ TEST_F(ResliceModes, LabelDataTakeTheNearestFrameAndMaximumForAverage) {
     for (int i = 0; i < width; ++i) {
       double hi = 0.0;
       for (int o = -K; o <= K; ++o) {
-        const vec3_t p = image_to_world(normal, centre, up, width, height, stack_.s, i + 0.5, j + 0.5, o * 0.1 / K);
+        const vec3_t p =
+            image_to_world(normal, centre, up, width, height, stack_.s, i + 0.5, j + 0.5, o * 0.1 / K);
         hi = std::max(hi, stack_.nearest(p, 0.05 + 1e-5));
       }
       ASSERT_EQ(image[j * width + i], stored_byte(hi)) << i << "," << j;
@@ -84,11 +86,13 @@ TEST_F(ResliceModes, LabelDataTakeTheNearestFrameAndMaximumForAverage) {
 TEST_F(ResliceModes, LowerNumberedFrameWinsAtEqualDistance) {
   // Heights exact in binary, and a plane exactly half way between them.
   stack_.load({0.0, 0.125});
-  reslice_internals& b = private_builder({0, 0, 1}, frame_centre(0.0625), {0, 1, 0}, stack_.w, stack_.h, false);
+  reslice_internals& b =
+      private_builder({0, 0, 1}, frame_centre(0.0625), {0, 1, 0}, stack_.w, stack_.h, false);
   const uint8_t* image = b.get_image();
   ASSERT_NE(image, nullptr);
   for (int y = 0; y < stack_.h; ++y)
-    for (int x = 0; x < stack_.w; ++x) ASSERT_EQ(image[y * stack_.w + x], stack_.value(0, x, y)) << x << "," << y;
+    for (int x = 0; x < stack_.w; ++x)
+      ASSERT_EQ(image[y * stack_.w + x], stack_.value(0, x, y)) << x << "," << y;
 }
 
 TEST_F(ResliceModes, SharedBuilderFollowsItsResourcesAndTheCoarseSteps) {
@@ -182,7 +186,8 @@ TEST_F(ResliceModes, CropSurfaceKeepsTheInsideOrTheOutside) {
   } surface(t);
   for (const crop_case& c : {crop_case{false}, crop_case{true}}) {
     delete private_;
-    reslice_internals& b = private_builder({0, 0, 1}, frame_centre(0.1), {0, 1, 0}, stack_.w, stack_.h, false);
+    reslice_internals& b =
+        private_builder({0, 0, 1}, frame_centre(0.1), {0, 1, 0}, stack_.w, stack_.h, false);
     b.plane()->set_crop_surface(4);
     b.plane()->set_show_outside_surface(c.outside);
     asked_offsets.clear();
@@ -233,11 +238,13 @@ TEST_F(ResliceModes, SixteenBitAverageIsWindowedAfterAveraging) {
       double sum = 0.0;
       int n = 0;
       for (int o = -K; o <= K; ++o) {
-        const vec3_t p = image_to_world(normal, centre, up, width, height, stack_.s, i + 0.5, j + 0.5, o * half / K);
+        const vec3_t p =
+            image_to_world(normal, centre, up, width, height, stack_.s, i + 0.5, j + 0.5, o * half / K);
         if (!stack_.inside_rectangle(p)) continue;
         int best = -1;
         for (size_t k = 0; k < stack_.z.size(); ++k)
-          if (std::fabs(p.z - stack_.z[k]) < 0.05 + 1e-5 && (best < 0 || std::fabs(p.z - stack_.z[k]) < std::fabs(p.z - stack_.z[best])))
+          if (std::fabs(p.z - stack_.z[k]) < 0.05 + 1e-5 &&
+              (best < 0 || std::fabs(p.z - stack_.z[k]) < std::fabs(p.z - stack_.z[best])))
             best = static_cast<int>(k);
         if (best < 0) continue;
         // Values at or below the window's lower edge still count as data.
@@ -321,7 +328,8 @@ TEST_F(ResliceModes, SixteenBitFramesAreWindowedBeforeSamplingWithProgress) {
       EXPECT_GE(windowings, 8);
     }
     // Cancelled or not, the frame sampled shows its windowed values.
-    for (int i = 0; i < w * h; ++i) ASSERT_EQ(image[i], stack_.pixels[2][i]) << "cancel " << cancel << " pixel " << i;
+    for (int i = 0; i < w * h; ++i)
+      ASSERT_EQ(image[i], stack_.pixels[2][i]) << "cancel " << cancel << " pixel " << i;
   }
 }
 
@@ -353,7 +361,8 @@ TEST_F(ResliceModes, DopplerSlabsCompareVelocitiesNotBytes) {
     for (int k = 0; k < 3; ++k)
       std::fill_n(frame_store->images[k]->display, stack_.w * stack_.h, c.values[k]);
     delete private_;
-    reslice_internals& b = private_builder({0, 0, 1}, frame_centre(stack_.z[1]), {0, 1, 0}, stack_.w, stack_.h, false);
+    reslice_internals& b =
+        private_builder({0, 0, 1}, frame_centre(stack_.z[1]), {0, 1, 0}, stack_.w, stack_.h, false);
     b.plane()->set_compounding(c.compounding);
     b.plane()->set_thickness(0.04);  // one slice each side: 0.04 / 0.05 rounds down to 0, plus 1
     const uint8_t* image = b.get_image();

@@ -66,19 +66,21 @@ TEST(ResliceRaster, ScanConvertedSamplesAreThoseInsideTheFrameBox) {
     n = clip_intersection_to_poly(points, n, clip, 4);
     std::set<std::pair<int, int>> covered;
     scan_convert(points, n, step, width, height, nullptr, [&](int j, int first, int last) {
-      for (int i = first; i <= last; ++i) EXPECT_TRUE(covered.insert({i, j}).second) << "sample emitted twice";
+      for (int i = first; i <= last; ++i)
+        EXPECT_TRUE(covered.insert({i, j}).second) << "sample emitted twice";
     });
 
     const double band = 1e-6;
     for (int j = 0; j <= (height - 1) / step; ++j) {
       for (int i = 0; i <= (width - 1) / step; ++i) {
         const vec3_t p = origin_cm + (i * step * spacing) * u + (j * step * spacing) * v;
-        const bool inside = p.x >= 0 && p.x <= box.box_x && p.y >= 0 && p.y <= box.box_y && std::fabs(p.z) <= box.a;
+        const bool inside =
+            p.x >= 0 && p.x <= box.box_x && p.y >= 0 && p.y <= box.box_y && std::fabs(p.z) <= box.a;
         if (distance_to_surface(p, box) < band) continue;
         ++compared;
         inside_total += inside;
-        EXPECT_EQ(covered.count({i, j}) == 1, inside)
-            << "trial " << trial << " sample " << i << "," << j << " point " << p.x << " " << p.y << " " << p.z;
+        EXPECT_EQ(covered.count({i, j}) == 1, inside) << "trial " << trial << " sample " << i << "," << j
+                                                      << " point " << p.x << " " << p.y << " " << p.z;
       }
     }
   }
@@ -143,12 +145,12 @@ TEST(ResliceRaster, MergingSpansJoinsOverlappingAndTouchingSpans) {
     std::vector<int32_t> a, b, union_;
   };
   const merge_case cases[] = {
-      {{7, 9}, {2, 5}, {2, 5, 7, 9}},          // column 6 keeps them apart
-      {{7, 9}, {2, 6}, {2, 9}},                // adjacent spans join
-      {{3, 4, 6, 9}, {2, 8}, {2, 9}},          // one span swallows two
-      {{}, {1, 2, 8, 9}, {1, 2, 8, 9}},        // an empty row takes a copy
+      {{7, 9}, {2, 5}, {2, 5, 7, 9}},    // column 6 keeps them apart
+      {{7, 9}, {2, 6}, {2, 9}},          // adjacent spans join
+      {{3, 4, 6, 9}, {2, 8}, {2, 9}},    // one span swallows two
+      {{}, {1, 2, 8, 9}, {1, 2, 8, 9}},  // an empty row takes a copy
       {{0, 1, 20, 30}, {10, 12}, {0, 1, 10, 12, 20, 30}},
-      {{0, 1}, {40, 50}, {0, 1, 40, 50}},      // after every span of A
+      {{0, 1}, {40, 50}, {0, 1, 40, 50}},  // after every span of A
       {{5, 6, 10, 11}, {0, 12}, {0, 12}},
   };
   for (const merge_case& c : cases) {
