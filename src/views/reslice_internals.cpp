@@ -12,6 +12,7 @@
 namespace {
 
 reslice_span_source span_source = nullptr;
+reslice_correction_source correction_source;
 int32_t dynamic_pixel_step = 1;
 int32_t dynamic_slice_factor = 1;
 
@@ -66,6 +67,8 @@ double blend_doppler(double negative, double positive, int t256) {
 
 void set_reslice_span_source(reslice_span_source source) { span_source = source; }
 
+void set_reslice_correction_source(const reslice_correction_source& source) { correction_source = source; }
+
 void set_reslice_dynamic_steps(int32_t pixel_step, int32_t slice_factor) {
   dynamic_pixel_step = std::max(pixel_step, 1);
   dynamic_slice_factor = std::max(slice_factor, 1);
@@ -83,6 +86,7 @@ struct reslice_internals::frame_record {
   double half_depth = kMinHalfDepth;
   vec3_t column_step, row_step, slice_step, origin;
   bool used = false;
+  position_t position;
   frame_image_ref image;  // kept alive for the build
   const uint8_t* display = nullptr;
   const uint16_t* raw = nullptr;
@@ -100,6 +104,8 @@ struct reslice_internals::build_state {
   std::vector<frame_record> frames;
   std::vector<float> accum, nearest, neg_value, neg_distance, slice_image;
   std::vector<uint16_t> samples;  // slices compounded into an average, per pixel
+  std::vector<uint8_t> corrected;  // one pressure-corrected frame
+  const image_correlation* pressure_run = nullptr;
   float* slice = nullptr;         // the slice image: the accumulator when thin
 
   size_t index(int32_t i, int32_t j) const {
@@ -312,6 +318,13 @@ void reslice_internals::build_reslice() {
     }
     if (b.K > 0) b.slice_image.assign(pixels, 0.0f);
     if (b.state == STATE_AVE) b.samples.assign(pixels, 0);
+    // A pressure correction in use supplies the frames' pixels as well.
+    const image_correlation* run = correction_run();
+    if (run && correction_source.corrects_pressure && correction_source.image &&
+        correction_source.corrects_pressure(*run)) {
+      b.pressure_run = run;
+      b.corrected.assign(static_cast<size_t>(b.fw) * b.fh, 0);
+    }
   } catch (const std::bad_alloc&) {
     image_.clear();
     return;
@@ -329,8 +342,7 @@ void reslice_internals::build_reslice() {
   for (frame_record& f : b.frames) {
     if (!f.used) continue;
     matrix4_t world_to_frame, inverse_position;
-    position_ref pos = frame_store->positioncp(static_cast<int32_t>(&f - b.frames.data()));
-    matrix4_inverse_from_position_t(inverse_position, *pos);
+    matrix4_inverse_from_position_t(inverse_position, f.position);
     matrix4_multiply(world_to_frame_calibration_, world_to_frame, inverse_position);
     vec3_t F[4];
     for (int k = 0; k < 4; ++k) {
@@ -389,6 +401,21 @@ void reslice_internals::build_reslice() {
   valid_ = true;
 }
 
+const image_correlation* reslice_internals::correction_run() const {
+  if (!use_correction_) return nullptr;
+  return resource_table->RES_CORRELATION->read();
+}
+
+bool reslice_internals::frame_position(int32_t k, position_t& out) const {
+  if (!frame_store || k < 0 || k >= static_cast<int32_t>(frame_store->positions.size())) return false;
+  position_ref recorded = frame_store->positioncp(k);
+  if (!recorded) return false;
+  const image_correlation* run = correction_run();
+  if (run && correction_source.position && correction_source.position(*run, k, out)) return true;
+  out = *recorded;
+  return true;
+}
+
 // Positions, sampling steps and half-depths of the frames. False when no
 // frame can take part.
 bool reslice_internals::set_up_frames(build_state& b) {
@@ -401,13 +428,11 @@ bool reslice_internals::set_up_frames(build_state& b) {
   bool any = false;
   for (int32_t k = 0; k < frames && k < stored; ++k) {
     frame_record& f = b.frames[k];
-    position_ref pos = frame_store->positioncp(k);
-    if (!pos) continue;
-    // Positions of a correction run join here once the run provides them.
+    if (!frame_position(k, f.position)) continue;
     f.used = true;
     any = true;
     matrix4_t p;
-    matrix4_from_position_t(p, *pos);
+    matrix4_from_position_t(p, f.position);
     matrix4_multiply(p, f.frame_to_world, frame_to_world_calibration_);
     vec3_t world[4];
     for (int i = 0; i < 4; ++i) matrix4_transform_point(world[i], f.frame_to_world, corners[i]);
@@ -499,8 +524,14 @@ void reslice_internals::sample_slice(build_state& b, const span_list* spans) {
     if (!f.used || k >= frame_store->images.size()) continue;
     const frame_image_ref& ref = frame_store->images[k];
     if (!ref || ref->size < 0 || static_cast<size_t>(ref->size) < frame_bytes) continue;
-    const uint16_t* raw = b.raw16 ? ref->raw : nullptr;
-    const uint8_t* display = raw ? nullptr : frame_image_t::display_data(ref);
+    const uint16_t* raw = nullptr;
+    const uint8_t* display = nullptr;
+    if (b.pressure_run && correction_source.image(*b.pressure_run, static_cast<int32_t>(k), b.corrected.data()))
+      display = b.corrected.data();
+    else if (b.raw16)
+      raw = ref->raw;
+    else
+      display = frame_image_t::display_data(ref);
     if (!raw && !display) continue;
 
     reslice_raster::frame_box box{xs_, ys_, fw * xs_ - 1e-5, fh * ys_ - 1e-5, f.half_depth};
@@ -673,12 +704,12 @@ void reslice_internals::finish_image(build_state& b) {
 bool reslice_internals::frame_line(int32_t k, vec2_t& p0, vec2_t& p1) const {
   if (!plane_->defined || !frame_store || k < 0 || k >= static_cast<int32_t>(frame_store->positions.size()))
     return false;
-  position_ref pos = frame_store->positioncp(k);
-  if (!pos) return false;
+  position_t pos;
+  if (!frame_position(k, pos)) return false;
   resource_table_t& t = *resource_table;
   const double w = t.RES_BUF_WIDTH->read() * xs_, h = t.RES_BUF_HEIGHT->read() * ys_;
   matrix4_t p, m;
-  matrix4_from_position_t(p, *pos);
+  matrix4_from_position_t(p, pos);
   matrix4_multiply(p, m, frame_to_world_calibration_);
   vec3_t c[4] = {{0, 0, 0}, {0, h, 0}, {w, h, 0}, {w, 0, 0}};
   for (vec3_t& v : c) {

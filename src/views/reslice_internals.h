@@ -17,6 +17,7 @@
 #include <memory>
 #include <vector>
 
+#include "data/dynabuf.h"
 #include "data/geometry.h"
 #include "data/reslice_info.h"
 #include "registry/resource_table.h"
@@ -46,6 +47,21 @@ void set_reslice_span_source(reslice_span_source source);
 // them; the export of resliced data sets them itself.
 void set_reslice_dynamic_steps(int32_t pixel_step, int32_t slice_factor);
 void reslice_dynamic_steps(int32_t& pixel_step, int32_t& slice_factor);
+
+// What the builder needs of a correction run held in RES_CORRELATION, while
+// its use is asked for. Installed by the correction code; without it every
+// frame keeps its recorded position and pixels.
+class image_correlation;
+struct reslice_correction_source {
+  // Frame k's corrected position; false when the run holds none for it.
+  bool (*position)(const image_correlation& run, int32_t k, position_t& out) = nullptr;
+  // Whether the run corrects probe pressure as well.
+  bool (*corrects_pressure)(const image_correlation& run) = nullptr;
+  // Writes frame k's pressure-corrected pixels (frame width x height);
+  // false when the run holds no entry for the frame.
+  bool (*image)(const image_correlation& run, int32_t k, uint8_t* pixels) = nullptr;
+};
+void set_reslice_correction_source(const reslice_correction_source& source);
 
 class reslice_internals : public reslice_builder {
  public:
@@ -110,6 +126,10 @@ class reslice_internals : public reslice_builder {
   void compound(build_state& b, int32_t n);
   void finish_image(build_state& b);
   span_list* crop_spans(double offset) const;
+  // The position frame k is placed by: the correction run's while its use is
+  // asked for, else the recorded one. False when the frame has none.
+  bool frame_position(int32_t k, position_t& out) const;
+  const image_correlation* correction_run() const;
 
   reslice_info* plane_ = nullptr;
   std::unique_ptr<pmf_functor<reslice_internals>> proc_;

@@ -372,3 +372,65 @@ TEST_F(ResliceModes, DopplerSlabsCompareVelocitiesNotBytes) {
 }
 
 }  // namespace
+
+namespace {
+
+// A correction run that moves every frame 0.1 cm up and, as a pressure
+// correction, supplies frames of value 77 + k.
+bool moved_up(const image_correlation&, int32_t k, position_t& out) {
+  out = *frame_store->positioncp(k);
+  out.z += 0.1f;
+  return true;
+}
+bool pressure_on = false;
+bool corrects_pressure(const image_correlation&) { return pressure_on; }
+bool flat_frame(const image_correlation&, int32_t k, uint8_t* pixels) {
+  std::fill_n(pixels, resource_table->RES_BUF_WIDTH->read() * resource_table->RES_BUF_HEIGHT->read(), 77 + k);
+  return true;
+}
+
+struct correction_case {
+  bool use, pressure;
+  int frame_shown;  // -1: the flat frame of frame 1 (78)
+};
+
+TEST_F(ResliceModes, CorrectionRunSuppliesPositionsAndPressureCorrectedFrames) {
+  stack_.load({0, 0.1, 0.2, 0.3});
+  resource_table_t& t = *resource_table;
+  // Any run will do: the builder only hands it to the correction source. It
+  // is taken out of the table however the test ends.
+  struct stand_in_run {
+    resource_table_t& t;
+    explicit stand_in_run(resource_table_t& table) : t(table) {
+      t.RES_CORRELATION->write(reinterpret_cast<image_correlation*>(&pressure_on));
+      base_res_t::make_pending_writes_happen();
+      reslice_correction_source source;
+      source.position = &moved_up;
+      source.corrects_pressure = &corrects_pressure;
+      source.image = &flat_frame;
+      set_reslice_correction_source(source);
+    }
+    ~stand_in_run() {
+      set_reslice_correction_source(reslice_correction_source());
+      t.RES_CORRELATION->write(nullptr);
+      base_res_t::make_pending_writes_happen();
+    }
+  } run(t);
+
+  // The plane lies at frame 2's recorded height; corrected, frame 1 is there.
+  const correction_case cases[] = {{false, false, 2}, {true, false, 1}, {true, true, -1}, {false, true, 2}};
+  for (const correction_case& c : cases) {
+    pressure_on = c.pressure;
+    delete private_;
+    reslice_internals& b = private_builder({0, 0, 1}, frame_centre(stack_.z[2]), {0, 1, 0}, stack_.w, stack_.h, false);
+    b.set_use_correction(c.use);
+    const uint8_t* image = b.get_image();
+    ASSERT_NE(image, nullptr);
+    for (int y = 0; y < stack_.h; y += 7)
+      for (int x = 0; x < stack_.w; x += 5)
+        ASSERT_EQ(image[y * stack_.w + x], c.frame_shown < 0 ? 78 : stack_.value(c.frame_shown, x, y))
+            << "use " << c.use << " pressure " << c.pressure << " pixel " << x << "," << y;
+  }
+}
+
+}  // namespace
