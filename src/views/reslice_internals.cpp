@@ -103,10 +103,10 @@ struct reslice_internals::build_state {
   double raw_scale = 1.0, raw_shift = 0.0;  // raw x scale + shift
   std::vector<frame_record> frames;
   std::vector<float> accum, nearest, neg_value, neg_distance, slice_image;
-  std::vector<uint16_t> samples;  // slices compounded into an average, per pixel
+  std::vector<uint16_t> samples;   // slices compounded into an average, per pixel
   std::vector<uint8_t> corrected;  // one pressure-corrected frame
   const image_correlation* pressure_run = nullptr;
-  float* slice = nullptr;         // the slice image: the accumulator when thin
+  float* slice = nullptr;  // the slice image: the accumulator when thin
 
   size_t index(int32_t i, int32_t j) const {
     return static_cast<size_t>(j) * step * width + static_cast<size_t>(i) * step;
@@ -526,7 +526,8 @@ void reslice_internals::sample_slice(build_state& b, const span_list* spans) {
     if (!ref || ref->size < 0 || static_cast<size_t>(ref->size) < frame_bytes) continue;
     const uint16_t* raw = nullptr;
     const uint8_t* display = nullptr;
-    if (b.pressure_run && correction_source.image(*b.pressure_run, static_cast<int32_t>(k), b.corrected.data()))
+    if (b.pressure_run &&
+        correction_source.image(*b.pressure_run, static_cast<int32_t>(k), b.corrected.data()))
       display = b.corrected.data();
     else if (b.raw16)
       raw = ref->raw;

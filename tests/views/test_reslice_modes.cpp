@@ -422,7 +422,8 @@ TEST_F(ResliceModes, CorrectionRunSuppliesPositionsAndPressureCorrectedFrames) {
   for (const correction_case& c : cases) {
     pressure_on = c.pressure;
     delete private_;
-    reslice_internals& b = private_builder({0, 0, 1}, frame_centre(stack_.z[2]), {0, 1, 0}, stack_.w, stack_.h, false);
+    reslice_internals& b =
+        private_builder({0, 0, 1}, frame_centre(stack_.z[2]), {0, 1, 0}, stack_.w, stack_.h, false);
     b.set_use_correction(c.use);
     const uint8_t* image = b.get_image();
     ASSERT_NE(image, nullptr);
@@ -431,6 +432,33 @@ TEST_F(ResliceModes, CorrectionRunSuppliesPositionsAndPressureCorrectedFrames) {
         ASSERT_EQ(image[y * stack_.w + x], c.frame_shown < 0 ? 78 : stack_.value(c.frame_shown, x, y))
             << "use " << c.use << " pressure " << c.pressure << " pixel " << x << "," << y;
   }
+}
+
+}  // namespace
+
+namespace {
+
+class cancel_at_once : public reslice_progress {
+ public:
+  void open(const wxString&, const wxString&, int) override {}
+  bool update(int, const wxString&) override { return false; }
+  void close() override {}
+};
+
+TEST_F(ResliceModes, CancelledSharedBuildIsShownLikeACompleteOne) {
+  stack_.load({0, 0.1, 0.2, 0.3});
+  resource_table_t& t = *resource_table;
+  auto* b = new reslice_internals(0, 0, 0);  // the table deletes it
+  cancel_at_once progress;
+  b->set_progress(&progress);
+  long now = 0;
+  b->set_clock([&now] { return now += 300; });
+  const int32_t before = t.RES_REDISPLAY_RESLICE0->read();
+  b->plane()->set_thickness(0.2);
+  EXPECT_TRUE(b->last_build_cancelled());
+  EXPECT_EQ(t.RES_REDISPLAY_RESLICE0->read(), before + 1);
+  ASSERT_NE(b->get_image(), nullptr);  // the slices so far (none here) make the image
+  b->set_progress(nullptr);
 }
 
 }  // namespace
