@@ -58,8 +58,9 @@ class globcmap_t {
   // The zoomed mapping of the 2D views (map_frame.cpp): cuts the visible
   // part of a width x height frame, scales it by zoom (output pixels per
   // source pixel) and colours it into out_width x out_height RGBA pixels.
-  // x0, y0: source coordinates of the output's left column and top row.
-  // A negative zoom_y stores the output rows bottom-up. masked: value 0 is
+  // x0, y0: source coordinates, in pixels, of the output's left and top
+  // edges (at zoom 1 and whole x0, y0 the output shows source pixels
+  // exactly). A negative zoom_y stores the output rows bottom-up. masked: value 0 is
   // "no data". Pixels without data take the background (RES_BACKGROUND)
   // with alpha 0; the others have alpha 255 x opacity. Nothing is written
   // when an argument is out of range.

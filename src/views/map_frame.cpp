@@ -13,6 +13,7 @@
 // value units, -1 marking a pixel without data.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <cwchar>
 #include <new>
 #include <vector>
@@ -262,25 +263,29 @@ void globcmap_t::map_frame(const uint8_t* data, int32_t width, int32_t height, u
     step_x = static_cast<int32_t>(std::max(1L, std::lround(std::min(zoom_x, 65536.0f))));
     step_y = static_cast<int32_t>(std::max(1L, std::lround(std::min(zoom_y, 65536.0f))));
   }
+  // Without the gradient test the flags alone decide: one RGBA entry per value.
+  uint8_t rgba[256][4];
+  for (int32_t v = 0; v < 256; ++v) {
+    colour_of(v, band_[v] != 0, rgba[v]);
+    rgba[v][3] = alpha;
+  }
+  const uint8_t none[4] = {background[0], background[1], background[2], 0};
   for (int32_t y = 0; y < out_height; ++y) {
     const int32_t* src = values.data() + static_cast<size_t>(y) * static_cast<size_t>(out_width);
     uint8_t* p = out + static_cast<size_t>(y) * static_cast<size_t>(out_width) * 4;
     for (int32_t x = 0; x < out_width; ++x, p += 4) {
       const int32_t v = src[x];
       if (v < 0 || v > 255) {
-        p[0] = background[0];
-        p[1] = background[1];
-        p[2] = background[2];
-        p[3] = 0;
-        continue;
+        std::memcpy(p, none, 4);
+      } else if (gradient_range_ == 0 || not_[v]) {
+        std::memcpy(p, rgba[v], 4);
+      } else {
+        colour_of(v,
+                  is_highlighted_resampled(values.data(), x, y, out_width, out_height, step_x,
+                                           step_y, zoom_x, zoom_y),
+                  p);
+        p[3] = alpha;
       }
-      const bool highlighted =
-          !not_[v] && (gradient_range_ == 0
-                           ? band_[v] != 0
-                           : is_highlighted_resampled(values.data(), x, y, out_width, out_height,
-                                                      step_x, step_y, zoom_x, zoom_y));
-      colour_of(v, highlighted, p);
-      p[3] = alpha;
     }
   }
 }
