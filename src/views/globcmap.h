@@ -117,9 +117,8 @@ class globcmap_t {
   // and blue; the other values clamped to 0..1) and returns it; a size below
   // one pixel leaves out as it was. Needs the toolkit's GUI library
   // (material_swatch_wx.cpp); the computation is material_sphere_rgba.
-  static wxBitmap& material_sphere_bitmap(wxBitmap& out, const wxSize& size,
-                                          const wxColour& colour, double metallic,
-                                          double roughness, double anisotropy);
+  static wxBitmap& material_sphere_bitmap(wxBitmap& out, const wxSize& size, const wxColour& colour,
+                                          double metallic, double roughness, double anisotropy);
 
   // ---- What the tables hold (for views and tests) ---------------------------
 

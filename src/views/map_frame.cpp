@@ -11,14 +11,14 @@
 // keeps values in units of 1/256 (value units for Doppler data, whose values
 // are classes as much as intensities); the vertical pass brings them back to
 // value units, -1 marking a pixel without data.
+#include <wx/string.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <cwchar>
 #include <new>
 #include <vector>
-
-#include <wx/string.h>
 
 #include "registry/resource_table.h"
 #include "views/globcmap.h"
@@ -29,8 +29,8 @@ namespace {
 // precision and 0.5 added to the constant terms, so that flooring the value
 // rounds the weight.
 struct cubic_kernel {
-  float near3, near2, near0;        // |t| < 1
-  float far3, far2, far1, far0;     // 1 <= |t| < 2
+  float near3, near2, near0;     // |t| < 1
+  float far3, far2, far1, far0;  // 1 <= |t| < 2
 
   cubic_kernel(double b, double c) {
     near3 = static_cast<float>((12.0 - 9.0 * b - 6.0 * c) / 6.0) * 256.0f;
@@ -102,8 +102,7 @@ inline int32_t either(int32_t x, int32_t y) { return x != 0 ? x : y; }
 // The cubic sum of four taps; masked, 0 is "no data" and an empty side tap
 // borrows its neighbour, while an empty centre tap that weighs more gives no
 // data, so that nothing is invented across the edge of the data.
-inline int32_t cubic_sum(const taps_t& s, int32_t a, int32_t b, int32_t c, int32_t d,
-                         bool masked) {
+inline int32_t cubic_sum(const taps_t& s, int32_t a, int32_t b, int32_t c, int32_t d, bool masked) {
   if (!masked) return s.wa * a + s.wb * b + s.wc * c + s.wd * d;
   if (b != 0 && c != 0) return s.wa * either(a, b) + s.wb * b + s.wc * c + s.wd * either(d, c);
   if (b != 0)
@@ -154,8 +153,8 @@ void parse_background(const wxString& text, uint8_t rgb[3]) {
 }  // namespace
 
 void globcmap_t::map_frame(const uint8_t* data, int32_t width, int32_t height, uint8_t* out,
-                           int32_t out_width, int32_t out_height, float x0, float y0,
-                           float zoom_x, float zoom_y, bool masked, double opacity) const {
+                           int32_t out_width, int32_t out_height, float x0, float y0, float zoom_x,
+                           float zoom_y, bool masked, double opacity) const {
   if (!data || !out || width < 2 || height < 2) return;
   if (!std::isfinite(x0) || !std::isfinite(y0)) return;
   if (y0 > height - 0.5 || x0 > width - 0.5) return;
