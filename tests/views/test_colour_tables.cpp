@@ -275,9 +275,12 @@ TEST(cmap_static, BlendDopplerKeepsClassesApart) {
     int a, b, wa, wb, expected;
   } cases[] = {
       {100, 130, 32768, 32768, 130},  // different classes: the tie goes to b
-      {100, 130, 40000, 25536, 100}, {100, 120, 49152, 16384, 105},  // (120 x 16384 + 100 x 49152 +
-                                                                     // 32768) >> 16
-      {150, 190, 32768, 32768, 170}, {191, 192, 65535, 1, 191},     {0, 127, 0, 65536, 127},
+      {100, 130, 40000, 25536, 100},
+      {100, 120, 49152, 16384, 105},  // (120 x 16384 + 100 x 49152 +
+                                      // 32768) >> 16
+      {150, 190, 32768, 32768, 170},
+      {191, 192, 65535, 1, 191},
+      {0, 127, 0, 65536, 127},
   };
   for (const auto& c : cases)
     EXPECT_EQ(globcmap_t::blend_doppler(c.a, c.b, c.wa, c.wb), c.expected)
@@ -301,12 +304,16 @@ TEST_F(cmap_test, StepsFollowTheLoadOfTheAttachedBuilders) {
   } cases[] = {
       {"no builder", {}, 1},
       {"one thin 512 x 512 plane: load 0.5", {{512, 512, 0.0}}, 1},
-      {"load 100", {{8192, 6400, 0.0}}, 4},
-      // (2 x 0.921875 / 0.5 + 1) x 8192 x 8192 / 2^19 = 4.6875 x 128 = 600
-      {"load 600", {{8192, 8192, 0.921875}}, 8},
-      // 7.8125 x 128 = 1000, whose cube root truncates to 9, which becomes 10
-      {"load 1000", {{8192, 8192, 1.703125}}, 10},
-      {"two planes, load 2 x 32", {{8192, 2048, 0.0}, {8192, 2048, 0.0}}, 3},
+      // 4096 x 4096 / 2^19 = 32 per slice; (2 x 0.53125 / 0.5 + 1) x 32 = 100
+      {"load 100", {{4096, 4096, 0.53125}}, 4},
+      {"load 100 over four thin planes",
+       {{4096, 3200, 0.0}, {4096, 3200, 0.0}, {4096, 3200, 0.0}, {4096, 3200, 0.0}},
+       4},
+      // (2 x 4.4375 / 0.5 + 1) x 32 = 18.75 x 32 = 600
+      {"load 600", {{4096, 4096, 4.4375}}, 8},
+      // 31.25 x 32 = 1000, whose cube root truncates to 9, which becomes 10
+      {"load 1000", {{4096, 4096, 7.5625}}, 10},
+      {"two planes, load 2 x 16", {{4096, 2048, 0.0}, {4096, 2048, 0.0}}, 3},
   };
   for (const auto& c : cases) {
     std::vector<std::unique_ptr<reslice_internals>> builders;
@@ -326,12 +333,12 @@ TEST_F(cmap_test, StepsFollowTheLoadOfTheAttachedBuilders) {
   // A pixel size of 0 does not reach a division: the slab counts as thin.
   t().RES_XSCALE->write(0.0);
   {
-    reslice_internals thick(0, 8192, 8192);
+    reslice_internals thick(0, 4096, 4096);
     t().RESLICE->read()[0].half_thickness = 1.0;
     EXPECT_TRUE(map().estimate_reslice_step());
     int32_t pixel = 0, slice = 0;
     map().get_step(pixel, slice);
-    EXPECT_EQ(pixel, 5);  // load 128, cube root 5.04
+    EXPECT_EQ(pixel, 3);  // load 32, cube root 3.17
     t().RESLICE->read()[0].half_thickness = 0.0;
   }
 
