@@ -399,14 +399,18 @@ void globcmap_t::volume_transfer_function(float (*out)[4], float p1, float p2,
       points[count++] = 255;
     }
   }
+  // Linear between neighbouring points, written as a + f (b - a) so that a
+  // constant stretch stays exactly constant: (1 - f) a + f b in single
+  // precision drifts by an ulp, which the tables' truncation to bytes turns
+  // into speckles one level darker.
+  auto lerp = [](float a, float b, float f) { return a + f * (b - a); };
   for (int32_t j = 0; j + 1 < count; ++j) {
     const int32_t a = points[j], b = points[j + 1];
     for (int32_t i = a + 1; i < b; ++i) {
       const float f = static_cast<float>(i - a) / static_cast<float>(b - a);
-      for (int c = 0; c < 4; ++c) out[i][c] = (1.0f - f) * out[a][c] + f * out[b][c];
+      for (int c = 0; c < 4; ++c) out[i][c] = lerp(out[a][c], out[b][c], f);
       if (material)
-        for (int c = 0; c < 3; ++c)
-          material[i][c] = (1.0f - f) * material[a][c] + f * material[b][c];
+        for (int c = 0; c < 3; ++c) material[i][c] = lerp(material[a][c], material[b][c], f);
     }
   }
   out[0][3] = out[1][3] = 0.0f;

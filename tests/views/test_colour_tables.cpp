@@ -390,15 +390,26 @@ TEST_F(cmap_test, TransferFunctionTakesTheFirstRowOfEachValue) {
   apply_settings(s);
   float tf[256][4];
   map().volume_transfer_function(tf, 1.0f, 1.0f, nullptr);
+  // Exactly constant below the first point: no drift to show as speckles.
   for (int i = 0; i <= 50; ++i) {
-    EXPECT_FLOAT_EQ(tf[i][0], 30.0f / 255.0f) << i;
-    EXPECT_FLOAT_EQ(tf[i][1], 180.0f / 255.0f) << i;
+    EXPECT_EQ(tf[i][0], 30.0f / 255.0f) << i;
+    EXPECT_EQ(tf[i][1], 180.0f / 255.0f) << i;
   }
   EXPECT_EQ(tf[0][3], 0.0f);
   EXPECT_EQ(tf[1][3], 0.0f);
   EXPECT_FLOAT_EQ(tf[2][3], 128.0f / 255.0f);
   EXPECT_FLOAT_EQ(tf[125][0], (30.0f + 250.0f) / 2.0f / 255.0f);
-  for (int i = 200; i < 256; ++i) EXPECT_FLOAT_EQ(tf[i][0], 250.0f / 255.0f) << i;
+  for (int i = 200; i < 256; ++i) EXPECT_EQ(tf[i][0], 250.0f / 255.0f) << i;
+
+  // The volume-colours tables show the constant stretches as one colour.
+  s.volume = 1;
+  apply_settings(s);
+  for (int v = 0; v <= 50; ++v) {
+    EXPECT_EQ(map().red()[v], 30) << v;
+    EXPECT_EQ(map().green()[v], 180) << v;
+    EXPECT_EQ(map().blue()[v], 90) << v;
+  }
+  for (int v = 200; v < 256; ++v) EXPECT_EQ(map().red()[v], 250) << v;
 }
 
 // ---- Mapping whole frames ---------------------------------------------------------
