@@ -7,7 +7,7 @@
 #include "data/file_menu_export.h"
 #include "data/objects.h"
 #include "registry/resource_table.h"
-#include "views/reslice_info.h"
+#include "data/reslice_info.h"
 
 globcmap_t* colour_map = nullptr;
 

@@ -18,7 +18,6 @@
 
 #include "app/app_dialogs.h"
 #include "app/app_rules.h"
-#include "app/app_types.h"
 #include "app/batch_script.h"
 #include "app/main_frame.h"
 #include "app/norvelith.h"
@@ -27,6 +26,7 @@
 #include "common/log_capture.h"
 #include "data/dynabuf.h"
 #include "gui_support.h"
+#include "registry/app_types.h"
 #include "registry/resource_table.h"
 #include "views/globcmap.h"
 #include "views/material_swatch_wx.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "cmap_test_support.h"
-#include "views/reslice_info.h"
+#include "data/reslice_info.h"
 #include "views/reslice_internals.h"
 
 namespace {
