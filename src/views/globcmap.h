@@ -63,7 +63,9 @@ class globcmap_t {
   // exactly). A negative zoom_y stores the output rows bottom-up. masked: value 0 is
   // "no data". Pixels without data take the background (RES_BACKGROUND)
   // with alpha 0; the others have alpha 255 x opacity. Nothing is written
-  // when an argument is out of range.
+  // when an argument is out of range (a zoom of 0 or below, a view side
+  // beyond kMaxViewSide, an origin beyond the frame).
+  static constexpr int32_t kMaxViewSide = 16384;
   void map_frame(const uint8_t* data, int32_t width, int32_t height, uint8_t* out,
                  int32_t out_width, int32_t out_height, float x0, float y0, float zoom_x,
                  float zoom_y, bool masked, double opacity) const;

@@ -158,10 +158,13 @@ void globcmap_t::map_frame(const uint8_t* data, int32_t width, int32_t height, u
   if (!data || !out || width < 2 || height < 2) return;
   if (!std::isfinite(x0) || !std::isfinite(y0)) return;
   if (y0 > height - 0.5 || x0 > width - 0.5) return;
-  // A zoom of 0 (or an empty view) would divide by zero below.
-  if (out_width < 1 || out_height < 1) return;
+  // An empty view has nothing to draw; one beyond any screen is refused
+  // rather than allocating its working buffers.
+  if (out_width < 1 || out_height < 1 || out_width > kMaxViewSide || out_height > kMaxViewSide)
+    return;
   const bool bottom_up = zoom_y < 0.0f;
   zoom_y = std::fabs(zoom_y);
+  // A zoom of 0 would divide by zero below.
   if (!(zoom_x > 0.0f) || !(zoom_y > 0.0f) || !std::isfinite(zoom_x) || !std::isfinite(zoom_y))
     return;
 

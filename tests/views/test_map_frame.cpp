@@ -1,4 +1,5 @@
 // The zoomed frame mapping of the 2D views.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -172,9 +173,11 @@ TEST_F(cmap_test, OutOfRangeArgumentsWriteNothing) {
       {"infinite zoom", 5, 4, 6, 6, 0.0f, 0.0f, 1.0f, inf},
       {"origin not a number", 5, 4, 6, 6, nan, 0.0f, 1.0f, 1.0f},
       {"empty view", 5, 4, 0, 6, 0.0f, 0.0f, 1.0f, 1.0f},
+      // A view beyond any screen would only allocate (and touch) gigabytes.
+      {"view too tall", 5, 4, 6, globcmap_t::kMaxViewSide + 1, 0.0f, 0.0f, 1.0f, 1.0f},
   };
   for (const auto& c : cases) {
-    std::vector<uint8_t> out(6 * 6 * 4, 0xEE);
+    std::vector<uint8_t> out(static_cast<size_t>(std::max(c.ow, 6)) * std::max(c.oh, 6) * 4, 0xEE);
     map().map_frame(frame.data(), c.w, c.h, out.data(), c.ow, c.oh, c.x0, c.y0, c.zx, c.zy, false,
                     1.0);
     EXPECT_EQ(out, std::vector<uint8_t>(out.size(), 0xEE)) << c.what;
