@@ -1,0 +1,59 @@
+// Helpers for the volume reader tests: a scratch folder removed after the
+// test, and the resources the readers write, made without the whole table.
+#pragma once
+
+#include <fstream>
+#include <string>
+
+#include <wx/dir.h>
+#include <wx/filefn.h>
+#include <wx/filename.h>
+
+#include "registry/res_values.h"
+
+class scratch_dir {
+ public:
+  scratch_dir() {
+    wxString base = wxFileName::CreateTempFileName("nvmed");
+    wxRemoveFile(base);
+    wxMkdir(base);
+    root_ = base;
+  }
+  ~scratch_dir() { wxFileName::Rmdir(root_, wxPATH_RMDIR_RECURSIVE); }
+  scratch_dir(const scratch_dir&) = delete;
+  scratch_dir& operator=(const scratch_dir&) = delete;
+
+  const wxString& root() const { return root_; }
+  wxString path(const wxString& name) const { return wxFileName(root_, name).GetFullPath(); }
+  wxString write(const wxString& name, const std::string& bytes) const {
+    const wxString p = path(name);
+    std::ofstream(p.ToStdString(), std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+    return p;
+  }
+
+ private:
+  wxString root_;
+};
+
+// The resources a probe writes, under their registry names.
+struct resource_set {
+  bool_res_t buf_dicom{false, L"RES_BUF_DICOM", 0, 0};
+  long_res_t width{512, L"RES_BUF_WIDTH", 0, 0};
+  long_res_t height{512, L"RES_BUF_HEIGHT", 0, 0};
+  long_res_t frames{0, L"RES_BUF_FRAMES", 0, 0};
+  bool_res_t pos_rec{true, L"RES_POS_REC", 0, 0};
+  genflag_res_t<wxString> bin_name{wxString(), L"RES_BIN_IM_FILENAME", 0, 0};
+  double_res_t xscale{0.01, L"RES_XSCALE", 0, 0};
+  double_res_t yscale{0.01, L"RES_YSCALE", 0, 0};
+  double_res_t xtrans{1, L"RES_XTRANS", 0, 0};
+  double_res_t ytrans{1, L"RES_YTRANS", 0, 0};
+  double_res_t ztrans{1, L"RES_ZTRANS", 0, 0};
+  double_res_t azimuth{1, L"RES_AZIMUTH", 0, 0};
+  double_res_t elevation{1, L"RES_ELEVATION", 0, 0};
+  double_res_t roll{1, L"RES_ROLL", 0, 0};
+  double_res_t centre{1024, L"RES_DICOM_WIN_CENTRE", 0, 0};
+  double_res_t window{2048, L"RES_DICOM_WIN_WIDTH", 0, 0};
+  double_res_t hum{1, L"RES_DICOM_HUM", 0, 0};
+  double_res_t hub{0, L"RES_DICOM_HUB", 0, 0};
+  wxString_res_t units{wxString("??"), L"RES_DICOM_UNITS", 0, 0};
+};
