@@ -10,6 +10,7 @@ packages=(
   zlib1g-dev libpng-dev libjpeg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-dejavu-core
+  dcmtk libgdcm-tools python3-numpy python3-pydicom clang
 )
 
 missing=()

@@ -3,7 +3,12 @@
 #pragma once
 
 #include <fstream>
+#include <cstdlib>
+#include <iterator>
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <wx/dir.h>
 #include <wx/filefn.h>
@@ -57,3 +62,22 @@ struct resource_set {
   double_res_t hub{0, L"RES_DICOM_HUB", 0, 0};
   wxString_res_t units{wxString("??"), L"RES_DICOM_UNITS", 0, 0};
 };
+
+// Runs a fixture generator of tests/data once per test program, into a
+// folder of its own; the folder's path, or empty when the generator failed.
+inline wxString generated_fixtures(const std::string& script) {
+  static std::vector<std::pair<std::string, std::unique_ptr<scratch_dir>>> made;
+  for (auto& m : made)
+    if (m.first == script) return m.second->root();
+  auto dir = std::make_unique<scratch_dir>();
+  const std::string cmd = "/usr/bin/python3 " NV_TEST_SCRIPTS "/" + script + " '" +
+                          dir->root().ToStdString() + "' >/dev/null";
+  if (std::system(cmd.c_str()) != 0) return wxString();
+  made.emplace_back(script, std::move(dir));
+  return made.back().second->root();
+}
+
+inline std::string read_bytes(const wxString& path) {
+  std::ifstream in(path.ToStdString(), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
