@@ -75,6 +75,7 @@ void reset_for_data_set() {
   st.first_series_uid.clear();
   st.first_frame_pixels = 0;
   st.first_pixel_spacing[0] = st.first_pixel_spacing[1] = 0.0;
+  st.multi_frame_file = false;
   dicom_utility::data_16bit = false;
   dicom_utility::patient_coordinates = false;
   dicom_utility::source_type = "Unknown";
@@ -196,7 +197,7 @@ int dicom_utility::read_dicom_data(wxFileName name, int frame, int index, uint16
   if (wxDirExists(s)) {
     const wxString f = directory_file(s, index);
     if (!f.empty()) taken = f;
-  } else if (raw) {
+  } else if (raw && !st.multi_frame_file) {
     taken = numbered_file_name(s, index);
   }
   bool fell_back = false;

@@ -127,8 +127,10 @@ class parser_t {
   void warn(const wxString& what) const {
     wxLogWarning("dicom_utility::read_dicom_data: %s: %s", path_, what);
   }
+  // Damage is reported only for files taken as DICOM, and not while
+  // scanning a directory, where any file may turn up.
   [[noreturn]] void damaged(const wxString& what) const {
-    warn(what);
+    if (frame_ != -2 && (has_magic_ || elements_ >= 2)) warn(what);
     throw parse_error();
   }
   uint16_t u16(const uint8_t* p, bool big) const {
@@ -170,6 +172,8 @@ class parser_t {
   position_t* position_;
   dicom_file f_;
   bool explicit_ = true, big_ = false, syntax_known_ = false;
+  bool has_magic_ = false;
+  int elements_ = 0;
   int64_t dir_remaining_ = 0;
   parsed_t v_;
   std::vector<uint8_t> fragment_;
@@ -691,6 +695,7 @@ int parser_t::handle_pixel_data(uint64_t data_offset, uint64_t data_length, bool
                           static_cast<long long>(v_.frames)));
     return 0;
   }
+  if (v_.frames > 1) reader_state().multi_frame_file = true;
   if (!is_frame_read) return probe();
   if (starts_with(v_.modality, "SEG") || starts_with(v_.modality, "RTSTRUCT")) return 0;
   return read_frame(data_offset, data_length, encapsulated);
@@ -701,12 +706,12 @@ int parser_t::run() {
   try {
     uint8_t magic[4];
     if (f_.skip(128) && f_.read(magic, 4) && std::memcmp(magic, "DICM", 4) == 0) {
-      // parsing starts after the preamble
+      has_magic_ = true;  // parsing starts after the preamble
     } else if (!f_.seek(0)) {
       return 0;
     }
     element_t e;
-    while (read_header(e)) {
+    for (; read_header(e); ++elements_) {
       const uint32_t tag = (uint32_t(e.group) << 16) | e.element;
       if (e.length == kUndefined) {
         if (tag == 0x7FE00010) {

@@ -93,6 +93,24 @@ class windowing_progress_t {
   virtual void finish() = 0;
 };
 
+// What loading a data set asks of the user: the directory search's progress
+// (with Cancel) and the choice of one series. The main window installs one
+// that shows dialogs; without one the search shows nothing and the first
+// series is taken.
+class dicom_load_ui {
+ public:
+  virtual ~dicom_load_ui() = default;
+  virtual void search_start(const wxString& caption, const wxString& message) {}
+  // False when the user cancelled the search.
+  virtual bool search_pulse(const wxString& message) { return true; }
+  virtual void search_end() {}
+  // The index of the chosen line; -1 when the choice was cancelled.
+  virtual int choose_series(const wxString& caption, const wxString& message,
+                            const std::vector<wxString>& lines) {
+    return 0;
+  }
+};
+
 class dicom_utility {
  public:
   // ---- description of the loaded data ----
@@ -139,6 +157,27 @@ class dicom_utility {
   // it, hidden ones left out, ascending by character codes); empty when
   // index is outside the listing.
   static wxString directory_file(const wxString& dir, int index);
+
+  // ---- data sets ----
+
+  // Opens a file, a numbered run, a multi-frame or volume file, or a
+  // directory tree (asking which series when it holds several) into the frame
+  // store; the data set's resources are written as pending values under the
+  // caller's hold. 1 when at least one frame was loaded.
+  static int load_dicom_files(wxFileName name);
+  // Puts the frames into the order of their file locations after asking;
+  // true when they were reordered. The per-frame records move with them.
+  static bool sort_dicom_frames();
+  // Gives every frame back its location and pixel size from the files.
+  static bool restore_file_locations();
+  // Keeps the per-frame records and frame list of the listed frames only, in
+  // that order. undo_frame_selection puts back what the last selection replaced.
+  static void select_frame_info(std::vector<int32_t> frames);
+  static void undo_frame_selection();
+  // Forgets the data-source description and the per-frame records.
+  static void reset_data_source();
+  // The user interface of load_dicom_files (null: the silent default).
+  static dicom_load_ui* load_ui;
 
   // Clears the reader state kept between calls: the recognised flags, the
   // pending probe and the first file's series UID, size and spacing.

@@ -28,3 +28,7 @@ int32_t pending_long(const wchar_t* name, int32_t fallback) {
   if (auto* r = find_res<long_res_t>(name)) return r->pending();
   return fallback;
 }
+bool pending_bool(const wchar_t* name, bool fallback) {
+  if (auto* r = find_res<bool_res_t>(name)) return r->pending();
+  return fallback;
+}

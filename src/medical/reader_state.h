@@ -9,6 +9,7 @@
 #include <wx/string.h>
 
 #include "data/dynabuf.h"
+#include "registry/hm_resource.h"
 
 struct reader_state_t {
   bool probe_pending = false;
@@ -22,6 +23,9 @@ struct reader_state_t {
   wxString first_series_uid;
   int64_t first_frame_pixels = 0;
   double first_pixel_spacing[2] = {0.0, 0.0};
+  // The data set is one multi-frame file: frame indices select frames within
+  // it and never another file of a numbered run.
+  bool multi_frame_file = false;
 };
 
 reader_state_t& reader_state();
@@ -40,3 +44,9 @@ void write_pending_double(const wchar_t* name, double value);
 void write_pending_string(const wchar_t* name, const wxString& value);
 void write_pending_flag_string(const wchar_t* name, const wxString& value);
 int32_t pending_long(const wchar_t* name, int32_t fallback);
+bool pending_bool(const wchar_t* name, bool fallback);
+
+template <class R>
+R* find_resource(const wchar_t* name) {
+  return dynamic_cast<R*>(base_res_t::find(name));
+}

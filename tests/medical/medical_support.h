@@ -61,6 +61,12 @@ struct resource_set {
   double_res_t hum{1, L"RES_DICOM_HUM", 0, 0};
   double_res_t hub{0, L"RES_DICOM_HUB", 0, 0};
   wxString_res_t units{wxString("??"), L"RES_DICOM_UNITS", 0, 0};
+  long_res_t frame_size{0, L"RES_FRAME_SIZE", 0, 0};
+  gen_res_t<wxFileName> ascii_name{wxFileName(), L"RES_ASCII_FILENAME", 0, 0};
+  std::vector<long> frame_list_storage;
+  genflag_res_t<std::vector<long>*> frame_list{&frame_list_storage, L"RES_DICOM_FRAME_LIST", 0, 0};
+  flag_res_t im{L"IM", 0, 0};
+  bool_res_t pos_manual{false, L"RES_POS_MANUAL", 0, 0};
 };
 
 // Runs a fixture generator of tests/data once per test program, into a
