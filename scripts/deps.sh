@@ -10,7 +10,7 @@ packages=(
   zlib1g-dev libpng-dev libjpeg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-dejavu-core
-  dcmtk libgdcm-tools python3-numpy python3-pydicom clang
+  dcmtk libgdcm-tools python3-numpy python3-pydicom python3-nibabel clang
 )
 
 missing=()

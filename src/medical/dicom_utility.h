@@ -174,6 +174,13 @@ class dicom_utility {
   // that order. undo_frame_selection puts back what the last selection replaced.
   static void select_frame_info(std::vector<int32_t> frames);
   static void undo_frame_selection();
+  // Writes the loaded stack as one volume: format 0 NIfTI-1 (gzip when the
+  // extension ends with "gz"), 1 NRRD (".nhdr": header and a gzip data file
+  // beside it; otherwise one file). what -2 or less: the image data; object
+  // masks are not written yet. True when the file (or pair) was written
+  // whole; otherwise nothing was changed on disk and a message was logged.
+  static bool create_voxel_data(wxFileName name, int format, int what);
+
   // Forgets the data-source description and the per-frame records.
   static void reset_data_source();
   // The user interface of load_dicom_files (null: the silent default).
