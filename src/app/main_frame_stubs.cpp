@@ -12,7 +12,6 @@
 
 // Data files: File menu
 void MainFrame::OnFileExportVoxels(wxCommandEvent&) {}
-void MainFrame::OnFileExportImage(wxCommandEvent&) {}
 
 // Thickness mapping: Thickness task page
 void MainFrame::OnThickLineLength(wxScrollEvent&) {}

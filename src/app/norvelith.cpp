@@ -157,6 +157,7 @@ bool MainWindow::OnInit() {
   // 16-bit frames derive their display pixels through the volume readers'
   // windowing.
   dicom_utility::install_frame_windowing();
+  install_dicom_load_ui();
   // COLOUR MAP: the display colour map is created here once the views
   // provide it.
 
