@@ -143,28 +143,50 @@ wxString dicom_utility::numbered_file_name(const wxString& path, int index) {
   return path.substr(0, first) + field + path.substr(end);
 }
 
-wxString dicom_utility::directory_file(const wxString& dir, int index) {
-  if (index < 0) return wxString();
-  wxArrayString files;
+namespace {
+
+// The listing of the directory being read, kept between the frame reads of
+// one data set so that each frame does not list the directory again.
+struct listing_cache_t {
+  wxString dir;
+  std::vector<wxString> files;
+  bool valid = false;
+} listing_cache;
+
+const std::vector<wxString>& directory_listing(const wxString& dir) {
+  if (listing_cache.valid && listing_cache.dir == dir) return listing_cache.files;
+  listing_cache = listing_cache_t();
   {
     wxLogNull quiet;
     wxDir d(dir);
-    if (!d.IsOpened()) return wxString();
-    wxString name;
-    for (bool more = d.GetFirst(&name, wxEmptyString, wxDIR_FILES); more; more = d.GetNext(&name))
-      files.Add(wxFileName(dir, name).GetFullPath());
+    if (d.IsOpened()) {
+      wxString name;
+      for (bool more = d.GetFirst(&name, wxEmptyString, wxDIR_FILES); more; more = d.GetNext(&name))
+        listing_cache.files.push_back(wxFileName(dir, name).GetFullPath());
+    }
   }
-  if (size_t(index) >= files.size()) return wxString();
-  std::vector<wxString> sorted(files.begin(), files.end());
-  std::sort(sorted.begin(), sorted.end(),
+  std::sort(listing_cache.files.begin(), listing_cache.files.end(),
             [](const wxString& a, const wxString& b) { return a.compare(b) < 0; });
-  return sorted[size_t(index)];
+  listing_cache.dir = dir;
+  listing_cache.valid = true;
+  return listing_cache.files;
+}
+
+}  // namespace
+
+wxString dicom_utility::directory_file(const wxString& dir, int index) {
+  if (index < 0) return wxString();
+  const std::vector<wxString>& files = directory_listing(dir);
+  if (size_t(index) >= files.size()) return wxString();
+  return files[size_t(index)];
 }
 
 int dicom_utility::read_dicom_data(wxFileName name, int frame, int index, uint16_t* raw,
                                    uint8_t* display, position_t* position) {
   reader_state_t& st = reader_state();
 
+  // A new data set or scan lists its directory afresh.
+  if (frame <= 0) listing_cache.valid = false;
   bool keep_probe_state = false;
   if (frame == 0) {
     frame_file_info.create(size_t(std::max(0, pending_long(L"RES_BUF_FRAMES", 0))));

@@ -631,17 +631,26 @@ int parser_t::read_frame(uint64_t data_offset, uint64_t data_length, bool encaps
       warn(wxString::Format("the pixel data end before frame %d.", index_));
       return 0;
     }
-    try {
-      samples.byte_data.resize(read_bytes);
-    } catch (const std::bad_alloc&) {
-      warn("there is not enough memory for the frame.");
-      return 0;
+    // Grey samples are read straight into the caller's buffer with one read
+    // and converted in place; colour goes through a copy of the file's bytes.
+    const bool direct = spp == 1;
+    void* dst = nullptr;
+    if (direct) {
+      dst = v_.bits == 16 ? static_cast<void*>(raw_) : static_cast<void*>(display_);
+    } else {
+      try {
+        samples.byte_data.resize(read_bytes);
+      } catch (const std::bad_alloc&) {
+        warn("there is not enough memory for the frame.");
+        return 0;
+      }
+      dst = samples.byte_data.data();
     }
-    if (!f_.seek(data_offset + first) || !f_.read(samples.byte_data.data(), read_bytes)) {
+    if (!dst || !f_.seek(data_offset + first) || !f_.read(dst, read_bytes)) {
       warn(wxString::Format("frame %d cannot be read whole.", index_));
       return 0;
     }
-    samples.kind = frame_samples_t::file_bytes;
+    samples.kind = direct ? frame_samples_t::in_place : frame_samples_t::file_bytes;
   }
 
   dicom_utility::data_16bit = true;

@@ -241,6 +241,22 @@ inline int mean3(int a, int b, int c) { return (a + b + c) / 3; }  // toward zer
 void store_samples(const frame_samples_t& in, const pixel_format_t& fmt, uint16_t* raw,
                    uint8_t* display) {
   const size_t n = pixel_count(fmt);
+  if (in.kind == frame_samples_t::in_place) {
+    if (fmt.bits == 16) {
+      const uint8_t* b = reinterpret_cast<const uint8_t*>(raw);
+      const uint16_t offset = fmt.is_signed ? 32768 : 0;
+      if (fmt.big_endian) {
+        for (size_t i = 0; i < n; ++i) raw[i] = uint16_t(((b[2 * i] << 8) | b[2 * i + 1]) ^ offset);
+      } else if (offset) {
+        for (size_t i = 0; i < n; ++i) raw[i] = uint16_t((b[2 * i] | (b[2 * i + 1] << 8)) ^ offset);
+      } else {
+        for (size_t i = 0; i < n; ++i) raw[i] = uint16_t(b[2 * i] | (b[2 * i + 1] << 8));
+      }
+    } else if (fmt.is_signed) {
+      for (size_t i = 0; i < n; ++i) display[i] = signed_byte(int8_t(display[i]));
+    }
+    return;
+  }
   if (fmt.bits == 16) {
     const uint16_t offset = fmt.is_signed ? 32768 : 0;
     switch (in.kind) {

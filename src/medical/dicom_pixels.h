@@ -21,7 +21,9 @@ struct pixel_format_t {
 
 // Samples of one frame before conversion. Exactly one representation is used.
 struct frame_samples_t {
-  enum kind_t { none, file_bytes, bytes, words, image_bytes, integers } kind = none;
+  // in_place: grey samples already read into the destination as the file
+  // stores them, converted there.
+  enum kind_t { none, file_bytes, in_place, bytes, words, image_bytes, integers } kind = none;
   std::vector<uint8_t> byte_data;   // file_bytes: the frame as stored; bytes: decoded,
                                     // interleaved; image_bytes: baseline JPEG output
   int byte_samples = 1;             // samples per pixel in bytes / image_bytes
