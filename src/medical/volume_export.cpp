@@ -147,10 +147,15 @@ std::string nifti_header(int32_t w, int32_t hgt, int32_t frames, const export_pl
   return h;
 }
 
+// Adding 0 turns -0 into 0, so that "-0.00000000" is never printed.
+vec3_t no_negative_zero(vec3_t v) { return {v.x + 0.0, v.y + 0.0, v.z + 0.0}; }
+
 std::string nrrd_header(int32_t w, int32_t hgt, int32_t frames, const export_plan_t& plan, double xs,
                         double ys, double zs, const matrix4_t& m, const wxString& data_file) {
-  const vec3_t a = matrix4_get_x_axis(m), b = matrix4_get_y_axis(m), c = matrix4_get_z_axis(m);
-  const vec3_t t = matrix4_get_translation(m);
+  const vec3_t a = no_negative_zero(matrix4_get_x_axis(m) * (xs * 10));
+  const vec3_t b = no_negative_zero(matrix4_get_y_axis(m) * (ys * 10));
+  const vec3_t c = no_negative_zero(matrix4_get_z_axis(m) * (zs * 10));
+  const vec3_t t = no_negative_zero(matrix4_get_translation(m) * 10.0);
   const char* type = plan.kind == sample_kind::u8 ? "uchar" : plan.kind == sample_kind::u16 ? "ushort"
                      : plan.kind == sample_kind::s16 ? "short" : "float";
   wxString s;
@@ -163,10 +168,9 @@ std::string nrrd_header(int32_t w, int32_t hgt, int32_t frames, const export_pla
   s << "kinds: space space space\r\n";
   s << "space units: \"mm\" \"mm\" \"mm\"\r\n";
   s << wxString::Format("# spacings: (%.8lf,%.8lf,%.8lf)\r\n", xs * 10, ys * 10, std::fabs(zs * 10));
-  s << wxString::Format("space origin: (%.8lf,%.8lf,%.8lf)\r\n", t.x * 10, t.y * 10, t.z * 10);
+  s << wxString::Format("space origin: (%.8lf,%.8lf,%.8lf)\r\n", t.x, t.y, t.z);
   s << wxString::Format("space directions: (%.8lf,%.8lf,%.8lf) (%.8lf,%.8lf,%.8lf) (%.8lf,%.8lf,%.8lf)\r\n",
-                        a.x * xs * 10, a.y * xs * 10, a.z * xs * 10, b.x * ys * 10, b.y * ys * 10,
-                        b.z * ys * 10, c.x * zs * 10, c.y * zs * 10, c.z * zs * 10);
+                        a.x, a.y, a.z, b.x, b.y, b.z, c.x, c.y, c.z);
   if (!data_file.empty())
     s << "encoding: gz\r\ndata file: " << data_file << "\r\n\r\n";
   else

@@ -67,6 +67,8 @@ struct resource_set {
   genflag_res_t<std::vector<long>*> frame_list{&frame_list_storage, L"RES_DICOM_FRAME_LIST", 0, 0};
   flag_res_t im{L"IM", 0, 0};
   bool_res_t pos_manual{false, L"RES_POS_MANUAL", 0, 0};
+  double_res_t zscale{0, L"RES_ZSCALE", 0, 0};
+  bool_res_t in_script{true, L"RES_IN_SCRIPT", 0, 0};
 };
 
 // Runs a fixture generator of tests/data once per test program, into a
