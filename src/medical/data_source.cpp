@@ -35,10 +35,15 @@ reader_state_t& reader_state() {
 
 void frame_file_info_t::create(size_t slots) {
   clear();
-  location.assign(slots, position_t{});
-  pixel_size_x.assign(slots, 0.0);
-  pixel_size_y.assign(slots, 0.0);
-  content_time.assign(slots, 0);
+  try {
+    location.assign(slots, position_t{});
+    pixel_size_x.assign(slots, 0.0);
+    pixel_size_y.assign(slots, 0.0);
+    content_time.assign(slots, 0);
+  } catch (const std::bad_alloc&) {
+    // An impossible frame count: start empty, slots are added as frames arrive.
+    clear();
+  }
 }
 
 void frame_file_info_t::clear() {

@@ -10,6 +10,8 @@
 #include <limits>
 #include <memory>
 
+#include <sys/stat.h>
+
 #include <wx/filefn.h>
 #include <wx/log.h>
 #include <wx/stopwatch.h>
@@ -176,6 +178,12 @@ std::string nrrd_header(int32_t w, int32_t hgt, int32_t frames, const export_pla
   else
     s << "encoding: raw\r\n\r\n";
   return std::string(s.ToUTF8());
+}
+
+// A replaced file keeps its permissions.
+void keep_permissions(const wxString& temp, const wxString& target) {
+  struct stat st;
+  if (::stat(target.fn_str(), &st) == 0) ::chmod(temp.fn_str(), st.st_mode & 07777);
 }
 
 // One output file written beside its target.
@@ -350,11 +358,13 @@ bool dicom_utility::create_voxel_data(wxFileName name, int format, int what) {
   // The pair is renamed into place only when both are complete.
   if (ok && !data.temp.empty()) {
     wxLogNull quiet;
+    keep_permissions(data.temp, data.target);
     ok = wxRenameFile(data.temp, data.target, true);
     if (ok) data.temp.clear();
   }
   if (ok) {
     wxLogNull quiet;
+    keep_permissions(header.temp, header.target);
     ok = wxRenameFile(header.temp, header.target, true);
     if (ok) header.temp.clear();
   }

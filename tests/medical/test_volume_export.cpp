@@ -3,6 +3,8 @@
 // kept, the refusals, and no half-written file when writing fails.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstring>
 
 #include "common/log_capture.h"
@@ -104,7 +106,13 @@ TEST_F(VolumeExport, NrrdHoldsHeaderAndDataOrADetachedPair) {
   EXPECT_EQ(f.substr(0, header.size()), header);
   EXPECT_EQ(f.substr(header.size()), std::string("\x0a\x0b\x0c\x0d\x0e\x0f\x14\x15\x16\x17\x18\x19"));
 
+  // Replacing a file keeps its permissions.
+  dir.write("w.nhdr", "old");
+  ASSERT_EQ(::chmod(dir.path("w.nhdr").fn_str(), 0640), 0);
   ASSERT_TRUE(dicom_utility::create_voxel_data(wxFileName(dir.path("w.nhdr")), 1, -2));
+  struct stat st;
+  ASSERT_EQ(::stat(dir.path("w.nhdr").fn_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
   const std::string h = read_bytes(dir.path("w.nhdr"));
   EXPECT_NE(h.find("encoding: gz\r\ndata file: w.raw.gz\r\n\r\n"), std::string::npos);
   const std::string gz = read_bytes(dir.path("w.raw.gz"));
