@@ -103,6 +103,11 @@ tool('dcmcjpeg', '+el', '+sv', '7', path('u16_explicit.dcm'), path('u16_lossless
 expect('u16_lossless_sv7.dcm', u16, 16)
 tool('gdcmconv', '--j2k', path('u16_explicit.dcm'), path('u16_j2k.dcm'))
 expect('u16_j2k.dcm', u16, 16)
+# JPEG-LS and 12-bit extended JPEG are not among the formats read.
+tool('dcmcjpls', path('u16_explicit.dcm'), path('u16_jpegls.dcm'))
+refuse('u16_jpegls.dcm')
+tool('dcmcjpeg', '+ee', path('u16_explicit.dcm'), path('u16_extended12.dcm'))
+refuse('u16_extended12.dcm')
 # 16-bit RLE is not among the formats read.
 tool('dcmcrle', path('u16_explicit.dcm'), path('u16_rle.dcm'))
 refuse('u16_rle.dcm')

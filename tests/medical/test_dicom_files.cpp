@@ -93,6 +93,8 @@ TEST_F(DicomFiles, RefusalsSayWhy) {
     const char* message;
   } cases[] = {
       {"u16_rle.dcm", 0, "This DICOM file contains compressed data, but in an unsupported format.\nCurrently Norvelith only supports RLE and various JPEG compressed formats."},
+      {"u16_jpegls.dcm", 0, "This DICOM file contains compressed data, but in an unsupported format."},
+      {"u16_extended12.dcm", 0, "This DICOM file contains compressed data, but in an unsupported format."},
       {"u32.dcm", 0, "Only DICOM files containing 8-bit or 16-bit data are supported."},
       {"short_pixels.dcm", 0, "This DICOM file contains un-compressed data which is not consistent with the given width, height, samples and bits."},
       {"deflated.dcm", 0, "deflated DICOM files are not supported"},
