@@ -533,7 +533,8 @@ void parser_t::place_frame() {
   position_t loc;
   if (v_.has_position) {
     const size_t i = size_t(std::max(0, index_));
-    vec3_t p = v_.multi_frame && i < v_.positions.size() ? v_.positions[i] : v_.positions[0];
+    vec3_t p = !v_.multi_frame ? v_.position
+                               : (i < v_.positions.size() ? v_.positions[i] : v_.positions[0]);
     vec3_t row{1, 0, 0}, col{0, 1, 0};
     if (!v_.has_orientation) {
       p.z = -p.z;
@@ -690,6 +691,13 @@ int parser_t::handle_pixel_data(uint64_t data_offset, uint64_t data_length, bool
   const bool is_frame_read = frame_ >= 0 && raw_;
   if (v_.columns < 1 || v_.rows < 1) {
     if (frame_ != -2) warn("the image has no rows or columns.");
+    return 0;
+  }
+  // Rows and Columns are 16-bit each; their product must still count pixels
+  // in the 32 bits that frame sizes are kept in.
+  if (int64_t(v_.columns) * v_.rows > 0x7FFFFFFF) {
+    if (frame_ != -2)
+      warn(wxString::Format("an image of %d x %d pixels is too large.", v_.columns, v_.rows));
     return 0;
   }
   if (frame_ == -2) return scan();

@@ -208,6 +208,14 @@ ds.PixelData = u16.tobytes()[:100]
 save(ds, 'short_pixels.dcm')
 refuse('short_pixels.dcm')
 
+# Sizes that no frame buffer can take: no rows, and 65535 x 65535 pixels.
+for name, rows, cols in (('no_rows.dcm', 0, 10), ('huge.dcm', 65535, 65535)):
+    ds = base(7, 10, 16)
+    ds.Rows, ds.Columns = rows, cols
+    ds.PixelData = u16.tobytes()
+    save(ds, name)
+    refuse(name)
+
 # Deflated files are refused rather than read as raw elements.
 tool('dcmconv', '+td', path('u16_explicit.dcm'), path('deflated.dcm'))
 refuse('deflated.dcm')

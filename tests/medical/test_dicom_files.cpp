@@ -99,6 +99,8 @@ TEST_F(DicomFiles, RefusalsSayWhy) {
       {"short_pixels.dcm", 0, "This DICOM file contains un-compressed data which is not consistent with the given width, height, samples and bits."},
       {"deflated.dcm", 0, "deflated DICOM files are not supported"},
       {"mf_explicit.dcm", 4, "frame 4 is not among them"},
+      {"no_rows.dcm", 0, "the image has no rows or columns."},
+      {"huge.dcm", 0, "an image of 65535 x 65535 pixels is too large."},
   };
   for (const auto& c : cases) {
     log_capture log;
