@@ -180,8 +180,9 @@ void surface_interp::aligned_bounding_box(interp_plane_t& p, interp_plane_t& q) 
     vec3_t ex = on_p[1] - on_p[0], ey = on_p[2] - on_p[0];
     vec3_t n = matrix4_get_z_axis(q.transform) + matrix4_get_z_axis(p.transform);
     // Frames facing opposite ways (a sweep that turns back) have no mean
-    // normal; the slab then takes the previous plane's.
-    if (vec3_length(n) < 1e-9) n = matrix4_get_z_axis(p.transform);
+    // normal; the slab then keeps the previous slab's, so the sweep keeps
+    // its direction.
+    if (vec3_length(n) < 1e-9) n = n0;
     n = vec3_normalise(n);
     ex = ex - n * vec3_dot(n, ex);
     ey = ey - n * vec3_dot(n, ey);
