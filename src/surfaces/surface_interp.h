@@ -117,6 +117,9 @@ class surface_interp {
   double peak_displacement(const interp_plane_t& p, double x, double y, double v, double& dx,
                            double& dy) const;
   void tile_slab(int k);
+  // A node value from an interpolated one: truncated, clamped to the field's
+  // range (NaN to far outside), so that it never wraps into the other sign.
+  static int16_t node_value(double v);
 
   // ---- cells and edge points ----
   int32_t new_point(const surface_point& p);

@@ -21,11 +21,15 @@ vec3_t plane_point(const matrix4_t& t, double x, double y, double xs, double ys)
   return matrix4_transform_point(w, t, vec3_t{(x + 0.5) * xs, (y + 0.5) * ys, 0.0});
 }
 
-int16_t clamp_value(double v) {
+}  // namespace
+
+int16_t surface_interp::node_value(double v) {
   if (!(v > -FIELD_LIMIT)) return -FIELD_LIMIT;  // also NaN
   if (v > FIELD_LIMIT) return FIELD_LIMIT;
   return int16_t(std::trunc(v));
 }
+
+namespace {
 
 // In-layer and previous-layer neighbours that a new node tests, with the bit
 // it or the neighbour takes.
@@ -165,7 +169,7 @@ void surface_interp::tile_slab(int k) {
             }
             // Bent lines can extrapolate beyond the field's range; a clamp
             // keeps a far value from wrapping into the other sign.
-            N.value = clamp_value(v);
+            N.value = node_value(v);
 
             for (int e = 0; e < 7; ++e) {
               const crossing_test& t = CROSSING_TESTS[e];

@@ -167,3 +167,90 @@ TEST(SurfaceCells, TrianglesWithARepeatedPointAreDropped) {
   EXPECT_EQ(s.add_triangle(0, 1, 7, 1, false), 0);
   EXPECT_EQ(s.triangle_count, 1);
 }
+
+namespace {
+
+// A 5 x 7 grid around node X = (2, 3), every neighbour outside (-100) in
+// this and the previous layer; X inside (+100) with orientation +1.
+struct node_fixture {
+  surface_interp s;
+  const vec3_t n{0, 0, 1};
+  node_fixture() {
+    s.grid_nx = 5;
+    s.grid_ny = 7;
+    s.nodes.assign(35, interp_node_t());
+    s.point_chunk = s.triangle_chunk = 64;
+    for (int j = 0; j < 7; ++j)
+      for (int x = 0; x < 5; ++x) {
+        interp_node_t& m = s.node(x, j);
+        m.value = m.previous_value = -100;
+        m.orientation = 1;
+        m.position = m.previous_position = vec3_t{double(x), double(j), 0.0};
+      }
+    X().value = 100;
+  }
+  interp_node_t& X() { return s.node(2, 3); }
+};
+
+}  // namespace
+
+TEST(SurfaceCells, EdgePointsOfOneNode) {
+  {
+    SCOPED_TRACE("inside, first layer, no crossings: one cap point");
+    node_fixture f;
+    f.s.make_edge_points(2, 3, 0, f.n);
+    ASSERT_EQ(f.s.point_count, 1);
+    EXPECT_EQ(f.X().point, 0);
+    EXPECT_EQ(f.s.point_at(0).type, POINT_DUPLICATE);
+    EXPECT_EQ(f.s.point_at(0).x, 2.0);
+  }
+  {
+    SCOPED_TRACE("crossings on all 14 edges: 14 points");
+    node_fixture f;
+    f.X().crossings = 0x3FFF;
+    f.s.make_edge_points(2, 3, 2, f.n);
+    ASSERT_EQ(f.s.point_count, 14);
+    // Edge 8 reaches (2, 5); its slot is that node's edge 1 slot, and the
+    // point lies halfway (values +100 and -100).
+    EXPECT_EQ(f.s.node(2, 5).edge_points[1], 8);
+    EXPECT_EQ(f.s.point_at(8).y, 4.0);
+    for (int i = 0; i < 14; ++i) EXPECT_EQ(f.s.point_at(i).type, POINT_ORDINARY);
+  }
+  {
+    SCOPED_TRACE("two separate groups: two points");
+    node_fixture f;
+    f.X().crossings = (1u << 0) | (1u << 10);  // edges 0 and 10 are not adjacent
+    f.s.make_edge_points(2, 3, 2, f.n);
+    ASSERT_EQ(f.s.point_count, 2);
+    EXPECT_EQ(f.X().edge_points[0], 0);
+    EXPECT_EQ(f.s.node(1, 3).edge_points[3], 1);  // edge 10 is (x-1, j)'s edge 3
+  }
+  {
+    SCOPED_TRACE("rim crossing in the last layer: side point and cap duplicate");
+    node_fixture f;
+    f.X().crossings = 1u << 1;
+    f.s.make_edge_points(2, 3, 3, f.n);
+    ASSERT_EQ(f.s.point_count, 2);
+    const surface_point &rim = f.s.point_at(0), &cap = f.s.point_at(1);
+    EXPECT_EQ(rim.type, POINT_RIM);
+    EXPECT_EQ(cap.type, POINT_DUPLICATE);
+    EXPECT_EQ(rim.y, 2.0);  // halfway to (2, 1)
+    EXPECT_EQ(cap.y, rim.y);
+    EXPECT_EQ(cap.nz, 1.0);  // orientation +1: along the plane normal
+    EXPECT_EQ(f.X().point, 1);  // the cap uses the duplicate
+  }
+}
+
+// The first layer's cap normal follows the node before X in its row, a node
+// of the following layer; at the row's start there is none and the node
+// after X stands in.
+TEST(SurfaceCells, FirstLayerCapNormalAtTheStartOfARow) {
+  for (int following : {-1, 1}) {
+    node_fixture f;
+    f.s.node(0, 3).value = 100;
+    f.s.node(1, 3).orientation = int8_t(following);
+    f.s.make_cap_point(0, 3, 0, f.n);
+    ASSERT_EQ(f.s.point_count, 1);
+    EXPECT_EQ(f.s.point_at(0).nz, following < 0 ? 1.0 : -1.0);
+  }
+}
