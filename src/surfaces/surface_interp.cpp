@@ -10,8 +10,8 @@
 #include "data/objects.h"
 #include "surfaces/surface_interp.h"
 
-bool surface_interp::interpolate(const std::vector<plane_source>& sources,
-                                 const interp_settings& settings, interp_progress* progress) {
+surface_interp::grid_result surface_interp::lay_grid(const std::vector<plane_source>& sources,
+                                                     const interp_settings& settings) {
   free_interp_data();
   free_chunks();
   delete[] mesh.points;
@@ -29,10 +29,7 @@ bool surface_interp::interpolate(const std::vector<plane_source>& sources,
   in_script = settings.in_script;
   segment_ridges = settings.segment_ridges;
   segment_valleys = settings.segment_valleys;
-  if (!(x_scale > 0.0) || !(y_scale > 0.0)) {
-    wxLogError("Unable to build a surface: the pixel size is not set.");
-    return false;
-  }
+  if (!(x_scale > 0.0) || !(y_scale > 0.0)) return GRID_NO_PIXEL_SIZE;
 
   int with_contours = 0;
   for (const plane_source& s : sources) {
@@ -50,11 +47,24 @@ bool surface_interp::interpolate(const std::vector<plane_source>& sources,
   plane_count = int32_t(planes.size());
   if (with_contours < 2) {
     free_interp_data();
-    return true;
+    return GRID_TOO_FEW_PLANES;
   }
   if (!initialise_interp_sequence()) {
     free_interp_data();
-    return false;
+    return GRID_TOO_LARGE;
+  }
+  return GRID_LAID;
+}
+
+bool surface_interp::interpolate(const std::vector<plane_source>& sources,
+                                 const interp_settings& settings, interp_progress* progress) {
+  switch (lay_grid(sources, settings)) {
+    case GRID_LAID: break;
+    case GRID_TOO_FEW_PLANES: return true;  // an empty surface
+    case GRID_TOO_LARGE: return false;      // logged by the grid
+    case GRID_NO_PIXEL_SIZE:
+      wxLogError("Unable to build a surface: the pixel size is not set.");
+      return false;
   }
 
   auto last_update = std::chrono::steady_clock::now();

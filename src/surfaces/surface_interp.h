@@ -76,6 +76,11 @@ class surface_interp {
   bool interpolate(const std::vector<plane_source>& sources, const interp_settings& settings,
                    interp_progress* progress = nullptr);
 
+  // The first part of interpolate: settings, plane array, plane sequence and
+  // grid. The planes keep their contours unrastered.
+  enum grid_result { GRID_LAID, GRID_TOO_FEW_PLANES, GRID_TOO_LARGE, GRID_NO_PIXEL_SIZE };
+  grid_result lay_grid(const std::vector<plane_source>& sources, const interp_settings& settings);
+
   // Releases the planes with their rasters and peaks, and the node grid.
   void free_interp_data() {
     for (interp_plane_t& p : planes) {
