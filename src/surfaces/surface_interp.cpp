@@ -109,6 +109,13 @@ bool surface_interp::interpolate(const std::vector<plane_source>& sources,
     }
   }
   process_last_plane();
+  compute_normals();
+  if (settings.smoothing != 0) {
+    const int s2 = settings.smoothing * settings.smoothing;
+    smooth_normals(s2 - 1);
+    smooth_surface(s2 + 5);
+    compute_normals();
+  }
   triangle_volume();
   free_interp_data();
   return true;

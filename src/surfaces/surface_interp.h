@@ -30,6 +30,7 @@ struct interp_settings {
   double z_scale = 0.0;  // spacing of a regular parallel stack, 0 for freehand frames
   int step = 2;          // grid spacing in grid units, at least 1
   int connect = 0;       // bit 0 connect objects, bit 1 connect holes
+  int smoothing = 0;     // level s: s^2 - 1 normal passes, s^2 + 5 position passes
   bool expert_mode = false;
   bool in_script = false;
   bool segment_ridges = false;
@@ -103,6 +104,15 @@ class surface_interp {
   void triangle_volume();
   // The triangle's corners in outward order, as the volume takes them.
   void outward_order(const surface_triangle& t, int32_t& a, int32_t& b, int32_t& c) const;
+
+  // ---- normals, smoothing and adjacency ----
+  void compute_normals();
+  void smooth_normals(int passes);
+  void smooth_surface(int passes);
+  // Open edges between rim or boundary vertices, walked into loops of at
+  // least three vertices in the triangles' direction.
+  void find_boundary_loops(std::vector<std::vector<int32_t>>& loops, bool first_half_only);
+  void mark_boundary_vertices();
 
   // ---- grid and plane sequence ----
   // False, with an error logged, when the grid would not fit its 16-bit coordinates.

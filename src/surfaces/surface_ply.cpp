@@ -57,3 +57,36 @@ bool write_mesh_ply_ascii(const surface_interp& s, const wxString& path) {
   wxLogError("Unable to write the mesh to \"%s\".", path);
   return false;
 }
+
+namespace {
+
+template <typename T>
+void put(std::string& out, T v) {
+  out.append(reinterpret_cast<const char*>(&v), sizeof v);  // the machine is little-endian
+}
+
+}  // namespace
+
+bool write_mesh_ply_binary(const surface_interp& s, const wxString& path) {
+  static_assert(sizeof(float) == 4, "PLY floats are 4 bytes");
+  const surface_mesh& m = s.mesh;
+  std::string out = "ply\nformat binary_little_endian 1.0\ncomment millimetres\n";
+  out += "element vertex " + std::to_string(m.n_points) + "\n";
+  out += "property float x\nproperty float y\nproperty float z\n";
+  out += "property float nx\nproperty float ny\nproperty float nz\n";
+  out += "element face " + std::to_string(m.n_triangles) + "\n";
+  out += "property list uchar int vertex_indices\nend_header\n";
+  for (int32_t i = 0; i < m.n_points; ++i) {
+    const surface_point& p = m.points[i];
+    for (double v : {10 * p.x, 10 * p.y, 10 * p.z, p.nx, p.ny, p.nz}) put(out, float(v));
+  }
+  for (int32_t i = 0; i < m.n_triangles; ++i) {
+    int32_t a, b, c;
+    s.outward_order(m.triangles[i], a, b, c);
+    put(out, uint8_t(3));
+    put(out, a), put(out, b), put(out, c);
+  }
+  if (replace_file_with(path, out)) return true;
+  wxLogError("Unable to write the surface to \"%s\".", path);
+  return false;
+}

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cmath>
+#include <fstream>
 #include <list>
+#include <sstream>
 #include <map>
 #include <string>
 #include <tuple>
@@ -105,6 +107,39 @@ inline mesh_report check_mesh(const surface_interp& s) {
   for (const auto& e : directed)
     if (e.second != 1) ++r.misoriented_edges;
   return r;
+}
+
+// A data file with its frames: `frames` frames of 100 x 100 px, 0.01 cm
+// pixels, frame k at z = spacing_cm * k; the contours go to `object`.
+inline void write_stack_file(const std::string& hm_path, int frames, double spacing_cm,
+                             const std::vector<std::pair<int, contour_t>>& contours,
+                             int object = 2, const std::string& extra_lines = "") {
+  const std::string qzi = hm_path.substr(0, hm_path.size() - 2) + "qzi";
+  std::ostringstream hm;
+  hm.precision(10);
+  hm << "RES_BUF_FRAMES " << frames
+     << "\nRES_BUF_WIDTH 100\nRES_BUF_HEIGHT 100\nRES_POS_REC true\nRES_END_HEADER\n"
+        "RES_XSCALE 0.01\nRES_YSCALE 0.01\nRES_BIN_IM_FILENAME "
+     << qzi.substr(qzi.find_last_of('/') + 1) << "\n" << extra_lines;
+  for (int f = 0; f < frames; ++f) hm << "IM " << 100 * f << " 0 0 " << spacing_cm * f << " 0 0 0\n";
+  for (const auto& fc : contours) {
+    hm << "CONT " << object << " " << fc.first << " " << (fc.second.closed ? 1 : 0);
+    for (const vec2_t& v : fc.second.vertices) hm << " " << v.x << " " << v.y;
+    hm << "\n";
+  }
+  std::ofstream(hm_path, std::ios::binary) << hm.str();
+  std::ofstream(qzi, std::ios::binary) << std::string(size_t(frames) * 100 * 100, '\x40');
+}
+
+// Sections of a sphere of radius 20 px centred at pixel (50, 50) on frame 4,
+// drawn on frames 1..7 of 9 frames 6 px apart.
+inline std::vector<std::pair<int, contour_t>> sphere_sections() {
+  std::vector<std::pair<int, contour_t>> out;
+  for (int f = 1; f <= 7; ++f) {
+    const double z = 6.0 * (f - 4);
+    out.emplace_back(f, circle(50, 50, std::sqrt(400 - z * z)));
+  }
+  return out;
 }
 
 }  // namespace surface_test

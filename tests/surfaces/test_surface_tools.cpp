@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "surface_test_support.h"
+
 #ifdef NV_TOOL_PATH
 
 namespace {
@@ -53,21 +55,8 @@ class surface_tool : public ::testing::Test {
     return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, read("out.txt"), read("err.txt")};
   }
 
-  // Sections of the sphere on frames 1..7 (z = -18 .. 18 px), as CONT lines.
   void write_sphere_file() const {
-    std::ostringstream hm;
-    hm << "RES_BUF_FRAMES 9\nRES_BUF_WIDTH 100\nRES_BUF_HEIGHT 100\nRES_POS_REC true\n"
-          "RES_END_HEADER\nRES_XSCALE 0.01\nRES_YSCALE 0.01\nRES_BIN_IM_FILENAME s.qzi\n";
-    for (int f = 0; f < 9; ++f) hm << "IM " << 100 * f << " 0 0 " << 0.06 * f << " 0 0 0\n";
-    for (int f = 1; f <= 7; ++f) {
-      const double z = 6.0 * (f - 4), r = std::sqrt(400 - z * z);
-      hm << "CONT 2 " << f << " 1";
-      for (int i = 0; i < 96; ++i)
-        hm << " " << 50 + r * std::cos(2 * PI * i / 96) << " " << 50 + r * std::sin(2 * PI * i / 96);
-      hm << "\n";
-    }
-    write("s.hm", hm.str());
-    write("s.qzi", std::string(9 * 100 * 100, '\x40'));
+    surface_test::write_stack_file(path("s.hm"), 9, 0.06, surface_test::sphere_sections());
   }
 
   std::filesystem::path dir_;

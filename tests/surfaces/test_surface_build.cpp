@@ -1,0 +1,192 @@
+// Surfaces built from a data file as the Draw page's update builds them:
+// sections by the frame planes, planimetry, cancel and contour repair.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "common/log_capture.h"
+#include "data/data_io_ui.h"
+#include "data/native_file.h"
+#include "data/objects.h"
+#include "surface_test_support.h"
+#include "surfaces/surface_build.h"
+#include "surfaces/surface_section.h"
+#include "tools/headless_session.h"
+
+using namespace surface_test;
+
+namespace {
+
+class surface_build : public ::testing::Test {
+ protected:
+  surface_build() : scope_(ui_) {}
+  void SetUp() override {
+    static int serial = 0;
+    dir_ = std::filesystem::temp_directory_path() /
+           ("nv_surface_build_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
+    std::filesystem::create_directories(dir_);
+    session_ = std::make_unique<headless_session>();
+  }
+  void TearDown() override {
+    session_.reset();
+    std::filesystem::remove_all(dir_);
+  }
+  bool load(int frames, double spacing, const std::vector<std::pair<int, contour_t>>& c,
+            const std::string& extra = "") {
+    session_.reset();
+    session_ = std::make_unique<headless_session>();
+    const std::string p = (dir_ / "d.hm").string();
+    write_stack_file(p, frames, spacing, c, 2, extra);
+    return open_native_file(wxString::FromUTF8(p));
+  }
+  contour_object& object(int k) { return resource_table->RES_OBJECT->read()[k]; }
+
+  console_data_io_ui ui_;
+  data_ui_scope scope_;
+  std::unique_ptr<headless_session> session_;
+  std::filesystem::path dir_;
+};
+
+// Shoelace area of a contour, pixels^2.
+double area_of(const contour_t& c) {
+  double a = 0;
+  for (size_t i = 0; i < c.vertices.size(); ++i) {
+    const vec2_t &p = c.vertices[i], &q = c.vertices[(i + 1) % c.vertices.size()];
+    a += p.x * q.y - q.x * p.y;
+  }
+  return std::fabs(a / 2);
+}
+
+}  // namespace
+
+// The sphere of radius 20 px (sections on frames 1..7, default resolution and
+// smoothing) cut by each contour frame's plane: one closed contour whose
+// area is that of the drawn section (a 96-gon of the circle) on a radius
+// within 0.6 px: the grid (step 2 px) passes through the outlines to a
+// fraction of a pixel, and the smoothing pulls the most curved rims (the
+// end sections, radius 8.7 px) in by about a third of a pixel.
+TEST_F(surface_build, FramePlanesCutTheSphereInItsSections) {
+  ASSERT_TRUE(load(9, 0.06, sphere_sections()));
+  std::unique_ptr<surface_interp> s(build_contour_surface_from_resources(2, nullptr));
+  ASSERT_GT(s->mesh.n_triangles, 100);
+  EXPECT_TRUE(s->closed);
+  for (int f = 1; f <= 7; ++f) {
+    SCOPED_TRACE(f);
+    const std::unique_ptr<frame_contours_t> sec = plane_cross_section(*s, f, 1, 0.1);
+    ASSERT_EQ(sec->contours.size(), 1u);
+    EXPECT_TRUE(sec->contours[0].closed);
+    const double z = 6.0 * (f - 4), r = std::sqrt(400 - z * z);
+    EXPECT_NEAR(std::sqrt(area_of(sec->contours[0]) / polygon_area(1)), r, 0.6);
+    // Centred on the sphere's axis.
+    vec2_t c;
+    sec->contours[0].area_and_centroid(c);
+    EXPECT_NEAR(c.x, 50.0, 0.5);
+    EXPECT_NEAR(c.y, 50.0, 0.5);
+
+    // Every row of the frame: pairs of crossings, the middle row spanning
+    // about the diameter.
+    std::vector<std::vector<int32_t>> rows;
+    ASSERT_TRUE(scanline_crossings(*s, f, 1, rows));
+    ASSERT_EQ(rows.size(), 100u);
+    for (const auto& row : rows) EXPECT_EQ(row.size() % 2, 0u);
+    ASSERT_EQ(rows[50].size(), 2u);
+    EXPECT_NEAR(rows[50][1] - rows[50][0] + 1, 2 * r, 2.5);
+    EXPECT_TRUE(rows[2].empty());
+    // Divisor 2 halves every coordinate; row step 2 keeps the even rows.
+    const std::unique_ptr<frame_contours_t> half = plane_cross_section(*s, f, 2, 0.05);
+    ASSERT_EQ(half->contours.size(), 1u);
+    EXPECT_NEAR(area_of(half->contours[0]), area_of(sec->contours[0]) / 4, 0.02 * area_of(sec->contours[0]));
+    std::vector<std::vector<int32_t>> even;
+    ASSERT_TRUE(scanline_crossings(*s, f, 2, even));
+    EXPECT_EQ(even.size(), 50u);
+  }
+  // Frames 0 and 8 (the covered ends) and beyond the store miss the mesh.
+  EXPECT_TRUE(plane_cross_section(*s, 0, 1, 0.1)->contours.empty());
+  EXPECT_TRUE(plane_cross_section(*s, 30, 1, 0.1)->contours.empty());
+  std::vector<std::vector<int32_t>> rows;
+  EXPECT_FALSE(scanline_crossings(*s, 30, 1, rows));
+}
+
+// Planimetry: equal parallel squares of 20 x 20 px (4 mm^2 = 0.04 cm^2)
+// 0.06 cm apart: area x spacing x (n - 1), whatever the order of the list;
+// a frame beyond the store is left out and its neighbours joined.
+TEST_F(surface_build, PlanimetryOfPrisms) {
+  contour_t square;
+  square.closed = true;
+  square.vertices = {{40, 40}, {60, 40}, {60, 60}, {40, 60}};
+  // Positions are single precision: 1e-7 relative.
+  const double prism = 0.04 * 0.06 * 4;
+  ASSERT_TRUE(load(6, 0.06, {{0, square}, {1, square}, {2, square}, {3, square}, {4, square}}));
+  EXPECT_NEAR(planimetry_volume(object(2).frames), prism, 1e-7 * prism);
+  object(2).frames.reverse();
+  EXPECT_NEAR(planimetry_volume(object(2).frames), prism, 1e-7 * prism);
+  // Two frames: the prism between them.
+  std::list<frame_contours_t> two;
+  two.push_back(object(2).frames.front());
+  two.push_back(object(2).frames.back());
+  EXPECT_NEAR(planimetry_volume(two), prism, 1e-7 * prism);
+  // A frame past the store is skipped; one frame alone gives 0.
+  two.back().frame = 40;
+  EXPECT_EQ(planimetry_volume(two), 0.0);
+  std::list<frame_contours_t> none;
+  EXPECT_EQ(planimetry_volume(none), 0.0);
+}
+
+namespace {
+
+struct cancelling_progress : interp_progress {
+  int calls = 0;
+  bool update(int, const wxString&) override { return ++calls < 1; }
+};
+
+}  // namespace
+
+TEST_F(surface_build, CancelLeavesAnEmptySurfaceMarkedCancelled) {
+  ASSERT_TRUE(load(9, 0.06, sphere_sections()));
+  cancelling_progress progress;
+  std::unique_ptr<surface_interp> s(build_contour_surface_from_resources(2, &progress));
+  EXPECT_EQ(progress.calls, 1);
+  EXPECT_EQ(s->volume, -1.0);
+  EXPECT_EQ(s->mesh.n_points, 0);
+  EXPECT_TRUE(s->planes.empty());
+  EXPECT_TRUE(s->nodes.empty());
+}
+
+TEST_F(surface_build, CrossingContoursAreRepairedWithAWarning) {
+  struct row {
+    const char* name;
+    std::vector<contour_t> on_frame_3;
+    std::string warning;
+  };
+  contour_t eight;  // a figure of eight crossing itself at (50, 50)
+  eight.closed = true;
+  eight.vertices = {{30, 40}, {70, 60}, {70, 40}, {30, 60}};
+  const row rows[] = {
+      // The data model's repair mends two copies of a contour as an overlap.
+      {"two copies", {circle(50, 50, 15), circle(50, 50, 15)},
+       "Contours on frame 3 changed to remove overlap"},
+      // Two crossings of two discs: more than the repair mends.
+      {"overlap", {circle(45, 50, 12), circle(55, 50, 12)},
+       "Contours on frame 3 cross and could not all be corrected."},
+      {"self-intersection", {eight}, "Contour on frame 3 changed to remove self-intersections"},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    std::vector<std::pair<int, contour_t>> c = {{2, circle(50, 50, 15)}, {4, circle(50, 50, 15)}};
+    for (const contour_t& k : r.on_frame_3) c.emplace_back(3, k);
+    ASSERT_TRUE(load(7, 0.06, c));
+    log_capture log;
+    std::unique_ptr<surface_interp> s(build_contour_surface_from_resources(2, nullptr));
+    EXPECT_TRUE(log.has(wxLOG_Warning, r.warning)) << (log.records().empty() ? "" : log.records()[0].text);
+    EXPECT_GT(s->mesh.n_triangles, 0);
+    // Expert mode builds the same without the warning.
+    ASSERT_TRUE(load(7, 0.06, c));
+    resource_table->RES_EXPERT_MODE->write(true);
+    base_res_t::make_pending_writes_happen();
+    log.clear();
+    s.reset(build_contour_surface_from_resources(2, nullptr));
+    EXPECT_FALSE(log.has(wxLOG_Warning, r.warning));
+  }
+}
