@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -174,6 +175,60 @@ TEST_F(surface_tool, PlyOfTheRawMeshIsClosedWithTheSpheresVolume) {
   }
 }
 
+// The surface as the Draw page builds it (default resolution, smoothing 1,
+// ends covered), as binary PLY in millimetres: vertex and face counts as the
+// header says, every face a triangle of valid indices, every vertex within
+// the sphere's reach, and the two volumes printed. The surface volume is
+// the frusta's within 3 % (the covered ends add thin caps: about +1 %). The
+// planimetry's smooth curve through the section areas follows the sphere:
+// within 1 % of the spherical segment between the first and last section,
+// pi (R^2 h - (z1^3 - z0^3) / 3) = pi (400 * 36 - 2 * 18^3 / 3) px^3.
+TEST_F(surface_tool, SurfacePlyAndVolumes) {
+  write_sphere_file();
+  const tool_result r = run("surface '" + path("s.hm") + "' 2 '" + path("b.ply") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  double volume = 0, planimetry = 0;
+  ASSERT_EQ(std::sscanf(r.out.c_str(), "volume %lf\nplanimetry %lf", &volume, &planimetry), 2)
+      << r.out;
+  double frusta = 0;
+  for (int f = 1; f < 7; ++f) {
+    const double a = std::sqrt(400 - std::pow(6.0 * (f - 4), 2)),
+                 b = std::sqrt(400 - std::pow(6.0 * (f - 3), 2));
+    frusta += PI * 6 / 3 * (a * a + a * b + b * b);
+  }
+  frusta *= 1e-6;
+  EXPECT_NEAR(volume, frusta, 0.03 * frusta);
+  const double segment = PI * (400.0 * 36 - 2.0 * 18 * 18 * 18 / 3) * 1e-6;
+  EXPECT_NEAR(planimetry, segment, 0.01 * segment);
+
+  const std::string ply = read("b.ply");
+  const size_t end = ply.find("end_header\n");
+  ASSERT_NE(end, std::string::npos);
+  int nv = 0, nf = 0;
+  std::istringstream header(ply.substr(0, end));
+  std::string line;
+  while (std::getline(header, line)) {
+    std::sscanf(line.c_str(), "element vertex %d", &nv);
+    std::sscanf(line.c_str(), "element face %d", &nf);
+  }
+  EXPECT_NE(ply.find("format binary_little_endian 1.0\n"), std::string::npos);
+  ASSERT_GT(nv, 100);
+  const char* p = ply.data() + end + 11;
+  ASSERT_EQ(ply.size() - (end + 11), size_t(nv) * 24 + size_t(nf) * 13);
+  for (int i = 0; i < nv; ++i, p += 24) {
+    float v[6];
+    std::memcpy(v, p, sizeof v);
+    EXPECT_LE(std::hypot(v[0] - 5.0f, v[1] - 5.0f), 2.2f);
+    EXPECT_NEAR(std::sqrt(v[3] * v[3] + v[4] * v[4] + v[5] * v[5]), 1.0, 1e-5);
+  }
+  for (int i = 0; i < nf; ++i, p += 13) {
+    ASSERT_EQ(uint8_t(p[0]), 3);
+    int32_t idx[3];
+    std::memcpy(idx, p + 1, sizeof idx);
+    for (int32_t k : idx) ASSERT_TRUE(k >= 0 && k < nv);
+  }
+}
+
 TEST_F(surface_tool, RefusalsAndTheirExitStatus) {
   write_sphere_file();
   struct row {
@@ -187,6 +242,8 @@ TEST_F(surface_tool, RefusalsAndTheirExitStatus) {
       {"surface-grid '" + path("s.hm") + "' two", 2, "usage"},
       {"surface-field '" + path("s.hm") + "' 2 0", 1, "no closed contours on frame 0"},
       {"surface-grid '" + path("missing.hm") + "' 2", 1, ""},
+      {"surface '" + path("s.hm") + "' 0 '" + path("x.ply") + "'", 1, "cannot make a surface"},
+      {"surface '" + path("s.hm") + "' 2", 2, "usage"},
   };
   for (const row& r : rows) {
     SCOPED_TRACE(r.args);
