@@ -53,7 +53,8 @@ surface_interp* build_contour_surface(int object, int step, int smoothing, int c
   settings.connect = connect;
   std::vector<plane_source> planes = surface_planes_of_object(object, cover);
   repair_contours(planes, settings.expert_mode);
-  s->interpolate(planes, settings, progress);
+  if (s->interpolate(planes, settings, progress) && s->volume >= 0.0)
+    s->map_curves_to_surface(true);
   return s;
 }
 

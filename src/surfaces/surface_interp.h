@@ -114,6 +114,13 @@ class surface_interp {
   void find_boundary_loops(std::vector<std::vector<int32_t>>& loops, bool first_half_only);
   void mark_boundary_vertices();
 
+  // ---- ray picking and surface curves ----
+  // Nearest crossing of the line through o and p with the mesh (either side
+  // of o); distance in millimetres.
+  bool ray_intersection(const vec3_t& o, const vec3_t& p, curve_point& hit, double& distance) const;
+  void map_curves_to_surface(bool force);
+  bool trace_surface_path(curve_t& rec) const;
+
   // ---- grid and plane sequence ----
   // False, with an error logged, when the grid would not fit its 16-bit coordinates.
   bool initialise_interp_sequence();
