@@ -94,6 +94,11 @@ void surface_interp::map_curves_to_surface(bool force) {
   }
 }
 
+void surface_interp::set_object(int32_t new_object) {
+  object = new_object;
+  map_curves_to_surface(false);
+}
+
 bool surface_interp::trace_surface_path(curve_t& rec) const {
   const surface_mesh& m = mesh;
   std::vector<curve_point>& targets = rec.points;

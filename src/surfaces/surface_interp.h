@@ -119,6 +119,8 @@ class surface_interp {
   // of o); distance in millimetres.
   bool ray_intersection(const vec3_t& o, const vec3_t& p, curve_point& hit, double& distance) const;
   void map_curves_to_surface(bool force);
+  // Gives the surface to another object and lays that object's curves onto it.
+  void set_object(int32_t new_object);
   bool trace_surface_path(curve_t& rec) const;
 
   // ---- grid and plane sequence ----

@@ -143,6 +143,34 @@ struct cancelling_progress : interp_progress {
 
 }  // namespace
 
+namespace {
+
+struct recording_progress : interp_progress {
+  std::vector<std::pair<int, std::string>> updates;
+  bool update(int value, const wxString& message) override {
+    updates.emplace_back(value, message.ToStdString());
+    return true;
+  }
+};
+
+}  // namespace
+
+// The last plane always reports, with the object's name and the counts so far.
+TEST_F(surface_build, ProgressReportsTheLastPlane) {
+  ASSERT_TRUE(load(9, 0.06, sphere_sections()));
+  object(2).name = "Femur";
+  recording_progress progress;
+  std::unique_ptr<surface_interp> s(build_contour_surface_from_resources(2, &progress));
+  ASSERT_FALSE(progress.updates.empty());
+  const auto& last = progress.updates.back();
+  // Nine planes (seven sections, two covered ends): plane 8, 8 * 1000 / 9.
+  EXPECT_EQ(last.first, 888);
+  EXPECT_EQ(last.second.rfind("Currently calculating surface of Femur\nOn contour 8 of 9 (", 0), 0u)
+      << last.second;
+  EXPECT_NE(last.second.find(" triangles so far)"), std::string::npos);
+  EXPECT_GT(s->volume, 0.0);
+}
+
 TEST_F(surface_build, CancelLeavesAnEmptySurfaceMarkedCancelled) {
   ASSERT_TRUE(load(9, 0.06, sphere_sections()));
   cancelling_progress progress;

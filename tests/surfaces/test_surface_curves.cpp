@@ -123,5 +123,20 @@ TEST(SurfaceCurves, CurvesOfTheObjectAreLaidOntoTheSurface) {
   s.map_curves_to_surface(false);
   EXPECT_TRUE(s.surface_curves[1].points.empty());
   EXPECT_TRUE(s.surface_curves[1].on_surface);
+
+  // Given to object 5, the surface carries object 5's curve.
+  s.set_object(5);
+  ASSERT_EQ(s.surface_curves.size(), 1u);
+  EXPECT_EQ(s.surface_curves[0].object, 5);
+  EXPECT_GT(s.surface_curves[0].points.size(), 24u);
+  s.set_object(4);
+
+  // Deleting a surface clears the split flags of its object's curves only.
+  curves[1].on_surface = true;
+  {
+    surface_interp doomed(4);
+  }
+  EXPECT_FALSE(curves[2].on_surface);
+  EXPECT_TRUE(curves[1].on_surface);
   curves.curves.clear();
 }
