@@ -7,31 +7,101 @@
 
 #include "data/contour.h"
 #include "data/dynabuf.h"
+#include "data/landmarks.h"
 #include "data/objects.h"
 #include "registry/resource_table.h"
 #include "surfaces/surface_sources.h"
 
 namespace {
 
-// Crossings within a frame's contours are removed before they are rastered.
-void repair_contours(std::vector<plane_source>& planes, bool expert) {
-  for (plane_source& p : planes) {
-    if (!p.contours) continue;
-    const int flags = p.contours->find_near(0.0, vec2_t());
-    if (!flags || expert) continue;
-    const int frame = p.contours->frame;
-    if (flags & (CONTOUR_CROSSINGS_LEFT | CONTOURS_CROSSINGS_LEFT)) {
-      wxLogWarning("Contours on frame %i cross and could not all be corrected.\nThis will "
-                   "result in a slightly lower quality surface",
-                   frame);
-    } else if (flags & CONTOUR_CROSSINGS_FOUND) {
-      wxLogWarning("Contour on frame %i changed to remove self-intersections", frame);
-    } else if (flags & CONTOUR_EMPTIED) {
-      wxLogWarning("Contours on frame %i changed to remove multiple copies", frame);
-    } else if (flags & CONTOURS_CROSS) {
-      wxLogWarning("Contours on frame %i changed to remove overlap", frame);
+// The first place where the frame's closed contours cross themselves or each
+// other, in pixels; false when they are consistent.
+bool first_crossing(const frame_contours_t& e, vec2_t& at) {
+  std::vector<const contour_t*> closed;
+  for (const contour_t& c : e.contours)
+    if (c.closed && c.vertices.size() >= 3) closed.push_back(&c);
+  for (size_t i = 0; i < closed.size(); ++i)
+    for (size_t j = i; j < closed.size(); ++j) {
+      const std::vector<vec2_t>& A = closed[i]->vertices;
+      const std::vector<vec2_t>& B = closed[j]->vertices;
+      const size_t na = A.size(), nb = B.size();
+      for (size_t a = 0; a < na; ++a)
+        for (size_t b = (i == j ? a + 2 : 0); b < nb; ++b) {
+          if (i == j && a == 0 && b == na - 1) continue;  // neighbours share a vertex
+          if (segment_intersection_2d(A[a], A[(a + 1) % na], B[b], B[(b + 1) % nb], at))
+            return true;
+        }
     }
+  return false;
+}
+
+// Repairs the contours of one plane; true when a new landmark marks what
+// could not be repaired.
+bool repair_contours(frame_contours_t& e, int object, bool expert) {
+  vec2_t p;
+  if (!first_crossing(e, p)) return false;
+  int flags = e.find_near(12.0, p);
+  const int uncorrectable = CONTOUR_CROSSINGS_LEFT | CONTOURS_CROSSINGS_LEFT;
+  vec2_t last = p;
+  bool remains = first_crossing(e, last);
+  if (!(flags & uncorrectable) && remains) {
+    flags = e.find_near(0.0, p);
+    last = p;
+    remains = first_crossing(e, last);
   }
+  const int frame = e.frame;
+  const int x = int(std::floor(last.x)), y = int(std::floor(last.y));
+  const char* tail = ", landmark created for frame %i at (%i,%i), %s.\nThis will result in a "
+                     "slightly lower quality surface";
+  wxString warning;
+  bool mark = false;
+  if (flags & uncorrectable) {
+    mark = true;
+    const char* what = (flags & CONTOUR_CROSSINGS_FOUND) ? "Contours self-intersecting"
+                       : (flags & CONTOUR_EMPTIED)       ? "Contours identical"
+                       : (flags & CONTOURS_CROSS)        ? "Contours overlapping"
+                                                         : nullptr;
+    if (what)
+      warning = wxString(what) + wxString::Format(tail, frame, x, y, "too significant to correct");
+  } else if (!remains) {
+    if (!expert) {
+      if (flags & CONTOUR_CROSSINGS_FOUND)
+        warning = wxString::Format("Contour on frame %i changed to remove self-intersections", frame);
+      else if (flags & CONTOUR_EMPTIED)
+        warning = wxString::Format("Contours on frame %i changed to remove multiple copies", frame);
+      else if (flags & CONTOURS_CROSS)
+        warning = wxString::Format("Contours on frame %i changed to remove overlap", frame);
+    }
+  } else {
+    mark = true;
+    if (flags & CONTOUR_CROSSINGS_FOUND)
+      warning = "Contours self-intersecting" + wxString::Format(tail, frame, x, y, "not able to correct");
+    else if (flags & (CONTOUR_EMPTIED | CONTOURS_CROSS))
+      warning = "Contours overlapping" + wxString::Format(tail, frame, x, y, "not able to correct");
+    else
+      warning = wxString::Format("Contours not consistent, landmark created for frame %i at "
+                                 "(%i,%i).\nThis will result in a slightly lower quality surface",
+                                 frame, x, y);
+  }
+  resource_table_t& t = *resource_table;
+  if (object != 200) t.CONT->write_no_changeprocs();
+  if (!mark) {
+    if (!warning.empty()) wxLogWarning("%s", warning);
+    return false;
+  }
+  landmarks* marks = t.RES_LANDMARKS->read();
+  if (!marks) return false;
+  const wxString name = wxString::Format("Obj %i cont %i intercept", object, frame);
+  const vec3_t point{x * t.RES_XSCALE->read(), y * t.RES_YSCALE->read(), double(frame)};
+  size_t pos;
+  if (marks->find_by_name(name, pos)) {
+    const landmark_t& l = (*marks)[pos];
+    if (l.kind == LM_2D && l.x == point.x && l.y == point.y && l.z == point.z) return false;
+  }
+  marks->add_landmark(point, name, LM_2D);
+  t.LANDMARK->write_no_changeprocs();
+  if (!warning.empty()) wxLogWarning("%s", warning);
+  return true;
 }
 
 }  // namespace
@@ -52,7 +122,13 @@ surface_interp* build_contour_surface(int object, int step, int smoothing, int c
   settings.smoothing = smoothing;
   settings.connect = connect;
   std::vector<plane_source> planes = surface_planes_of_object(object, cover);
-  repair_contours(planes, settings.expert_mode);
+  bool marked = false;
+  for (plane_source& p : planes)
+    if (p.contours && repair_contours(*p.contours, object, settings.expert_mode)) marked = true;
+  if (marked)
+    wxLogWarning("Some contours were overlapping or self-intersecting. To fix, either:\n - Locate "
+                 "each landmark and manually correct any overlap, or\n - Try re-creating the "
+                 "contours with a lower 'contour accuracy' value.");
   if (s->interpolate(planes, settings, progress) && s->volume >= 0.0)
     s->map_curves_to_surface(true);
   return s;

@@ -9,6 +9,7 @@
 #include "common/log_capture.h"
 #include "data/data_io_ui.h"
 #include "data/native_file.h"
+#include "data/landmarks.h"
 #include "data/objects.h"
 #include "surface_test_support.h"
 #include "surfaces/surface_build.h"
@@ -182,23 +183,33 @@ TEST_F(surface_build, CancelLeavesAnEmptySurfaceMarkedCancelled) {
   EXPECT_TRUE(s->nodes.empty());
 }
 
-TEST_F(surface_build, CrossingContoursAreRepairedWithAWarning) {
+// Frame 3 of object 2 holds crossing contours between two plain frames.
+// What the repair mends gets a warning naming the frame (none in expert
+// mode); what it cannot mend gets a 2D landmark at the crossing, found
+// again by the next build, which then neither adds one nor warns.
+TEST_F(surface_build, CrossingContoursAreRepairedOrMarked) {
   struct row {
     const char* name;
     std::vector<contour_t> on_frame_3;
     std::string warning;
+    int lx, ly;  // landmark pixel, -1 for none
   };
   contour_t eight;  // a figure of eight crossing itself at (50, 50)
   eight.closed = true;
   eight.vertices = {{30, 40}, {70, 60}, {70, 40}, {30, 60}};
   const row rows[] = {
-      // The data model's repair mends two copies of a contour as an overlap.
+      {"self-intersection", {eight}, "Contour on frame 3 changed to remove self-intersections", -1, -1},
+      // Two copies of a circle of radius 15 lie on each other from its first
+      // vertex (65, 50) on; the repair moves points but cannot part them.
       {"two copies", {circle(50, 50, 15), circle(50, 50, 15)},
-       "Contours on frame 3 changed to remove overlap"},
-      // Two crossings of two discs: more than the repair mends.
+       "Contours overlapping, landmark created for frame 3 at (65,50), not able to correct.\n"
+       "This will result in a slightly lower quality surface",
+       65, 50},
+      // Discs of radius 12 at x 45 and 55 cross at (50, 50 +- 10.9).
       {"overlap", {circle(45, 50, 12), circle(55, 50, 12)},
-       "Contours on frame 3 cross and could not all be corrected."},
-      {"self-intersection", {eight}, "Contour on frame 3 changed to remove self-intersections"},
+       "Contours overlapping, landmark created for frame 3 at (50,60), too significant to "
+       "correct.\nThis will result in a slightly lower quality surface",
+       50, 60},
   };
   for (const row& r : rows) {
     SCOPED_TRACE(r.name);
@@ -209,12 +220,29 @@ TEST_F(surface_build, CrossingContoursAreRepairedWithAWarning) {
     std::unique_ptr<surface_interp> s(build_contour_surface_from_resources(2, nullptr));
     EXPECT_TRUE(log.has(wxLOG_Warning, r.warning)) << (log.records().empty() ? "" : log.records()[0].text);
     EXPECT_GT(s->mesh.n_triangles, 0);
-    // Expert mode builds the same without the warning.
-    ASSERT_TRUE(load(7, 0.06, c));
-    resource_table->RES_EXPERT_MODE->write(true);
-    base_res_t::make_pending_writes_happen();
-    log.clear();
-    s.reset(build_contour_surface_from_resources(2, nullptr));
-    EXPECT_FALSE(log.has(wxLOG_Warning, r.warning));
+    landmarks& marks = *resource_table->RES_LANDMARKS->read();
+    size_t pos;
+    const bool marked = marks.find_by_name("Obj 2 cont 3 intercept", pos);
+    ASSERT_EQ(marked, r.lx >= 0);
+    if (marked) {
+      EXPECT_EQ(marks[pos].kind, LM_2D);
+      EXPECT_DOUBLE_EQ(marks[pos].x, r.lx * 0.01);
+      EXPECT_DOUBLE_EQ(marks[pos].y, r.ly * 0.01);
+      EXPECT_EQ(marks[pos].z, 3.0);
+      EXPECT_TRUE(log.has(wxLOG_Warning, "Some contours were overlapping or self-intersecting."));
+      const size_t count = marks.size();
+      log.clear();
+      s.reset(build_contour_surface_from_resources(2, nullptr));
+      EXPECT_EQ(marks.size(), count);
+      EXPECT_EQ(log.count(wxLOG_Warning), 0);
+    } else {
+      // Expert mode builds the same without the warning.
+      ASSERT_TRUE(load(7, 0.06, c));
+      resource_table->RES_EXPERT_MODE->write(true);
+      base_res_t::make_pending_writes_happen();
+      log.clear();
+      s.reset(build_contour_surface_from_resources(2, nullptr));
+      EXPECT_EQ(log.count(wxLOG_Warning), 0);
+    }
   }
 }
