@@ -161,6 +161,16 @@ TEST(SurfaceSolids, MeshesAreClosedOrientedAndHoldTheSolidsVolume) {
       EXPECT_TRUE(s.closed);
       EXPECT_GT(r.signed_volume, 0.0) << "normals point inwards";
       EXPECT_NEAR(s.volume, r.signed_volume, 1e-9 * std::fabs(r.signed_volume));
+      if (std::string(c.name).find("sphere") == 0) {
+        // Vertex normals point away from the sphere's centre (the box centre).
+        int outward = 0;
+        for (int32_t i = 0; i < s.mesh.n_points; ++i) {
+          const surface_point& p = s.mesh.points[i];
+          outward += vec3_dot(vec3_t{p.nx, p.ny, p.nz},
+                              vec3_t{p.x, p.y, p.z} - s.box_centre) > 0;
+        }
+        EXPECT_GT(outward, 0.98 * s.mesh.n_points);
+      }
       EXPECT_GE(s.volume, c.low);
       EXPECT_LE(s.volume, c.high);
     }
