@@ -52,7 +52,9 @@ TEST(SurfaceField, DiscFieldIsTheEuclideanDistanceWithinTheChamferError) {
       const vec2_t c = f.centre(x, y);
       const double rho = std::hypot(c.x - cx, c.y - cy), d = std::fabs(R - rho);
       const int v = f.at(x, y);
-      if (d > 0.05) ASSERT_EQ(v > 0, rho < R) << x << "," << y;  // on the contour: +-1
+      if (d > 0.05) {  // on the contour the sign is +-1 either way
+        ASSERT_EQ(v > 0, rho < R) << x << "," << y;
+      }
       EXPECT_GE(std::abs(v), 12 * d - 12) << x << "," << y;
       EXPECT_LE(std::abs(v), 13 * d + 12) << x << "," << y;
       ++(rho < R ? inside : outside);

@@ -185,10 +185,11 @@ TEST(SurfaceGrid, ThinSlabsWarnOncePerSurfaceUnlessExpertOrScript) {
     EXPECT_EQ(g.s.planes[1].layers, 1);
     EXPECT_EQ(g.s.planes[2].layers, 1);
     EXPECT_EQ(log.count(wxLOG_Warning), r.warned ? 1 : 0);
-    if (r.warned)
+    if (r.warned) {
       EXPECT_TRUE(log.has(wxLOG_Warning,
                           "This surface resolution is too low for the current set of contours.\n"
                           "Either increase the resolution, or increase contour frame spacing."));
+    }
   }
 }
 

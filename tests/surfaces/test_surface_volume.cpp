@@ -106,7 +106,9 @@ TEST(SurfaceVolume, LatticeTrianglesFollowTheOrientationSum) {
     s.triangle_volume();  // once per surface
     EXPECT_NEAR(s.volume, 1.0, 1e-12);  // all turned alike: still the cube
     EXPECT_EQ(log.count(wxLOG_Warning), r.warned ? 1 : 0);
-    if (r.warned) EXPECT_TRUE(log.has(wxLOG_Warning, " contains self-intersecting regions.\n\n"));
+    if (r.warned) {
+      EXPECT_TRUE(log.has(wxLOG_Warning, " contains self-intersecting regions.\n\n"));
+    }
   }
 }
 
