@@ -162,3 +162,49 @@ TEST(SurfaceNormals, BoundaryLoopsAndBoundaryVertices) {
   ASSERT_EQ(loops.size(), 1u);
   EXPECT_EQ(loops[0], (std::vector<int32_t>{0, 1, 3, 2}));
 }
+
+// With per-vertex errors (a derived layer's), vertices without data are
+// filled first from their neighbours with data, then the smoothing passes
+// follow; the errors come back as 1 / sqrt(weight).
+TEST(SurfaceNormals, SmoothingWithErrorsFillsMissingVertices) {
+  {
+    SCOPED_TRACE("nothing missing: one pass is the fill pass and moves nothing");
+    surface_interp s;
+    set_cube(s);
+    s.compute_normals();
+    s.fit_error.assign(8, 0.5);
+    const vec3_t before = position(s, 3);
+    s.smooth_surface(1);
+    EXPECT_EQ(position(s, 3).x, before.x);
+    EXPECT_EQ(position(s, 3).z, before.z);
+    for (double e : s.fit_error) EXPECT_NEAR(e, 0.5, 1e-12);  // 1 / sqrt(1 / 0.5^2)
+  }
+  {
+    SCOPED_TRACE("a missing vertex (error 0) takes its neighbours' weight");
+    surface_interp s;
+    set_cube(s);
+    s.compute_normals();
+    s.fit_error.assign(8, 0.5);
+    s.fit_error[6] = 0.0;
+    s.smooth_surface(1);
+    // Each accepting edge adds W = 0 + 4 to the weight sum; the mean is 4.
+    EXPECT_NEAR(s.fit_error[6], 0.5, 1e-12);
+    EXPECT_NEAR(s.fit_error[0], 0.5, 1e-12);
+  }
+  {
+    SCOPED_TRACE("no neighbour with data: stays missing");
+    surface_interp s;
+    // Two separate triangles; the second has no data at all.
+    set_mesh(s, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {5, 0, 0}, {6, 0, 0}, {5, 1, 0}},
+             {{{0, 1, 2}}, {{3, 4, 5}}});
+    s.compute_normals();
+    s.fit_error = {1, 1, 1, 1e10, 0, 1e10};
+    s.smooth_surface(3);
+    EXPECT_EQ(s.fit_error[3], 1e10);
+    EXPECT_EQ(s.fit_error[4], 1e10);
+    // Two fill passes (the count of missing vertices stops changing), then two
+    // smoothing passes, each of which sets the weight to the mean edge weight
+    // sum: 1 -> 2 -> 4, so the error ends 1 / sqrt(4).
+    EXPECT_NEAR(s.fit_error[0], 0.5, 1e-12);
+  }
+}
