@@ -61,6 +61,8 @@ std::vector<plane_source> surface_planes_of_object(int object, bool cover) {
   for (frame_contours_t& e : objects[object].frames) {
     plane_source p;
     if (!frame_plane(e.frame, calibration, p.transform)) continue;
+    e.measure(0, true);  // a frame with no closed contour makes no plane
+    if (e.box_width <= 0) continue;
     p.contours = &e;
     planes.push_back(p);
     if (first < 0) first = e.frame;

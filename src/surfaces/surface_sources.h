@@ -18,7 +18,7 @@ interp_settings surface_settings_from_resources();
 matrix4_t surface_calibration_from_resources();
 
 // The object's contour frames in frame order, each with its frame's position
-// transform times the calibration; frames without a position record are
-// left out. With cover, an empty plane one frame before the first and after
+// transform times the calibration; frames without a position record or
+// without a closed contour are left out. With cover, an empty plane one frame before the first and after
 // the last, where such frames have positions.
 std::vector<plane_source> surface_planes_of_object(int object, bool cover);

@@ -14,6 +14,7 @@
 #include "surface_test_support.h"
 #include "surfaces/surface_build.h"
 #include "surfaces/surface_section.h"
+#include "surfaces/surface_sources.h"
 #include "tools/headless_session.h"
 
 using namespace surface_test;
@@ -245,4 +246,39 @@ TEST_F(surface_build, CrossingContoursAreRepairedOrMarked) {
       EXPECT_EQ(log.count(wxLOG_Warning), 0);
     }
   }
+}
+
+// Contours on frames 3 and 7 of 10 frames: covered ends on frames 2 and 8;
+// on frames 0 and 9 none. A frame whose only contour is open makes no plane
+// and does not move the ends.
+TEST_F(surface_build, PlanesAndCoveredEnds) {
+  contour_t open = circle(50, 50, 10);
+  open.closed = false;
+  struct row {
+    std::vector<std::pair<int, contour_t>> contours;
+    std::vector<int> frames;  // -1: an empty end plane
+    double first_z, last_z;   // cm, of the first and last plane
+  };
+  const row rows[] = {
+      {{{3, circle(50, 50, 10)}, {7, circle(50, 50, 10)}}, {-1, 3, 7, -1}, 0.12, 0.48},
+      {{{0, circle(50, 50, 10)}, {9, circle(50, 50, 10)}}, {0, 9}, 0.0, 0.54},
+      {{{2, open}, {3, circle(50, 50, 10)}, {7, circle(50, 50, 10)}, {8, open}},
+       {-1, 3, 7, -1}, 0.12, 0.48},
+  };
+  for (const row& r : rows) {
+    ASSERT_TRUE(load(10, 0.06, r.contours));
+    const std::vector<plane_source> planes = surface_planes_of_object(2, true);
+    std::vector<int> frames;
+    for (const plane_source& p : planes) frames.push_back(p.contours ? p.contours->frame : -1);
+    EXPECT_EQ(frames, r.frames);
+    ASSERT_FALSE(planes.empty());
+    EXPECT_NEAR(planes.front().transform[14], r.first_z, 1e-6);
+    EXPECT_NEAR(planes.back().transform[14], r.last_z, 1e-6);
+    EXPECT_EQ(surface_planes_of_object(2, false).size(), 2u);
+  }
+  // One frame with contours: nothing to interpolate.
+  ASSERT_TRUE(load(10, 0.06, {{4, circle(50, 50, 10)}}));
+  std::unique_ptr<surface_interp> s(build_contour_surface_from_resources(2, nullptr));
+  EXPECT_EQ(s->mesh.n_points, 0);
+  EXPECT_EQ(s->volume, 0.0);
 }
