@@ -2,7 +2,6 @@
 // directly with their own pixel mapping.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <algorithm>
 #include <cmath>
 
@@ -85,11 +84,9 @@ TEST(SurfaceSection, PlaneMissingTheMeshOrFarOffTheImage) {
   set_cube(s);
   EXPECT_TRUE(plane_cross_section(s, plane_z(2.0), 1, 0.1)->contours.empty());
   for (const auto& row : scanline_crossings(s, plane_z(2.0), 100, 1)) EXPECT_TRUE(row.empty());
-  // A section a billion rows below the image: only the image's rows are
-  // visited, so this returns at once with nothing.
-  const auto start = std::chrono::steady_clock::now();
-  const auto rows = scanline_crossings(s, plane_z(0.1, 1e9), 100, 1);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  // A section 1e12 rows below the image: only the image's rows are visited
+  // (walking every row the triangles span would not end).
+  const auto rows = scanline_crossings(s, plane_z(0.1, 1e12), 100, 1);
   for (const auto& row : rows) EXPECT_TRUE(row.empty());
   // An empty surface gives empty rows.
   surface_interp empty;
