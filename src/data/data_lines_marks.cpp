@@ -60,6 +60,18 @@ void append_name(std::string& s, const wxString& name, const char* kind, size_t 
 
 // ---- RESLICE ---------------------------------------------------------------
 
+namespace {
+
+void keep_as_written(vec3_t& stored, const vec3_t& written) {
+  constexpr double kWrittenPrecision = 2e-6;
+  if (std::fabs(stored.x - written.x) <= kWrittenPrecision &&
+      std::fabs(stored.y - written.y) <= kWrittenPrecision &&
+      std::fabs(stored.z - written.z) <= kWrittenPrecision)
+    stored = written;
+}
+
+}  // namespace
+
 bool parse_reslice(wxString& text) {
   word_reader words(text);
   int32_t n;
@@ -108,6 +120,12 @@ bool parse_reslice(wxString& text) {
   if (data_set_pages* pages = current_data_set_pages())
     pages->set_reslice_size_controls(plane.width, plane.height);
   plane.set_plane(normal, centre, up, true);
+  // The plane's vectors are written as unit vectors with six decimals;
+  // normalising those rounded values again can move the last digit, and each
+  // save would then change the file. Vectors that are the plane's own to
+  // within the written precision are kept as the file has them.
+  keep_as_written(plane.normal, normal);
+  keep_as_written(plane.up, up);
   return true;
 }
 

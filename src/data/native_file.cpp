@@ -17,6 +17,7 @@
 #include "data/data_lines.h"
 #include "data/data_reset.h"
 #include "data/dynabuf.h"
+#include "data/file_save.h"
 #include "data/medical_source.h"
 #include "data/native_text.h"
 #include "registry/resource_table.h"
@@ -145,19 +146,6 @@ class string_output_stream final : public wxOutputStream {
     return size;
   }
 };
-
-bool write_file_completely(const wxString& path, const std::string& data) {
-  wxFile file;
-  if (!file.Open(path, wxFile::write)) return false;
-  if (!data.empty() && file.Write(data.data(), data.size()) != data.size()) return false;
-  if (!file.Flush()) return false;  // to the disk, not only to the system
-  return file.Close();
-}
-
-void remove_quietly(const wxString& path) {
-  wxLogNull quiet;
-  if (!path.empty() && wxFileExists(path)) wxRemoveFile(path);
-}
 
 }  // namespace
 
@@ -304,44 +292,49 @@ bool open_native_file(const wxString& path) { return try_read_native_file(path);
 
 bool try_write_native_file(const wxString& path) {
   const wxString shown = wxFileName(path).GetFullPath();
-  if (wxFileExists(path) && !wxFileName::IsFileWritable(path)) {
-    error(wxString::Format("Error opening file for writing.\n\"%s\" is read-only.\n", shown));
+  if (wxFileName(path).GetFullName().empty()) {
+    error(wxString::Format("Error opening file for writing.\n\"%s\" names no file.\n", path));
     return false;
   }
-  const wxString temp = create_file_beside(path);
-  if (temp.empty()) {
-    error(
-        wxString::Format("Error opening file for writing.\nCannot create a file in the folder "
-                         "of \"%s\".\n",
-                         shown));
+  // The data file is started first, so that a target that cannot be written
+  // is found before any frame is; it is put in place last, once the frame
+  // file is, so that a data file never announces frames not yet there.
+  save_batch batch;
+  const int data = batch.add(path, 1);
+  if (data < 0) {
+    error(wxString::Format("Error opening file for writing.\n%s\n\"%s\" was left as it was.\n",
+                           batch.error(), shown));
     return false;
   }
 
   const auto flags = data_changed_flags();
   native_write_context ctx;
+  ctx.batch = &batch;
   bool ok;
   {
     native_write_scope scope(ctx);
-    string_output_stream out;
+    save_output_stream out(batch, data);
     ok = base_res_t::write_out_to_file(out, RES_CLASS_DATA_HEADER, 0xffff) &&
          base_res_t::write_out_to_file(out, RES_CLASS_DATA_BODY, 0xffff);
-    ok = ok && write_file_completely(temp, out.data);
   }
-  ctx.renames.emplace_back(temp, path);
-  for (size_t i = 0; ok && i < ctx.renames.size(); ++i) {
-    wxLogNull quiet;
-    ok = wxRenameFile(ctx.renames[i].first, ctx.renames[i].second, true);
-    if (ok) ctx.renames[i].first.clear();
-  }
+  ok = ok && batch.commit();
   if (ok) return true;
 
-  for (const auto& r : ctx.renames) remove_quietly(r.first);
+  batch.abandon();
   for (const auto& f : flags) f.first->set_changed(f.second);
-  error(wxString::Format("Error writing data file.\n\"%s\" was left as it was.\n", shown));
+  wxString text = "Error writing data file.\n";
+  if (!batch.error().empty()) text += batch.error() + "\n";
+  error(text + wxString::Format("\"%s\" was left as it was.\n", shown));
   return false;
 }
 
 bool save_native_file_as(const wxString& chosen_path, bool eight_bit) {
+  // An empty name would give the hidden files ".hm" and ".qzi".
+  if (wxFileName(chosen_path).GetFullName().empty()) {
+    error(wxString::Format("Error opening file for writing.\n\"%s\" names no file.\n",
+                           chosen_path));
+    return false;
+  }
   resource_table_t& t = *resource_table;
   data_io_ui& ui = current_data_ui();
   const bool medical = t.RES_BUF_DICOM->read();

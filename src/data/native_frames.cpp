@@ -12,6 +12,7 @@
 #include "data/data_line_procs.h"
 #include "data/data_lines.h"
 #include "data/dynabuf.h"
+#include "data/file_save.h"
 #include "data/medical_source.h"
 #include "registry/resource_table.h"
 
@@ -102,6 +103,17 @@ bool load_companion_frames(native_read_context& ctx, const wxString& path, int32
                          path, static_cast<long long>(length), frames, w, h, needed));
     return false;
   }
+  // A longer frame file belongs to another data file (a save cut short
+  // between its two renames leaves the old data file with the new frames):
+  // the frames are loaded, but never silently.
+  if (length > needed) {
+    data_report(wxLOG_Warning,
+                wxString::Format("The frame file \"%s\" is longer than announced: it holds %lld "
+                                 "bytes, but %i frames of %i x %i pixels need %lld bytes. It may "
+                                 "not belong to this data file.\n",
+                                 path, static_cast<long long>(length), frames, w, h, needed));
+    ++ctx.losses.frame_file_mismatches;
+  }
 
   auto progress = current_data_ui().start_progress(
       "File Open", wxString::Format("Currently loading frame 0 of %i.\n", frames), frames,
@@ -187,17 +199,11 @@ bool load_medical_frames(native_read_context& ctx, const wxString& path, int32_t
   return true;
 }
 
-// Writes the display pixels of every frame to path.
-bool write_frames(const wxString& path) {
+// Writes the display pixels of every frame to file k of batch.
+bool write_frames(save_batch& batch, int k) {
   resource_table_t& t = *resource_table;
   const int32_t size = t.RES_FRAME_SIZE->read();
   const int32_t frames = t.RES_BUF_FRAMES->read();
-  wxFile file;
-  if (!file.Open(path, wxFile::write)) {
-    error(
-        wxString::Format("Error opening data file for writing out.\nCannot write \"%s\".\n", path));
-    return false;
-  }
   auto progress = current_data_ui().start_progress(
       "File Save", wxString::Format("Currently saving frame 0 of %i.\n", frames), frames,
       progress_style(true));
@@ -211,16 +217,17 @@ bool write_frames(const wxString& path) {
                            i, size));
       return false;
     }
-    if (file.Write(pixels, static_cast<size_t>(size)) != static_cast<size_t>(size)) {
-      error("Failed to write binary data to binary file.\n");
+    if (!batch.write(k, pixels, static_cast<size_t>(size))) {
+      error("Failed to write binary data to binary file.\n" + batch.error() + "\n");
       return false;
     }
     progress->update(i, wxString::Format("Currently saving frame %i of %i.", i, frames));
   }
-  bool ok = file.Flush();  // to the disk, not only to the system
-  ok = file.Close() && ok;
-  if (!ok) error("Failed to write binary data to binary file.\n");
-  return ok;
+  if (!batch.finish(k)) {
+    error("Failed to write binary data to binary file.\n" + batch.error() + "\n");
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -385,31 +392,22 @@ bool write_out_bin_im_filename(wxOutputStream& out) {
 
   const wxString folder = t.RES_ASCII_FILENAME->read().GetPath(wxPATH_GET_VOLUME);
   const wxString path = wxFileName(folder, file_name_part(name)).GetFullPath();
-  const wxString temp = create_file_beside(path);
-  if (temp.empty()) {
-    error(
-        wxString::Format("Error opening data file for writing out.\nCannot create a file in "
-                         "the folder of \"%s\".\n",
-                         path));
+  // Within a data file's save the frame file joins its batch; alone, it is
+  // a batch of its own.
+  save_batch own;
+  native_write_context* ctx = active_native_write();
+  save_batch& batch = ctx && ctx->batch ? *ctx->batch : own;
+  const int k = batch.add(path);
+  if (k < 0) {
+    error(wxString::Format("Error opening data file for writing out.\n%s\n", batch.error()));
     return false;
   }
-  bool ok = write_frames(temp);
-  if (ok) {
-    if (native_write_context* ctx = active_native_write()) {
-      ctx->renames.emplace_back(temp, path);
-      return true;
-    }
-    wxLogNull quiet;
-    ok = wxRenameFile(temp, path, true);
-    if (!ok)
-      error(
-          wxString::Format("Failed to write binary data to binary file.\n\"%s\" was left "
+  if (!write_frames(batch, k)) return false;
+  if (&batch == &own && !own.commit()) {
+    error(wxString::Format("Failed to write binary data to binary file.\n%s\n\"%s\" was left "
                            "as it was.\n",
-                           path));
+                           own.error(), path));
+    return false;
   }
-  if (!ok) {
-    wxLogNull quiet;
-    wxRemoveFile(temp);
-  }
-  return ok;
+  return true;
 }
