@@ -1,14 +1,20 @@
 // Loading a native data file: the frame file of a 500-frame 640 x 480
-// recording against a plain read of the same bytes in the same run, and the
-// body parse for 10^4 and 10^5 CONT lines (time per line should not grow).
+// recording against a plain read of the same bytes in the same run, the body
+// parse for 10^4 and 10^5 CONT lines (time per line should not grow), and
+// 80,000 CONT or LANDMARK lines in a shuffled order against the same lines in
+// order (the shuffled read should take at most twice as long).
 #include <benchmark/benchmark.h>
 #include <wx/file.h>
 #include <wx/init.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "data/data_reset.h"
 #include "tools/headless_session.h"
@@ -17,11 +23,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A folder of this run's own: two runs on one machine never share files.
 const fs::path& folder() {
   static const fs::path dir = [] {
-    fs::path d = fs::temp_directory_path() / "nv_bench_native";
-    fs::create_directories(d);
-    return d;
+    std::string pattern = (fs::temp_directory_path() / "nv_bench_native_XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) std::abort();
+    return fs::path(pattern);
   }();
   return dir;
 }
@@ -56,6 +63,34 @@ std::string contours(long n) {
       for (int v = 0; v < 20; ++v) f << ' ' << 100 + v << ".25 " << 200 + v % 7 << ".50";
       f << '\n';
     }
+  }
+  return hm.string();
+}
+
+// 80,000 lines of one kind, in order or shuffled: CONT lines of 4 vertices,
+// 20 objects over 4,000 frames, or LANDMARK lines of distinct names.
+std::string many_lines(bool landmarks, bool shuffled) {
+  const std::string name = std::string(landmarks ? "marks" : "cont") + (shuffled ? "_shuffled" : "_ordered");
+  const fs::path hm = folder() / (name + ".hm");
+  if (!fs::exists(hm)) {
+    const long n = 80000;
+    std::vector<std::string> lines;
+    lines.reserve(n);
+    for (long i = 0; i < n; ++i) {
+      std::string line;
+      if (landmarks) {
+        line = "LANDMARK " + std::to_string(i % 97) + ".5 2.25 " + std::to_string(i % 13) +
+               " Mark " + std::to_string(i);
+      } else {
+        line = "CONT " + std::to_string(i / 4000) + ' ' + std::to_string(i % 4000) + " 1";
+        for (int v = 0; v < 4; ++v) line += ' ' + std::to_string(100 + v) + ".25 200.50";
+      }
+      lines.push_back(line);
+    }
+    if (shuffled) std::shuffle(lines.begin(), lines.end(), std::mt19937(12345));
+    std::ofstream f(hm);
+    f << "RES_BUF_FRAMES 0\nRES_BUF_WIDTH 640\nRES_BUF_HEIGHT 480\nRES_END_HEADER\n";
+    for (const std::string& line : lines) f << line << '\n';
   }
   return hm.string();
 }
@@ -108,6 +143,27 @@ void BM_parse_contour_lines(benchmark::State& state) {
                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
+// Arguments: 0 CONT, 1 LANDMARK; 0 in order, 1 shuffled.
+void BM_read_80000_lines(benchmark::State& state) {
+  const std::string hm = many_lines(state.range(0) == 1, state.range(1) == 1);
+  headless_session session;
+  for (auto _ : state) {
+    if (!try_read_native_file(hm)) state.SkipWithError("read failed");
+    state.PauseTiming();
+    empty_data_set();
+    state.ResumeTiming();
+  }
+  state.SetLabel(std::string(state.range(0) ? "LANDMARK" : "CONT") +
+                 (state.range(1) ? " shuffled" : " in order"));
+}
+
+BENCHMARK(BM_read_80000_lines)
+    ->Args({0, 0})
+    ->Args({0, 1})
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(BM_plain_read_of_frame_bytes)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_load_native_recording)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_parse_contour_lines)

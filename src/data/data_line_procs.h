@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -84,6 +85,9 @@ struct native_read_context {
   bool header_done = false;
   bool frames_cut_for_memory = false;
   native_read_losses losses;
+  // Look-up tables the line procedures build for this read, so that lines
+  // in any order are placed without scanning the lists from the front.
+  std::shared_ptr<void> contour_index, landmark_index;
 
   bool in_header(const base_res_t* r) const;
   bool in_body(const base_res_t* r) const;

@@ -21,9 +21,15 @@ void erase_range(std::vector<T>& v, size_t first, size_t last) {
 // Walks downwards so that the indices still to be visited stay valid.
 template <class T>
 void erase_unselected_entries(std::vector<T>& v, const std::vector<uint8_t>& selection) {
-  for (size_t i = v.size(); i-- > 0;) {
-    if (selection[i] == 0) v.erase(v.begin() + static_cast<std::ptrdiff_t>(i));
-  }
+  // One pass that moves the kept entries forward: erasing one by one would
+  // move the tail once per dropped frame.
+  size_t kept = 0;
+  for (size_t i = 0; i < v.size(); ++i)
+    if (selection[i] != 0) {
+      if (kept != i) v[kept] = std::move(v[i]);
+      ++kept;
+    }
+  v.resize(kept);
 }
 }  // namespace
 

@@ -171,21 +171,28 @@ bool renumber_2d_landmarks(const std::vector<uint8_t>& chosen) {
     if (chosen[f]) new_index[f] = c++;
   std::vector<landmark_t>& items = resource_table->RES_LANDMARKS->read()->items;
   bool changed = false;
-  for (size_t i = items.size(); i-- > 0;) {
+  // One pass that moves the kept landmarks forward, in their order.
+  size_t kept = 0;
+  for (size_t i = 0; i < items.size(); ++i) {
     landmark_t& lm = items[i];
-    if (lm.kind != LM_2D) continue;
-    const double frame = std::round(lm.z);
-    const int32_t to = frame >= 0 && frame < static_cast<double>(chosen.size())
-                           ? new_index[static_cast<size_t>(frame)]
-                           : -1;
-    if (to < 0) {
-      items.erase(items.begin() + static_cast<std::ptrdiff_t>(i));
-      changed = true;
-    } else if (lm.z != to) {
-      lm.z = to;
-      changed = true;
+    if (lm.kind == LM_2D) {
+      const double frame = std::round(lm.z);
+      const int32_t to = frame >= 0 && frame < static_cast<double>(chosen.size())
+                             ? new_index[static_cast<size_t>(frame)]
+                             : -1;
+      if (to < 0) {
+        changed = true;
+        continue;
+      }
+      if (lm.z != to) {
+        lm.z = to;
+        changed = true;
+      }
     }
+    if (kept != i) items[kept] = std::move(lm);
+    ++kept;
   }
+  items.resize(kept);
   return changed;
 }
 
