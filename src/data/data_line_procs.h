@@ -33,7 +33,8 @@ bool write_out_bin_im_filename(wxOutputStream& out);
 
 // Decimal text of a timestamp, and the digit rule that reads one back:
 // characters before the first digit are skipped, the digits that follow are
-// taken (wrapping at 64 bits), the first non-digit after them ends the number.
+// taken, the first non-digit after them ends the number. A number past 64
+// bits is refused.
 wxString ulong_to_wxString(uint64_t value);
 bool parse_unsigned_digits(const wxString& text, uint64_t& value);
 
@@ -66,6 +67,7 @@ bool write_out_fiducial_dat(wxOutputStream& out);
 // one the data file announces.
 struct native_read_losses {
   int32_t ignored_lines = 0;
+  int32_t first_ignored_line = 0;  // its number from 1, 0 when none
   int32_t frames_dropped = 0;
   int32_t incomplete_records = 0;
   int32_t frame_file_mismatches = 0;

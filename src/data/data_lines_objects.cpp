@@ -133,7 +133,12 @@ bool parse_contour_dat(wxString& text) {
   for (;;) {
     word_t w;
     vec2_t v;
-    if (!words.next(w) || !word_to_double(w, v.x)) break;
+    if (!words.next(w)) break;
+    if (!word_to_double(w, v.x)) {
+      // The vertices before the word stand; the rest of the line is lost.
+      if (native_read_context* ctx = active_native_read()) ++ctx->losses.ignored_lines;
+      break;
+    }
     if (!words.next(w) || !word_to_double(w, v.y)) {
       error("Problem reading vertex in CONT line");
       return false;

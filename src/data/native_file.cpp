@@ -31,6 +31,12 @@ std::vector<const base_res_t*> last_body_lines;
 
 void error(const wxString& text) { data_report(wxLOG_Error, text); }
 
+bool blank(const wxString& line) {
+  for (wxUniChar c : line)
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return false;
+  return true;
+}
+
 // The resource a line names, or null.
 const base_res_t* named_resource(const wxString& line) {
   const wchar_t* p = line.wx_str();
@@ -237,10 +243,24 @@ bool try_read_native_file(const wxString& path) {
     return false;
   };
 
+  // Every line that is not kept is counted, with the number of the first: a
+  // keyword no resource has, a resource on the wrong side of the header's
+  // end, and the lines the keyword procedures give up.
+  int32_t number = 0;
+  auto count_dropped = [&](const wxString& text, const base_res_t* named, int32_t mask,
+                           int32_t before) {
+    if (!blank(text) && (!named || !(named->class_flags() & mask))) ++ctx.losses.ignored_lines;
+    if (ctx.losses.ignored_lines > before && ctx.losses.first_ignored_line == 0)
+      ctx.losses.first_ignored_line = number;
+  };
+
   wxString line;
   while (!ctx.header_done && lines.next(line)) {
+    ++number;
     const base_res_t* named = named_resource(line);
+    const int32_t before = ctx.losses.ignored_lines;
     if (!base_res_t::parse_no_changeprocs(line, RES_CLASS_DATA_HEADER)) return fail_line(line);
+    count_dropped(line, named, RES_CLASS_DATA_HEADER, before);
     note_line(ctx.header_lines, named, RES_CLASS_DATA_HEADER);
   }
   if (!ctx.header_done) {
@@ -253,8 +273,11 @@ bool try_read_native_file(const wxString& path) {
   progress = std::make_unique<body_progress>(ui);
   const base_res_t* previous = nullptr;
   while (lines.next(line)) {
+    ++number;
     const base_res_t* named = named_resource(line);
+    const int32_t before = ctx.losses.ignored_lines;
     if (!base_res_t::parse_no_changeprocs(line, RES_CLASS_DATA_BODY)) return fail_line(line);
+    count_dropped(line, named, RES_CLASS_DATA_BODY, before);
     if (named != previous) note_line(ctx.body_lines, named, RES_CLASS_DATA_BODY);
     previous = named;
     progress->line_done();
@@ -280,6 +303,11 @@ bool try_read_native_file(const wxString& path) {
   if (data_set_pages* pages = current_data_set_pages())
     pages->show_frame_count(t.RES_BUF_FRAMES->read());
 
+  if (ctx.losses.ignored_lines > 0)
+    data_report(wxLOG_Info,
+                wxString::Format("%i lines of \"%s\" could not be read and were skipped; the "
+                                 "first is line %i.",
+                                 ctx.losses.ignored_lines, path, ctx.losses.first_ignored_line));
   last_losses = ctx.losses;
   last_body_lines = ctx.body_lines;
   update_resource_version();

@@ -250,8 +250,11 @@ bool parse_unsigned_digits(const wxString& text, uint64_t& value) {
   const wchar_t* end = p + text.length();
   while (p < end && !(*p >= L'0' && *p <= L'9')) ++p;
   if (p == end) return false;
-  for (; p < end && *p >= L'0' && *p <= L'9'; ++p)
-    value = value * 10 + static_cast<uint64_t>(*p - L'0');
+  for (; p < end && *p >= L'0' && *p <= L'9'; ++p) {
+    const uint64_t digit = static_cast<uint64_t>(*p - L'0');
+    if (value > (UINT64_MAX - digit) / 10) return false;  // past 64 bits
+    value = value * 10 + digit;
+  }
   return true;
 }
 

@@ -498,9 +498,14 @@ TEST_F(native_lines, FrameRecordsAreWrittenExactly) {
   t().RES_POS_REC->write(false);
   EXPECT_EQ(written(write_out_image_dat), "IM 0\nIM 18446744073709551615\n");
   EXPECT_EQ(ulong_to_wxString(0), "0");
+  // Digits past 64 bits are refused, never wrapped.
   uint64_t v;
-  EXPECT_TRUE(parse_unsigned_digits("x18446744073709551616", v));
-  EXPECT_EQ(v, 0u);  // wraps at 64 bits
+  EXPECT_TRUE(parse_unsigned_digits("x18446744073709551615", v));
+  EXPECT_EQ(v, UINT64_MAX);
+  EXPECT_FALSE(parse_unsigned_digits("x18446744073709551616", v));
+  EXPECT_FALSE(parse_unsigned_digits("99999999999999999999", v));
+  EXPECT_FALSE(body_line("IM 18446744073709551616"));
+  EXPECT_TRUE(log_.has(wxLOG_Error, "Problem reading timestamp in image IM line"));
 }
 
 }  // namespace
