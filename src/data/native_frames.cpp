@@ -6,6 +6,7 @@
 #include <wx/filename.h>
 #include <wx/stream.h>
 
+#include <algorithm>
 #include <new>
 
 #include "data/data_io_ui.h"
@@ -22,6 +23,18 @@ void error(const wxString& text) { data_report(wxLOG_Error, text); }
 
 uint8_t* allocate_with_new(size_t bytes) { return new (std::nothrow) uint8_t[bytes]; }
 frame_allocator allocate_frame = allocate_with_new;
+
+// A slab for up to `frames` frames: at most 1 GiB at once, and smaller
+// slabs when the system has no block that large.
+frame_slab* new_slab(size_t frames, size_t frame_bytes) {
+  constexpr size_t kLargest = size_t(1) << 30;
+  size_t n = std::max<size_t>(1, std::min(frames, kLargest / frame_bytes));
+  for (;;) {
+    if (frame_slab* slab = frame_slab::create(n, frame_bytes)) return slab;
+    if (n == 1) return nullptr;
+    n /= 2;
+  }
+}
 
 unsigned progress_style(bool modal) {
   unsigned style = data_io_ui::PROGRESS_TIMES | data_io_ui::PROGRESS_BUSY;
@@ -119,11 +132,31 @@ bool load_companion_frames(native_read_context& ctx, const wxString& path, int32
       "File Open", wxString::Format("Currently loading frame 0 of %i.\n", frames), frames,
       progress_style(!resource_table->RES_IN_SCRIPT->read()));
   int32_t k = 0;
+  // Frames are carved from slabs unless a test installed its own allocator.
+  const bool slabs = allocate_frame == allocate_with_new;
+  frame_slab* slab = nullptr;
+  auto seal = [&] {
+    if (slab) slab->seal();
+    slab = nullptr;
+  };
   try {
     frame_store->reserve(static_cast<size_t>(frames));
     for (; k < frames; ++k) {
-      uint8_t* buffer = allocate_frame(static_cast<size_t>(size));
+      uint8_t* buffer = nullptr;
+      if (slabs) {
+        buffer = slab ? slab->carve() : nullptr;
+        if (!buffer) {
+          seal();
+          slab = new_slab(static_cast<size_t>(frames - k), static_cast<size_t>(size));
+          buffer = slab ? slab->carve() : nullptr;
+        }
+      } else {
+        buffer = allocate_frame(static_cast<size_t>(size));
+      }
       if (!buffer) break;
+      // Owned by the record from here; a frame that cannot be read goes back.
+      frame_image_ref image = slab ? frame_image_t::create_in_slab(buffer, slab, size)
+                                   : frame_image_t::create(buffer, size);
       size_t done = 0;
       while (done < static_cast<size_t>(size)) {
         const ssize_t got = file.Read(buffer + done, static_cast<size_t>(size) - done);
@@ -131,20 +164,22 @@ bool load_companion_frames(native_read_context& ctx, const wxString& path, int32
         done += static_cast<size_t>(got);
       }
       if (done < static_cast<size_t>(size)) {
-        delete[] buffer;
+        image.reset();
+        seal();
         error(
             wxString::Format("Failed to read binary data from binary file.\nFrame %i of \"%s\" "
                              "could not be read.\n",
                              k, path));
         return false;
       }
-      frame_store->add_image(frame_image_t::create(buffer, size));
+      frame_store->add_image(std::move(image));
       progress->update(k, wxString::Format("Currently loading frame %i of %i.", k + 1, frames));
     }
   } catch (const std::bad_alloc&) {
     // The record or the store's vector could not grow: as a buffer that
     // could not be had, the frames loaded so far stand.
   }
+  seal();
   if (k < frames) return cut_for_memory(ctx, k, frames, w, h);
   return true;
 }
