@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -32,7 +33,8 @@ bool write_out_bin_im_filename(wxOutputStream& out);
 
 // Decimal text of a timestamp, and the digit rule that reads one back:
 // characters before the first digit are skipped, the digits that follow are
-// taken (wrapping at 64 bits), the first non-digit after them ends the number.
+// taken, the first non-digit after them ends the number. A number past 64
+// bits is refused.
 wxString ulong_to_wxString(uint64_t value);
 bool parse_unsigned_digits(const wxString& text, uint64_t& value);
 
@@ -61,12 +63,18 @@ bool write_out_fiducial_dat(wxOutputStream& out);
 
 // What a read of a native data file could not keep as the file had it: lines
 // skipped with a warning, frames given up for lack of memory, frame records
-// that were cut or read incompletely.
+// that were cut or read incompletely, and a frame file whose size is not the
+// one the data file announces.
 struct native_read_losses {
   int32_t ignored_lines = 0;
+  int32_t first_ignored_line = 0;  // its number from 1, 0 when none
   int32_t frames_dropped = 0;
   int32_t incomplete_records = 0;
-  bool none() const { return ignored_lines == 0 && frames_dropped == 0 && incomplete_records == 0; }
+  int32_t frame_file_mismatches = 0;
+  bool none() const {
+    return ignored_lines == 0 && frames_dropped == 0 && incomplete_records == 0 &&
+           frame_file_mismatches == 0;
+  }
 };
 
 // State of the native read in progress. The header test and the lines that
@@ -79,6 +87,9 @@ struct native_read_context {
   bool header_done = false;
   bool frames_cut_for_memory = false;
   native_read_losses losses;
+  // Look-up tables the line procedures build for this read, so that lines
+  // in any order are placed without scanning the lists from the front.
+  std::shared_ptr<void> contour_index, landmark_index;
 
   bool in_header(const base_res_t* r) const;
   bool in_body(const base_res_t* r) const;
@@ -87,10 +98,12 @@ struct native_read_context {
 // The read in progress, or null.
 native_read_context* active_native_read();
 
-// State of the native write in progress: files written beside their targets,
-// renamed into place once the data file is complete.
+class save_batch;
+
+// State of the native write in progress: the frame file joins the data
+// file's batch, so that both are put in place together.
 struct native_write_context {
-  std::vector<std::pair<wxString, wxString>> renames;  // temporary, final
+  save_batch* batch = nullptr;
 };
 native_write_context* active_native_write();
 
@@ -117,8 +130,10 @@ class native_write_scope {
   native_write_context* previous_;
 };
 
-// A new empty file beside target (same folder, so that a rename replaces the
-// target at once); its path, or empty when none could be created.
+// A new empty file beside target; its path, or empty when none could be
+// created. Kept for older callers: new code saves through save_file() or a
+// save_batch (data/file_save.h), which also syncs, keeps the mode and
+// renames with the system call.
 wxString create_file_beside(const wxString& target);
 
 // The name-and-extension part of a file name written on any system: split at

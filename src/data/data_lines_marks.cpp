@@ -3,6 +3,10 @@
 #include <wx/stream.h>
 
 #include <cmath>
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <utility>
 
 #include "data/curves.h"
 #include "data/data_io_ui.h"
@@ -60,6 +64,18 @@ void append_name(std::string& s, const wxString& name, const char* kind, size_t 
 
 // ---- RESLICE ---------------------------------------------------------------
 
+namespace {
+
+void keep_as_written(vec3_t& stored, const vec3_t& written) {
+  constexpr double kWrittenPrecision = 2e-6;
+  if (std::fabs(stored.x - written.x) <= kWrittenPrecision &&
+      std::fabs(stored.y - written.y) <= kWrittenPrecision &&
+      std::fabs(stored.z - written.z) <= kWrittenPrecision)
+    stored = written;
+}
+
+}  // namespace
+
 bool parse_reslice(wxString& text) {
   word_reader words(text);
   int32_t n;
@@ -108,6 +124,12 @@ bool parse_reslice(wxString& text) {
   if (data_set_pages* pages = current_data_set_pages())
     pages->set_reslice_size_controls(plane.width, plane.height);
   plane.set_plane(normal, centre, up, true);
+  // The plane's vectors are written as unit vectors with six decimals;
+  // normalising those rounded values again can move the last digit, and each
+  // save would then change the file. Vectors that are the plane's own to
+  // within the written precision are kept as the file has them.
+  keep_as_written(plane.normal, normal);
+  keep_as_written(plane.up, up);
   return true;
 }
 
@@ -218,6 +240,61 @@ bool write_out_curve_dat(wxOutputStream& out) {
 
 // ---- LANDMARK and FIDUCIAL -------------------------------------------------
 
+namespace {
+
+// The landmarks by the names they answer to, for the read in progress: the
+// lists' own searches scan from the front, which made a file of many
+// landmarks take quadratic time. Only the first item answering to a key is
+// indexed, as the searches find the first.
+struct landmark_index_t {
+  size_t seen = 0;
+  std::unordered_map<std::wstring, size_t> by_name;
+  std::map<std::pair<int32_t, std::wstring>, size_t> surface;
+};
+
+landmark_index_t* landmark_index(const landmarks& list) {
+  native_read_context* ctx = active_native_read();
+  if (!ctx) return nullptr;
+  if (!ctx->landmark_index) ctx->landmark_index = std::make_shared<landmark_index_t>();
+  auto* index = static_cast<landmark_index_t*>(ctx->landmark_index.get());
+  if (index->seen > list.size()) *index = landmark_index_t();
+  for (; index->seen < list.size(); ++index->seen) {
+    const landmark_t& l = list[index->seen];
+    index->by_name.emplace(l.name.ToStdWstring(), index->seen);
+    if (l.kind == LM_SURFACE) {
+      index->by_name.emplace(l.full_name().ToStdWstring(), index->seen);
+      index->surface.emplace(std::make_pair(l.object, l.name.ToStdWstring()), index->seen);
+    }
+  }
+  return index;
+}
+
+bool find_by_name(const landmarks& list, const wxString& name, size_t& pos) {
+  landmark_index_t* index = landmark_index(list);
+  if (!index) return list.find_by_name(name, pos);
+  const auto it = index->by_name.find(name.ToStdWstring());
+  if (it == index->by_name.end()) return false;
+  pos = it->second;
+  const landmark_t& l = list[pos];
+  // A surface landmark turned into another kind no longer answers to its
+  // full name: then the list decides.
+  if (l.name == name || (l.kind == LM_SURFACE && l.full_name() == name)) return true;
+  return list.find_by_name(name, pos);
+}
+
+bool find_surface_landmark(const landmarks& list, const wxString& name, int32_t object,
+                           size_t& pos) {
+  landmark_index_t* index = landmark_index(list);
+  if (!index) return list.find_surface_landmark(name, object, pos);
+  const auto it = index->surface.find(std::make_pair(object, name.ToStdWstring()));
+  if (it == index->surface.end()) return false;
+  pos = it->second;
+  if (list[pos].kind == LM_SURFACE) return true;
+  return list.find_surface_landmark(name, object, pos);
+}
+
+}  // namespace
+
 bool parse_landmark_dat(wxString& text) {
   word_reader words(text);
   word_t first;
@@ -277,14 +354,14 @@ bool parse_landmark_dat(wxString& text) {
   landmarks& list = *resource_table->RES_LANDMARKS->read();
   size_t pos;
   if (kind == LM_SURFACE) {
-    if (list.find_surface_landmark(name, object, pos)) {
+    if (find_surface_landmark(list, name, object, pos)) {
       landmark_t& l = list[pos];
       l.x = p.x, l.y = p.y, l.z = p.z;
       l.nx = n.x, l.ny = n.y, l.nz = n.z;
     } else {
       list.add_surface_landmark(p, n, object, name);
     }
-  } else if (list.find_by_name(name, pos)) {
+  } else if (find_by_name(list, name, pos)) {
     landmark_t& l = list[pos];
     l.x = p.x, l.y = p.y, l.z = p.z;
     l.kind = kind;
@@ -306,7 +383,7 @@ bool parse_fiducial_dat(wxString& text) {
   }
   landmarks& list = *resource_table->RES_LANDMARKS->read();
   size_t pos;
-  if (list.find_by_name(name, pos)) {
+  if (find_by_name(list, name, pos)) {
     landmark_t& l = list[pos];
     l.x = p.x, l.y = p.y, l.z = p.z;
     l.kind = LM_FIDUCIAL;

@@ -3,6 +3,8 @@
 #include <wx/stream.h>
 
 #include <algorithm>
+#include <list>
+#include <map>
 #include <cmath>
 
 #include "data/data_io_ui.h"
@@ -23,23 +25,48 @@ void warn_ignored(const wxString& text) {
   if (native_read_context* ctx = active_native_read()) ++ctx->losses.ignored_lines;
 }
 
-// Appends to the object's entry of frame. Files list an object's contours in
-// frame order, so the entry is nearly always the last one or a new last one;
-// only the rest goes through the search of add_contour.
-void append_contour(contour_object& o, int32_t frame, contour_t&& c) {
+// Where each object's frame entries are, by frame, for the read in progress.
+struct contour_index_t {
+  using entries = std::list<frame_contours_t>;
+  std::map<int32_t, entries::iterator> by_frame[NUM_OBJECTS];
+  bool built[NUM_OBJECTS] = {};
+};
+
+// Appends to the object's entry of frame, keeping the entries in ascending
+// frame order. Files list an object's contours in frame order, so the entry
+// is nearly always the last one or a new last one; the rest is found through
+// the read's index, so that lines in any order take n log n time.
+void append_contour(int32_t object, contour_object& o, int32_t frame, contour_t&& c) {
+  native_read_context* ctx = active_native_read();
+  auto* index = ctx ? static_cast<contour_index_t*>(ctx->contour_index.get()) : nullptr;
   frame_contours_t* entry;
-  if (o.frames.empty() || o.frames.back().frame < frame) {
-    o.frames.emplace_back();
+  if ((!index || !index->built[object]) && (o.frames.empty() || o.frames.back().frame <= frame)) {
+    if (o.frames.empty() || o.frames.back().frame < frame) {
+      o.frames.emplace_back();
+      o.frames.back().frame = frame;
+    }
     entry = &o.frames.back();
-    entry->frame = frame;
-    entry->contours.push_back(std::move(c));
-  } else if (o.frames.back().frame == frame) {
-    entry = &o.frames.back();
-    entry->contours.push_back(std::move(c));
   } else {
-    entry = &o.add_contour(frame, contour_t());
-    entry->contours.back() = std::move(c);
+    if (!index) {
+      ctx->contour_index = std::make_shared<contour_index_t>();
+      index = static_cast<contour_index_t*>(ctx->contour_index.get());
+    }
+    auto& by_frame = index->by_frame[object];
+    if (!index->built[object] || by_frame.size() != o.frames.size()) {
+      by_frame.clear();
+      for (auto it = o.frames.begin(); it != o.frames.end(); ++it) by_frame.emplace(it->frame, it);
+      index->built[object] = true;
+    }
+    auto at = by_frame.lower_bound(frame);
+    if (at == by_frame.end() || at->first != frame) {
+      auto it = o.frames.emplace(at == by_frame.end() ? o.frames.end() : at->second);
+      it->frame = frame;
+      it->centroid_x = it->centroid_y = 0.0;
+      at = by_frame.emplace_hint(at, frame, it);
+    }
+    entry = &*at->second;
   }
+  entry->contours.push_back(std::move(c));
   entry->area = -1.0;
 }
 
@@ -106,7 +133,12 @@ bool parse_contour_dat(wxString& text) {
   for (;;) {
     word_t w;
     vec2_t v;
-    if (!words.next(w) || !word_to_double(w, v.x)) break;
+    if (!words.next(w)) break;
+    if (!word_to_double(w, v.x)) {
+      // The vertices before the word stand; the rest of the line is lost.
+      if (native_read_context* ctx = active_native_read()) ++ctx->losses.ignored_lines;
+      break;
+    }
     if (!words.next(w) || !word_to_double(w, v.y)) {
       error("Problem reading vertex in CONT line");
       return false;
@@ -114,7 +146,7 @@ bool parse_contour_dat(wxString& text) {
     contour.vertices.push_back(v);
   }
 
-  append_contour(resource_table->RES_OBJECT->read()[object], frame, std::move(contour));
+  append_contour(object, resource_table->RES_OBJECT->read()[object], frame, std::move(contour));
   resource_table->CONT->write_no_changeprocs();
   return true;
 }

@@ -2,7 +2,12 @@
 
 #include <algorithm>
 
+#include <sys/mman.h>
+#include <unistd.h>
 #include <wx/log.h>
+
+#include <cstdint>
+#include <new>
 
 dynabuf* frame_store = nullptr;
 
@@ -21,9 +26,15 @@ void erase_range(std::vector<T>& v, size_t first, size_t last) {
 // Walks downwards so that the indices still to be visited stay valid.
 template <class T>
 void erase_unselected_entries(std::vector<T>& v, const std::vector<uint8_t>& selection) {
-  for (size_t i = v.size(); i-- > 0;) {
-    if (selection[i] == 0) v.erase(v.begin() + static_cast<std::ptrdiff_t>(i));
-  }
+  // One pass that moves the kept entries forward: erasing one by one would
+  // move the tail once per dropped frame.
+  size_t kept = 0;
+  for (size_t i = 0; i < v.size(); ++i)
+    if (selection[i] != 0) {
+      if (kept != i) v[kept] = std::move(v[i]);
+      ++kept;
+    }
+  v.resize(kept);
 }
 }  // namespace
 
@@ -48,6 +59,57 @@ frame_image_ref frame_image_t::create(uint8_t* display, uint16_t* raw, int32_t s
   return frame_image_ref(rec);
 }
 
+frame_image_ref frame_image_t::create_in_slab(uint8_t* display, frame_slab* slab, int32_t size) {
+  if (!display || !slab) return frame_image_ref();
+  auto* rec = new frame_image_t;
+  rec->display = display;
+  rec->slab = slab;
+  rec->count = 1;
+  rec->size = size;
+  return frame_image_ref(rec);
+}
+
+// ---- frame_slab ---------------------------------------------------------------
+
+frame_slab* frame_slab::create(size_t frames, size_t frame_bytes) {
+  if (frames == 0 || frame_bytes == 0 || frames > SIZE_MAX / frame_bytes) return nullptr;
+  const size_t bytes = frames * frame_bytes;
+  void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) return nullptr;
+#ifdef MADV_HUGEPAGE
+  ::madvise(p, bytes, MADV_HUGEPAGE);  // a hint: without huge pages it still works
+#endif
+  return new (std::nothrow) frame_slab(static_cast<uint8_t*>(p), bytes, frames, frame_bytes);
+}
+
+frame_slab::frame_slab(uint8_t* base, size_t bytes, size_t frames, size_t frame_bytes)
+    : base_(base), bytes_(bytes), frames_(frames), frame_bytes_(frame_bytes) {}
+
+frame_slab::~frame_slab() { ::munmap(base_, bytes_); }
+
+uint8_t* frame_slab::carve() {
+  if (carved_ == frames_) return nullptr;
+  ++live_;
+  return base_ + frame_bytes_ * carved_++;
+}
+
+void frame_slab::release(uint8_t* p) {
+  if (--live_ == 0 && carved_ == frames_) {
+    delete this;
+    return;
+  }
+  // A frame deleted alone gives back the pages that lie wholly inside it.
+  const uintptr_t page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const uintptr_t from = (reinterpret_cast<uintptr_t>(p) + page - 1) / page * page;
+  const uintptr_t to = (reinterpret_cast<uintptr_t>(p) + frame_bytes_) / page * page;
+  if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
+}
+
+void frame_slab::seal() {
+  frames_ = carved_;
+  if (live_ == 0) delete this;
+}
+
 uint8_t* frame_image_t::display_data(const frame_image_ref& ref) {
   frame_image_t* rec = ref.get();
   if (!rec) return nullptr;
@@ -58,7 +120,10 @@ uint8_t* frame_image_t::display_data(const frame_image_ref& ref) {
 void frame_image_ref::reset() {
   if (!rec_) return;
   if (--rec_->count == 0) {
-    delete[] rec_->display;
+    if (rec_->slab)
+      rec_->slab->release(rec_->display);
+    else
+      delete[] rec_->display;
     delete[] rec_->raw;
     delete rec_;
   }

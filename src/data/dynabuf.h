@@ -20,14 +20,48 @@ using frame_windowing_fn = void (*)(const uint16_t* raw, frame_image_t& record, 
 void set_frame_windowing(frame_windowing_fn fn);
 frame_windowing_fn frame_windowing();
 
+// A large block of memory that the frames of one load are carved from, asked
+// of the system in one piece with transparent huge pages, so that loading
+// runs at the speed of filling one fresh buffer rather than of touching many
+// small ones. It is given back when the last frame carved from it goes.
+class frame_slab {
+ public:
+  // A slab for `frames` frames of `frame_bytes` bytes, or null when the
+  // system has no such block.
+  static frame_slab* create(size_t frames, size_t frame_bytes);
+  // The next frame's buffer, or null when the slab is used up.
+  uint8_t* carve();
+  // The carved frame at p is no longer used: its whole pages go back to the
+  // system at once, and the last frame frees the slab once it is used up or
+  // sealed.
+  void release(uint8_t* p);
+  // No more frames will be carved (a load ended early): frees the slab when
+  // no frame is in use.
+  void seal();
+  size_t frames() const { return frames_; }
+
+ private:
+  frame_slab(uint8_t* base, size_t bytes, size_t frames, size_t frame_bytes);
+  ~frame_slab();
+  uint8_t* base_;
+  size_t bytes_, frames_, frame_bytes_;
+  size_t carved_ = 0;
+  size_t live_ = 0;
+};
+
 // One frame image. Both pixel buffers are allocated with new[] and belong to
-// the record from the moment it is created.
+// the record from the moment it is created, unless the display buffer was
+// carved from a slab: then the slab takes it back.
 struct frame_image_t {
   uint8_t* display = nullptr;  // RES_BUF_WIDTH x RES_BUF_HEIGHT display bytes, row after row
   uint16_t* raw = nullptr;     // the same layout of 16-bit values, or null for 8-bit data
   int32_t count = 0;           // counted references to this record
   int32_t stamp = -1;          // RES_DICOM_REDRAW raise count at the last windowing; -1 never
   int32_t size = 0;            // bytes in the display buffer
+  frame_slab* slab = nullptr;  // where display was carved from, or null
+
+  // A record of 8-bit display pixels carved from slab.
+  static frame_image_ref create_in_slab(uint8_t* display, frame_slab* slab, int32_t size);
 
   // A record of count 1, stamp -1, owning the buffer; a null buffer creates
   // nothing and gives an empty reference.

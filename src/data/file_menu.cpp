@@ -10,6 +10,7 @@
 #include "data/data_line_procs.h"
 #include "data/data_reset.h"
 #include "data/file_menu_ui.h"
+#include "data/file_save.h"
 #include "data/medical_source.h"
 #include "data/native_file.h"
 #include "registry/resource_table.h"
@@ -59,13 +60,10 @@ wxString locate_image_file() {
 }  // namespace
 
 bool can_write_file(const wxString& path) {
-  if (wxDirExists(path)) return false;
-  if (wxFileExists(path) && !wxFileName::IsFileWritable(path)) return false;
-  const wxString temp = create_file_beside(path);
-  if (temp.empty()) return false;
-  wxLogNull quiet;
-  wxRemoveFile(temp);
-  return true;
+  // A file started beside the target and abandoned at once: the same tests
+  // (folder, read-only, room for a new file) that a save makes.
+  save_batch probe;
+  return probe.add(path) >= 0;
 }
 
 wxString image_reference_for(const wxString& target) {

@@ -2,6 +2,7 @@
 #include "data/file_menu_export.h"
 
 #include <wx/filename.h>
+#include <wx/mstream.h>
 
 #include <algorithm>
 #include <cmath>
@@ -14,6 +15,7 @@
 #include "data/dynabuf.h"
 #include "data/file_menu.h"
 #include "data/file_menu_ui.h"
+#include "data/file_save.h"
 #include "data/landmarks.h"
 #include "data/medical_source.h"
 #include "data/native_file.h"
@@ -169,21 +171,28 @@ bool renumber_2d_landmarks(const std::vector<uint8_t>& chosen) {
     if (chosen[f]) new_index[f] = c++;
   std::vector<landmark_t>& items = resource_table->RES_LANDMARKS->read()->items;
   bool changed = false;
-  for (size_t i = items.size(); i-- > 0;) {
+  // One pass that moves the kept landmarks forward, in their order.
+  size_t kept = 0;
+  for (size_t i = 0; i < items.size(); ++i) {
     landmark_t& lm = items[i];
-    if (lm.kind != LM_2D) continue;
-    const double frame = std::round(lm.z);
-    const int32_t to = frame >= 0 && frame < static_cast<double>(chosen.size())
-                           ? new_index[static_cast<size_t>(frame)]
-                           : -1;
-    if (to < 0) {
-      items.erase(items.begin() + static_cast<std::ptrdiff_t>(i));
-      changed = true;
-    } else if (lm.z != to) {
-      lm.z = to;
-      changed = true;
+    if (lm.kind == LM_2D) {
+      const double frame = std::round(lm.z);
+      const int32_t to = frame >= 0 && frame < static_cast<double>(chosen.size())
+                             ? new_index[static_cast<size_t>(frame)]
+                             : -1;
+      if (to < 0) {
+        changed = true;
+        continue;
+      }
+      if (lm.z != to) {
+        lm.z = to;
+        changed = true;
+      }
     }
+    if (kept != i) items[kept] = std::move(lm);
+    ++kept;
   }
+  items.resize(kept);
   return changed;
 }
 
@@ -309,6 +318,11 @@ bool export_native_subset(const frame_selection& selection, const wxString& chos
   const int32_t frame_count = t.RES_BUF_FRAMES->read();
   const int32_t c = selection.count();
   if (c == 0 || static_cast<int32_t>(selection.chosen.size()) != frame_count) return false;
+  if (wxFileName(chosen_path).GetFullName().empty()) {
+    error(wxString::Format("Error opening file for writing.\n\"%s\" names no file.\n",
+                           chosen_path));
+    return false;
+  }
 
   wxString path = chosen_path;
   if (!wxFileName(path).GetFullName().Contains(".")) path += ".hm";
@@ -387,6 +401,10 @@ bool export_frame_images(const frame_selection& selection, const wxString& path,
   const std::vector<int32_t> frames = selection.frames();
   const int32_t c = static_cast<int32_t>(frames.size());
   if (c == 0) return false;
+  if (wxFileName(path).GetFullName().empty()) {
+    error(wxString::Format("Error opening file for writing.\n\"%s\" names no file.\n", path));
+    return false;
+  }
   frame_image_writer* writer = installed_writer;
   if (!writer) {
     error("Cannot write image files: this program has no image writer.\n");
@@ -406,8 +424,9 @@ bool export_frame_images(const frame_selection& selection, const wxString& path,
     progress = current_data_ui().start_progress(
         "Export frame", wxString::Format("Currently exporting frame %li to '%s'.\n", 0L, path), c,
         data_io_ui::PROGRESS_MODAL | data_io_ui::PROGRESS_TIMES);
+  save_batch batch;
   bool all_written = true;
-  for (int32_t k = 0; k < c; ++k) {
+  for (int32_t k = 0; all_written && k < c; ++k) {
     const int32_t i = frames[k];
     const wxString name = c == 1 ? path : numbered_image_name(path, i, kind);
     if (progress)
@@ -419,8 +438,26 @@ bool export_frame_images(const frame_selection& selection, const wxString& path,
       installed_mapper(data, width, height, rgb.get());
     else
       std::memset(rgb.get(), 0, pixels * 3);  // a frame without an image is written black
-    if (!writer->write_rgb(name, width, height, rgb.get(), kind)) all_written = false;
+    const int file = batch.add(name);
+    if (file < 0) {
+      all_written = false;
+    } else {
+      // In memory first: the TIFF writer seeks in its output.
+      wxMemoryOutputStream out;
+      all_written = writer->write_rgb(out, width, height, rgb.get(), kind);
+      const size_t size = out.GetLength();
+      std::string bytes(size, '\0');
+      if (all_written && size) out.CopyTo(&bytes[0], size);
+      all_written = all_written && batch.write(file, bytes) && batch.finish(file);
+    }
     release_frame_image(image);
+  }
+  all_written = all_written && batch.commit();
+  if (!all_written) {
+    batch.abandon();
+    wxString text = "Error writing image file.\n";
+    if (!batch.error().empty()) text += batch.error() + "\n";
+    error(text + "No frame was exported; older images were left as they were.\n");
   }
   return all_written;
 }

@@ -10,6 +10,8 @@
 
 #include <wx/string.h>
 
+class wxOutputStream;
+
 #include <cstdint>
 #include <vector>
 
@@ -54,8 +56,9 @@ bool export_native_subset(const frame_selection& selection, const wxString& path
 
 // Writes each chosen frame as displayed to an image file: to path itself for
 // one frame, else to path with the frame number inserted before the
-// extension. The data set does not change. False when some image was not
-// written.
+// extension. The data set does not change. The images are saved together:
+// when one cannot be written, none is, and every older image of the same
+// name stays as it was.
 bool export_frame_images(const frame_selection& selection, const wxString& path,
                          frame_export_kind kind);
 
@@ -67,9 +70,9 @@ wxString numbered_image_name(const wxString& path, int32_t frame, frame_export_k
 class frame_image_writer {
  public:
   virtual ~frame_image_writer() = default;
-  // Writes width x height RGB pixels (row after row) as an image of kind;
-  // false when the file was not written.
-  virtual bool write_rgb(const wxString& path, int32_t width, int32_t height, uint8_t* rgb,
+  // Writes width x height RGB pixels (row after row) as an image of kind to
+  // out; false when the image was not written.
+  virtual bool write_rgb(wxOutputStream& out, int32_t width, int32_t height, uint8_t* rgb,
                          frame_export_kind kind) = 0;
 };
 void set_frame_image_writer(frame_image_writer* writer);

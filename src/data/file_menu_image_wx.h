@@ -13,7 +13,7 @@
 
 class wx_frame_image_writer final : public frame_image_writer {
  public:
-  bool write_rgb(const wxString& path, int32_t width, int32_t height, uint8_t* rgb,
+  bool write_rgb(wxOutputStream& out, int32_t width, int32_t height, uint8_t* rgb,
                  frame_export_kind kind) override {
     const wxBitmapType type = bitmap_type(kind);
     if (type == wxBITMAP_TYPE_INVALID || width <= 0 || height <= 0) return false;
@@ -21,7 +21,7 @@ class wx_frame_image_writer final : public frame_image_writer {
     // Over the caller's buffer, without a copy; the image never frees it.
     wxImage image(width, height, rgb, true);
     if (kind == FRAME_EXPORT_JPEG) image.SetOption(wxIMAGE_OPTION_QUALITY, 95);
-    return image.SaveFile(path, type);
+    return image.SaveFile(out, type) && out.IsOk();
   }
 
   static wxBitmapType bitmap_type(frame_export_kind kind) {

@@ -12,6 +12,7 @@
 #include "data/data_line_procs.h"
 #include "data/file_menu.h"
 #include "data/file_menu_ui.h"
+#include "data/file_save.h"
 #include "data/native_text.h"
 #include "data/objects.h"
 #include "data/reslice_info.h"
@@ -178,20 +179,12 @@ bool write_settings_file(const wxString& path, int32_t group_mask) {
     error("Error writing settings config file.\n");
     return false;
   }
-  const wxString temp = create_file_beside(path);
-  bool ok = !temp.empty();
-  if (ok) {
-    wxFile file;
-    const size_t size = out.GetLength();
-    std::string data(size, '\0');
-    if (size) out.CopyTo(&data[0], size);
-    ok = file.Open(temp, wxFile::write) && (size == 0 || file.Write(data.data(), size) == size) &&
-         file.Flush() && file.Close();
-    wxLogNull quiet;
-    ok = ok && wxRenameFile(temp, path, true);
-    if (!ok) wxRemoveFile(temp);
-  }
-  if (!ok) error("Error writing settings config file.\n");
+  const size_t size = out.GetLength();
+  std::string data(size, '\0');
+  if (size) out.CopyTo(&data[0], size);
+  wxString why;
+  const bool ok = save_file(path, data, &why);
+  if (!ok) error("Error writing settings config file.\n" + why + (why.empty() ? "" : "\n"));
   return ok;
 }
 

@@ -17,6 +17,7 @@
 #include "data/data_lines.h"
 #include "data/data_reset.h"
 #include "data/dynabuf.h"
+#include "data/file_save.h"
 #include "data/medical_source.h"
 #include "data/native_text.h"
 #include "registry/resource_table.h"
@@ -29,6 +30,12 @@ native_read_losses last_losses;
 std::vector<const base_res_t*> last_body_lines;
 
 void error(const wxString& text) { data_report(wxLOG_Error, text); }
+
+bool blank(const wxString& line) {
+  for (wxUniChar c : line)
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return false;
+  return true;
+}
 
 // The resource a line names, or null.
 const base_res_t* named_resource(const wxString& line) {
@@ -146,19 +153,6 @@ class string_output_stream final : public wxOutputStream {
   }
 };
 
-bool write_file_completely(const wxString& path, const std::string& data) {
-  wxFile file;
-  if (!file.Open(path, wxFile::write)) return false;
-  if (!data.empty() && file.Write(data.data(), data.size()) != data.size()) return false;
-  if (!file.Flush()) return false;  // to the disk, not only to the system
-  return file.Close();
-}
-
-void remove_quietly(const wxString& path) {
-  wxLogNull quiet;
-  if (!path.empty() && wxFileExists(path)) wxRemoveFile(path);
-}
-
 }  // namespace
 
 // ---- contexts --------------------------------------------------------------
@@ -249,10 +243,24 @@ bool try_read_native_file(const wxString& path) {
     return false;
   };
 
+  // Every line that is not kept is counted, with the number of the first: a
+  // keyword no resource has, a resource on the wrong side of the header's
+  // end, and the lines the keyword procedures give up.
+  int32_t number = 0;
+  auto count_dropped = [&](const wxString& text, const base_res_t* named, int32_t mask,
+                           int32_t before) {
+    if (!blank(text) && (!named || !(named->class_flags() & mask))) ++ctx.losses.ignored_lines;
+    if (ctx.losses.ignored_lines > before && ctx.losses.first_ignored_line == 0)
+      ctx.losses.first_ignored_line = number;
+  };
+
   wxString line;
   while (!ctx.header_done && lines.next(line)) {
+    ++number;
     const base_res_t* named = named_resource(line);
+    const int32_t before = ctx.losses.ignored_lines;
     if (!base_res_t::parse_no_changeprocs(line, RES_CLASS_DATA_HEADER)) return fail_line(line);
+    count_dropped(line, named, RES_CLASS_DATA_HEADER, before);
     note_line(ctx.header_lines, named, RES_CLASS_DATA_HEADER);
   }
   if (!ctx.header_done) {
@@ -265,8 +273,11 @@ bool try_read_native_file(const wxString& path) {
   progress = std::make_unique<body_progress>(ui);
   const base_res_t* previous = nullptr;
   while (lines.next(line)) {
+    ++number;
     const base_res_t* named = named_resource(line);
+    const int32_t before = ctx.losses.ignored_lines;
     if (!base_res_t::parse_no_changeprocs(line, RES_CLASS_DATA_BODY)) return fail_line(line);
+    count_dropped(line, named, RES_CLASS_DATA_BODY, before);
     if (named != previous) note_line(ctx.body_lines, named, RES_CLASS_DATA_BODY);
     previous = named;
     progress->line_done();
@@ -292,6 +303,11 @@ bool try_read_native_file(const wxString& path) {
   if (data_set_pages* pages = current_data_set_pages())
     pages->show_frame_count(t.RES_BUF_FRAMES->read());
 
+  if (ctx.losses.ignored_lines > 0)
+    data_report(wxLOG_Info,
+                wxString::Format("%i lines of \"%s\" could not be read and were skipped; the "
+                                 "first is line %i.",
+                                 ctx.losses.ignored_lines, path, ctx.losses.first_ignored_line));
   last_losses = ctx.losses;
   last_body_lines = ctx.body_lines;
   update_resource_version();
@@ -304,44 +320,49 @@ bool open_native_file(const wxString& path) { return try_read_native_file(path);
 
 bool try_write_native_file(const wxString& path) {
   const wxString shown = wxFileName(path).GetFullPath();
-  if (wxFileExists(path) && !wxFileName::IsFileWritable(path)) {
-    error(wxString::Format("Error opening file for writing.\n\"%s\" is read-only.\n", shown));
+  if (wxFileName(path).GetFullName().empty()) {
+    error(wxString::Format("Error opening file for writing.\n\"%s\" names no file.\n", path));
     return false;
   }
-  const wxString temp = create_file_beside(path);
-  if (temp.empty()) {
-    error(
-        wxString::Format("Error opening file for writing.\nCannot create a file in the folder "
-                         "of \"%s\".\n",
-                         shown));
+  // The data file is started first, so that a target that cannot be written
+  // is found before any frame is; it is put in place last, once the frame
+  // file is, so that a data file never announces frames not yet there.
+  save_batch batch;
+  const int data = batch.add(path, 1);
+  if (data < 0) {
+    error(wxString::Format("Error opening file for writing.\n%s\n\"%s\" was left as it was.\n",
+                           batch.error(), shown));
     return false;
   }
 
   const auto flags = data_changed_flags();
   native_write_context ctx;
+  ctx.batch = &batch;
   bool ok;
   {
     native_write_scope scope(ctx);
-    string_output_stream out;
+    save_output_stream out(batch, data);
     ok = base_res_t::write_out_to_file(out, RES_CLASS_DATA_HEADER, 0xffff) &&
          base_res_t::write_out_to_file(out, RES_CLASS_DATA_BODY, 0xffff);
-    ok = ok && write_file_completely(temp, out.data);
   }
-  ctx.renames.emplace_back(temp, path);
-  for (size_t i = 0; ok && i < ctx.renames.size(); ++i) {
-    wxLogNull quiet;
-    ok = wxRenameFile(ctx.renames[i].first, ctx.renames[i].second, true);
-    if (ok) ctx.renames[i].first.clear();
-  }
+  ok = ok && batch.commit();
   if (ok) return true;
 
-  for (const auto& r : ctx.renames) remove_quietly(r.first);
+  batch.abandon();
   for (const auto& f : flags) f.first->set_changed(f.second);
-  error(wxString::Format("Error writing data file.\n\"%s\" was left as it was.\n", shown));
+  wxString text = "Error writing data file.\n";
+  if (!batch.error().empty()) text += batch.error() + "\n";
+  error(text + wxString::Format("\"%s\" was left as it was.\n", shown));
   return false;
 }
 
 bool save_native_file_as(const wxString& chosen_path, bool eight_bit) {
+  // An empty name would give the hidden files ".hm" and ".qzi".
+  if (wxFileName(chosen_path).GetFullName().empty()) {
+    error(wxString::Format("Error opening file for writing.\n\"%s\" names no file.\n",
+                           chosen_path));
+    return false;
+  }
   resource_table_t& t = *resource_table;
   data_io_ui& ui = current_data_ui();
   const bool medical = t.RES_BUF_DICOM->read();

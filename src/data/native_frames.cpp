@@ -6,12 +6,14 @@
 #include <wx/filename.h>
 #include <wx/stream.h>
 
+#include <algorithm>
 #include <new>
 
 #include "data/data_io_ui.h"
 #include "data/data_line_procs.h"
 #include "data/data_lines.h"
 #include "data/dynabuf.h"
+#include "data/file_save.h"
 #include "data/medical_source.h"
 #include "registry/resource_table.h"
 
@@ -21,6 +23,18 @@ void error(const wxString& text) { data_report(wxLOG_Error, text); }
 
 uint8_t* allocate_with_new(size_t bytes) { return new (std::nothrow) uint8_t[bytes]; }
 frame_allocator allocate_frame = allocate_with_new;
+
+// A slab for up to `frames` frames: at most 1 GiB at once, and smaller
+// slabs when the system has no block that large.
+frame_slab* new_slab(size_t frames, size_t frame_bytes) {
+  constexpr size_t kLargest = size_t(1) << 30;
+  size_t n = std::max<size_t>(1, std::min(frames, kLargest / frame_bytes));
+  for (;;) {
+    if (frame_slab* slab = frame_slab::create(n, frame_bytes)) return slab;
+    if (n == 1) return nullptr;
+    n /= 2;
+  }
+}
 
 unsigned progress_style(bool modal) {
   unsigned style = data_io_ui::PROGRESS_TIMES | data_io_ui::PROGRESS_BUSY;
@@ -102,16 +116,47 @@ bool load_companion_frames(native_read_context& ctx, const wxString& path, int32
                          path, static_cast<long long>(length), frames, w, h, needed));
     return false;
   }
+  // A longer frame file belongs to another data file (a save cut short
+  // between its two renames leaves the old data file with the new frames):
+  // the frames are loaded, but never silently.
+  if (length > needed) {
+    data_report(wxLOG_Warning,
+                wxString::Format("The frame file \"%s\" is longer than announced: it holds %lld "
+                                 "bytes, but %i frames of %i x %i pixels need %lld bytes. It may "
+                                 "not belong to this data file.\n",
+                                 path, static_cast<long long>(length), frames, w, h, needed));
+    ++ctx.losses.frame_file_mismatches;
+  }
 
   auto progress = current_data_ui().start_progress(
       "File Open", wxString::Format("Currently loading frame 0 of %i.\n", frames), frames,
       progress_style(!resource_table->RES_IN_SCRIPT->read()));
   int32_t k = 0;
+  // Frames are carved from slabs unless a test installed its own allocator.
+  const bool slabs = allocate_frame == allocate_with_new;
+  frame_slab* slab = nullptr;
+  auto seal = [&] {
+    if (slab) slab->seal();
+    slab = nullptr;
+  };
   try {
     frame_store->reserve(static_cast<size_t>(frames));
     for (; k < frames; ++k) {
-      uint8_t* buffer = allocate_frame(static_cast<size_t>(size));
+      uint8_t* buffer = nullptr;
+      if (slabs) {
+        buffer = slab ? slab->carve() : nullptr;
+        if (!buffer) {
+          seal();
+          slab = new_slab(static_cast<size_t>(frames - k), static_cast<size_t>(size));
+          buffer = slab ? slab->carve() : nullptr;
+        }
+      } else {
+        buffer = allocate_frame(static_cast<size_t>(size));
+      }
       if (!buffer) break;
+      // Owned by the record from here; a frame that cannot be read goes back.
+      frame_image_ref image = slab ? frame_image_t::create_in_slab(buffer, slab, size)
+                                   : frame_image_t::create(buffer, size);
       size_t done = 0;
       while (done < static_cast<size_t>(size)) {
         const ssize_t got = file.Read(buffer + done, static_cast<size_t>(size) - done);
@@ -119,20 +164,22 @@ bool load_companion_frames(native_read_context& ctx, const wxString& path, int32
         done += static_cast<size_t>(got);
       }
       if (done < static_cast<size_t>(size)) {
-        delete[] buffer;
+        image.reset();
+        seal();
         error(
             wxString::Format("Failed to read binary data from binary file.\nFrame %i of \"%s\" "
                              "could not be read.\n",
                              k, path));
         return false;
       }
-      frame_store->add_image(frame_image_t::create(buffer, size));
+      frame_store->add_image(std::move(image));
       progress->update(k, wxString::Format("Currently loading frame %i of %i.", k + 1, frames));
     }
   } catch (const std::bad_alloc&) {
     // The record or the store's vector could not grow: as a buffer that
     // could not be had, the frames loaded so far stand.
   }
+  seal();
   if (k < frames) return cut_for_memory(ctx, k, frames, w, h);
   return true;
 }
@@ -187,17 +234,11 @@ bool load_medical_frames(native_read_context& ctx, const wxString& path, int32_t
   return true;
 }
 
-// Writes the display pixels of every frame to path.
-bool write_frames(const wxString& path) {
+// Writes the display pixels of every frame to file k of batch.
+bool write_frames(save_batch& batch, int k) {
   resource_table_t& t = *resource_table;
   const int32_t size = t.RES_FRAME_SIZE->read();
   const int32_t frames = t.RES_BUF_FRAMES->read();
-  wxFile file;
-  if (!file.Open(path, wxFile::write)) {
-    error(
-        wxString::Format("Error opening data file for writing out.\nCannot write \"%s\".\n", path));
-    return false;
-  }
   auto progress = current_data_ui().start_progress(
       "File Save", wxString::Format("Currently saving frame 0 of %i.\n", frames), frames,
       progress_style(true));
@@ -211,16 +252,17 @@ bool write_frames(const wxString& path) {
                            i, size));
       return false;
     }
-    if (file.Write(pixels, static_cast<size_t>(size)) != static_cast<size_t>(size)) {
-      error("Failed to write binary data to binary file.\n");
+    if (!batch.write(k, pixels, static_cast<size_t>(size))) {
+      error("Failed to write binary data to binary file.\n" + batch.error() + "\n");
       return false;
     }
     progress->update(i, wxString::Format("Currently saving frame %i of %i.", i, frames));
   }
-  bool ok = file.Flush();  // to the disk, not only to the system
-  ok = file.Close() && ok;
-  if (!ok) error("Failed to write binary data to binary file.\n");
-  return ok;
+  if (!batch.finish(k)) {
+    error("Failed to write binary data to binary file.\n" + batch.error() + "\n");
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -243,8 +285,11 @@ bool parse_unsigned_digits(const wxString& text, uint64_t& value) {
   const wchar_t* end = p + text.length();
   while (p < end && !(*p >= L'0' && *p <= L'9')) ++p;
   if (p == end) return false;
-  for (; p < end && *p >= L'0' && *p <= L'9'; ++p)
-    value = value * 10 + static_cast<uint64_t>(*p - L'0');
+  for (; p < end && *p >= L'0' && *p <= L'9'; ++p) {
+    const uint64_t digit = static_cast<uint64_t>(*p - L'0');
+    if (value > (UINT64_MAX - digit) / 10) return false;  // past 64 bits
+    value = value * 10 + digit;
+  }
   return true;
 }
 
@@ -385,31 +430,22 @@ bool write_out_bin_im_filename(wxOutputStream& out) {
 
   const wxString folder = t.RES_ASCII_FILENAME->read().GetPath(wxPATH_GET_VOLUME);
   const wxString path = wxFileName(folder, file_name_part(name)).GetFullPath();
-  const wxString temp = create_file_beside(path);
-  if (temp.empty()) {
-    error(
-        wxString::Format("Error opening data file for writing out.\nCannot create a file in "
-                         "the folder of \"%s\".\n",
-                         path));
+  // Within a data file's save the frame file joins its batch; alone, it is
+  // a batch of its own.
+  save_batch own;
+  native_write_context* ctx = active_native_write();
+  save_batch& batch = ctx && ctx->batch ? *ctx->batch : own;
+  const int k = batch.add(path);
+  if (k < 0) {
+    error(wxString::Format("Error opening data file for writing out.\n%s\n", batch.error()));
     return false;
   }
-  bool ok = write_frames(temp);
-  if (ok) {
-    if (native_write_context* ctx = active_native_write()) {
-      ctx->renames.emplace_back(temp, path);
-      return true;
-    }
-    wxLogNull quiet;
-    ok = wxRenameFile(temp, path, true);
-    if (!ok)
-      error(
-          wxString::Format("Failed to write binary data to binary file.\n\"%s\" was left "
+  if (!write_frames(batch, k)) return false;
+  if (&batch == &own && !own.commit()) {
+    error(wxString::Format("Failed to write binary data to binary file.\n%s\n\"%s\" was left "
                            "as it was.\n",
-                           path));
+                           own.error(), path));
+    return false;
   }
-  if (!ok) {
-    wxLogNull quiet;
-    wxRemoveFile(temp);
-  }
-  return ok;
+  return true;
 }

@@ -81,15 +81,20 @@ frame_contours_t& contour_object::add_contour(int32_t frame, const contour_t& co
 
 void contour_object::erase_unselected_frames(const uint8_t* selected, int32_t count) {
   if (!selected) return;
+  // The entries are in ascending frame order: one pass renumbers the kept
+  // ones and drops the rest. Entries outside 0 to count - 1 stay as they are.
+  std::vector<int32_t> renumbered(static_cast<size_t>(std::max(count, 0)), -1);
   int32_t c = 0;
-  for (int32_t f = 0; f < count; ++f) {
-    auto it = frames.begin();
-    while (it != frames.end() && it->frame != f) ++it;
-    if (selected[f]) {
-      if (it != frames.end()) it->frame = c;
-      ++c;
-    } else if (it != frames.end()) {
-      frames.erase(it);
+  for (int32_t f = 0; f < count; ++f)
+    if (selected[f]) renumbered[static_cast<size_t>(f)] = c++;
+  for (auto it = frames.begin(); it != frames.end();) {
+    if (it->frame < 0 || it->frame >= count) {
+      ++it;
+    } else if (renumbered[static_cast<size_t>(it->frame)] >= 0) {
+      it->frame = renumbered[static_cast<size_t>(it->frame)];
+      ++it;
+    } else {
+      it = frames.erase(it);
     }
   }
 }

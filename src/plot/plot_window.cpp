@@ -2,13 +2,14 @@
 
 #include <algorithm>
 
-#include <sys/stat.h>
-
 #include <wx/dcclient.h>
 #include <wx/filename.h>
 #include <wx/image.h>
 #include <wx/log.h>
 #include <wx/msgdlg.h>
+#include <wx/mstream.h>
+
+#include "data/file_save.h"
 
 wxIMPLEMENT_DYNAMIC_CLASS(mpWindow, wxWindow);
 
@@ -367,30 +368,18 @@ bool is_export_type(wxBitmapType type) {
          type == wxBITMAP_TYPE_JPEG;
 }
 
-// Saves beside the target and renames over it, so that a failed save never
+// Saves through the program's save helper, so that a failed save never
 // leaves a half-written file where a good one was.
 bool save_whole(const wxImage& image, const wxString& path, wxBitmapType type) {
-  const wxFileName target(path);
-  const wxString temp = wxFileName::CreateTempFileName(target.GetPathWithSep() + ".plot");
-  if (temp.empty()) return false;
-  bool ok = image.SaveFile(temp, type);
-  // The temporary file is private; the image gets the permissions a file
-  // made in its place would have (or keeps those of the file it replaces).
-  struct stat old_file;
-  mode_t mode;
-  if (::stat(path.fn_str(), &old_file) == 0) {
-    mode = old_file.st_mode & 07777;
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
+  // In memory first: the TIFF writer seeks in its output.
+  wxMemoryOutputStream out;
+  bool ok = image.SaveFile(out, type) && out.IsOk();
+  if (ok) {
+    std::string bytes(out.GetLength(), '\0');
+    if (!bytes.empty()) out.CopyTo(&bytes[0], bytes.size());
+    ok = save_file(path, bytes);
   }
-  if (ok) ok = ::chmod(temp.fn_str(), mode) == 0;
-  if (ok) ok = wxRenameFile(temp, path, true);
-  if (!ok) {
-    wxRemoveFile(temp);
-    wxLogError("Could not write the image file \"%s\".", path);
-  }
+  if (!ok) wxLogError("Could not write the image file \"%s\".", path);
   return ok;
 }
 

@@ -77,6 +77,12 @@ void write_line(wxTextOutputStream& out, const wchar_t* name, const wxString& va
 // ---------------------------------------------------------------------------
 // Configuration binding
 
+namespace {
+config_value_check value_check = nullptr;
+}  // namespace
+
+void set_config_value_check(config_value_check check) { value_check = check; }
+
 bool config_read_back(const wchar_t* key, bool fallback) {
   if (!app_config) return fallback;
   bool v = fallback;
@@ -88,7 +94,11 @@ bool config_read_back(const wchar_t* key, bool fallback) {
 int32_t config_read_back(const wchar_t* key, int32_t fallback) {
   if (!app_config) return fallback;
   long v = fallback;
-  if (!app_config->Read(key, &v, static_cast<long>(fallback)) || v < INT32_MIN || v > INT32_MAX)
+  // A bad entry is overwritten with the default rather than deleted: the
+  // toolkit's file configuration corrupts its line list when every entry of
+  // a group is deleted, and the program then dies at start-up.
+  if (!app_config->Read(key, &v, static_cast<long>(fallback)) || v < INT32_MIN || v > INT32_MAX ||
+      (value_check && !value_check(key, v)))
     v = fallback;
   app_config->Write(key, v);
   return static_cast<int32_t>(v);

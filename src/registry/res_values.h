@@ -9,8 +9,14 @@
 
 #include "registry/hm_resource.h"
 
+// Whether an integer configuration entry may be used; the resource table
+// installs the ranges of the resources it uses as indices. Null allows all.
+using config_value_check = bool (*)(const wchar_t* key, long value);
+void set_config_value_check(config_value_check check);
+
 // Configuration-file binding of the typed classes: read a saved value (falling
-// back to the built-in one) and write it straight back.
+// back to the built-in one, also for a value the check refuses) and write it
+// straight back.
 bool config_read_back(const wchar_t* key, bool fallback);
 int32_t config_read_back(const wchar_t* key, int32_t fallback);
 double config_read_back(const wchar_t* key, double fallback);

@@ -1,6 +1,7 @@
 #include "registry/resource_table.h"
 
 #include <array>
+#include <cwchar>
 #include <utility>
 #include <vector>
 
@@ -23,8 +24,8 @@
 namespace {
 
 // Integer resources that other code uses as indices or sizes. A configuration
-// entry outside the range is dropped before the resource reads it, so that
-// the built-in value applies; a resource line outside it is refused.
+// entry outside the range gives the built-in value, which is written over it;
+// a resource line outside it is refused.
 struct index_range_t {
   const wchar_t* name;
   int32_t lo, hi;
@@ -44,14 +45,6 @@ constexpr index_range_t kIndexRanges[] = {
 constexpr size_t kIndexRangeCount = sizeof(kIndexRanges) / sizeof(kIndexRanges[0]);
 
 bool in_range(const index_range_t& r, long v) { return v >= r.lo && v <= r.hi; }
-
-void drop_configured_values_out_of_range() {
-  if (!app_config) return;
-  for (const index_range_t& r : kIndexRanges) {
-    long v = 0;
-    if (app_config->Read(r.name, &v) && !in_range(r, v)) app_config->DeleteEntry(r.name);
-  }
-}
 
 // Parses the value as its class does, then withdraws it again when it lies
 // outside the range.
@@ -76,10 +69,16 @@ constexpr std::array<base_res_t::parse_proc_t, sizeof...(I)> ranged_parsers(
   return {&parse_ranged<I>...};
 }
 
+bool configured_value_allowed(const wchar_t* key, long value) {
+  for (const index_range_t& r : kIndexRanges)
+    if (std::wcscmp(r.name, key) == 0) return in_range(r, value);
+  return true;
+}
+
 }  // namespace
 
 resource_table_t::resource_table_t() {
-  drop_configured_values_out_of_range();
+  set_config_value_check(&configured_value_allowed);
   make_data_file_resources();
   make_view_settings();
   make_parameters();
@@ -94,6 +93,7 @@ resource_table_t::resource_table_t() {
 resource_table_t::~resource_table_t() {
   release_held_objects();
   base_res_t::delete_all();
+  set_config_value_check(nullptr);
   if (resource_table == this) resource_table = nullptr;
 }
 

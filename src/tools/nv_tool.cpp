@@ -46,10 +46,12 @@ int roundtrip(const wxString& in, const wxString& out) {
   if (!losses.none()) {
     ui.message(wxLOG_Error,
                wxString::Format("\"%s\" could not be read without losing data (%i lines skipped, "
-                                "%i frames dropped, %i incomplete frame records); \"%s\" was not "
+                                "the first at line %i; %i frames dropped, %i incomplete frame "
+                                "records, %i frame files of the wrong size); \"%s\" was not "
                                 "written.",
-                                in, losses.ignored_lines, losses.frames_dropped,
-                                losses.incomplete_records, out));
+                                in, losses.ignored_lines, losses.first_ignored_line,
+                                losses.frames_dropped, losses.incomplete_records,
+                                losses.frame_file_mismatches, out));
     return 3;
   }
   return save_native_file_as(out, false) ? 0 : 1;

@@ -1,5 +1,6 @@
 // The norvelith program end to end: its configuration file, a data file
 // named on the command line, batch scripts and the fatal-error path.
+#include <algorithm>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -134,6 +135,20 @@ TEST_F(Program, WritesItsConfigurationOnCloseAndReadsItBackNextTime) {
   EXPECT_EQ(ini_value(text, "RES_ICON_SIZE"), "2");
   EXPECT_EQ(ini_value(text, "RES_SPINE_TASK"), "1");
   EXPECT_EQ(ini_value(text, "RES_PRESSURE_TASK"), "0");
+}
+
+// Out-of-range index entries alone once crashed the start-up and left the
+// file empty: the program starts and the file keeps every entry.
+TEST_F(Program, AConfigurationOfOnlyBadIndexEntriesStartsAndKeepsEveryEntry) {
+  const fs::path ini = root_ / "cfg" / "norvelith.ini";
+  spit(ini, "RES_SHADER=46\nRES_MOUSE_MIDDLE_OVERRIDE=110\n");
+  run_result r = run({cfg_arg()});
+  ASSERT_TRUE(r.exited) << r.err;
+  EXPECT_EQ(r.status, 0) << r.err;
+  const std::string text = slurp(ini);
+  EXPECT_EQ(ini_value(text, "RES_SHADER"), "2") << text;
+  EXPECT_EQ(ini_value(text, "RES_MOUSE_MIDDLE_OVERRIDE"), "0");
+  EXPECT_EQ(std::count(text.begin(), text.end(), '='), 64) << text;
 }
 
 TEST_F(Program, WithoutDirUsesTheUserConfigFolderAndTakesInAnOldFile) {

@@ -2,6 +2,9 @@
 // through sharing, trimming and clearing; indexed access is checked.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -240,6 +243,60 @@ TEST_F(FrameStore, ClearReleasesEverything) {
   EXPECT_TRUE(store.timestamps.empty());
   EXPECT_EQ(img->count, 1);
   EXPECT_EQ(pos.holder()->count, 1);
+}
+
+}  // namespace
+
+namespace {
+
+// Whether an address lies in one of this process's mappings.
+bool mapped(const void* p) {
+  std::ifstream maps("/proc/self/maps");
+  const uintptr_t a = reinterpret_cast<uintptr_t>(p);
+  for (std::string line; std::getline(maps, line);) {
+    uintptr_t from = 0, to = 0;
+    if (std::sscanf(line.c_str(), "%lx-%lx", &from, &to) == 2 && a >= from && a < to) return true;
+  }
+  return false;
+}
+
+// Frames carved from one slab are deleted one by one in any order; the slab
+// goes back to the system with the last, and not before.
+TEST(FrameSlab, FramesAreCarvedAndReleasedOneByOne) {
+  const int32_t size = 10000;
+  frame_slab* slab = frame_slab::create(3, size);
+  ASSERT_NE(slab, nullptr);
+  std::vector<frame_image_ref> frames;
+  std::vector<uint8_t*> buffers;
+  for (int k = 0; k < 3; ++k) {
+    uint8_t* p = slab->carve();
+    ASSERT_NE(p, nullptr);
+    std::memset(p, 10 + k, size);
+    buffers.push_back(p);
+    frames.push_back(frame_image_t::create_in_slab(p, slab, size));
+  }
+  EXPECT_EQ(slab->carve(), nullptr);
+  EXPECT_EQ(buffers[1] - buffers[0], size);
+  EXPECT_EQ(buffers[2] - buffers[1], size);
+  frames[1].reset();
+  EXPECT_EQ(frame_image_t::display_data(frames[0])[size - 1], 10);
+  EXPECT_EQ(frame_image_t::display_data(frames[2])[0], 12);
+  frames[2].reset();
+  EXPECT_TRUE(mapped(buffers[0]));
+  frames[0].reset();
+  EXPECT_FALSE(mapped(buffers[0]));
+
+  // A slab sealed after one frame frees itself with that frame.
+  frame_slab* partial = frame_slab::create(4, size);
+  ASSERT_NE(partial, nullptr);
+  uint8_t* only = partial->carve();
+  frame_image_ref image = frame_image_t::create_in_slab(only, partial, size);
+  partial->seal();
+  EXPECT_TRUE(mapped(only));
+  image.reset();
+  EXPECT_FALSE(mapped(only));
+  EXPECT_EQ(frame_slab::create(0, size), nullptr);
+  EXPECT_EQ(frame_slab::create(SIZE_MAX / 2, size), nullptr);
 }
 
 }  // namespace

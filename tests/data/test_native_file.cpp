@@ -521,6 +521,21 @@ TEST_F(native_tool, BadInputIsRefusedAndNothingIsWritten) {
        "Discarding details for frames 2 to 3."},
       {"two frame files", header2 + body2 + "RES_BIN_IM_FILENAME in.qzi\n", frames2, 1,
        "a data file names one frame file only"},
+      {"timestamp past 64 bits", header2 + "RES_BIN_IM_FILENAME in.qzi\nIM 1\nIM 18446744073709551616\n",
+       frames2, 1, "Problem reading timestamp in image IM line"},
+      {"longer frame file", header2 + body2, frames2 + "xy", 3,
+       "is longer than announced: it holds 26 bytes, but 2 frames of 4 x 3 pixels need 24"},
+      // Lines that are not kept: counted, with the first one's number.
+      {"misspelt keyword", header2 + body2 + "LANDMRK 1 2 3 Tip\n", frames2, 3,
+       "1 lines skipped, the first at line 9;"},
+      {"header keyword after the header end", header2 + body2 + "\nRES_BUF_WIDTH 9\n", frames2, 3,
+       "1 lines skipped, the first at line 10;"},
+      {"body keyword in the header", "RES_XSCALE 0.5\n" + header2 + body2, frames2, 3,
+       "1 lines skipped, the first at line 1;"},
+      {"a word among the vertices", header2 + body2 + "CONT 0 0 1 1 1 2 2 x 5 5\n", frames2, 3,
+       "1 lines skipped, the first at line 9;"},
+      {"several", header2 + body2 + "IM2 3\n \t\nLANDMRK 1\nCONT 300 0 1 1 1\n", frames2, 3,
+       "3 lines skipped, the first at line 9;"},
   };
   for (const bad_case& c : cases) {
     SCOPED_TRACE(c.what);

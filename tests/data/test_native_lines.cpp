@@ -3,7 +3,11 @@
 // exact text each writes.
 #include <wx/init.h>
 
+#include <algorithm>
 #include <climits>
+#include <map>
+#include <random>
+#include <sstream>
 
 #include "data/curves.h"
 #include "data/dynabuf.h"
@@ -98,6 +102,64 @@ TEST_F(native_lines, ContoursOfOneObjectGatherInFrameOrder) {
   EXPECT_EQ(frames, (std::vector<int32_t>{2, 5, 9}));
   EXPECT_EQ(object(2).find_frame(5)->contours.size(), 2u);
   EXPECT_EQ(object(2).find_frame(5)->area, -1.0);
+}
+
+// Lines in any order are placed as the same lines in order would be: frames
+// ascending, each frame's contours in the order of their lines, and a
+// landmark line for a name already read moving that landmark.
+TEST_F(native_lines, ShuffledLinesReadAsTheSameLinesInOrder) {
+  std::vector<std::string> lines;
+  for (int object = 0; object < 3; ++object)
+    for (int frame = 0; frame < 40; ++frame)
+      for (int k = 0; k < 2; ++k)
+        lines.push_back("CONT " + std::to_string(object) + " " + std::to_string(frame * 3) +
+                        " 1 " + std::to_string(object * 1000 + frame * 10 + k) + " 0");
+  for (int i = 0; i < 60; ++i)
+    lines.push_back("LANDMARK " + std::to_string(i) + " 0 0 Mark " + std::to_string(i % 20));
+  std::mt19937 random(7);
+  std::shuffle(lines.begin(), lines.end(), random);
+  std::string text = "RES_BUF_FRAMES 0\nRES_BUF_WIDTH 4\nRES_BUF_HEIGHT 4\nRES_END_HEADER\n";
+  // What the lines should give, worked out from the shuffled list itself.
+  std::map<int, std::map<int, std::vector<int>>> contours;  // object, frame: first x of each
+  std::vector<std::string> mark_order;
+  std::map<std::string, int> mark_x;
+  for (const std::string& line : lines) {
+    text += line + "\n";
+    std::istringstream words(line);
+    std::string keyword;
+    words >> keyword;
+    if (keyword == "CONT") {
+      int object, frame, closed, x;
+      words >> object >> frame >> closed >> x;
+      contours[object][frame].push_back(x);
+    } else {
+      int x, y, z;
+      std::string mark, number;
+      words >> x >> y >> z >> mark >> number;
+      const std::string name = mark + " " + number;
+      if (!mark_x.count(name)) mark_order.push_back(name);
+      mark_x[name] = x;
+    }
+  }
+  write_file("shuffled.hm", text);
+  ASSERT_TRUE(read_hm("shuffled.hm"));
+  for (int object = 0; object < 3; ++object) {
+    SCOPED_TRACE(object);
+    std::map<int, std::vector<int>> got;
+    std::vector<int> frames;
+    for (const frame_contours_t& e : this->object(object).frames) {
+      frames.push_back(e.frame);
+      for (const contour_t& c : e.contours) got[e.frame].push_back(static_cast<int>(c.vertices[0].x));
+    }
+    EXPECT_TRUE(std::is_sorted(frames.begin(), frames.end()));
+    EXPECT_EQ(frames.size(), 40u);
+    EXPECT_EQ(got, contours[object]);
+  }
+  ASSERT_EQ(marks().size(), mark_order.size());
+  for (size_t i = 0; i < mark_order.size(); ++i) {
+    EXPECT_EQ(marks()[i].name, mark_order[i]);
+    EXPECT_DOUBLE_EQ(marks()[i].x, mark_x[mark_order[i]]);
+  }
 }
 
 TEST_F(native_lines, ContourAndFrameLinesNeedTheFrameCountOfTheirOwnFile) {
@@ -442,9 +504,14 @@ TEST_F(native_lines, FrameRecordsAreWrittenExactly) {
   t().RES_POS_REC->write(false);
   EXPECT_EQ(written(write_out_image_dat), "IM 0\nIM 18446744073709551615\n");
   EXPECT_EQ(ulong_to_wxString(0), "0");
+  // Digits past 64 bits are refused, never wrapped.
   uint64_t v;
-  EXPECT_TRUE(parse_unsigned_digits("x18446744073709551616", v));
-  EXPECT_EQ(v, 0u);  // wraps at 64 bits
+  EXPECT_TRUE(parse_unsigned_digits("x18446744073709551615", v));
+  EXPECT_EQ(v, UINT64_MAX);
+  EXPECT_FALSE(parse_unsigned_digits("x18446744073709551616", v));
+  EXPECT_FALSE(parse_unsigned_digits("99999999999999999999", v));
+  EXPECT_FALSE(body_line("IM 18446744073709551616"));
+  EXPECT_TRUE(log_.has(wxLOG_Error, "Problem reading timestamp in image IM line"));
 }
 
 }  // namespace

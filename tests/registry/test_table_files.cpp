@@ -100,6 +100,34 @@ TEST_F(OutOfRangeConfig, IndexValuesOutsideTheirRangeFallBackToTheBuiltInValue) 
   EXPECT_EQ(app_config->GetNumberOfEntries(), 64u);
 }
 
+// A file holding nothing but bad index entries crashed the start-up when the
+// entries were deleted: they are overwritten with the defaults instead, and
+// the file keeps every entry.
+TEST_F(ConfigFile, AFileOfOnlyBadIndexEntriesStartsAndKeepsEveryEntry) {
+  delete table_;
+  table_ = nullptr;
+  close_config();
+  {
+    std::ofstream file(path_.ToStdString());
+    file << "RES_SHADER=46\nRES_MOUSE_MIDDLE_OVERRIDE=110\n";
+  }
+  open_config();
+  build();
+  EXPECT_EQ(t().RES_SHADER->read(), 2);
+  EXPECT_EQ(t().RES_MOUSE_MIDDLE_OVERRIDE->read(), 0);
+  ASSERT_TRUE(app_config->Flush());
+  std::ifstream file(path_.ToStdString());
+  std::set<std::string> lines;
+  for (std::string line; std::getline(file, line);)
+    if (!line.empty()) lines.insert(line);
+  EXPECT_EQ(lines.size(), 64u);
+  EXPECT_EQ(lines.count("RES_SHADER=2"), 1u);
+  EXPECT_EQ(lines.count("RES_MOUSE_MIDDLE_OVERRIDE=0"), 1u);
+  restart();
+  EXPECT_EQ(t().RES_SHADER->read(), 2);
+  EXPECT_EQ(app_config->GetNumberOfEntries(), 64u);
+}
+
 class UnreadableConfig : public TableTest {
  protected:
   void prepare_config() override {
