@@ -8,8 +8,12 @@
 #pragma once
 
 #include <wx/image.h>
+#include <wx/mstream.h>
+
+#include <string>
 
 #include "data/file_menu_export.h"
+#include "data/file_save.h"
 
 class wx_frame_image_writer final : public frame_image_writer {
  public:
@@ -59,3 +63,19 @@ class wx_frame_image_writer final : public frame_image_writer {
     }
   }
 };
+
+// Saves one RGB image as the whole of path through the save helper: encoded
+// in memory first (the TIFF writer seeks in its output), then written beside
+// the target and renamed over it. False with *why set on failure.
+inline bool save_rgb_image_file(const wxString& path, int32_t width, int32_t height, uint8_t* rgb,
+                                frame_export_kind kind, wxString* why = nullptr) {
+  wxMemoryOutputStream out;
+  wx_frame_image_writer writer;
+  if (!writer.write_rgb(out, width, height, rgb, kind) || out.GetLength() == 0) {
+    if (why) *why = wxString::Format("The image for \"%s\" could not be encoded.", path);
+    return false;
+  }
+  std::string bytes(out.GetLength(), '\0');
+  out.CopyTo(&bytes[0], bytes.size());
+  return save_file(path, bytes, why);
+}

@@ -18,6 +18,7 @@
 #include <wx/wfstream.h>
 #include <wx/zstream.h>
 
+#include "data/file_save.h"
 #include "data/data_io_ui.h"
 #include "data/data_line_procs.h"
 #include "data/geometry.h"
@@ -180,25 +181,22 @@ std::string nrrd_header(int32_t w, int32_t hgt, int32_t frames, const export_pla
   return std::string(s.ToUTF8());
 }
 
-// A replaced file keeps its permissions.
-void keep_permissions(const wxString& temp, const wxString& target) {
-  struct stat st;
-  if (::stat(target.fn_str(), &st) == 0) ::chmod(temp.fn_str(), st.st_mode & 07777);
-}
-
-// One output file written beside its target.
+// One output file of the export's batch: written beside its target, put in
+// place with the others only when all are complete.
 struct pending_file {
-  wxString target, temp;
-  std::unique_ptr<wxFileOutputStream> file;
+  save_batch* batch = nullptr;
+  int k = -1;
+  std::unique_ptr<save_output_stream> file;
   std::unique_ptr<wxZlibOutputStream> gz;
   wxOutputStream* out = nullptr;
 
-  bool open(const wxString& path, bool gzip) {
-    target = path;
-    temp = create_file_beside(path);
-    if (temp.empty()) return false;
-    file = std::make_unique<wxFileOutputStream>(temp);
-    if (!file->IsOk()) return false;
+  // rank: the file renamed last (the header, which names the data file) gets
+  // the higher rank.
+  bool open(save_batch& files, const wxString& path, bool gzip, int rank) {
+    batch = &files;
+    k = files.add(path, rank);
+    if (k < 0) return false;
+    file = std::make_unique<save_output_stream>(files, k);
     out = file.get();
     if (gzip) {
       gz = std::make_unique<wxZlibOutputStream>(*file, -1, wxZLIB_GZIP);
@@ -213,18 +211,14 @@ struct pending_file {
   bool close() {
     bool ok = true;
     if (gz) ok = gz->Close() && ok;
-    if (file) ok = file->Close() && ok;
+    if (file) ok = file->IsOk() && ok;
     gz.reset();
     file.reset();
-    return ok;
+    return ok && (k < 0 || batch->finish(k));
   }
   void discard() {
-    close();
-    if (!temp.empty()) {
-      wxLogNull quiet;
-      wxRemoveFile(temp);
-    }
-    temp.clear();
+    gz.reset();
+    file.reset();
   }
 };
 
@@ -274,10 +268,11 @@ bool dicom_utility::create_voxel_data(wxFileName name, int format, int what) {
 
   const wxString path = name.GetFullPath();
   const wxString ext = name.GetExt();
+  save_batch files;
   pending_file header, data;
   bool ok;
   if (format == 0) {
-    ok = header.open(path, ext.EndsWith("gz"));
+    ok = header.open(files, path, ext.EndsWith("gz"), 1);
     if (!ok) {
       header.discard();
       export_warning(wxString::Format("Couldn't open NIfTI file `%s' for writing.\n", path));
@@ -291,7 +286,7 @@ bool dicom_utility::create_voxel_data(wxFileName name, int format, int what) {
     const bool detached = ext.EndsWith("nhdr");
     wxString data_name;
     if (detached) data_name = name.GetName() + ".raw.gz";
-    ok = header.open(path, false);
+    ok = header.open(files, path, false, 1);
     if (!ok) {
       header.discard();
       export_warning(wxString::Format("Couldn't open NRRD file `%s' for writing.\n", path));
@@ -301,7 +296,7 @@ bool dicom_utility::create_voxel_data(wxFileName name, int format, int what) {
     ok = header.write(hdr.data(), hdr.size());
     if (ok && detached) {
       const wxString data_path = wxFileName(name.GetPath(), data_name).GetFullPath();
-      ok = header.close() && data.open(data_path, true);
+      ok = data.open(files, data_path, true, 0);
       if (!ok) {
         header.discard();
         data.discard();
@@ -355,22 +350,13 @@ bool dicom_utility::create_voxel_data(wxFileName name, int format, int what) {
   }
   progress.reset();
   ok = ok && header.close() && data.close();
-  // The pair is renamed into place only when both are complete.
-  if (ok && !data.temp.empty()) {
-    wxLogNull quiet;
-    keep_permissions(data.temp, data.target);
-    ok = wxRenameFile(data.temp, data.target, true);
-    if (ok) data.temp.clear();
-  }
-  if (ok) {
-    wxLogNull quiet;
-    keep_permissions(header.temp, header.target);
-    ok = wxRenameFile(header.temp, header.target, true);
-    if (ok) header.temp.clear();
-  }
+  // The pair goes into place only when both are complete: the data file
+  // first, then the header that names it.
+  ok = ok && files.commit();
   if (!ok) {
     header.discard();
     data.discard();
+    files.abandon();
     export_warning(wxString::Format("Writing `%s' failed (is the disk full?); no file was changed.\n", path));
     return false;
   }

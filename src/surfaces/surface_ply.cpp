@@ -8,29 +8,14 @@
 #include <filesystem>
 #include <string>
 
-#include "data/data_line_procs.h"
+#include "data/file_save.h"
 #include "surfaces/surface_interp.h"
 
 bool replace_file_with(const wxString& path, const std::string& bytes) {
-  const wxString temp = create_file_beside(path);
-  if (temp.empty()) return false;
-  bool ok;
-  {
-    wxLogNull quiet;
-    wxFile file;
-    ok = file.Open(temp, wxFile::write) &&
-         (bytes.empty() || file.Write(bytes.data(), bytes.size()) == bytes.size()) &&
-         file.Flush() && file.Close();
-  }
-  std::error_code ec;
-  const std::filesystem::path target(path.utf8_string());
-  if (ok && std::filesystem::exists(target, ec))
-    std::filesystem::permissions(std::filesystem::path(temp.utf8_string()),
-                                 std::filesystem::status(target, ec).permissions(), ec);
-  wxLogNull quiet;
-  ok = ok && wxRenameFile(temp, path, true);
-  if (!ok) wxRemoveFile(temp);
-  return ok;
+  wxString why;
+  if (save_file(path, bytes, &why)) return true;
+  wxLogError("%s", why);
+  return false;
 }
 
 bool write_mesh_ply_ascii(const surface_interp& s, const wxString& path) {

@@ -1,5 +1,7 @@
 #include "views/reslice_export.h"
 
+#include "data/file_save.h"
+
 #include <wx/file.h>
 #include <wx/filefn.h>
 #include <wx/filename.h>
@@ -30,23 +32,12 @@ double mebibytes(int32_t width, int32_t height, double slices) {
 // "%g" form; a negative zero is written as 0.
 wxString g(double v) { return wxString::Format("%g", v == 0.0 ? 0.0 : v); }
 
-// Temporary files beside both targets, renamed over them together at the end;
-// removed when the export fails.
+// The data file and its frame file, written beside their targets and put in
+// place together (the data file last) only when both are complete.
 struct file_pair {
-  wxString data_path, frames_path, data_temp, frames_temp;
-  ~file_pair() {
-    wxLogNull quiet;
-    for (const wxString& t : {data_temp, frames_temp})
-      if (!t.empty() && wxFileExists(t)) wxRemoveFile(t);
-  }
-  bool commit() {
-    wxLogNull quiet;
-    if (!wxRenameFile(frames_temp, frames_path, true)) return false;
-    frames_temp.clear();
-    if (!wxRenameFile(data_temp, data_path, true)) return false;
-    data_temp.clear();
-    return true;
-  }
+  wxString data_path, frames_path;
+  save_batch batch;
+  int data = -1, frames = -1;
 };
 
 // Reduced building for the export, undone however the export ends: the
@@ -165,12 +156,10 @@ bool export_resliced_data(reslice_internals& builder, const reslice_export_choic
   const int32_t count = static_cast<int32_t>(slices);
   const double z0 = std::min(plane.extent_offset_min, plane.extent_offset_max);
 
-  files.data_temp = create_file_beside(files.data_path);
-  files.frames_temp = create_file_beside(files.frames_path);
-  wxFile frames_file;
-  if (files.data_temp.empty() || files.frames_temp.empty() ||
-      !frames_file.Open(files.frames_temp, wxFile::write)) {
-    report_error("Error opening file for writing.\n");
+  files.frames = files.batch.add(files.frames_path, 0);
+  files.data = files.frames < 0 ? -1 : files.batch.add(files.data_path, 1);
+  if (files.data < 0) {
+    report_error("Error opening file for writing.\n" + files.batch.error());
     return false;
   }
 
@@ -243,7 +232,7 @@ bool export_resliced_data(reslice_internals& builder, const reslice_export_choic
            << g(elevation) << " " << g(roll) << "\n";
       // Contour lines of the surface sections join here once the centre view
       // holds sections of the surfaces.
-      if (frames_file.Write(slice.data(), slice.size()) != slice.size()) {
+      if (ok && !files.batch.write(files.frames, slice.data(), slice.size())) {
         report_error("Failed to write binary data to binary file.\n");
         ok = false;
       }
@@ -253,11 +242,10 @@ bool export_resliced_data(reslice_internals& builder, const reslice_export_choic
   if (!ok) return false;
 
   const wxScopedCharBuffer utf8 = text.utf8_str();
-  wxFile data_file;
-  ok = frames_file.Flush() && frames_file.Close() && data_file.Open(files.data_temp, wxFile::write) &&
-       data_file.Write(utf8.data(), utf8.length()) == utf8.length() && data_file.Flush() && data_file.Close();
-  if (!ok || !files.commit()) {
-    report_error(wxString::Format("Error writing \"%s\"; no file was replaced.", files.data_path));
+  ok = files.batch.write(files.data, utf8.data(), utf8.length()) && files.batch.commit();
+  if (!ok) {
+    report_error(wxString::Format("Error writing \"%s\"; no file was replaced.\n%s", files.data_path,
+                                  files.batch.error()));
     return false;
   }
   return true;

@@ -52,22 +52,12 @@ bool reslice_internals::reslice_file_name_chosen(const wxString& path, int bitma
   }
   map_frame_rgb(image, w, h, rgb.get());
 
-  // Written beside the target and renamed over it once complete.
-  const wxString temp = create_file_beside(path);
-  if (temp.empty()) {
-    wxLogError("Cannot create a file in the folder of \"%s\"; the reslice image was not saved.", path);
-    return false;
-  }
-  wx_frame_image_writer writer;
+  wxString why;
   bool ok;
   {
     wxLogNull quiet;
-    ok = writer.write_rgb(temp, w, h, rgb.get(), kind) && wxRenameFile(temp, path, true);
+    ok = save_rgb_image_file(path, w, h, rgb.get(), kind, &why);
   }
-  if (!ok) {
-    wxLogNull quiet;
-    wxRemoveFile(temp);
-    wxLogError("Error writing the reslice image file \"%s\".", path);
-  }
+  if (!ok) wxLogError("Error writing the reslice image file \"%s\". %s", path, why);
   return ok;
 }
