@@ -30,7 +30,6 @@
 #include "medical/dicom_utility.h"
 #include "registry/resource_table.h"
 
-int* gl_attributes = nullptr;
 
 namespace {
 
