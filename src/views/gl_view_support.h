@@ -9,11 +9,14 @@ extern int* gl_attributes;
 // any view meanwhile only asks to be painted again.
 extern bool gl_view_painting;
 
-// Sets the painting flag for a scope and clears it however the scope ends.
+// Sets the painting flag for a scope and restores it however the scope ends.
 class gl_painting_scope {
  public:
-  gl_painting_scope() { gl_view_painting = true; }
-  ~gl_painting_scope() { gl_view_painting = false; }
+  gl_painting_scope() : previous_(gl_view_painting) { gl_view_painting = true; }
+  ~gl_painting_scope() { gl_view_painting = previous_; }
   gl_painting_scope(const gl_painting_scope&) = delete;
   gl_painting_scope& operator=(const gl_painting_scope&) = delete;
+
+ private:
+  bool previous_;
 };

@@ -235,7 +235,7 @@ void review_canvas::fit_to_window(int32_t cw, int32_t ch) {
   bool hbar = false, vbar = false;
   review_needed_bars(g.display_width, g.display_height, ww, wh, g.client_width, g.client_height,
                      hbar, vbar);
-  if (t.RES_USE_SCROLLBARS->read()) {
+  if (t.RES_USE_SCROLLBARS->read() && HasScrollbar(wxHORIZONTAL) && HasScrollbar(wxVERTICAL)) {
     if (hbar) {
       SetScrollbar(wxHORIZONTAL, review_scroll_to_bar(g.scroll_x, g.zoom),
                    review_scroll_to_bar(g.client_width, g.zoom),
@@ -256,8 +256,8 @@ void review_canvas::fit_to_window(int32_t cw, int32_t ch) {
   } else {
     if (!hbar) g.scroll_x = 0;
     if (!vbar) g.scroll_y = 0;
-    if (GetScrollRange(wxHORIZONTAL) > 1) SetScrollbar(wxHORIZONTAL, 0, 0, 0, true);
-    if (GetScrollRange(wxVERTICAL) > 1) SetScrollbar(wxVERTICAL, 0, 0, 0, true);
+    for (int o : {wxHORIZONTAL, wxVERTICAL})
+      if (HasScrollbar(o) && GetScrollRange(o) > 1) SetScrollbar(o, 0, 0, 0, true);
     hbar = vbar = false;
   }
   g.update_scroll_image();
@@ -283,6 +283,7 @@ void review_canvas::OnSize(wxSizeEvent& event) {
 
 bool review_canvas::scroll_bar(bool horizontal, int32_t& pos, int32_t& range, int32_t& thumb) {
   const int o = horizontal ? wxHORIZONTAL : wxVERTICAL;
+  if (!HasScrollbar(o)) return false;
   pos = GetScrollPos(o);
   range = GetScrollRange(o);
   thumb = GetScrollThumb(o);
@@ -471,6 +472,12 @@ void review_canvas::OnPaint(wxPaintEvent&) {
   }
   if (!SetCurrent(*context_)) return;
   ++paints_;
+  render_scene();
+  glFlush();
+  SwapBuffers();
+}
+
+void review_canvas::render_scene() {
   glDrawBuffer(GL_BACK);
   if (needs_gl_init_) {
     init_gl();
@@ -485,23 +492,20 @@ void review_canvas::OnPaint(wxPaintEvent&) {
   const wxColour bg = background_colour();
   glClearColor(bg.Red() / 255.0f, bg.Green() / 255.0f, bg.Blue() / 255.0f, 0.0f);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  if (state_.image_shown) {
-    state_.g.update_scroll_image();
-    if (state_.image_dirty) {
-      make_view_image();
-      state_.image_dirty = false;
-    }
-    const resource_table_t& t = *resource_table;
-    if (have_rgba_ && frame_image_t::display_data(state_.frame)) {
-      put_image_on_screen();
-      if (t.RES_SEE_OUTLINES->read() != 0 &&
-          (t.RES_MASKED_DATA->read() > 0 || t.RES_CMAP_LABELS->read()))
-        draw_frame_border();
-    }
-    draw_overlays();
+  if (!state_.image_shown) return;
+  state_.g.update_scroll_image();
+  if (state_.image_dirty) {
+    make_view_image();
+    state_.image_dirty = false;
   }
-  glFlush();
-  SwapBuffers();
+  const resource_table_t& t = *resource_table;
+  if (have_rgba_ && frame_image_t::display_data(state_.frame)) {
+    put_image_on_screen();
+    if (t.RES_SEE_OUTLINES->read() != 0 &&
+        (t.RES_MASKED_DATA->read() > 0 || t.RES_CMAP_LABELS->read()))
+      draw_frame_border();
+  }
+  draw_overlays();
 }
 
 // ---- overlays --------------------------------------------------------------
@@ -806,7 +810,14 @@ bool review_canvas::dump_window(const wxString& file_name, wxBitmapType type) {
   if (w < 1 || h < 1) return false;
   const int32_t y = g.client_height < g.display_height ? 0 : g.client_height - g.display_height;
   std::vector<uint8_t> pixels(static_cast<size_t>(w) * h * 3);
-  glReadBuffer(GL_FRONT);
+  // The scene is drawn again into the back buffer and read there: the front
+  // buffer of a software context does not always hold what is shown.
+  {
+    gl_painting_scope painting;
+    render_scene();
+  }
+  glFinish();
+  glReadBuffer(GL_BACK);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadPixels(0, std::max(0, y), w, h, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
   wxImage image(w, h);

@@ -61,6 +61,8 @@ class review_canvas : public wxGLCanvas, public review_tool_host {
   void scroll_to(int orientation, int32_t position);
 
   void init_gl();
+  // Steps of the paint that draw: set-up, background, frame and overlays.
+  void render_scene();
   void reload_frame();
   void put_image_on_screen();
   void draw_frame_border();
