@@ -24,19 +24,18 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int W = 48, H = 32;
-constexpr int SCREEN_W = 1600, SCREEN_H = 1200;
 
 // Frame 0 of the fixture: pixel k holds k & 255, shown in grey.
 uint8_t frame0(int c, int r) { return static_cast<uint8_t>((r * W + c) & 255); }
 
 // Where the whole frame appears pixel for pixel on the screen; false when it does not.
-bool find_frame(const std::vector<uint8_t>& s, int& at_x, int& at_y) {
+bool find_frame(const std::vector<uint8_t>& s, int sw, int sh, int& at_x, int& at_y) {
   auto grey = [&](int x, int y, uint8_t v) {
-    const uint8_t* p = &s[(static_cast<size_t>(y) * SCREEN_W + x) * 3];
+    const uint8_t* p = &s[(static_cast<size_t>(y) * sw + x) * 3];
     return p[0] == v && p[1] == v && p[2] == v;
   };
-  for (int y = 0; y + H <= SCREEN_H; ++y)
-    for (int x = 0; x + W <= SCREEN_W; ++x) {
+  for (int y = 0; y + H <= sh; ++y)
+    for (int x = 0; x + W <= sw; ++x) {
       if (!grey(x, y, 0) || !grey(x + 1, y, 1) || !grey(x + W - 1, y, W - 1)) continue;
       bool all = true;
       for (int r = 0; r < H && all; ++r)
@@ -103,15 +102,18 @@ TEST_F(Program, OpenedRecordingShowsItsCurrentFrameOnScreen) {
   std::ofstream(data, std::ios::trunc) << text;
   start({"dir=" + (root_ / "cfg").string(), data.string()});
 
+  int screen_w = 0, screen_h = 0;
+  screen_size(screen_w, screen_h);
+  ASSERT_GT(screen_w, 0) << "no display";
   int x = -1, y = -1;
   bool found = false;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
   while (!found && std::chrono::steady_clock::now() < deadline) {
     int status = 0;
     ASSERT_EQ(::waitpid(pid_, &status, WNOHANG), 0) << "norvelith ended early";
-    const std::vector<uint8_t> s = screenshot(wxPoint(0, 0), SCREEN_W, SCREEN_H);
+    const std::vector<uint8_t> s = screenshot(wxPoint(0, 0), screen_w, screen_h);
     ASSERT_FALSE(s.empty()) << "the display cannot be read";
-    found = find_frame(s, x, y);
+    found = find_frame(s, screen_w, screen_h, x, y);
     if (!found) std::this_thread::sleep_for(std::chrono::milliseconds(200));
   }
   EXPECT_TRUE(found) << "frame 0 never appeared on the screen";
