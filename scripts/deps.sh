@@ -10,6 +10,7 @@ packages=(
   zlib1g-dev libpng-dev libjpeg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-dejavu-core libx11-dev
+  python3
 )
 
 missing=()

@@ -3,12 +3,12 @@
 #include <wx/toolbar.h>
 
 #include "app/app_ids.h"
-#include "app/app_types.h"
 #include "app/main_frame.h"
 #include "app/placeholder_views.h"
 #include "app/toolbar_art.h"
+#include "data/reslice_info.h"
+#include "registry/app_types.h"
 #include "registry/resource_table.h"
-#include "views/reslice_info.h"
 
 namespace {
 

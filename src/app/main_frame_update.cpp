@@ -8,11 +8,11 @@
 #include <wx/toolbar.h>
 
 #include "app/app_ids.h"
-#include "app/app_types.h"
 #include "app/loaded_data.h"
 #include "app/main_frame.h"
 #include "app/placeholder_views.h"
 #include "app/toolbar_art.h"
+#include "registry/app_types.h"
 #include "registry/resource_table.h"
 
 wxString MainFrame::frames_status_text(double rate, int32_t count) {

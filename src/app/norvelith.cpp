@@ -20,15 +20,17 @@
 #include "app/app_dialogs.h"
 #include "app/app_ids.h"
 #include "app/app_rules.h"
-#include "app/app_types.h"
 #include "app/batch_script.h"
 #include "app/loaded_data.h"
 #include "app/main_frame.h"
 #include "data/dynabuf.h"
+#include "data/file_menu_export.h"
 #include "data/native_file.h"
 #include "data/objects.h"
 #include "medical/dicom_utility.h"
+#include "registry/app_types.h"
 #include "registry/resource_table.h"
+#include "views/globcmap.h"
 
 
 namespace {
@@ -75,17 +77,47 @@ wxString MainWindow::exec_dir(const wxString& program, const wxString& working_f
   return exec_dir_from(program, working_folder, path, [](const wxString& f) { return wxFileExists(f); });
 }
 
+// The start-up sequence, one named step each; see the steps below.
 bool MainWindow::OnInit() {
   if (!program_entry_marked) mark_program_entry();
   const std::vector<wxString> words = command_words(argc, argv);
+  set_up_locale();
+  if (!check_operating_system()) return false;
+  // Whether the message about what is new is still due.
+  const long days = days_since_update_cutoff(wxDateTime::Now());
+  const config_location_t where = open_configuration(words);
 
-  // Numbers read and written with a decimal point; crashes reach
-  // OnFatalException.
+  wxBeginBusyCursor();
+  wxProgressDialog* progress = open_start_up_progress();
+  create_resource_table();
+  set_default_file_names(where, words);
+  create_frame_store();
+  reset_data_model();
+  create_main_window(progress);
+  end_start_up_commits();
+  bind_frame_playback();
+  show_main_window(progress);
+
+  obey_command_line(plan_command_line(words));
+  offer_news_or_update_check(days);
+
+  // Deleted at once: before the main loop the dialog runs an event loop
+  // of its own, which must not outlive this function.
+  delete progress;
+  wxEndBusyCursor();
+  close_after_start_up_if_asked();
+  return true;
+}
+
+// Numbers read and written with a decimal point; crashes reach
+// OnFatalException.
+void MainWindow::set_up_locale() {
   locale_ = new wxLocale;
   locale_->Init(L"C", L"en", L"C", false);
   wxHandleFatalExceptions(true);
+}
 
-  // Operating system.
+bool MainWindow::check_operating_system() {
   int major = 0, minor = 0;
   const wxOperatingSystemId os = wxGetOsVersion(&major, &minor);
   if (!os_supported(static_cast<int>(os), major, minor)) {
@@ -94,11 +126,13 @@ bool MainWindow::OnInit() {
   }
   // Notebook pages without the themed background.
   wxSystemOptions::SetOption(L"msw.notebook.themed-background", 0);
-  // Whether the message about what is new is still due.
-  const long days = days_since_update_cutoff(wxDateTime::Now());
+  return true;
+}
 
-  // Configuration folder. The help window keeps its own settings in the
-  // per-user store, laid out as the desktop expects.
+// The configuration folder and file. The help window keeps its own settings
+// in the per-user store, laid out as the desktop expects; help archives are
+// read through the archive file system.
+config_location_t MainWindow::open_configuration(const std::vector<wxString>& words) {
   wxStandardPaths::Get().SetFileLayout(wxStandardPaths::FileLayout_XDG);
   if (words.size() >= 2) wxLogDebug(L"Norvelith called with %s", words[1]);
   wxString xdg;
@@ -107,32 +141,38 @@ bool MainWindow::OnInit() {
   wxString problem;
   if (!prepare_config_folder(where, &problem)) wxLogDebug(L"%s", problem);
 
-  // The configuration file: no groups, no escape characters.
+  // No groups, no escape characters.
   app_config = new wxFileConfig(wxEmptyString, wxEmptyString, where.ini_path(), wxEmptyString,
                                 wxCONFIG_USE_LOCAL_FILE | wxCONFIG_USE_NO_ESCAPE_CHARACTERS);
-
-  // Help archives are read through the archive file system.
   wxFileSystem::AddHandler(new wxArchiveFSHandler);
+  return where;
+}
 
-  // Busy cursor and progress.
-  wxBeginBusyCursor();
+wxProgressDialog* MainWindow::open_start_up_progress() {
   auto* progress = new wxProgressDialog(L"Initialising Norvelith", L"Setting up internal resources ...", 100,
                                         nullptr, wxPD_APP_MODAL | wxPD_AUTO_HIDE | wxSTAY_ON_TOP);
   progress->Raise();
   if (progress->IsIconized()) progress->Iconize(false);
+  return progress;
+}
 
-  // The registry; its configuration-class resources read their saved
-  // values as they are made. Its first commits mark nothing changed.
+// The registry; its configuration-class resources read their saved values as
+// they are made. Its first commits mark nothing changed.
+void MainWindow::create_resource_table() {
   resource_table = new resource_table_t;
   install_data_file_procs();
   base_res_t::set_file_loading(true);
-  resource_table_t& rt = *resource_table;
   ui_scope_ = std::make_unique<data_ui_scope>(data_ui_);
 
   // The Spine features need the Pressure features for this run.
+  resource_table_t& rt = *resource_table;
   if (rt.RES_SPINE_TASK->read()) rt.RES_PRESSURE_TASK->write(true);
+}
 
-  // Default data folder and the first free default data-file names.
+// Default data folder, the first free default data-file names, and where the
+// program and its configuration live.
+void MainWindow::set_default_file_names(const config_location_t& where, const std::vector<wxString>& words) {
+  resource_table_t& rt = *resource_table;
   const wxString data_folder =
       default_data_folder(where, [](const wxString& d) { return wxDirExists(d); });
   rt.RES_SCRIPT_FILENAME->write(wxFileName::DirName(data_folder));
@@ -142,11 +182,12 @@ bool MainWindow::OnInit() {
   rt.RES_ASCII_FILENAME->write(wxFileName(names.native));
   rt.RES_BIN_IM_FILENAME->write(names.frames);
 
-  // Where the program and its configuration live.
   rt.RES_CONFIG_DIR->write(where.config_dir);
   rt.RES_EXEC_DIR->write(exec_dir(words.empty() ? wxString() : words[0], wxGetCwd()));
+}
 
-  // OpenGL attributes, the frame store and the colour map.
+// OpenGL attributes, the frame store and the colour map.
+void MainWindow::create_frame_store() {
   gl_attributes = new int[16]{WX_GL_RGBA,         WX_GL_DOUBLEBUFFER, WX_GL_DEPTH_SIZE, 16,
                               WX_GL_MIN_ALPHA,    8,                  WX_GL_MIN_RED,    8,
                               WX_GL_MIN_GREEN,    8,                  WX_GL_MIN_BLUE,   8,
@@ -156,30 +197,43 @@ bool MainWindow::OnInit() {
   // 16-bit frames derive their display pixels through the volume readers'
   // windowing.
   dicom_utility::install_frame_windowing();
-  // COLOUR MAP: the display colour map is created here once the views
-  // provide it.
+  // The display colour map, which every view and image export colours
+  // through; frame exports use it from now on.
+  colour_map = new globcmap_t;
+  set_frame_rgb_mapper(&colour_map_frame_rgb);
+}
 
-  // Default object names and colours; no loaded data.
+// Default object names and colours; no loaded data.
+void MainWindow::reset_data_model() {
+  resource_table_t& rt = *resource_table;
   contour_object::assign_default_names_and_colours(rt.RES_OBJECT->read(), -1);
   set_default_volume_rows(rt.RES_VOLUME->read());
   reset_loaded_data_description();
+}
 
-  // The main window over the display's client area.
+// The main window over the display's client area.
+void MainWindow::create_main_window(wxProgressDialog* progress) {
   progress->Update(50, L"Creating windows ...");
   progress->Raise();
   const wxRect area = wxGetClientDisplayRect();
   main_frame = new MainFrame(L"norvelith", area.x, area.y, area.width, area.height);
   set_data_set_pages(&data_pages_);
+}
 
-  // From now on commits are the user's.
+// From now on commits are the user's.
+void MainWindow::end_start_up_commits() {
   base_res_t::set_file_loading(false);
   base_res_t::keep_all_user_values();
+}
 
-  // Frame playback runs on idle events while anyone listens.
+// Frame playback runs on idle events while anyone listens.
+void MainWindow::bind_frame_playback() {
   idle_binding_ = new pmf_functor<MainWindow>(this, &MainWindow::update_idle_binding);
-  if (rt.RES_IDLE_EVENT->read_worrylist_length(idle_binding_) > 0) update_idle_binding();
+  if (resource_table->RES_IDLE_EVENT->read_worrylist_length(idle_binding_) > 0) update_idle_binding();
+}
 
-  // Show the window and share the views equally.
+// Shows the window and shares the views equally.
+void MainWindow::show_main_window(wxProgressDialog* progress) {
   progress->Update(60, L"Initialising graphics system ...");
   progress->Raise();
   main_frame->Show();
@@ -187,34 +241,27 @@ bool MainWindow::OnInit() {
   SetTopWindow(main_frame);
   wxCommandEvent layout(wxEVT_MENU, ID_GUI_WINDOWS_3D);
   main_frame->OnGuiWindows3D(layout);
+}
 
-  // The command line.
-  obey_command_line(plan_command_line(words));
-
-  // What is new, or the update check.
-  if (main_frame && !main_frame->batch_close) {
-    if (days <= 0) {
-      show_whats_new();
-    } else {
-      wxCommandEvent check(wxEVT_MENU, ID_HELP_UPDATE);
-      main_frame->OnHelpUpdate(check);
-    }
+// What is new, or the update check.
+void MainWindow::offer_news_or_update_check(long days) {
+  if (!main_frame || main_frame->batch_close) return;
+  if (days <= 0) {
+    show_whats_new();
+  } else {
+    wxCommandEvent check(wxEVT_MENU, ID_HELP_UPDATE);
+    main_frame->OnHelpUpdate(check);
   }
+}
 
-  // Deleted at once: before the main loop the dialog runs an event loop
-  // of its own, which must not outlive this function.
-  delete progress;
-  wxEndBusyCursor();
-
-  // Test runs may ask for the window to close once it is up.
-  if (wxGetEnv(L"NV_TEST_CLOSE_AFTER_STARTUP", nullptr) && main_frame && !main_frame->batch_close) {
-    CallAfter([] {
-      std::fprintf(stderr, "norvelith: main window shown after %ld ms\n", startup_elapsed_ms());
-      std::fflush(stderr);
-      if (main_frame) main_frame->Close();
-    });
-  }
-  return true;
+// Test runs may ask for the window to close once it is up.
+void MainWindow::close_after_start_up_if_asked() {
+  if (!wxGetEnv(L"NV_TEST_CLOSE_AFTER_STARTUP", nullptr) || !main_frame || main_frame->batch_close) return;
+  CallAfter([] {
+    std::fprintf(stderr, "norvelith: main window shown after %ld ms\n", startup_elapsed_ms());
+    std::fflush(stderr);
+    if (main_frame) main_frame->Close();
+  });
 }
 
 void MainWindow::obey_command_line(const command_line_plan_t& plan) {
@@ -290,7 +337,10 @@ int MainWindow::OnExit() {
     idle_binding_ = nullptr;
   }
   set_data_set_pages(nullptr);
-  // COLOUR MAP: deleted here, before the frame store.
+  // The colour map, before the frame store and the registry it watches.
+  set_frame_rgb_mapper(nullptr);
+  delete colour_map;
+  colour_map = nullptr;
   delete frame_store;
   frame_store = nullptr;
   delete resource_table;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include <wx/app.h>
 
@@ -13,6 +14,7 @@ class wxLocale;
 class wxProgressDialog;
 class wxIdleEvent;
 struct command_line_plan_t;
+struct config_location_t;
 
 // The OpenGL attribute list handed to every view; 16 ints ending in 0, 0.
 extern int* gl_attributes;
@@ -49,6 +51,22 @@ class MainWindow : public wxApp {
   void obey_command_line(const command_line_plan_t& plan);
 
  private:
+  // The steps of start-up, in the order OnInit takes them.
+  void set_up_locale();
+  bool check_operating_system();
+  config_location_t open_configuration(const std::vector<wxString>& words);
+  wxProgressDialog* open_start_up_progress();
+  void create_resource_table();
+  void set_default_file_names(const config_location_t& where, const std::vector<wxString>& words);
+  void create_frame_store();
+  void reset_data_model();
+  void create_main_window(wxProgressDialog* progress);
+  void end_start_up_commits();
+  void bind_frame_playback();
+  void show_main_window(wxProgressDialog* progress);
+  void offer_news_or_update_check(long days);
+  void close_after_start_up_if_asked();
+
   void run_batch_script(const wxString& script, const wxString& log, bool close_after);
   void show_whats_new();
 

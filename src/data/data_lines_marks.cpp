@@ -10,8 +10,8 @@
 #include "data/data_lines.h"
 #include "data/landmarks.h"
 #include "data/objects.h"
+#include "data/reslice_info.h"
 #include "registry/resource_table.h"
-#include "views/reslice_info.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include "data/landmarks.h"
 #include "data/medical_source.h"
 #include "data/objects.h"
+#include "data/reslice_info.h"
+#include "data/surface_store.h"
 #include "registry/resource_table.h"
-#include "surfaces/surface_interp.h"
-#include "views/reslice_info.h"
 
 void reset_data_resources() {
   resource_table_t& t = *resource_table;
@@ -37,7 +37,7 @@ void clear_data() {
   for (int k = 0; k < NUM_USER_OBJECTS; ++k) {
     objects[k].reset();
     if (surface_interp* s = t.RES_SURFACE[k]->pending()) {
-      delete s;
+      delete_surface(s);
       t.RES_SURFACE[k]->write_no_changeprocs(nullptr);
     }
   }

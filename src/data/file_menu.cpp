@@ -4,6 +4,7 @@
 #include <wx/filefn.h>
 #include <wx/filename.h>
 
+#include "data/calipers.h"
 #include "data/convert.h"
 #include "data/data_io_ui.h"
 #include "data/data_line_procs.h"
@@ -12,7 +13,6 @@
 #include "data/medical_source.h"
 #include "data/native_file.h"
 #include "registry/resource_table.h"
-#include "views/calipers.h"
 
 const wchar_t* const open_file_wildcard =
     L"Halmondo file|*.hm|Image files|*.tif*;*.bmp;*.png;*.jpg;*.jpeg;*.ppm|NIfTI "

@@ -18,8 +18,8 @@
 #include "data/medical_source.h"
 #include "data/native_file.h"
 #include "data/objects.h"
+#include "data/surface_store.h"
 #include "registry/resource_table.h"
-#include "surfaces/surface_interp.h"
 
 const wchar_t* const export_frames_wildcard =
     L"Halmondo file|*.hm|Windows bitmap|*.bmp|PNG file|*.png|JPEG file|*.jpeg|TIFF file|*.tiff";
@@ -104,7 +104,7 @@ class subset_undo {
   }
 
   void commit() {
-    for (auto& s : surfaces_) delete s.second;
+    for (auto& s : surfaces_) delete_surface(s.second);
     surfaces_.clear();
   }
 

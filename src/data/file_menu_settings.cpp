@@ -14,8 +14,8 @@
 #include "data/file_menu_ui.h"
 #include "data/native_text.h"
 #include "data/objects.h"
+#include "data/reslice_info.h"
 #include "registry/resource_table.h"
-#include "views/reslice_info.h"
 
 const wchar_t* const settings_file_wildcard = L"Config file|*.ini";
 

@@ -24,7 +24,7 @@ class fit_model;
 class wrl_object;
 class thickness;
 class image_correlation;
-class panorama_internals;
+class image_builder;
 struct calipers_t;
 enum tool_selection_t : int32_t;
 enum alert_t : int32_t;
@@ -139,7 +139,7 @@ class resource_table_t {
   flag_res_t* RES_REDISPLAY_RESLICE1 = nullptr;
   flag_res_t* RES_REDISPLAY_RESLICE2 = nullptr;
   flag_res_t* RES_REDISPLAY_RESLICE3 = nullptr;
-  gen_res_t<panorama_internals*>* RES_PANORAMA = nullptr;
+  gen_res_t<image_builder*>* RES_PANORAMA = nullptr;
   flag_res_t* RES_REDISPLAY_PANORAMA = nullptr;
   bool_res_t* RES_DYNAMIC_UPDATE = nullptr;
   long_res_t* RES_CPU_GRAPHICS_POWER = nullptr;

@@ -6,6 +6,11 @@
 //     fails; 2 for a wrong command line; 3 when IN was read but some of its
 //     data could not be kept (lines skipped, frames dropped, incomplete frame
 //     records), in which case nothing is written.
+//
+//   nv_tool export-frames IN.hm RANGE FORMAT OUT [grey|thresholds|labels]
+//     writes the chosen frames as File > Export specific frames does, as a
+//     native subset (hm) or as images coloured as the views show them: grey,
+//     with the file's thresholds, or with the label palette.
 #include <wx/init.h>
 #include <wx/log.h>
 
@@ -19,13 +24,15 @@
 #include "registry/resource_table.h"
 #include "tools/headless_session.h"
 #include "tools/tool_commands.h"
+#include "views/globcmap.h"
 
 namespace {
 
 int usage() {
   std::fprintf(stderr,
                "usage: nv_tool roundtrip IN.hm OUT.hm\n"
-               "       nv_tool export-frames IN.hm RANGE hm|bmp|png|jpeg|tiff OUT\n");
+               "       nv_tool export-frames IN.hm RANGE hm|bmp|png|jpeg|tiff OUT "
+               "[grey|thresholds|labels]\n");
   return 2;
 }
 
@@ -47,8 +54,11 @@ int roundtrip(const wxString& in, const wxString& out) {
   return save_native_file_as(out, false) ? 0 : 1;
 }
 
+// display: how the images show the frames, as the Draw page's check boxes
+// choose it ("grey" leaves both off; Doppler recordings keep their palette).
 int export_frames(const wxString& in, const wxString& range, const wxString& format,
-                  const wxString& out) {
+                  const wxString& out, const wxString& display) {
+  if (display != "grey" && display != "thresholds" && display != "labels") return usage();
   frame_export_kind kind;
   if (format == "hm")
     kind = FRAME_EXPORT_NATIVE;
@@ -68,8 +78,11 @@ int export_frames(const wxString& in, const wxString& range, const wxString& for
   wx_frame_image_writer writer;
   set_frame_image_writer(&writer);
   headless_session session;
+  colour_map_scope colours;
   int status = 1;
   if (open_native_file(in)) {
+    resource_table->RES_CMAP_LABELS->write_no_changeprocs(display == "labels");
+    resource_table->RES_CMAP_BINARY->write(display == "thresholds");
     const frame_selection selection = parse_frame_range(range, resource_table->RES_BUF_FRAMES->read());
     if (selection.count() == 0)
       ui.message(wxLOG_Error, "No valid frames in specified range - nothing to save!");
@@ -101,8 +114,8 @@ int main(int argc, char** argv) {
   }
   if (argc == 4 && wxString(argv[1]) == "roundtrip")
     return roundtrip(wxString(argv[2]), wxString(argv[3]));
-  if (argc == 6 && wxString(argv[1]) == "export-frames")
+  if ((argc == 6 || argc == 7) && wxString(argv[1]) == "export-frames")
     return export_frames(wxString(argv[2]), wxString(argv[3]), wxString(argv[4]),
-                         wxString(argv[5]));
+                         wxString(argv[5]), argc == 7 ? wxString(argv[6]) : wxString("grey"));
   return usage();
 }

@@ -3,10 +3,10 @@
 // still held at exit. The builder itself is not built yet.
 #pragma once
 
-class panorama_internals {
+#include "data/image_builder.h"
+
+class panorama_internals : public image_builder {
  public:
   panorama_internals() = default;
-  ~panorama_internals() = default;
-  panorama_internals(const panorama_internals&) = delete;
-  panorama_internals& operator=(const panorama_internals&) = delete;
+  ~panorama_internals() override = default;
 };

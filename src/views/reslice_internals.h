@@ -9,45 +9,22 @@
 
 #include <cstdint>
 
+#include "data/reslice_info.h"
 #include "registry/resource_table.h"
-#include "views/reslice_info.h"
 
-class reslice_internals {
+class reslice_internals : public reslice_builder {
  public:
   // index -1 owns a private plane; 0..3 attaches to that plane of RESLICE.
   // Positive width and height are stored in the plane without a rebuild.
-  reslice_internals(int32_t index, int32_t width, int32_t height) {
-    if (index < 0) {
-      plane_ = new reslice_info;
-      plane_->index = -1;
-    } else {
-      plane_ = resource_table->RESLICE->read() + index;
-    }
-    plane_->builder = this;
-    if (width > 0 && height > 0) {
-      plane_->width = reslice_info::clamp_size(width);
-      plane_->height = reslice_info::clamp_size(height);
-    }
-  }
-
-  ~reslice_internals() {
-    plane_->builder = nullptr;
-    if (plane_->index < 0) delete plane_;
-  }
+  reslice_internals(int32_t index, int32_t width, int32_t height);
+  ~reslice_internals() override;
 
   reslice_internals(const reslice_internals&) = delete;
   reslice_internals& operator=(const reslice_internals&) = delete;
 
   // Marks the image out of date; a shared builder then brings it up to date
   // and, with notify, raises RES_REDISPLAY_RESLICE<index> and flushes.
-  void rebuild(bool notify) {
-    valid_ = false;
-    if (plane_->index < 0) return;
-    ++builds_;
-    if (notify) {
-      if (flag_res_t* flag = resource_table->redisplay_reslice(plane_->index)) flag->write();
-    }
-  }
+  void rebuild(bool notify) override;
 
   const uint8_t* get_image() { return nullptr; }
 

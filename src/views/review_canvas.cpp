@@ -17,8 +17,8 @@
 #include "data/objects.h"
 #include "registry/res_values.h"
 #include "registry/resource_table.h"
-#include "views/calipers.h"
-#include "views/frame_rgba_adapter.h"
+#include "data/calipers.h"
+#include "views/globcmap.h"
 #include "views/gl_view_support.h"
 #include "views/review_coords.h"
 #include "views/review_overlay_math.h"
@@ -389,14 +389,14 @@ void review_canvas::make_view_image() {
   const review_geometry& g = state_.g;
   if (!display || g.visible_width < 1 || g.visible_height < 1) return;
   const resource_table_t& t = *resource_table;
+  if (!colour_map) return;
   rgba_.assign(static_cast<size_t>(g.visible_width) * g.visible_height * 4, 0);
-  const wxColour bg = background_colour();
   const bool masked = t.RES_MASKED_DATA->read() > 0 || t.RES_CMAP_LABELS->read();
   // Rows bottom-up for OpenGL, so that row 0 is at the top unless inverted.
-  map_frame_rgba(display, g.image_width, g.image_height, rgba_.data(), g.visible_width,
-                 g.visible_height, g.scroll_x_image, g.scroll_y_image, g.zoom,
-                 g.invert ? g.zoom_y : -g.zoom_y, masked, 1.0,
-                 frame_rgba_background_t{bg.Red(), bg.Green(), bg.Blue()});
+  colour_map->map_frame(display, g.image_width, g.image_height, rgba_.data(), g.visible_width,
+                        g.visible_height, static_cast<float>(g.scroll_x_image),
+                        static_cast<float>(g.scroll_y_image), static_cast<float>(g.zoom),
+                        static_cast<float>(g.invert ? g.zoom_y : -g.zoom_y), masked, 1.0);
   have_rgba_ = true;
   if (gl3_path_ && view_texture_) {
     while (glGetError() != GL_NO_ERROR) {

@@ -7,7 +7,7 @@
 #include "medical/dicom_utility.h"
 #include "registry/res_values.h"
 #include "registry/resource_table.h"
-#include "views/calipers.h"
+#include "data/calipers.h"
 #include "views/review_coords.h"
 #include "views/review_overlay_math.h"
 

@@ -261,6 +261,34 @@ TEST_F(file_menu_window, ExportedImagesShowTheFramesAndEveryImageTypeStillWorks)
   }
 }
 
+// The program's colour map colours exported frames as the views show them:
+// with thresholds on, values in the band are magenta.
+TEST_F(file_menu_window, ExportedImagesShowTheThresholdColours) {
+  wxInitAllImageHandlers();
+  fm_write_recording(at("tinted"), 2, 8, 6,
+                     "RES_CMAP_GREY_LO 0\nRES_CMAP_GREY_HI 100\nRES_CMAP_GREY_ANTI 0\n");
+  script_open("tinted.hm");
+  rt().RES_CMAP_BINARY->write(true);
+  scripted_file_ui files;
+  file_menu_ui_scope scope(files);
+  files.texts.push_back("1");
+  files.choose(wat("tinted.png"), FRAME_EXPORT_PNG);
+  command(ID_FILE_EXPORT_FRAMES);
+  rt().RES_CMAP_BINARY->write(false);
+  wxImage image;
+  ASSERT_TRUE(image.LoadFile(wat("tinted.png"), wxBITMAP_TYPE_PNG));
+  std::string expected;
+  for (char p : fm_frame(1, 8, 6)) {
+    const int v = static_cast<uint8_t>(p);
+    const double lift = 0.6 * v + 102.0;
+    if (v <= 100)
+      expected += {char(int(lift)), char(int(lift * 0.2)), char(int(lift))};
+    else
+      expected += std::string(3, p);
+  }
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(image.GetData()), 8 * 6 * 3), expected);
+}
+
 TEST_F(file_menu_window, NativeSubsetBecomesTheDataSetAndReopensWithItsMarks) {
   fm_write_recording(at("ten"), 10, 8, 6,
                      "CONT 0 2 1 1 1 4 1 4 4\nCONT 0 4 1 2 2 5 2 5 5\nCONT 3 5 1 0 0 2 0 2 2\n"

@@ -18,7 +18,6 @@
 
 #include "app/app_dialogs.h"
 #include "app/app_rules.h"
-#include "app/app_types.h"
 #include "app/batch_script.h"
 #include "app/main_frame.h"
 #include "app/norvelith.h"
@@ -27,7 +26,10 @@
 #include "common/log_capture.h"
 #include "data/dynabuf.h"
 #include "gui_support.h"
+#include "registry/app_types.h"
 #include "registry/resource_table.h"
+#include "views/globcmap.h"
+#include "views/material_swatch_wx.h"
 
 namespace {
 
@@ -88,6 +90,12 @@ TEST(StartUp, FoldersDefaultNamesAndGlobals) {
   ASSERT_NE(frame_store, nullptr);
   EXPECT_GE(frame_store->images.capacity(), 500u);
   ASSERT_NE(gl_attributes, nullptr);
+  // The colour map exists and follows the display settings.
+  ASSERT_NE(colour_map, nullptr);
+  rt().RES_CMAP_LABELS->write(true);
+  EXPECT_EQ(colour_map->red()[1], 200);
+  rt().RES_CMAP_LABELS->write(false);
+  EXPECT_EQ(colour_map->red()[1], 1);
   const int expected[16] = {WX_GL_RGBA,      WX_GL_DOUBLEBUFFER, WX_GL_DEPTH_SIZE, 16, WX_GL_MIN_ALPHA,
                             8,               WX_GL_MIN_RED,      8,                WX_GL_MIN_GREEN, 8,
                             WX_GL_MIN_BLUE,  8,                  WX_GL_SAMPLE_BUFFERS, 0, 0, 0};
@@ -610,6 +618,28 @@ TEST(CommandLine, NativeDataFileOpensIntoSliderAndStatusBar) {
 
 // Last: closing the program writes its configuration; the data just read
 // carries no unsaved changes, so nothing is asked.
+// The material swatch as the controls show it: a bitmap with alpha made
+// from the computed sphere; an empty size leaves the bitmap as it was.
+TEST(MaterialSwatch, BitmapCarriesTheShadedSphere) {
+  wxBitmap bitmap;
+  globcmap_t::material_sphere_bitmap(bitmap, wxSize(12, 10), wxColour(40, 90, 200), 0.2, 0.6, 0.1);
+  ASSERT_TRUE(bitmap.IsOk());
+  EXPECT_EQ(bitmap.GetWidth(), 12);
+  EXPECT_EQ(bitmap.GetHeight(), 10);
+  const wxImage image = bitmap.ConvertToImage();
+  ASSERT_TRUE(image.HasAlpha());
+  const wxImage computed = material_sphere_image(wxSize(12, 10), wxColour(40, 90, 200), 0.2, 0.6, 0.1);
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 12; ++x) {
+      EXPECT_EQ(image.GetAlpha(x, y), computed.GetAlpha(x, y)) << x << "," << y;
+      if (computed.GetAlpha(x, y) == 255) EXPECT_EQ(image.GetRed(x, y), computed.GetRed(x, y));
+    }
+  EXPECT_EQ(image.GetAlpha(0, 0), 0);
+
+  globcmap_t::material_sphere_bitmap(bitmap, wxSize(0, 0), *wxWHITE, 0, 0, 0);
+  EXPECT_EQ(bitmap.GetWidth(), 12);
+}
+
 TEST(ZzShutdown, ClosingWritesTheConfigurationFile) {
   dialog_recorder answer(wxID_CANCEL);
   // Closing with pages other than the first selected is as clean as any.

@@ -1,8 +1,8 @@
 // Open, Save, Save as and Close of the File menu, driven through scripted
 // dialogs and the script path.
+#include "data/calipers.h"
 #include "data/objects.h"
 #include "file_menu_test_support.h"
-#include "views/calipers.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // hiding unsaved edits, withdrawing a failed file, and the reset.
 #include "data/file_menu_settings.h"
 #include "data/objects.h"
+#include "data/reslice_info.h"
 #include "file_menu_test_support.h"
-#include "views/reslice_info.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include "data/curves.h"
 #include "data/dynabuf.h"
 #include "data/landmarks.h"
+#include "data/reslice_info.h"
 #include "native_test_support.h"
-#include "views/reslice_info.h"
 
 namespace {
 

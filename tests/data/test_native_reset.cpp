@@ -6,9 +6,9 @@
 #include "data/curves.h"
 #include "data/dynabuf.h"
 #include "data/landmarks.h"
+#include "data/reslice_info.h"
 #include "native_test_support.h"
 #include "surfaces/surface_interp.h"
-#include "views/reslice_info.h"
 
 namespace {
 

@@ -10,13 +10,13 @@
 
 #include <wx/filename.h>
 
-#include "app/app_types.h"
+#include "data/calipers.h"
+#include "registry/app_types.h"
 #include "test_table_fixture.h"
-#include "views/calipers.h"
 
 class surface_interp;
 class image_correlation;
-class panorama_internals;
+class image_builder;
 class fit_model;
 class wrl_object;
 class thickness;
@@ -48,7 +48,7 @@ std::string value_class(base_res_t* r) {
   if (dynamic_cast<gen_res_t<tool_selection_t>*>(r)) return "gen<tool_selection_t>";
   if (dynamic_cast<gen_res_t<alert_t>*>(r)) return "gen<alert_t>";
   if (dynamic_cast<genflag_res_t<image_correlation*>*>(r)) return "genflag<image_correlation*>";
-  if (dynamic_cast<gen_res_t<panorama_internals*>*>(r)) return "gen<panorama_internals*>";
+  if (dynamic_cast<gen_res_t<image_builder*>*>(r)) return "gen<image_builder*>";
   if (dynamic_cast<genflag_res_t<fit_model*>*>(r)) return "genflag<fit_model*>";
   if (dynamic_cast<genflag_res_t<wrl_object*>*>(r)) return "genflag<wrl_object*>";
   if (dynamic_cast<gen_res_t<landmarks*>*>(r)) return "gen<landmarks*>";
@@ -147,7 +147,7 @@ TEST_F(Census, CountsByValueClass) {
       {"genflag<vector<wxString>*>", 1},  {"gen<reslice_info*>", 1},
       {"genflag<wxString>", 1},           {"gen<wxFileName>", 1},
       {"gen<tool_selection_t>", 1},       {"gen<alert_t>", 1},
-      {"genflag<image_correlation*>", 1}, {"gen<panorama_internals*>", 1},
+      {"genflag<image_correlation*>", 1}, {"gen<image_builder*>", 1},
       {"genflag<fit_model*>", 1},         {"genflag<wrl_object*>", 1},
       {"gen<landmarks*>", 1},             {"gen<contour_object*>", 1},
       {"gen<volume_object*>", 1},         {"gen<curve_set*>", 1},

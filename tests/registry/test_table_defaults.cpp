@@ -4,14 +4,14 @@
 
 #include <wx/filename.h>
 
-#include "app/app_types.h"
+#include "data/calipers.h"
 #include "data/curves.h"
 #include "data/landmarks.h"
 #include "data/objects.h"
+#include "data/reslice_info.h"
+#include "registry/app_types.h"
 #include "test_table_fixture.h"
 #include "thickness/thickness.h"
-#include "views/calipers.h"
-#include "views/reslice_info.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "data/dynabuf.h"
+#include "data/reslice_info.h"
 #include "test_table_fixture.h"
-#include "views/reslice_info.h"
 #include "views/reslice_internals.h"
 
 namespace {

@@ -6,11 +6,11 @@
 #include "data/curves.h"
 #include "data/landmarks.h"
 #include "data/objects.h"
+#include "data/reslice_info.h"
 #include "segmentation/image_correlation.h"
 #include "surfaces/surface_interp.h"
 #include "test_table_fixture.h"
 #include "views/panorama_internals.h"
-#include "views/reslice_info.h"
 #include "views/reslice_internals.h"
 
 namespace {

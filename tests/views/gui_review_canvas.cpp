@@ -19,6 +19,7 @@
 #include "registry/res_values.h"
 #include "tools/headless_session.h"
 #include "views/gl_view_support.h"
+#include "views/globcmap.h"
 #include "views/review_canvas.h"
 
 namespace {
@@ -49,6 +50,7 @@ class ReviewCanvasScreen : public ::testing::Test {
                                WX_GL_MIN_GREEN, 8,                  WX_GL_MIN_BLUE,   8,
                                0};
     gl_attributes = attributes;
+    colour_map = new globcmap_t;
     resource_table_t& t = *resource_table;
     t.RES_BACKGROUND->write("#204060");
     t.RES_LOCK_ZOOM->write(true);
@@ -67,6 +69,8 @@ class ReviewCanvasScreen : public ::testing::Test {
     frame_->Destroy();
     wait_for([] { return wxTheApp->Pending() == false; });
     wxTheApp->ProcessIdle();
+    delete colour_map;
+    colour_map = nullptr;
   }
 
   void load_gradient() {

@@ -2,7 +2,7 @@
 #include <cmath>
 
 #include "review_tools_support.h"
-#include "views/calipers.h"
+#include "data/calipers.h"
 #include "views/review_coords.h"
 
 namespace {

@@ -6,19 +6,19 @@
 
 #include <wx/filename.h>
 
-#include "app/app_types.h"
+#include "data/calipers.h"
 #include "data/curves.h"
+#include "data/image_builder.h"
 #include "data/landmarks.h"
 #include "data/objects.h"
 #include "models/fit_model.h"
 #include "models/wrl_object.h"
+#include "registry/app_types.h"
 #include "registry/resource_table.h"
-#include "registry/resource_table_classes.h"
+#include "resources/resource_table_classes.h"
 #include "segmentation/image_correlation.h"
 #include "surfaces/surface_interp.h"
 #include "thickness/thickness.h"
-#include "views/calipers.h"
-#include "views/panorama_internals.h"
 
 using namespace resource_classes;
 
@@ -109,7 +109,7 @@ void resource_table_t::make_run_time_state() {
 
   // Held objects.
   RES_CORRELATION = new genflag_res_t<image_correlation*>(nullptr, L"RES_CORRELATION", kRunTime, RES_GROUP_MISC);
-  RES_PANORAMA = new gen_res_t<panorama_internals*>(nullptr, L"RES_PANORAMA", kRunTime, RES_GROUP_MISC);
+  RES_PANORAMA = new gen_res_t<image_builder*>(nullptr, L"RES_PANORAMA", kRunTime, RES_GROUP_MISC);
   RES_FIT_MODEL = new genflag_res_t<fit_model*>(new fit_model, L"RES_FIT_MODEL", kRunTime, RES_GROUP_MISC);
   RES_WRL_OBJECT = new genflag_res_t<wrl_object*>(new wrl_object, L"RES_WRL_OBJECT", kRunTime, RES_GROUP_MISC);
   RES_LANDMARKS = new gen_res_t<landmarks*>(new landmarks, L"RES_LANDMARKS", kRunTime, RES_GROUP_MISC);

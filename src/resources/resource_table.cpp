@@ -6,21 +6,19 @@
 
 #include <wx/fileconf.h>
 
-#include "app/app_types.h"
+#include "data/calipers.h"
 #include "data/curves.h"
+#include "data/image_builder.h"
 #include "data/landmarks.h"
 #include "data/objects.h"
+#include "data/reslice_info.h"
+#include "data/surface_store.h"
 #include "models/fit_model.h"
 #include "models/wrl_object.h"
+#include "registry/app_types.h"
 #include "segmentation/image_correlation.h"
 #include "surfaces/surface_interp.h"
 #include "thickness/thickness.h"
-#include "views/calipers.h"
-#include "views/panorama_internals.h"
-#include "views/reslice_info.h"
-#include "views/reslice_internals.h"
-
-resource_table_t* resource_table = nullptr;
 
 namespace {
 
@@ -88,22 +86,15 @@ resource_table_t::resource_table_t() {
   make_run_time_state();
   attach_line_procedures();
   attach_range_checks();
+  // The data layer deletes surfaces on reset and export without knowing
+  // their class.
+  set_surface_deleter([](surface_interp* s) { delete s; });
 }
 
 resource_table_t::~resource_table_t() {
   release_held_objects();
   base_res_t::delete_all();
   if (resource_table == this) resource_table = nullptr;
-}
-
-flag_res_t* resource_table_t::redisplay_reslice(int index) const {
-  switch (index) {
-    case 0: return RES_REDISPLAY_RESLICE0;
-    case 1: return RES_REDISPLAY_RESLICE1;
-    case 2: return RES_REDISPLAY_RESLICE2;
-    case 3: return RES_REDISPLAY_RESLICE3;
-    default: return nullptr;
-  }
 }
 
 void resource_table_t::attach_range_checks() {
@@ -117,7 +108,8 @@ void resource_table_t::attach_range_checks() {
 // held object deletes the old one and stores the new one, and a store not yet
 // committed is only visible there.
 void resource_table_t::release_held_objects() {
-  // Builders first: they watch resources and point into the planes.
+  // Builders first: they watch resources and point into the planes. Their
+  // classes belong to the views; the virtual destructors reach them.
   delete RES_PANORAMA->pending();
   reslice_info* planes = RESLICE->pending();
   for (int k = kReslicePlaneCount - 1; k >= 0; --k) delete planes[k].builder;

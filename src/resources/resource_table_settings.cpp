@@ -10,9 +10,9 @@
 
 #include <wx/filename.h>
 
+#include "data/reslice_info.h"
 #include "registry/resource_table.h"
-#include "registry/resource_table_classes.h"
-#include "views/reslice_info.h"
+#include "resources/resource_table_classes.h"
 
 using namespace resource_classes;
 

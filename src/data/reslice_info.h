@@ -11,8 +11,16 @@
 #include <cstdint>
 
 #include "data/geometry.h"
+#include "data/image_builder.h"
 
-class reslice_internals;
+// What a plane needs of the builder attached to it (reslice_internals, a
+// class of the views).
+class reslice_builder : public image_builder {
+ public:
+  // Marks the image out of date; a shared plane's builder builds it at once
+  // and, with notify, raises the plane's redisplay flag.
+  virtual void rebuild(bool notify) = 0;
+};
 
 class reslice_info {
  public:
@@ -76,7 +84,7 @@ class reslice_info {
   bool show_outside_surface = false;
   int32_t crop_surface = -1;  // object index, -1 none, -2 every object in use
   bool defined = false;
-  reslice_internals* builder = nullptr;
+  reslice_builder* builder = nullptr;  // not owned, except that the destructor deletes it
 
  private:
   void rebuild(bool notify);

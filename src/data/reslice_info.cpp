@@ -1,11 +1,10 @@
-#include "views/reslice_info.h"
+#include "data/reslice_info.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include "data/dynabuf.h"
 #include "registry/resource_table.h"
-#include "views/reslice_internals.h"
 
 namespace {
 

@@ -1,0 +1,21 @@
+# Writes OUT, a C++ source holding each file of DIR that matches PATTERN as
+# a byte array <name>_<ext>[] with its size <name>_<ext>_size, in namespace
+# NS. Run with cmake -P at build time.
+file(GLOB FILES ${DIR}/${PATTERN})
+list(SORT FILES)
+get_filename_component(folder ${DIR} NAME)
+set(text "// Generated at build time from the files of ${folder}; do not edit.\n#include <cstddef>\n\nnamespace ${NS} {\n")
+foreach(f ${FILES})
+  get_filename_component(name ${f} NAME)
+  string(REGEX REPLACE "[^A-Za-z0-9]" "_" symbol ${name})
+  file(READ ${f} hex HEX)
+  string(LENGTH "${hex}" digits)
+  math(EXPR size "${digits} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(APPEND text "extern const unsigned char ${symbol}[] = {${bytes}};\n")
+  string(APPEND text "extern const std::size_t ${symbol}_size = ${size};\n")
+endforeach()
+string(APPEND text "}  // namespace ${NS}\n")
+file(WRITE ${OUT}.tmp "${text}")
+file(COPY_FILE ${OUT}.tmp ${OUT} ONLY_IF_DIFFERENT)
+file(REMOVE ${OUT}.tmp)

@@ -1,0 +1,87 @@
+#version 130
+uniform vec4 lighting;          // light 1 diffuse, head light diffuse, specular, ambient
+uniform vec3 light1_direction;  // towards light 1, eye coordinates
+uniform bool depth_peeling;
+uniform bool radiant_shadows;
+uniform bool ambient_occlusion;
+#ifndef VARYING_COL
+uniform vec4 surface_diffuse;
+#else
+in vec4 vertex_colour;
+#endif
+uniform vec3 surface_material;  // roughness, metallic, anisotropy, each 0 to 1
+uniform sampler2D texdepth0;    // depth of the layer peeled last
+uniform sampler2D texdepth1;    // depth of the opaque scene
+uniform sampler2D texshadow;    // radiant-shadow factor per pixel
+uniform sampler2D texambient;   // ambient-occlusion factor per pixel
+in vec3 eye_position;
+in vec3 eye_normal;
+out vec4 fragment_colour;
+
+vec4 base_colour() {
+#ifdef VARYING_COL
+  return vertex_colour;
+#else
+  return surface_diffuse;
+#endif
+}
+
+// False for fragments outside the layer being peeled.
+bool in_layer(ivec2 p) {
+  if (!depth_peeling) return true;
+  return gl_FragCoord.z > texelFetch(texdepth0, p, 0).r && gl_FragCoord.z < texelFetch(texdepth1, p, 0).r;
+}
+
+// The normal facing the viewer, so that inner sides are lit as well.
+vec3 facing_normal() {
+  vec3 n = eye_normal;
+  float len = length(n);
+  n = len > 0.0 ? n / len : vec3(0.0, 0.0, 1.0);
+  return gl_FrontFacing ? n : -n;
+}
+
+vec3 view_direction() {
+  float len = length(eye_position);
+  return len > 0.0 ? -eye_position / len : vec3(0.0, 0.0, 1.0);
+}
+
+float shadow_factor(ivec2 p) { return radiant_shadows ? texelFetch(texshadow, p, 0).r : 1.0; }
+float ambient_factor(ivec2 p) { return ambient_occlusion ? texelFetch(texambient, p, 0).r : 1.0; }
+
+// Cook Torrance: Beckmann microfacets, Schlick's Fresnel term and the
+// geometric attenuation of Cook and Torrance; metallic surfaces reflect in
+// their own colour and lose their diffuse part.
+const float kPi = 3.14159265;
+
+vec3 reflectance(vec3 n, vec3 l, vec3 v, float m, vec3 f0) {
+  float nl = dot(n, l);
+  float nv = max(dot(n, v), 1e-4);
+  if (nl <= 0.0) return vec3(0.0);
+  vec3 h = normalize(l + v);
+  float nh = max(dot(n, h), 1e-4);
+  float vh = max(dot(v, h), 1e-4);
+  float nh2 = nh * nh;
+  float d = exp((nh2 - 1.0) / (m * m * nh2)) / (kPi * m * m * nh2 * nh2);
+  float g = min(1.0, min(2.0 * nh * nv / vh, 2.0 * nh * nl / vh));
+  vec3 f = f0 + (1.0 - f0) * pow(1.0 - vh, 5.0);
+  return d * g * f / (4.0 * nv);
+}
+
+void main() {
+  ivec2 p = ivec2(gl_FragCoord.xy);
+  if (!in_layer(p)) discard;
+  vec4 base = base_colour();
+  vec3 n = facing_normal();
+  vec3 v = view_direction();
+  float m = mix(0.08, 0.8, clamp(surface_material.x, 0.0, 1.0));
+  float metallic = clamp(surface_material.y, 0.0, 1.0);
+  vec3 f0 = mix(vec3(0.04), base.rgb, metallic);
+  vec3 diffuse_colour = base.rgb * (1.0 - metallic);
+  float shadow = shadow_factor(p);
+  float nl1 = max(dot(n, light1_direction), 0.0);
+  float nl2 = max(dot(n, v), 0.0);
+  vec3 c = diffuse_colour * (lighting.x * nl1 * shadow + lighting.y * nl2 + lighting.w * ambient_factor(p));
+  c += lighting.z * (lighting.x * shadow * reflectance(n, light1_direction, v, m, f0) +
+                     lighting.y * reflectance(n, v, v, m, f0));
+  fragment_colour = vec4(c, base.a);
+}
