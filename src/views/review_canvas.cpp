@@ -18,7 +18,9 @@
 #include "registry/res_values.h"
 #include "registry/resource_table.h"
 #include "data/calipers.h"
+#include "views/glfont.h"
 #include "views/globcmap.h"
+#include "views/shader.h"
 #include "views/gl_view_support.h"
 #include "views/review_coords.h"
 #include "views/review_overlay_math.h"
@@ -52,8 +54,8 @@ double view_aspect() {
   return review_aspect(resource_table->RES_XSCALE->read(), resource_table->RES_YSCALE->read());
 }
 
-// The size of text and marks; the texture font sets it once it is there.
-constexpr double kFontSize = 28.0;
+// The size of text and marks until the view has its font.
+constexpr double kDefaultFontSize = 28.0;
 
 }  // namespace
 
@@ -62,6 +64,7 @@ review_canvas::review_canvas(wxWindow* parent, wxWindowID id, const wxPoint& pos
     : wxGLCanvas(parent, id, gl_attributes, pos, size, style, name), tools_(state_, *this) {
   mask_.region.frame = -1;
   context_ = new wxGLContext(this);
+  shaders_ = new shader();
   matrix4_identity(projection_);
   SetBackgroundColour(background_colour());
 
@@ -97,7 +100,12 @@ review_canvas::~review_canvas() {
   if (resource_table)
     for (auto it = watched_.rbegin(); it != watched_.rend(); ++it) (*it)->remove_proc(proc_);
   delete static_cast<pmf_functor<review_canvas>*>(proc_);
-  if (view_texture_ && context_ && SetCurrent(*context_)) glDeleteTextures(1, &view_texture_);
+  if (context_ && !needs_gl_init_ && SetCurrent(*context_)) {
+    if (view_texture_) glDeleteTextures(1, &view_texture_);
+    delete font_;
+    shaders_->delete_programs();
+  }
+  delete shaders_;
   delete context_;
 }
 
@@ -171,8 +179,9 @@ void review_canvas::changeproc() {
     redraw = refit = true;
   if (changed(t.FIDUCIAL) || changed(t.LANDMARK) || changed(t.OBJECT) || changed(t.CONT) ||
       changed(t.RES_CURRENT_TASK_PAGE) || changed(t.RES_CURRENT_VISUAL_PAGE) ||
-      changed(t.CURVE) || changed(t.RES_GLUT_FONT))
+      changed(t.CURVE))
     redraw = true;
+  if (changed(t.RES_GLUT_FONT)) font_changed_ = redraw = true;
   for (base_res_t* s : t.RES_SURFACE)
     if (changed(s)) redraw = true;
   if (refit) fit_to_window(g.client_width, g.client_height);
@@ -367,7 +376,24 @@ void review_canvas::init_gl() {
       glGenFramebuffers && glBlitFramebuffer) {
     glGenTextures(1, &view_texture_);
     gl3_path_ = view_texture_ != 0;
+    // The programs serve the text; without them it is drawn fixed-function.
+    shaders_->install_programs(shader::kViewMask);
   }
+  font_ = new glfont(resource_table->RES_GLUT_FONT->read(), shaders_);
+}
+
+double review_canvas::font_size() const {
+  return font_ && font_->height() > 0 ? font_->height() : kDefaultFontSize;
+}
+
+void review_canvas::draw_text(const wxString& text, double wx, double wy, double ox, double oy) {
+  if (!font_ || text.empty()) return;
+  const review_geometry& g = state_.g;
+  double position[3] = {2.0 * wx / g.client_width - 1.0, 2.0 * wy / g.client_height - 1.0, 0.0};
+  const double offset[2] = {ox, oy};
+  float colour[4];
+  glGetFloatv(GL_CURRENT_COLOR, colour);
+  font_->draw_text(text, viewport_, position, offset, colour, false);
 }
 
 void review_canvas::set_viewport_projection() {
@@ -462,6 +488,7 @@ void review_canvas::OnPaint(wxPaintEvent&) {
   if (gl_view_painting) {
     // Another view is painting and the event loop was re-entered: the damage
     // was validated above, so ask for a new paint rather than an update.
+    ++deferred_paints_;
     Refresh(false);
     return;
   }
@@ -486,6 +513,11 @@ void review_canvas::render_scene() {
   if (viewport_changed_) {
     set_viewport_projection();
     viewport_changed_ = false;
+  }
+  if (font_changed_) {
+    delete font_;
+    font_ = new glfont(resource_table->RES_GLUT_FONT->read(), shaders_);
+    font_changed_ = false;
   }
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
@@ -544,8 +576,8 @@ void review_canvas::draw_contour(const contour_t* c, const uint8_t colour[3]) {
   const review_geometry& g = state_.g;
   glEnable(GL_LINE_SMOOTH);
   glEnable(GL_POINT_SMOOTH);
-  glLineWidth(static_cast<float>(kFontSize * 0.625 / 10.0));
-  glPointSize(static_cast<float>(kFontSize * 3.0 / 10.0));
+  glLineWidth(static_cast<float>(font_size() * 0.625 / 10.0));
+  glPointSize(static_cast<float>(font_size() * 3.0 / 10.0));
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   uint8_t alpha = 255;
@@ -596,7 +628,7 @@ void review_canvas::draw_landmarks() {
   const int32_t current = t.RES_BUF_CURRENT_FRAME->read();
   const contour_object* objects = t.RES_OBJECT->read();
   glEnable(GL_POINT_SMOOTH);
-  glPointSize(static_cast<float>(kFontSize * 3.0 / 10.0));
+  glPointSize(static_cast<float>(font_size() * 3.0 / 10.0));
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   for (size_t i = 0; i < list->size(); ++i) {
@@ -637,6 +669,9 @@ void review_canvas::draw_landmarks() {
     glBegin(GL_POINTS);
     glVertex2d(wx, wy);
     glEnd();
+    draw_text(lm.name, wx - 1, wy - 1, 0.32, 0.6);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   }
   glDisable(GL_BLEND);
   glDisable(GL_POINT_SMOOTH);
@@ -689,10 +724,10 @@ void review_canvas::draw_navigation_box() {
   if (!resource_table->RES_DISPLAY_COG->read()) return;
   if (g.display_width <= g.client_width && g.display_height <= g.client_height) return;
   const navigation_box_t b =
-      navigation_box(kFontSize, g.display_width, g.display_height, g.client_width,
+      navigation_box(font_size(), g.display_width, g.display_height, g.client_width,
                      g.client_height, g.scroll_x, g.scroll_y, g.invert);
-  if (kFontSize > 24) glEnable(GL_LINE_SMOOTH);
-  glLineWidth(static_cast<float>(kFontSize * 0.4 / 10.0));
+  if (font_size() > 24) glEnable(GL_LINE_SMOOTH);
+  glLineWidth(static_cast<float>(font_size() * 0.4 / 10.0));
   glColor3d(0.0, 1.0, 1.0);
   glBegin(GL_LINE_LOOP);
   glVertex2d(b.box_left, b.box_bottom);
