@@ -12,6 +12,7 @@
 #include <wx/image.h>
 #include <wx/log.h>
 
+#include "data/curves.h"
 #include "data/landmarks.h"
 #include "data/data_line_procs.h"
 #include "data/objects.h"
@@ -567,6 +568,7 @@ void review_canvas::draw_overlays() {
     }
   }
   if (t.RES_SEE_MARK->read()) draw_landmarks();
+  if (t.RES_SEE_MARK->read()) draw_landmark_curves();
   if (tool == kToolMeasure) draw_calipers();
   if (!t.RES_USE_SCROLLBARS->read()) draw_navigation_box();
 }
@@ -677,6 +679,81 @@ void review_canvas::draw_landmarks() {
   glDisable(GL_POINT_SMOOTH);
   glPointSize(1.0f);
   glFlush();
+}
+
+void review_canvas::draw_landmark_curves() {
+  const resource_table_t& t = *resource_table;
+  curve_set* curves = t.RES_CURVE->read();
+  matrix4_t m;
+  if (!curves || !current_frame_transform(m)) return;
+  const double xs = t.RES_XSCALE->read(), ys = t.RES_YSCALE->read();
+  const contour_object* objects = t.RES_OBJECT->read();
+  const double p = font_size();
+  glEnable(GL_POINT_SMOOTH);
+  glPointSize(static_cast<float>(p * 3.5 / 10.0));
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glShadeModel(GL_SMOOTH);
+  glEnable(GL_LINE_SMOOTH);
+  glLineWidth(static_cast<float>(p * 3.5 / 10.0 * 0.5));
+  auto to_frame = [&](const curve_point& cp) {
+    vec3_t q;
+    matrix4_transform_point(q, m, vec3_t{cp.x, cp.y, cp.z});
+    return vec3_t{q.x / xs, q.y / ys, q.z / xs};
+  };
+  auto vertex = [&](double x, double y, const double c[3], double alpha) {
+    double wx = 0.0, wy = 0.0;
+    state_.g.frame_to_window(x, y, wx, wy);
+    glColor4d(c[0], c[1], c[2], alpha);
+    glVertex2d(wx, wy);
+  };
+  for (const curve_t& curve : curves->curves) {
+    if (curve.points.empty()) continue;
+    double c[3] = {0.0, 1.0, 1.0};
+    if (objects && curve.object >= 0 && curve.object < kObjectCount) {
+      const rgba_colour_t& oc = objects[curve.object].colour;
+      const double in[3] = {oc.Red() / 255.0, oc.Green() / 255.0, oc.Blue() / 255.0};
+      landmark_shade(in, c);
+    }
+    vec3_t previous = to_frame(curve.closed ? curve.points.back() : curve.points.front());
+    bool named = false;
+    for (const curve_point& cp : curve.points) {
+      const vec3_t current = to_frame(cp);
+      const curve_piece_t piece = clip_curve_segment(previous, current);
+      previous = current;
+      if (!piece.drawn) continue;
+      if (!piece.crossing) {
+        glBegin(GL_LINES);
+        vertex(piece.x1, piece.y1, c, piece.alpha1);
+        vertex(piece.x2, piece.y2, c, piece.alpha2);
+        glEnd();
+      } else {
+        glBegin(GL_LINE_STRIP);
+        vertex(piece.x1, piece.y1, c, piece.alpha1);
+        vertex(piece.cx, piece.cy, c, 1.0);
+        vertex(piece.x2, piece.y2, c, piece.alpha2);
+        glEnd();
+        glBegin(GL_POINTS);
+        vertex(piece.cx, piece.cy, c, 1.0);
+        glEnd();
+      }
+      if (!named) {
+        named = true;
+        double wx = 0.0, wy = 0.0;
+        state_.g.frame_to_window((piece.x1 + piece.x2) / 2, (piece.y1 + piece.y2) / 2, wx, wy);
+        glColor4d(c[0], c[1], c[2], 1.0);
+        draw_text(curve.name, wx - 1, wy - 1, 0.32, 0.6);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+      }
+    }
+  }
+  glDisable(GL_BLEND);
+  glLineWidth(1.0f);
+  glDisable(GL_LINE_SMOOTH);
+  glDisable(GL_POINT_SMOOTH);
+  glPointSize(1.0f);
+  glShadeModel(GL_FLAT);
 }
 
 void review_canvas::draw_calipers() {
