@@ -613,6 +613,29 @@ void review_canvas::draw_contour(const contour_t* c, const uint8_t colour[3]) {
     for (const vec2_t& v : c->vertices) vertex(v);
     glEnd();
   }
+  // The direction in which a contour being extended point by point grows.
+  const size_t n = c->vertices.size();
+  if (state_.click_drawing && state_.continued_object >= 0 && c == state_.continued_contour &&
+      state_.continuation_vertex < n) {
+    const size_t vi = state_.continuation_vertex;
+    const size_t ni = state_.continuation_direction == 1 ? (vi + 1) % n : (vi + n - 1) % n;
+    const vec2_t v = c->vertices[vi], nv = c->vertices[ni];
+    const vec2_t h{(nv.x - v.x) / 2, (nv.y - v.y) / 2};
+    const double len = std::hypot(h.x, h.y);
+    const vec2_t u = len > 0 ? vec2_t{h.x / len, h.y / len} : h;
+    const vec2_t w{-u.y, u.x};
+    const vec2_t m{v.x + h.x, v.y + h.y};
+    const double z = g.zoom;
+    glColor4ub(colour[0], colour[1], colour[2], 255);
+    glBegin(GL_LINES);
+    vertex(v);
+    vertex(m);
+    vertex(m);
+    vertex(vec2_t{m.x - 4 * u.x / z + 5 * w.x / z, m.y - 4 * u.y / z + 5 * w.y / z});
+    vertex(m);
+    vertex(vec2_t{m.x - 4 * u.x / z - 5 * w.x / z, m.y - 4 * u.y / z - 5 * w.y / z});
+    glEnd();
+  }
   glFlush();
   glDisable(GL_LINE_SMOOTH);
   glDisable(GL_POINT_SMOOTH);

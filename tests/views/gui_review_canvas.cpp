@@ -17,6 +17,7 @@
 
 #include "screen_capture.h"
 #include "data/landmarks.h"
+#include "data/objects.h"
 #include "registry/res_values.h"
 #include "tools/headless_session.h"
 #include "views/gl_view_support.h"
@@ -223,6 +224,29 @@ TEST_F(ReviewCanvasScreen, LandmarkShowsOnItsFrameOnlyWhileMarksAreShown) {
   t.RES_BUF_CURRENT_FRAME->write(1);
   repaint();
   EXPECT_EQ(at(screen(), 20, 10), (std::vector<int>{60, 60, 60}));
+}
+
+TEST_F(ReviewCanvasScreen, ContourVerticesShowInTheirPointColour) {
+  load_gradient();
+  resource_table_t& t = *resource_table;
+  contour_object* objects = t.RES_OBJECT->read();
+  objects[0].colour = rgba_colour_t(250, 240, 200);
+  frame_contours_t entry;
+  entry.frame = 0;
+  contour_t c;
+  c.vertices = {{10, 10}, {40, 10}, {40, 30}};
+  c.closed = true;
+  entry.contours.push_back(c);
+  objects[0].frames.push_back(entry);
+  t.RES_SEE_DRAW->write(true);
+  t.RES_TOOL->write(static_cast<tool_selection_t>(3));  // Draw: vertices as points
+  repaint();
+  const std::vector<uint8_t> s = screen();
+  const uint8_t* p = &s[(10 * CW + 10) * 3];
+  EXPECT_EQ((std::vector<int>{p[0], p[1], p[2]}), (std::vector<int>{125, 120, 100}));
+  // Off the contour the frame shows as before.
+  p = &s[(20 * CW + 5) * 3];
+  EXPECT_EQ(p[0], gradient(5, 20));
 }
 
 TEST_F(ReviewCanvasScreen, ZoomChangeIsReportedAndApplied) {
