@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-dejavu-core libx11-dev
   python3
+  dcmtk libgdcm-tools python3-numpy python3-pydicom python3-nibabel clang
 )
 
 missing=()

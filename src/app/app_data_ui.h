@@ -21,3 +21,7 @@ class main_frame_data_pages final : public data_set_pages {
   void set_reslice_size_controls(int32_t, int32_t) override {}
   void show_frame_count(int32_t frames) override;
 };
+
+// Makes the medical data-set loading show its directory search and series
+// choice in dialogs over the main window.
+void install_dicom_load_ui();

@@ -197,6 +197,7 @@ void MainWindow::create_frame_store() {
   // 16-bit frames derive their display pixels through the volume readers'
   // windowing.
   dicom_utility::install_frame_windowing();
+  install_dicom_load_ui();
   // The display colour map, which every view and image export colours
   // through; frame exports use it from now on.
   colour_map = new globcmap_t;

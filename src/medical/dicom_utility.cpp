@@ -8,12 +8,15 @@
 #include <wx/stopwatch.h>
 
 #include "data/dynabuf.h"
+#include "data/medical_source.h"
 #include "registry/res_values.h"
 
 bool dicom_utility::data_16bit = false;
 uint16_t dicom_utility::padding_value = 0;
 windowing_progress_t* dicom_utility::pass_progress = nullptr;
 long dicom_utility::pass_progress_delay_ms = 250;
+
+medical_source* dicom_utility_medical_source();
 
 namespace {
 
@@ -25,8 +28,10 @@ void window_hook(const uint16_t* raw, frame_image_t& record, int32_t& size, int3
   dicom_utility::window_frame(raw, record, size, stamp);
 }
 
-// Installed as soon as this file is part of the program.
-const bool hook_installed = (set_frame_windowing(&window_hook), true);
+// Installed as soon as this file is part of the program, together with the
+// data-file code's access to the volume readers.
+const bool hook_installed = (set_frame_windowing(&window_hook),
+                             set_medical_source(dicom_utility_medical_source()), true);
 
 bool is_padding(uint16_t v) {
   return dicom_utility::padding_value != 0 && v == dicom_utility::padding_value;
@@ -51,7 +56,10 @@ R* res(const wchar_t* name) {
 
 }  // namespace
 
-void dicom_utility::install_frame_windowing() { set_frame_windowing(&window_hook); }
+void dicom_utility::install_frame_windowing() {
+  set_frame_windowing(&window_hook);
+  set_medical_source(dicom_utility_medical_source());
+}
 
 windowing_params_t dicom_utility::windowing_params_from_resources() {
   windowing_params_t p;

@@ -1,5 +1,6 @@
-// The volume readers' description of the loaded data and the display of
-// 16-bit frames: windowing of raw values into display bytes, smoothing within
+// The volume readers' description of the loaded data, the dispatch that
+// reads every frame of a medical data set through the format readers, and
+// the display of 16-bit frames: windowing of raw values into display bytes, smoothing within
 // an image and, in one pass over the data set, across neighbouring frames.
 //
 // Display pixels are derived lazily: each frame remembers the raise count of
@@ -10,9 +11,59 @@
 #include <cstdint>
 #include <vector>
 
+#include <wx/filename.h>
 #include <wx/string.h>
 
+#include "data/dynabuf.h"
+
 struct frame_image_t;
+
+// One series found by a scan of a directory.
+struct data_series_t {
+  wxFileName file;             // the series' first file
+  wxString series_uid;         // DICOM Series Instance UID (empty for images)
+  wxString description;        // DICOM Series Description
+  bool is_dicom = false;       // found by the DICOM parser
+  bool multi_frame = false;    // one multi-frame (or multi-page) file
+  int first_index = -1;        // listing index of the series' first file
+  int frame_count = 0;         // files joined so far, or the frames of a multi-frame file
+  int width = 0;
+  int height = 0;
+  double pixel_spacing_x = 0;  // first and second pixel spacing value as the reader gives them
+  double pixel_spacing_y = 0;
+};
+
+// Raw to calibrated values: calibrated = slope x raw + intercept.
+struct file_rescale_t {
+  double slope = 1.0;
+  double intercept = 0.0;
+};
+
+// Per-frame records, indexed by frame slot. Entries start zeroed and the
+// arrays grow when a reader stores a slot beyond them, so that a slot never
+// holds stale values of another data set nor lies outside the arrays.
+struct frame_file_info_t {
+  std::vector<position_t> location;   // x, y, z cm; azimuth, elevation, roll degrees
+  std::vector<double> pixel_size_x;   // millimetres, as the file gives them
+  std::vector<double> pixel_size_y;
+  std::vector<int32_t> content_time;  // hhmmss read as an integer
+
+  void create(size_t slots);
+  void clear();
+  size_t size() const { return location.size(); }
+  // Makes room for slot (false for a negative slot or when memory is short).
+  bool ensure(int32_t slot);
+};
+
+// A format reader: 0 when the data is not in its format, > 0 when it
+// recognised and handled it (for a frame read the frame's pixel count), < 0
+// when it recognised the data but could not read it.
+using volume_reader_fn = int (*)(wxFileName name, int frame, int index, uint16_t* raw,
+                                 uint8_t* display, position_t* position);
+// The image reader also receives the caller's name next to the resolved one.
+using image_reader_fn = int (*)(wxFileName caller_name, wxFileName resolved_name, int frame,
+                                int index, int flags, uint16_t* raw, uint8_t* display,
+                                position_t* position);
 
 // The display settings a windowing reads, gathered in one place so that the
 // computation does not depend on where they are kept.
@@ -42,11 +93,102 @@ class windowing_progress_t {
   virtual void finish() = 0;
 };
 
+// What loading a data set asks of the user: the directory search's progress
+// (with Cancel) and the choice of one series. The main window installs one
+// that shows dialogs; without one the search shows nothing and the first
+// series is taken.
+class dicom_load_ui {
+ public:
+  virtual ~dicom_load_ui() = default;
+  virtual void search_start(const wxString& caption, const wxString& message) {}
+  // False when the user cancelled the search.
+  virtual bool search_pulse(const wxString& message) { return true; }
+  virtual void search_end() {}
+  // The index of the chosen line; -1 when the choice was cancelled.
+  virtual int choose_series(const wxString& caption, const wxString& message,
+                            const std::vector<wxString>& lines) {
+    return 0;
+  }
+};
+
 class dicom_utility {
  public:
   // ---- description of the loaded data ----
-  static bool data_16bit;          // the frames carry 16-bit raw values
+  static bool data_16bit;          // the frames carry raw values from a volume reader
+  static bool data_8bit;           // the raw values are 8-bit samples, kept as display bytes
+  static file_rescale_t file_rescale;
+  static double slice_thickness;   // centimetres, 0 when the file gives none
+  static bool patient_coordinates; // the last frame was placed from patient coordinates
+  static wxString source_type;     // format or modality of the data, "Unknown" after a reset
+  static wxString value_units;     // "HU", dose units or "??"
   static uint16_t padding_value;   // raw value of padding pixels; 0 means none
+  static bool locations_from_file; // frame_file_info holds locations from the files
+  static frame_file_info_t frame_file_info;
+  static std::vector<data_series_t> series_list;
+
+  // ---- reading frames ----
+
+  // Reads through the format readers. frame -2 scans (enters the file in
+  // series_list), -1 probes (resets and writes the data set's description as
+  // pending resource writes), >= 0 reads frame slot `frame`, `index`
+  // selecting the file of a directory or numbered run, or the frame of a
+  // multi-frame file. raw has room for RES_FRAME_SIZE values, display for
+  // width x height bytes. Returns the pixel count of a frame read, a positive
+  // value for a recognised scan or probe, and 0 on any failure.
+  static int read_dicom_data(wxFileName name, int frame, int index, uint16_t* raw,
+                             uint8_t* display, position_t* position);
+
+  // The format readers tried before the DICOM parser, in this order; null
+  // while a format has no reader in this program.
+  static volume_reader_fn qct_reader;
+  static volume_reader_fn metaimage_reader;
+  static volume_reader_fn nrrd_reader;
+  static volume_reader_fn nifti_reader;
+  static image_reader_fn image_reader;
+
+  // The file of a numbered run `index` places after path: the last number
+  // of the file name (at most its last 8 digits, with the spaces that follow
+  // it) counted up by index, keeping the field's width when it starts with a
+  // zero. Digits in folder names are never counted. path itself when its
+  // file name holds no digit.
+  static wxString numbered_file_name(const wxString& path, int index);
+
+  // The file at position index of the directory's listing (files directly in
+  // it, hidden ones left out, ascending by character codes); empty when
+  // index is outside the listing.
+  static wxString directory_file(const wxString& dir, int index);
+
+  // ---- data sets ----
+
+  // Opens a file, a numbered run, a multi-frame or volume file, or a
+  // directory tree (asking which series when it holds several) into the frame
+  // store; the data set's resources are written as pending values under the
+  // caller's hold. 1 when at least one frame was loaded.
+  static int load_dicom_files(wxFileName name);
+  // Puts the frames into the order of their file locations after asking;
+  // true when they were reordered. The per-frame records move with them.
+  static bool sort_dicom_frames();
+  // Gives every frame back its location and pixel size from the files.
+  static bool restore_file_locations();
+  // Keeps the per-frame records and frame list of the listed frames only, in
+  // that order. undo_frame_selection puts back what the last selection replaced.
+  static void select_frame_info(std::vector<int32_t> frames);
+  static void undo_frame_selection();
+  // Writes the loaded stack as one volume: format 0 NIfTI-1 (gzip when the
+  // extension ends with "gz"), 1 NRRD (".nhdr": header and a gzip data file
+  // beside it; otherwise one file). what -2 or less: the image data; object
+  // masks are not written yet. True when the file (or pair) was written
+  // whole; otherwise nothing was changed on disk and a message was logged.
+  static bool create_voxel_data(wxFileName name, int format, int what);
+
+  // Forgets the data-source description and the per-frame records.
+  static void reset_data_source();
+  // The user interface of load_dicom_files (null: the silent default).
+  static dicom_load_ui* load_ui;
+
+  // Clears the reader state kept between calls: the recognised flags, the
+  // pending probe and the first file's series UID, size and spacing.
+  static void reset_reader_state();
 
   // ---- display of 16-bit data ----
 

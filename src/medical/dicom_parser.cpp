@@ -1,0 +1,774 @@
+// The program's own DICOM parser: walks the data elements of one file,
+// collects the few it needs and acts at the Pixel Data element: enters the
+// file in the series list (scan), writes the data set's description (probe)
+// or decodes one frame and places it (frame read). Every length read from the
+// file is checked against the bytes that remain before anything is read,
+// skipped or allocated.
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include <wx/file.h>
+#include <wx/filefn.h>
+#include <wx/log.h>
+
+#include "data/geometry.h"
+#include "medical/dicom_pixels.h"
+#include "medical/dicom_utility.h"
+#include "medical/reader_state.h"
+
+namespace {
+
+constexpr uint32_t kUndefined = 0xFFFFFFFF;
+constexpr size_t kTextMax = 32768;
+// Nested sequences deeper than this are taken as a damaged file.
+constexpr int kMaxNesting = 64;
+
+struct parse_error {};
+
+// A file read with every read, skip and length checked against its size.
+class dicom_file {
+ public:
+  bool open(const wxString& path) {
+    wxLogNull quiet;
+    if (wxDirExists(path) || !file_.Open(path, wxFile::read)) return false;
+    const wxFileOffset len = file_.Length();
+    size_ = len < 0 ? 0 : uint64_t(len);
+    return true;
+  }
+  uint64_t pos() const { return pos_; }
+  uint64_t remaining() const { return size_ - pos_; }
+  uint64_t size() const { return size_; }
+  bool read(void* dst, uint64_t n) {
+    if (n > remaining()) return false;
+    if (n && file_.Read(dst, size_t(n)) != ssize_t(n)) return false;
+    pos_ += n;
+    return true;
+  }
+  bool skip(uint64_t n) {
+    if (n > remaining()) return false;
+    pos_ += n;
+    return file_.Seek(wxFileOffset(pos_)) != wxInvalidOffset;
+  }
+  bool seek(uint64_t at) {
+    if (at > size_) return false;
+    pos_ = at;
+    return file_.Seek(wxFileOffset(pos_)) != wxInvalidOffset;
+  }
+
+ private:
+  wxFile file_;
+  uint64_t size_ = 0;
+  uint64_t pos_ = 0;
+};
+
+struct element_t {
+  uint16_t group = 0, element = 0;
+  char vr[3] = {0, 0, 0};
+  uint32_t length = 0;
+  bool explicit_vr = false;
+};
+
+bool upper(uint8_t c) { return c >= 'A' && c <= 'Z'; }
+
+bool long_length_vr(const char* vr) {
+  static const char* const kinds[] = {"OB", "OW", "SQ", "UN", "UT", "OD", "OF",
+                                      "OL", "OV", "SV", "UV", "UC", "UR"};
+  for (const char* k : kinds)
+    if (vr[0] == k[0] && vr[1] == k[1]) return true;
+  return false;
+}
+
+// Everything collected from one file.
+struct parsed_t {
+  wxString modality = "DICOM";
+  bool modality_element = false;
+  wxString series_uid, description, dose_units;
+  int32_t content_time = 0;
+  double slice_thickness = 0;
+  double slice_location = 0;
+  bool has_slice_location = false;
+  vec3_t position;
+  bool has_position = false;
+  std::vector<vec3_t> positions;
+  vec3_t row_dir, col_dir;
+  bool has_orientation = false;
+  std::vector<vec3_t> row_dirs, col_dirs;
+  int samples = 1, rows = 0, columns = 0, bits = 0;
+  bool is_signed = false;
+  int64_t frames = 1;
+  bool multi_frame = false;
+  double spacing[2] = {0, 0};
+  bool has_spacing = false;
+  uint16_t padding = 0;
+  bool has_padding = false;
+  double centre = 1000, width = 2000;
+  double intercept = -1000, slope = 1;
+  bool has_rescale = false;
+  double grid_spacing = 0;
+  double dose_scaling = 1;
+  bool has_dose_scaling = false;
+};
+
+class parser_t {
+ public:
+  parser_t(const wxFileName& name, int frame, int index, uint16_t* raw, uint8_t* display,
+           position_t* position, bool fell_back)
+      : name_(name), path_(name.GetFullPath()), frame_(frame), index_(index), raw_(raw),
+        display_(display), position_(position) {
+    v_.multi_frame = fell_back;
+  }
+
+  int run();
+
+ private:
+  void warn(const wxString& what) const {
+    wxLogWarning("dicom_utility::read_dicom_data: %s: %s", path_, what);
+  }
+  // Damage is reported only for files taken as DICOM, and not while
+  // scanning a directory, where any file may turn up.
+  [[noreturn]] void damaged(const wxString& what) const {
+    if (frame_ != -2 && (has_magic_ || elements_ >= 2)) warn(what);
+    throw parse_error();
+  }
+  uint16_t u16(const uint8_t* p, bool big) const {
+    return big ? uint16_t((p[0] << 8) | p[1]) : uint16_t(p[0] | (p[1] << 8));
+  }
+  uint32_t u32(const uint8_t* p, bool big) const {
+    return big ? (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3]
+               : uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+  }
+  bool read_header(element_t& e);
+  void need(uint32_t length, const element_t& e) const {
+    if (length != kUndefined && length > f_.remaining())
+      damaged(wxString::Format("element (%04X,%04X) is longer (%u bytes) than the rest of the file "
+                               "(%llu bytes); the file is truncated or damaged.",
+                               e.group, e.element, length,
+                               static_cast<unsigned long long>(f_.remaining())));
+  }
+  void skip_value(const element_t& e) {
+    need(e.length, e);
+    if (!f_.skip(e.length)) damaged("the file cannot be read.");
+  }
+  wxString read_text(const element_t& e);
+  uint16_t read_us(const element_t& e);
+  void skip_undefined(int depth);
+  void read_encapsulated(const element_t& e);
+  void handle_defined(const element_t& e);
+  int handle_pixel_data(uint64_t data_offset, uint64_t data_length, bool encapsulated);
+  void calibrate();
+  int scan();
+  int probe();
+  int read_frame(uint64_t data_offset, uint64_t data_length, bool encapsulated);
+  void place_frame();
+
+  wxFileName name_;
+  wxString path_;
+  int frame_, index_;
+  uint16_t* raw_;
+  uint8_t* display_;
+  position_t* position_;
+  dicom_file f_;
+  bool explicit_ = true, big_ = false, syntax_known_ = false;
+  bool has_magic_ = false;
+  int elements_ = 0;
+  int64_t dir_remaining_ = 0;
+  parsed_t v_;
+  std::vector<uint8_t> fragment_;
+};
+
+bool parser_t::read_header(element_t& e) {
+  uint8_t b[8];
+  if (f_.remaining() < 8) return false;
+  if (!f_.read(b, 8)) return false;
+  const uint16_t stored_group = uint16_t(b[0] | (b[1] << 8));
+  const bool item_group = (b[0] == 0xFE && b[1] == 0xFF) || (b[0] == 0xFF && b[1] == 0xFE);
+  bool expl;
+  if (item_group)
+    expl = false;  // items and delimiters never carry a VR
+  else if (stored_group == 0x0002)
+    expl = b[4] < 0x80 && b[5] < 0x80 && upper(b[4]) && upper(b[5]);
+  else if (syntax_known_)
+    expl = explicit_;
+  else
+    expl = b[4] >= 1 && b[4] <= 127 && b[5] >= 1 && b[5] <= 127 && upper(b[4]) && upper(b[5]);
+  const bool big = big_ && stored_group != 0x0002;
+  e.group = u16(b, big);
+  e.element = u16(b + 2, big);
+  e.explicit_vr = expl;
+  int consumed = 8;
+  if (expl) {
+    e.vr[0] = char(b[4]);
+    e.vr[1] = char(b[5]);
+    if (long_length_vr(e.vr)) {
+      uint8_t l[4];
+      if (!f_.read(l, 4)) return false;
+      consumed += 4;
+      e.length = u32(l, big);
+    } else {
+      const uint16_t l16 = u16(b + 6, big);
+      e.length = l16 == 0xFFFF ? kUndefined : l16;
+    }
+  } else {
+    e.vr[0] = e.vr[1] = 0;
+    e.length = u32(b + 4, big);
+  }
+  if (dir_remaining_ > 0) dir_remaining_ -= consumed;
+  return true;
+}
+
+wxString parser_t::read_text(const element_t& e) {
+  need(e.length, e);
+  if (e.length >= kTextMax) {  // no element the parser reads is this long
+    skip_value(e);
+    return wxString();
+  }
+  std::string s(e.length, '\0');
+  if (!f_.read(&s[0], e.length)) damaged("the file cannot be read.");
+  const size_t end = s.find('\0');
+  if (end != std::string::npos) s.resize(end);
+  return wxString(s.c_str(), wxConvISO8859_1);
+}
+
+uint16_t parser_t::read_us(const element_t& e) {
+  need(e.length, e);
+  uint8_t b[2] = {0, 0};
+  if (e.length >= 2) {
+    if (!f_.read(b, 2) || !f_.skip(e.length - 2)) damaged("the file cannot be read.");
+    return u16(b, big_);
+  }
+  skip_value(e);
+  return 0;
+}
+
+// The leading numbers of a backslash-separated text; a part without a
+// number leaves its value unchanged.
+void decimals(const wxString& text, double* values, int count) {
+  const std::string s = text.ToStdString();
+  size_t start = 0;
+  for (int i = 0; i < count && start <= s.size(); ++i) {
+    const size_t end = s.find('\\', start);
+    const std::string part = s.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    const char* p = part.c_str();
+    char* q = nullptr;
+    const double d = std::strtod(p, &q);
+    if (q != p && std::isfinite(d)) values[i] = d;
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+}
+
+// Passes over the content of an element or item of undefined length up to
+// its delimiter, following nested sequences and items so that a delimiter
+// inside them does not end the outer one early.
+void parser_t::skip_undefined(int depth) {
+  if (depth > kMaxNesting) damaged("sequences are nested too deeply.");
+  element_t e;
+  for (;;) {
+    if (!read_header(e)) damaged("a sequence runs past the end of the file.");
+    if (e.group == 0xFFFE && (e.element == 0xE0DD || e.element == 0xE00D)) return;
+    if (e.length == kUndefined)
+      skip_undefined(depth + 1);
+    else
+      skip_value(e);
+  }
+}
+
+// Encapsulated pixel data: the offset table, then one fragment per frame.
+// Only a frame read keeps the frame's fragment.
+void parser_t::read_encapsulated(const element_t& pixel) {
+  element_t item;
+  if (!read_header(item) || item.group != 0xFFFE || item.element != 0xE000 || item.length == kUndefined)
+    damaged("the compressed pixel data has no offset table.");
+  skip_value(item);
+  const bool is_frame_read = frame_ >= 0 && raw_;
+  if (!is_frame_read) {
+    skip_undefined(0);
+    return;
+  }
+  int64_t want = (v_.multi_frame && index_ > 0 && index_ < v_.frames) ? index_ : 0;
+  for (;;) {
+    if (!read_header(item) || item.group != 0xFFFE || item.element != 0xE000 ||
+        item.length == kUndefined)
+      damaged(wxString::Format("the compressed pixel data holds no fragment for frame %d.", index_));
+    if (want == 0) break;
+    skip_value(item);
+    --want;
+  }
+  need(item.length, item);
+  try {
+    fragment_.resize(item.length);
+  } catch (const std::bad_alloc&) {
+    damaged("there is not enough memory for the compressed frame.");
+  }
+  if (!f_.read(fragment_.data(), item.length)) damaged("the file cannot be read.");
+  skip_undefined(0);
+}
+
+void parser_t::handle_defined(const element_t& e) {
+  const uint32_t tag = (uint32_t(e.group) << 16) | e.element;
+  switch (tag) {
+    case 0x00020010: {
+      wxString uid = read_text(e);
+      uid.Trim(true).Trim(false);
+      syntax_known_ = true;
+      if (uid == "1.2.840.10008.1.2") {
+        explicit_ = false;
+      } else if (uid == "1.2.840.10008.1.2.2") {
+        big_ = true;
+      } else if (uid == "1.2.840.10008.1.2.1.99") {
+        damaged("deflated DICOM files are not supported.");
+      }
+      return;
+    }
+    case 0x00041220:
+      dir_remaining_ = e.length;
+      skip_value(e);
+      return;
+    case 0x00080033: {
+      const wxString t = read_text(e).Trim(false);
+      long long n = 0;
+      for (size_t i = 0; i < t.length() && i < 9 && t[i] >= '0' && t[i] <= '9'; ++i)
+        n = n * 10 + (t[i].GetValue() - '0');
+      v_.content_time = int32_t(n);
+      return;
+    }
+    case 0x00080060:
+      v_.modality = read_text(e).Trim(true).Trim(false);
+      v_.modality_element = true;
+      return;
+    case 0x0008103E: v_.description = read_text(e).Trim(true); return;
+    case 0x00180050: decimals(read_text(e), &v_.slice_thickness, 1); return;
+    case 0x0020000E: v_.series_uid = read_text(e).Trim(true).Trim(false); return;
+    case 0x00200020: {
+      const wxString t = read_text(e);
+      if (!v_.has_orientation && t.length() >= 2) {
+        const int sep = t.Find('\\');
+        auto dir = [](wxUniChar c, vec3_t& d) {
+          switch (char(c.GetValue())) {
+            case 'L': d = {1, 0, 0}; return true;
+            case 'R': d = {-1, 0, 0}; return true;
+            case 'P': d = {0, 1, 0}; return true;
+            case 'A': d = {0, -1, 0}; return true;
+            case 'H': d = {0, 0, 1}; return true;
+            case 'F': d = {0, 0, -1}; return true;
+            default: return false;
+          }
+        };
+        v_.has_orientation = sep >= 0 && size_t(sep) + 1 < t.length() && dir(t[0], v_.row_dir) &&
+                             dir(t[size_t(sep) + 1], v_.col_dir);
+      }
+      return;
+    }
+    case 0x00200032: {
+      double p[3] = {0, 0, 0};
+      decimals(read_text(e), p, 3);
+      v_.position = {p[0], p[1], p[2]};
+      v_.positions.push_back(v_.position);
+      v_.has_position = true;
+      return;
+    }
+    case 0x00200037: {
+      double d[6] = {0, 0, 0, 0, 0, 0};
+      decimals(read_text(e), d, 6);
+      v_.row_dir = {d[0], d[1], d[2]};
+      v_.col_dir = {d[3], d[4], d[5]};
+      v_.row_dirs.push_back(v_.row_dir);
+      v_.col_dirs.push_back(v_.col_dir);
+      v_.has_orientation = true;
+      return;
+    }
+    case 0x00201041:
+      decimals(read_text(e), &v_.slice_location, 1);
+      v_.has_slice_location = true;
+      return;
+    case 0x00280002: v_.samples = read_us(e); return;
+    case 0x00280004: read_text(e); return;
+    case 0x00280008: {
+      double n = 1;
+      decimals(read_text(e), &n, 1);
+      v_.frames = n >= 1 && n < 2147483647.0 ? int64_t(n) : (n < 1 ? 0 : 2147483647);
+      if (v_.frames > 1) v_.multi_frame = true;
+      return;
+    }
+    case 0x00280010: v_.rows = read_us(e); return;
+    case 0x00280011: v_.columns = read_us(e); return;
+    case 0x00280030:
+      decimals(read_text(e), v_.spacing, 2);
+      v_.has_spacing = true;
+      return;
+    case 0x00280100: v_.bits = read_us(e); return;
+    case 0x00280103: v_.is_signed = read_us(e) != 0; return;
+    case 0x00280120:
+      v_.padding = read_us(e);
+      v_.has_padding = true;
+      return;
+    case 0x00281050: decimals(read_text(e), &v_.centre, 1); return;
+    case 0x00281051: decimals(read_text(e), &v_.width, 1); return;
+    case 0x00281052:
+      decimals(read_text(e), &v_.intercept, 1);
+      v_.has_rescale = true;
+      return;
+    case 0x00281053:
+      decimals(read_text(e), &v_.slope, 1);
+      v_.has_rescale = true;
+      return;
+    case 0x30040002:
+      v_.dose_units = read_text(e).Trim(true).Trim(false);
+      if (v_.centre == 1000 && v_.width == 2000) {
+        v_.centre = 37.5;
+        v_.width = 75;
+      }
+      return;
+    case 0x3004000C: {
+      double g[2] = {0, 0};
+      decimals(read_text(e), g, 2);
+      v_.grid_spacing = g[1] - g[0];
+      return;
+    }
+    case 0x3004000E:
+      decimals(read_text(e), &v_.dose_scaling, 1);
+      v_.has_dose_scaling = true;
+      return;
+    default:
+      skip_value(e);
+  }
+}
+
+bool starts_with(const wxString& s, const char* prefix) { return s.StartsWith(prefix); }
+
+void parser_t::calibrate() {
+  if (v_.modality.empty() && !v_.has_dose_scaling && v_.has_rescale) v_.modality = "CT";
+  double slope, intercept;
+  if (v_.has_dose_scaling) {
+    slope = v_.dose_scaling;
+    intercept = 0;
+  } else if (v_.has_rescale) {
+    slope = v_.slope;
+    intercept = v_.intercept;
+  } else {
+    slope = 1;
+    intercept = starts_with(v_.modality, "CT") ? -1000 : 0;
+  }
+  if (v_.is_signed) intercept -= slope * (v_.bits == 8 ? 127 : 32768);
+  dicom_utility::file_rescale = {slope, intercept};
+  dicom_utility::source_type = v_.modality;
+  if (v_.has_rescale && starts_with(v_.modality, "CT"))
+    dicom_utility::value_units = "HU";
+  else if (starts_with(v_.modality, "RTDOSE") && v_.has_dose_scaling)
+    dicom_utility::value_units = v_.dose_units;
+  else
+    dicom_utility::value_units = "??";
+}
+
+int parser_t::scan() {
+  if (starts_with(v_.modality, "SEG") || starts_with(v_.modality, "RTSTRUCT")) return 0;
+  data_series_t s;
+  s.file = name_;
+  s.series_uid = v_.series_uid;
+  s.description = v_.description;
+  s.is_dicom = true;
+  s.multi_frame = v_.multi_frame;
+  s.frame_count = v_.multi_frame ? int(v_.frames) : 1;
+  s.first_index = index_;
+  s.width = v_.columns;
+  s.height = v_.rows;
+  s.pixel_spacing_x = v_.has_spacing ? v_.spacing[0] : 0;
+  s.pixel_spacing_y = v_.has_spacing ? v_.spacing[1] : 0;
+  const wxString dir = name_.GetPath(wxPATH_GET_VOLUME);
+  for (data_series_t& o : dicom_utility::series_list) {
+    if (o.height == s.height && o.width == s.width && o.pixel_spacing_x == s.pixel_spacing_x &&
+        o.pixel_spacing_y == s.pixel_spacing_y && o.series_uid == s.series_uid &&
+        o.file.GetPath(wxPATH_GET_VOLUME) == dir) {
+      ++o.frame_count;
+      return v_.columns * v_.rows;
+    }
+  }
+  dicom_utility::series_list.push_back(s);
+  return v_.columns * v_.rows;
+}
+
+void fill_first_values(const parsed_t& v) {
+  reader_state_t& st = reader_state();
+  if (st.first_series_uid.empty()) st.first_series_uid = v.series_uid;
+  if (st.first_frame_pixels == 0) st.first_frame_pixels = int64_t(v.columns) * v.rows;
+  if (v.has_spacing && (st.first_pixel_spacing[0] == 0 || st.first_pixel_spacing[1] == 0)) {
+    st.first_pixel_spacing[0] = v.spacing[0];
+    st.first_pixel_spacing[1] = v.spacing[1];
+  }
+}
+
+int parser_t::probe() {
+  if (starts_with(v_.modality, "SEG") || starts_with(v_.modality, "RTSTRUCT")) {
+    wxLogWarning("dicom_utility::read_dicom_data: This is an RTSTRUCT or SEG DICOM file: try "
+                 "loading this using `Import from data files'.");
+    return 0;
+  }
+  fill_first_values(v_);
+  write_pending_bool(L"RES_BUF_DICOM", true);
+  write_pending_long(L"RES_BUF_WIDTH", v_.columns);
+  write_pending_long(L"RES_BUF_HEIGHT", v_.rows);
+  write_pending_bool(L"RES_POS_REC", v_.has_position || v_.has_slice_location);
+  write_pending_flag_string(L"RES_BIN_IM_FILENAME", path_);
+  // Pixel Spacing gives the spacing between rows (the pixel height) first.
+  write_pending_double(L"RES_XSCALE", v_.has_spacing ? v_.spacing[1] / 10 : 0.01);
+  write_pending_double(L"RES_YSCALE", v_.has_spacing ? v_.spacing[0] / 10 : 0.01);
+  for (const wchar_t* r : {L"RES_XTRANS", L"RES_YTRANS", L"RES_ZTRANS", L"RES_AZIMUTH",
+                           L"RES_ELEVATION", L"RES_ROLL"})
+    write_pending_double(r, 0.0);
+  write_pending_double(L"RES_DICOM_WIN_CENTRE", v_.centre);
+  write_pending_double(L"RES_DICOM_WIN_WIDTH", v_.width);
+  write_pending_double(L"RES_DICOM_HUM", dicom_utility::file_rescale.slope);
+  write_pending_double(L"RES_DICOM_HUB", dicom_utility::file_rescale.intercept);
+  write_pending_string(L"RES_DICOM_UNITS", dicom_utility::value_units);
+  if (v_.multi_frame) write_pending_long(L"RES_BUF_FRAMES", int32_t(v_.frames));
+  return v_.columns * v_.rows;
+}
+
+void parser_t::place_frame() {
+  frame_file_info_t& info = dicom_utility::frame_file_info;
+  const bool have_slot = info.ensure(frame_);
+  position_t loc;
+  if (v_.has_position) {
+    const size_t i = size_t(std::max(0, index_));
+    vec3_t p = !v_.multi_frame ? v_.position
+                               : (i < v_.positions.size() ? v_.positions[i] : v_.positions[0]);
+    vec3_t row{1, 0, 0}, col{0, 1, 0};
+    if (!v_.has_orientation) {
+      p.z = -p.z;
+    } else if (v_.multi_frame && i < v_.row_dirs.size()) {
+      row = v_.row_dirs[i];
+      col = v_.col_dirs[i];
+    } else if (!v_.row_dirs.empty() && v_.multi_frame) {
+      row = v_.row_dirs[0];
+      col = v_.col_dirs[0];
+    } else {
+      row = v_.row_dir;
+      col = v_.col_dir;
+    }
+    matrix4_t m;
+    matrix4_identity(m);
+    matrix4_set_translation(m, vec3_scalar_mul(0.1, p));
+    matrix4_set_x_axis(m, row);
+    matrix4_set_y_axis(m, col);
+    matrix4_set_z_axis(m, vec3_cross(row, col));
+    if (v_.multi_frame && v_.positions.size() < i + 1) {
+      const double step = v_.grid_spacing != 0 ? v_.grid_spacing : v_.slice_thickness;
+      vec3_t t = matrix4_get_translation(m);
+      t += vec3_scalar_mul(step / 10 * double(index_), matrix4_get_z_axis(m));
+      matrix4_set_translation(m, t);
+    }
+    double x, y, z, az, el, ro;
+    matrix4_to_position(m, x, y, z, az, el, ro);
+    loc = {float(x), float(y), float(z), float(az), float(el), float(ro)};
+    dicom_utility::locations_from_file = true;
+    dicom_utility::patient_coordinates = true;
+  } else if (v_.has_slice_location) {
+    loc = {0, 0, float(-v_.slice_location / 10), 0, 0, 0};
+    dicom_utility::locations_from_file = true;
+  } else {
+    dicom_utility::locations_from_file = false;
+    return;
+  }
+  if (have_slot) info.location[size_t(frame_)] = loc;
+  if (position_) *position_ = loc;
+}
+
+int parser_t::read_frame(uint64_t data_offset, uint64_t data_length, bool encapsulated) {
+  reader_state_t& st = reader_state();
+  fill_first_values(v_);
+  const int64_t pixels = int64_t(v_.columns) * v_.rows;
+  if (v_.series_uid != st.first_series_uid || pixels != st.first_frame_pixels) return 0;
+  // The caller's buffers hold frames of the data set's size.
+  const int32_t want_w = pending_long(L"RES_BUF_WIDTH", v_.columns);
+  const int32_t want_h = pending_long(L"RES_BUF_HEIGHT", v_.rows);
+  if (want_w != v_.columns || want_h != v_.rows) return 0;
+  frame_file_info_t& info = dicom_utility::frame_file_info;
+  if (info.ensure(frame_)) {
+    // Pixel Spacing lists the row spacing (along y) first.
+    info.pixel_size_x[size_t(frame_)] = v_.has_spacing ? v_.spacing[1] : 0;
+    info.pixel_size_y[size_t(frame_)] = v_.has_spacing ? v_.spacing[0] : 0;
+  }
+  if (v_.has_spacing && (v_.spacing[0] != st.first_pixel_spacing[0] ||
+                         v_.spacing[1] != st.first_pixel_spacing[1]))
+    return 0;
+
+  if (v_.bits != 8 && v_.bits != 16) {
+    warn("Only DICOM files containing 8-bit or 16-bit data are supported.");
+    return 0;
+  }
+  if (v_.multi_frame && (index_ < 0 || index_ >= v_.frames)) {
+    warn(wxString::Format("the file holds %lld frames; frame %d is not among them.",
+                          static_cast<long long>(v_.frames), index_));
+    return 0;
+  }
+  pixel_format_t fmt;
+  fmt.width = v_.columns;
+  fmt.height = v_.rows;
+  fmt.bits = v_.bits;
+  fmt.samples = v_.samples;
+  fmt.is_signed = v_.is_signed;
+  fmt.big_endian = big_;
+  frame_samples_t samples;
+  if (encapsulated) {
+    if (fragment_.empty() || !decode_fragment(fragment_.data(), fragment_.size(), fmt, samples)) {
+      warn("This DICOM file contains compressed data, but in an unsupported format.\nCurrently "
+           "Norvelith only supports RLE and various JPEG compressed formats.");
+      return 0;
+    }
+  } else {
+    const uint64_t spp = v_.samples == 3 ? 3 : 1;
+    const uint64_t frame_bytes = uint64_t(pixels) * uint64_t(v_.bits / 8) * uint64_t(v_.samples);
+    const uint64_t read_bytes = uint64_t(pixels) * uint64_t(v_.bits / 8) * spp;
+    if (data_length < frame_bytes) {
+      warn("This DICOM file contains un-compressed data which is not consistent with the given "
+           "width, height, samples and bits.");
+      return 0;
+    }
+    const uint64_t first = v_.multi_frame ? uint64_t(index_) * frame_bytes : 0;
+    if (first + frame_bytes > data_length || data_offset + first + read_bytes > f_.size()) {
+      warn(wxString::Format("the pixel data end before frame %d.", index_));
+      return 0;
+    }
+    // Grey samples are read straight into the caller's buffer with one read
+    // and converted in place; colour goes through a copy of the file's bytes.
+    const bool direct = spp == 1;
+    void* dst = nullptr;
+    if (direct) {
+      dst = v_.bits == 16 ? static_cast<void*>(raw_) : static_cast<void*>(display_);
+    } else {
+      try {
+        samples.byte_data.resize(read_bytes);
+      } catch (const std::bad_alloc&) {
+        warn("there is not enough memory for the frame.");
+        return 0;
+      }
+      dst = samples.byte_data.data();
+    }
+    if (!dst || !f_.seek(data_offset + first) || !f_.read(dst, read_bytes)) {
+      warn(wxString::Format("frame %d cannot be read whole.", index_));
+      return 0;
+    }
+    samples.kind = direct ? frame_samples_t::in_place : frame_samples_t::file_bytes;
+  }
+
+  dicom_utility::data_16bit = true;
+  dicom_utility::slice_thickness = v_.slice_thickness / 10;
+  dicom_utility::padding_value = 0;
+  if (info.ensure(frame_)) info.content_time[size_t(frame_)] = v_.content_time;
+  dicom_utility::patient_coordinates = false;
+  place_frame();
+
+  dicom_utility::data_8bit = v_.bits == 8;
+  store_samples(samples, fmt, raw_, display_);
+  if (v_.bits == 16) {
+    uint16_t pad = 0;
+    const size_t w = size_t(v_.columns), h = size_t(v_.rows);
+    if (v_.has_padding) {
+      pad = v_.is_signed ? uint16_t(v_.padding + 32768) : v_.padding;
+    } else {
+      const uint16_t c0 = raw_[0], c1 = raw_[w - 1], c2 = raw_[(h - 1) * w], c3 = raw_[h * w - 1];
+      if (c0 == c1 && c1 == c2 && c2 == c3) pad = c0;
+    }
+    const file_rescale_t r = dicom_utility::file_rescale;
+    if (pad != 0 && starts_with(v_.modality, "CT") && r.slope != 0 &&
+        r.slope * pad + r.intercept > -1000) {
+      const double nv = std::trunc((-1000 - r.intercept) / r.slope);
+      const uint16_t replacement = uint16_t(int64_t(std::max(-1e9, std::min(1e9, nv))) & 0xFFFF);
+      for (size_t i = 0; i < w * h; ++i)
+        if (raw_[i] == pad) raw_[i] = replacement;
+      pad = replacement;
+    }
+    dicom_utility::padding_value = pad;
+  }
+  return int(pixels);
+}
+
+int parser_t::handle_pixel_data(uint64_t data_offset, uint64_t data_length, bool encapsulated) {
+  calibrate();
+  const bool is_frame_read = frame_ >= 0 && raw_;
+  if (v_.columns < 1 || v_.rows < 1) {
+    if (frame_ != -2) warn("the image has no rows or columns.");
+    return 0;
+  }
+  // Rows and Columns are 16-bit each; their product must still count pixels
+  // in the 32 bits that frame sizes are kept in.
+  if (int64_t(v_.columns) * v_.rows > 0x7FFFFFFF) {
+    if (frame_ != -2)
+      warn(wxString::Format("an image of %d x %d pixels is too large.", v_.columns, v_.rows));
+    return 0;
+  }
+  if (frame_ == -2) return scan();
+  if (v_.frames < 1 || (v_.multi_frame && !encapsulated && v_.bits > 0 &&
+                        uint64_t(v_.frames) > data_length / std::max<uint64_t>(1, uint64_t(v_.columns) * v_.rows))) {
+    warn(wxString::Format("the pixel data cannot hold the %lld frames the file announces.",
+                          static_cast<long long>(v_.frames)));
+    return 0;
+  }
+  if (encapsulated && uint64_t(v_.frames) > f_.size() / 8) {
+    warn(wxString::Format("the compressed pixel data cannot hold the %lld frames the file announces.",
+                          static_cast<long long>(v_.frames)));
+    return 0;
+  }
+  if (v_.frames > 1) reader_state().multi_frame_file = true;
+  if (!is_frame_read) return probe();
+  if (starts_with(v_.modality, "SEG") || starts_with(v_.modality, "RTSTRUCT")) return 0;
+  return read_frame(data_offset, data_length, encapsulated);
+}
+
+int parser_t::run() {
+  if (!f_.open(path_)) return 0;
+  try {
+    uint8_t magic[4];
+    if (f_.skip(128) && f_.read(magic, 4) && std::memcmp(magic, "DICM", 4) == 0) {
+      has_magic_ = true;  // parsing starts after the preamble
+    } else if (!f_.seek(0)) {
+      return 0;
+    }
+    element_t e;
+    for (; read_header(e); ++elements_) {
+      const uint32_t tag = (uint32_t(e.group) << 16) | e.element;
+      if (e.length == kUndefined) {
+        if (tag == 0x7FE00010) {
+          const uint64_t offset = f_.pos();
+          read_encapsulated(e);
+          return handle_pixel_data(offset, fragment_.size(), true);
+        }
+        if (tag == 0x52009229 || tag == 0x52009230 || tag == 0x00209113 || tag == 0x00209116 ||
+            tag == 0xFFFEE000)
+          continue;
+        skip_undefined(0);
+        continue;
+      }
+      if (dir_remaining_ > 0) {
+        if (tag != 0xFFFEE000) {
+          skip_value(e);
+          dir_remaining_ -= e.length;
+        }
+        continue;
+      }
+      if (tag == 0x00209113 || tag == 0x00209116 || tag == 0x52009229 || tag == 0x52009230 ||
+          tag == 0xFFFEE000)
+        continue;
+      if (tag == 0x7FE00010) {
+        need(e.length, e);
+        const uint64_t offset = f_.pos();
+        return handle_pixel_data(offset, e.length, false);
+      }
+      handle_defined(e);
+    }
+  } catch (const parse_error&) {
+    return 0;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int read_dicom_file(const wxFileName& name, int frame, int index, uint16_t* raw, uint8_t* display,
+                    position_t* position, bool fell_back) {
+  parser_t p(name, frame, index, raw, display, position, fell_back);
+  return p.run();
+}

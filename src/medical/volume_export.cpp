@@ -1,0 +1,378 @@
+// create_voxel_data: the loaded stack of evenly spaced frames written as a
+// NIfTI-1 or NRRD volume. Values keep their calibration: NIfTI carries the
+// slope and intercept, NRRD (which has no such fields) gets calibrated
+// values, as integers when they are whole and fit, else as floats. Files are
+// written beside their targets and renamed into place only when complete,
+// so a failed or cancelled export leaves what was there.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+
+#include <sys/stat.h>
+
+#include <wx/filefn.h>
+#include <wx/log.h>
+#include <wx/stopwatch.h>
+#include <wx/wfstream.h>
+#include <wx/zstream.h>
+
+#include "data/data_io_ui.h"
+#include "data/data_line_procs.h"
+#include "data/geometry.h"
+#include "medical/dicom_utility.h"
+#include "medical/reader_state.h"
+#include "registry/res_values.h"
+
+namespace {
+
+void export_warning(const wxString& text) { wxLogWarning("dicom_utility::create_voxel_data: %s", text); }
+
+double read_double(const wchar_t* name, double fallback) {
+  auto* r = find_resource<double_res_t>(name);
+  return r ? r->read() : fallback;
+}
+int32_t read_long(const wchar_t* name, int32_t fallback) {
+  auto* r = find_resource<long_res_t>(name);
+  return r ? r->read() : fallback;
+}
+bool read_bool(const wchar_t* name, bool fallback) {
+  auto* r = find_resource<bool_res_t>(name);
+  return r ? r->read() : fallback;
+}
+
+// How voxel values are written.
+enum class sample_kind { u8, u16, s16, f32 };
+
+struct export_plan_t {
+  sample_kind kind = sample_kind::u8;
+  int32_t offset = 0;            // stored = raw + offset for the integer kinds
+  double slope = 1, inter = 0;   // calibrated = slope x stored + inter
+};
+
+// Chooses the stored type from the calibration and the raw range, so that
+// every calibrated value is represented exactly.
+export_plan_t plan_samples(bool eight_bit, int format, double slope, double intercept, uint16_t lo,
+                           uint16_t hi) {
+  export_plan_t p;
+  if (eight_bit) return p;
+  const bool whole = slope == 1.0 && intercept == std::floor(intercept) && std::fabs(intercept) < 1e9;
+  if (whole) {
+    const double clo = lo + intercept, chi = hi + intercept;
+    if (clo >= -32768 && chi <= 32767) {
+      p.kind = sample_kind::s16;
+      p.offset = int32_t(intercept);
+      return p;
+    }
+    if (clo >= 0 && chi <= 65535) {
+      p.kind = sample_kind::u16;
+      p.offset = int32_t(intercept);
+      return p;
+    }
+  }
+  if (format == 0) {
+    // NIfTI scales stored values itself; signed data keep their sign.
+    if (intercept <= -32768.0 * slope) {
+      p.kind = sample_kind::s16;
+      p.offset = -32768;
+      p.inter = intercept + 32768.0 * slope;
+    } else {
+      p.kind = sample_kind::u16;
+      p.inter = intercept;
+    }
+    p.slope = slope;
+    return p;
+  }
+  p.kind = sample_kind::f32;
+  p.slope = slope;
+  p.inter = intercept;
+  return p;
+}
+
+template <class T>
+void put(std::string& h, size_t at, T v) {
+  std::memcpy(&h[at], &v, sizeof v);
+}
+
+std::string nifti_header(int32_t w, int32_t hgt, int32_t frames, const export_plan_t& plan, double xs,
+                         double ys, double zs, const matrix4_t& m, double centre, double window) {
+  std::string h(352, '\0');
+  put<int32_t>(h, 0, 348);
+  put<int32_t>(h, 32, 16384);
+  h[38] = 'r';
+  const int16_t dim[8] = {3, int16_t(w), int16_t(hgt), int16_t(frames), 0, 0, 0, 0};
+  std::memcpy(&h[40], dim, sizeof dim);
+  const bool eight = plan.kind == sample_kind::u8;
+  const int16_t datatype = eight ? 2 : plan.kind == sample_kind::s16 ? 4 : plan.kind == sample_kind::u16 ? 512 : 16;
+  put<int16_t>(h, 70, datatype);
+  put<int16_t>(h, 72, int16_t(eight ? 8 : plan.kind == sample_kind::f32 ? 32 : 16));
+  const float qfac = zs < 0 ? -1.0f : 1.0f;
+  const float pixdim[8] = {qfac, float(xs * 10), float(ys * 10), float(std::fabs(zs) * 10), 0, 0, 0, 0};
+  std::memcpy(&h[76], pixdim, sizeof pixdim);
+  put<float>(h, 108, 352.0f);
+  put<float>(h, 112, eight ? 1.0f : float(plan.slope));
+  put<float>(h, 116, eight ? 0.0f : float(plan.inter));
+  h[123] = 2;
+  put<float>(h, 124, eight ? 255.0f : float(centre + window / 2));
+  put<float>(h, 128, eight ? 0.0f : float(centre - window / 2));
+  const std::string descrip = "Converted from Norvelith v7.27";
+  std::memcpy(&h[148], descrip.data(), descrip.size());
+  put<int16_t>(h, 252, 1);
+  put<int16_t>(h, 254, 1);
+  // From the program's frame axes (cm) to NIfTI's RAS millimetres.
+  const vec3_t a = matrix4_get_x_axis(m), b = matrix4_get_y_axis(m), c = matrix4_get_z_axis(m);
+  const vec3_t t = matrix4_get_translation(m);
+  matrix4_t r;
+  matrix4_identity(r);
+  const vec3_t cols[3] = {{-a.x, -a.y, a.z}, {-b.x, -b.y, b.z}, {-c.x, -c.y, c.z}};
+  for (int k = 0; k < 3; ++k) {
+    r[k * 4 + 0] = cols[k].x;
+    r[k * 4 + 1] = cols[k].y;
+    r[k * 4 + 2] = cols[k].z;
+  }
+  double qa, qb, qc, qd;
+  matrix4_to_quaternion(r, qa, qb, qc, qd);
+  put<float>(h, 256, float(qb));
+  put<float>(h, 260, float(qc));
+  put<float>(h, 264, float(qd));
+  const double off[3] = {-t.x * 10, -t.y * 10, t.z * 10};
+  for (int k = 0; k < 3; ++k) put<float>(h, 268 + 4 * size_t(k), float(off[k]));
+  const double scale[3] = {pixdim[1], pixdim[2], double(qfac) * pixdim[3]};
+  for (int row = 0; row < 3; ++row) {
+    for (int k = 0; k < 3; ++k) put<float>(h, 280 + 16 * size_t(row) + 4 * size_t(k), float(r[k * 4 + row] * scale[k]));
+    put<float>(h, 280 + 16 * size_t(row) + 12, float(off[row]));
+  }
+  h[344] = 'n';
+  h[345] = '+';
+  h[346] = '1';
+  return h;
+}
+
+// Adding 0 turns -0 into 0, so that "-0.00000000" is never printed.
+vec3_t no_negative_zero(vec3_t v) { return {v.x + 0.0, v.y + 0.0, v.z + 0.0}; }
+
+std::string nrrd_header(int32_t w, int32_t hgt, int32_t frames, const export_plan_t& plan, double xs,
+                        double ys, double zs, const matrix4_t& m, const wxString& data_file) {
+  const vec3_t a = no_negative_zero(matrix4_get_x_axis(m) * (xs * 10));
+  const vec3_t b = no_negative_zero(matrix4_get_y_axis(m) * (ys * 10));
+  const vec3_t c = no_negative_zero(matrix4_get_z_axis(m) * (zs * 10));
+  const vec3_t t = no_negative_zero(matrix4_get_translation(m) * 10.0);
+  const char* type = plan.kind == sample_kind::u8 ? "uchar" : plan.kind == sample_kind::u16 ? "ushort"
+                     : plan.kind == sample_kind::s16 ? "short" : "float";
+  wxString s;
+  s << "NRRD0004\r\n# Converted from Norvelith v7.27\r\n";
+  s << "type: " << type << "\r\n";
+  s << "dimension: 3\r\n";
+  s << wxString::Format("sizes: %li %li %li\r\n", long(w), long(hgt), long(frames));
+  s << "endian: little\r\n";
+  s << (dicom_utility::patient_coordinates ? "space: left-posterior-superior\r\n" : "space: scanner-xyz\r\n");
+  s << "kinds: space space space\r\n";
+  s << "space units: \"mm\" \"mm\" \"mm\"\r\n";
+  s << wxString::Format("# spacings: (%.8lf,%.8lf,%.8lf)\r\n", xs * 10, ys * 10, std::fabs(zs * 10));
+  s << wxString::Format("space origin: (%.8lf,%.8lf,%.8lf)\r\n", t.x, t.y, t.z);
+  s << wxString::Format("space directions: (%.8lf,%.8lf,%.8lf) (%.8lf,%.8lf,%.8lf) (%.8lf,%.8lf,%.8lf)\r\n",
+                        a.x, a.y, a.z, b.x, b.y, b.z, c.x, c.y, c.z);
+  if (!data_file.empty())
+    s << "encoding: gz\r\ndata file: " << data_file << "\r\n\r\n";
+  else
+    s << "encoding: raw\r\n\r\n";
+  return std::string(s.ToUTF8());
+}
+
+// A replaced file keeps its permissions.
+void keep_permissions(const wxString& temp, const wxString& target) {
+  struct stat st;
+  if (::stat(target.fn_str(), &st) == 0) ::chmod(temp.fn_str(), st.st_mode & 07777);
+}
+
+// One output file written beside its target.
+struct pending_file {
+  wxString target, temp;
+  std::unique_ptr<wxFileOutputStream> file;
+  std::unique_ptr<wxZlibOutputStream> gz;
+  wxOutputStream* out = nullptr;
+
+  bool open(const wxString& path, bool gzip) {
+    target = path;
+    temp = create_file_beside(path);
+    if (temp.empty()) return false;
+    file = std::make_unique<wxFileOutputStream>(temp);
+    if (!file->IsOk()) return false;
+    out = file.get();
+    if (gzip) {
+      gz = std::make_unique<wxZlibOutputStream>(*file, -1, wxZLIB_GZIP);
+      out = gz.get();
+    }
+    return true;
+  }
+  bool write(const void* data, size_t n) {
+    out->Write(data, n);
+    return out->IsOk() && out->LastWrite() == n;
+  }
+  bool close() {
+    bool ok = true;
+    if (gz) ok = gz->Close() && ok;
+    if (file) ok = file->Close() && ok;
+    gz.reset();
+    file.reset();
+    return ok;
+  }
+  void discard() {
+    close();
+    if (!temp.empty()) {
+      wxLogNull quiet;
+      wxRemoveFile(temp);
+    }
+    temp.clear();
+  }
+};
+
+}  // namespace
+
+bool dicom_utility::create_voxel_data(wxFileName name, int format, int what) {
+  const int32_t frames = read_long(L"RES_BUF_FRAMES", 0);
+  if (frames < 1 || !read_bool(L"RES_POS_REC", true) || (format != 0 && format != 1)) return false;
+  const double zs = read_double(L"RES_ZSCALE", 0);
+  if (zs == 0) {
+    export_warning("Only regular data arrays can be saved in this format.\nTry using `export resliced data' first.");
+    return false;
+  }
+  if (what > -2) {
+    export_warning("Object masks cannot be exported: this program cannot yet fill objects from their surfaces.");
+    return false;
+  }
+  const int32_t w = read_long(L"RES_BUF_WIDTH", 0), h = read_long(L"RES_BUF_HEIGHT", 0);
+  if (!frame_store || w < 1 || h < 1 || w > 32767 || h > 32767 || frames > 32767 ||
+      frame_store->images.size() < size_t(frames) || frame_store->positions.empty() ||
+      !frame_store->positions[0]) {
+    export_warning(wxString::Format("%s: the loaded frames do not form a volume of %li x %li x %li.",
+                                    name.GetFullPath(), long(w), long(h), long(frames)));
+    return false;
+  }
+  const size_t plane = size_t(w) * size_t(h);
+  const bool eight_bit = !read_bool(L"RES_BUF_DICOM", false) || data_8bit;
+  const double slope = read_double(L"RES_DICOM_HUM", 1), intercept = read_double(L"RES_DICOM_HUB", 0);
+  uint16_t lo = 65535, hi = 0;
+  for (int32_t f = 0; f < frames; ++f) {
+    const frame_image_ref img = frame_store->imagecp(f);
+    if (!img || (eight_bit ? !frame_image_t::display_data(img) : !img->raw)) {
+      export_warning(wxString::Format("%s: frame %li holds no %s values; nothing was written.",
+                                      name.GetFullPath(), long(f), eight_bit ? "display" : "16-bit"));
+      return false;
+    }
+    if (!eight_bit)
+      for (size_t i = 0; i < plane; ++i) {
+        lo = std::min(lo, img->raw[i]);
+        hi = std::max(hi, img->raw[i]);
+      }
+  }
+  const export_plan_t plan = plan_samples(eight_bit, format, slope, intercept, lo, hi);
+  matrix4_t m;
+  matrix4_from_position_t(m, *frame_store->positions[0]);
+  const double xs = read_double(L"RES_XSCALE", 0.01), ys = read_double(L"RES_YSCALE", 0.01);
+
+  const wxString path = name.GetFullPath();
+  const wxString ext = name.GetExt();
+  pending_file header, data;
+  bool ok;
+  if (format == 0) {
+    ok = header.open(path, ext.EndsWith("gz"));
+    if (!ok) {
+      header.discard();
+      export_warning(wxString::Format("Couldn't open NIfTI file `%s' for writing.\n", path));
+      return false;
+    }
+    const std::string hdr = nifti_header(w, h, frames, plan, xs, ys, zs, m,
+                                         read_double(L"RES_DICOM_WIN_CENTRE", 1024),
+                                         read_double(L"RES_DICOM_WIN_WIDTH", 2048));
+    ok = header.write(hdr.data(), hdr.size());
+  } else {
+    const bool detached = ext.EndsWith("nhdr");
+    wxString data_name;
+    if (detached) data_name = name.GetName() + ".raw.gz";
+    ok = header.open(path, false);
+    if (!ok) {
+      header.discard();
+      export_warning(wxString::Format("Couldn't open NRRD file `%s' for writing.\n", path));
+      return false;
+    }
+    const std::string hdr = nrrd_header(w, h, frames, plan, xs, ys, zs, m, data_name);
+    ok = header.write(hdr.data(), hdr.size());
+    if (ok && detached) {
+      const wxString data_path = wxFileName(name.GetPath(), data_name).GetFullPath();
+      ok = header.close() && data.open(data_path, true);
+      if (!ok) {
+        header.discard();
+        data.discard();
+        export_warning(wxString::Format("Couldn't open NRRD file `%s' for writing.\n", data_path));
+        return false;
+      }
+    }
+  }
+  pending_file& out = data.out ? data : header;
+
+  std::unique_ptr<data_progress> progress;
+  const bool show_progress = !read_bool(L"RES_IN_SCRIPT", false);
+  wxStopWatch watch;
+  std::vector<uint8_t> row(size_t(w) * 4);
+  for (int32_t f = 0; ok && f < frames; ++f) {
+    if (show_progress) {
+      const wxString text = wxString::Format("Currently exporting frame %li of %li.\n", long(f), long(frames));
+      if (!progress && watch.Time() > 250 && f < frames / 4) {
+        progress = current_data_ui().start_progress("Exporting data", text, frames, data_io_ui::PROGRESS_MODAL |
+                                                                                      data_io_ui::PROGRESS_TIMES);
+        watch.Start();
+      } else if (progress && watch.Time() > 100) {
+        progress->update(f, text);
+        watch.Start();
+      }
+    }
+    const frame_image_ref img = frame_store->imagecp(f);
+    if (plan.kind == sample_kind::u8) {
+      const uint8_t* d = frame_image_t::display_data(img);
+      ok = d && out.write(d, plane);
+      continue;
+    }
+    const uint16_t* raw = img->raw;
+    for (int32_t y = 0; ok && y < h; ++y) {
+      const uint16_t* r = raw + size_t(y) * size_t(w);
+      uint8_t* o = row.data();
+      for (int32_t x = 0; x < w; ++x) {
+        if (plan.kind == sample_kind::f32) {
+          const float v = float(plan.slope * r[x] + plan.inter);
+          uint32_t bits;
+          std::memcpy(&bits, &v, 4);
+          for (int k = 0; k < 4; ++k) *o++ = uint8_t(bits >> (8 * k));
+        } else {
+          const uint16_t v = uint16_t(int32_t(r[x]) + plan.offset);
+          *o++ = uint8_t(v);
+          *o++ = uint8_t(v >> 8);
+        }
+      }
+      ok = out.write(row.data(), size_t(o - row.data()));
+    }
+  }
+  progress.reset();
+  ok = ok && header.close() && data.close();
+  // The pair is renamed into place only when both are complete.
+  if (ok && !data.temp.empty()) {
+    wxLogNull quiet;
+    keep_permissions(data.temp, data.target);
+    ok = wxRenameFile(data.temp, data.target, true);
+    if (ok) data.temp.clear();
+  }
+  if (ok) {
+    wxLogNull quiet;
+    keep_permissions(header.temp, header.target);
+    ok = wxRenameFile(header.temp, header.target, true);
+    if (ok) header.temp.clear();
+  }
+  if (!ok) {
+    header.discard();
+    data.discard();
+    export_warning(wxString::Format("Writing `%s' failed (is the disk full?); no file was changed.\n", path));
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,201 @@
+// Filling the slab between two planes with grid layers. Every visited node
+// gets a signed value (positive inside); where the value changes sign along a
+// lattice edge the surface passes, and the end nearer to it owns the crossing.
+//
+// A layer visits half the nodes in a checkerboard; the next layer the other
+// half, so a node's 14 lattice neighbours are (x±1, j±1) and (x, j±2) in its
+// own layer and (x±1, j), (x, j±1) in each adjacent layer.
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "data/contour.h"
+#include "surfaces/surface_interp.h"
+
+namespace {
+
+constexpr double SQRT2 = 1.4142135623730951;
+
+vec3_t plane_point(const matrix4_t& t, double x, double y, double xs, double ys) {
+  vec3_t w;
+  return matrix4_transform_point(w, t, vec3_t{(x + 0.5) * xs, (y + 0.5) * ys, 0.0});
+}
+
+}  // namespace
+
+int16_t surface_interp::node_value(double v) {
+  if (!(v > -FIELD_LIMIT)) return -FIELD_LIMIT;  // also NaN
+  if (v > FIELD_LIMIT) return FIELD_LIMIT;
+  return int16_t(std::trunc(v));
+}
+
+namespace {
+
+// In-layer and previous-layer neighbours that a new node tests, with the bit
+// it or the neighbour takes.
+struct crossing_test {
+  int dx, dj;
+  bool previous_layer;
+};
+constexpr crossing_test CROSSING_TESTS[7] = {
+    {1, -1, false}, {0, -2, false}, {-1, -1, false}, {1, 0, true},
+    {0, -1, true},  {-1, 0, true},  {0, 1, true},
+};
+
+}  // namespace
+
+void surface_interp::tile_slab(int k) {
+  interp_plane_t& q = planes[k];
+  interp_plane_t& p = planes[k > 0 ? k - 1 : 0];
+  const bool snapping = segment_ridges || segment_valleys;
+  for (int layer = 1; layer <= q.layers; ++layer) {
+    layer_parity ^= 1;
+    row_parity = layer_parity;
+    for (int j = 0; j <= grid_ny; ++j) {
+      row_parity ^= 1;
+      for (int x = row_parity; x < grid_nx; x += 2) {
+        if (j < grid_ny) {
+          interp_node_t& N = node(x, j);
+          double gx = double(step) * x + grid_x0, gy = double(step) * j + grid_y0;
+          const bool outside = gx < q.box_x0 || gx > q.box_x1 || gy < q.box_y0 || gy > q.box_y1;
+          N.previous_value = N.value;
+          N.previous_position = N.position;
+          N.previous_orientation = N.orientation;
+
+          if (layer <= 2 && !outside) {
+            if (z_scale != 0.0 && connect == 0) {
+              N.cur_x = N.prev_x = gx;
+              N.cur_y = N.prev_y = gy / SQRT2;
+              N.orientation = z_scale > 0 ? 1 : -1;
+            } else {
+              bool on_line = false;
+              if (layers_done > 0 && p.crossing_valid) {
+                const double cx = p.crossing_x, cy = p.crossing_y;
+                const double dx = p.crossing_dx, dy = p.crossing_dy;
+                const double a = (cy - gy) * dx - (cx - gx) * dy;
+                const bool near = (dx != 0 && std::fabs(a / dx) < step) ||
+                                  (dx - dy != 0 && std::fabs(a / (dx - dy)) < step / 2.0) ||
+                                  (dx + dy != 0 && std::fabs(a / (-dx - dy)) < step / 2.0);
+                if (near) {
+                  const double s = (gy - cy) * dy + (gx - cx) * dx;
+                  gx = cx + s * dx;
+                  gy = cy + s * dy;
+                  on_line = true;
+                }
+              }
+              vec3_t w;
+              matrix4_transform_point(w, q.grid_transform, vec3_t{gx * x_scale, gy * y_scale, 0.0});
+              const vec3_t r1 = line_plane_intersection(w, grid_normal, q.transform);
+              N.cur_x = r1.x / x_scale;
+              N.cur_y = r1.y / y_scale;
+              double t2 = r1.z;
+              if (layers_done > 0) {
+                const vec3_t r2 = line_plane_intersection(w, grid_normal, p.transform);
+                N.prev_x = r2.x / x_scale;
+                N.prev_y = r2.y / y_scale;
+                t2 = r2.z;
+              } else {
+                N.prev_x = N.cur_x;
+                N.prev_y = N.cur_y;
+              }
+              N.orientation = on_line ? 0 : (r1.z > t2 ? 1 : -1);
+            }
+            orientation_sum += N.orientation;
+
+            if (q.layers > 1) {
+              if (connect == 0 || (N.orientation != 1 && N.orientation != -1)) {
+                N.direction = grid_normal;
+              } else {
+                double cx = N.cur_x, cy = N.cur_y, px = N.prev_x, py = N.prev_y;
+                const int vq = sample_field(q, cx, cy, 0, 0);
+                const int vp = sample_field(p, px, py, 0, 0);
+                double dpx, dpy, dqx, dqy;
+                const double rp = peak_displacement(p, N.prev_x, N.prev_y, vp, dpx, dpy);
+                const double rq = peak_displacement(q, N.cur_x, N.cur_y, vq, dqx, dqy);
+                double dx = (dpx + dqx) / 2, dy = (dpy + dqy) / 2;
+                if (rq == 0.0) dx = dpx, dy = dpy;
+                else if (rp == 0.0) dx = dqx, dy = dqy;
+                const vec3_t A = plane_point(q.transform, N.cur_x, N.cur_y, x_scale, y_scale);
+                const vec3_t B =
+                    plane_point(q.transform, N.cur_x + dx, N.cur_y + dy, x_scale, y_scale);
+                const vec3_t C = plane_point(p.transform, N.prev_x, N.prev_y, x_scale, y_scale);
+                const double t = vec3_dot(B - A, grid_normal);
+                const double wgt =
+                    ((N.orientation == 1 && t < 0) || (N.orientation != 1 && t > 0)) ? 2 * t : 0.0;
+                N.direction = vec3_normalise((C - B) + grid_normal * wgt);
+                if (vec3_length(N.direction) == 0.0) N.direction = grid_normal;
+              }
+            }
+          }
+
+          N.crossings = 0;
+          if (outside) {
+            N.value = NODE_OUTSIDE;
+          } else {
+            const double sx = (layer <= 2 && snapping) ? step : 0.0;
+            const double sy = (layer <= 2 && snapping) ? step / SQRT2 : 0.0;
+            double v;
+            if (layer == q.layers) {
+              v = sample_field(q, N.cur_x, N.cur_y, sx, sy);
+              N.position = plane_point(q.transform, N.cur_x, N.cur_y, x_scale, y_scale);
+            } else {
+              const double f = double(layer) / q.layers;
+              if (z_scale != 0.0 && connect == 0) {
+                const double vq = sample_field(q, N.cur_x, N.cur_y, sx, sy);
+                const double vp = sample_field(p, N.prev_x, N.prev_y, sx, sy);
+                const vec3_t A = plane_point(q.transform, N.cur_x, N.cur_y, x_scale, y_scale);
+                const vec3_t C = plane_point(p.transform, N.prev_x, N.prev_y, x_scale, y_scale);
+                N.position = C * (1 - f) + A * f;
+                v = (1 - f) * vp + f * vq;
+              } else {
+                const vec3_t A = plane_point(q.transform, N.cur_x, N.cur_y, x_scale, y_scale);
+                const vec3_t C = plane_point(p.transform, N.prev_x, N.prev_y, x_scale, y_scale);
+                N.position = C * (1 - f) + A * f;
+                const vec3_t dir = vec3_length(N.direction) > 0 ? N.direction : grid_normal;
+                const vec3_t rq = line_plane_intersection(N.position, dir, q.transform);
+                const vec3_t rp = line_plane_intersection(N.position, dir, p.transform);
+                // Positions stand at pixel centres; the field's cell c at pixel c.
+                double qx = rq.x / x_scale - 0.5, qy = rq.y / y_scale - 0.5;
+                double px = rp.x / x_scale - 0.5, py = rp.y / y_scale - 0.5;
+                const double vq = sample_field(q, qx, qy, 0, 0);
+                const double vp = sample_field(p, px, py, 0, 0);
+                const double tq = rq.z, tp = rp.z;
+                if ((N.orientation == 1 || N.orientation == -1) && std::isfinite(tq) &&
+                    std::isfinite(tp))
+                  v = tq == tp ? (vq + vp) / 2 : (tq * vp - vq * tp) / (tq - tp);
+                else
+                  v = (1 - f) * vp + f * vq;
+              }
+            }
+            // Bent lines can extrapolate beyond the field's range; a clamp
+            // keeps a far value from wrapping into the other sign.
+            N.value = node_value(v);
+
+            for (int e = 0; e < 7; ++e) {
+              const crossing_test& t = CROSSING_TESTS[e];
+              const int mx = x + t.dx, mj = j + t.dj;
+              if (!in_grid(mx, mj) || (t.previous_layer && layers_done == 0)) continue;
+              interp_node_t& M = node(mx, mj);
+              if ((N.value < 0) == (M.value < 0)) continue;
+              if (std::abs(N.value) < std::abs(M.value))
+                N.crossings |= uint16_t(1u << e);
+              else
+                M.crossings |= uint16_t(1u << (e + 7));
+            }
+          }
+        }
+        // Node (x, j - 1) of the previous layer now has all its edges decided.
+        if (j > 0 && layers_done > 0) {
+          make_edge_points(x, j - 1, layer_kind, previous_plane_normal);
+          if (layers_done == 1)
+            cap_cells(x, j, layer_kind);
+          else
+            layer_cells(x, j);
+        }
+      }
+    }
+    ++layers_done;
+    previous_plane_normal = plane_normal;
+    layer_kind = layers_done == 1 ? 0 : layers_done == 2 ? 1 : 2;
+  }
+}

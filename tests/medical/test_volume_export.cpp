@@ -1,0 +1,196 @@
+// The volume export's files byte by byte for small stacks whose bytes are
+// worked out here: 8-bit display data as NIfTI and NRRD, the calibration
+// kept, the refusals, and no half-written file when writing fails.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstring>
+
+#include "common/log_capture.h"
+#include "data/dynabuf.h"
+#include "medical/dicom_utility.h"
+#include "medical_support.h"
+
+namespace {
+
+template <class T>
+T at(const std::string& s, size_t offset) {
+  T v;
+  std::memcpy(&v, s.data() + offset, sizeof v);
+  return v;
+}
+
+class VolumeExport : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_ = frame_store;
+    frame_store = &store;
+    res.width.write(3);
+    res.height.write(2);
+    res.frames.write(2);
+    res.zscale.write(-0.2);
+    res.xscale.write(0.05);
+    res.yscale.write(0.08);
+    dicom_utility::data_8bit = false;
+    dicom_utility::patient_coordinates = false;
+  }
+  void TearDown() override { frame_store = saved_; }
+
+  // Two frames of display bytes 10.., 20.., at z = 0 and z = -0.2 cm.
+  void add_8bit_frames() {
+    for (int f = 0; f < 2; ++f) {
+      auto* d = new uint8_t[6];
+      for (int i = 0; i < 6; ++i) d[i] = uint8_t(10 * (f + 1) + i);
+      store.add_image(frame_image_t::create(d, 6));
+      position_t p;
+      p.z = -0.2f * float(f);
+      store.positions.push_back(position_holder_t::create(p));
+      store.timestamps.push_back(uint64_t(f));
+    }
+  }
+  void add_16bit_frames(uint16_t base) {
+    for (int f = 0; f < 2; ++f) {
+      auto* r = new uint16_t[6];
+      for (int i = 0; i < 6; ++i) r[i] = uint16_t(base + 100 * f + i);
+      store.add_image(frame_image_t::create(new uint8_t[6](), r, 6));
+      store.positions.push_back(position_holder_t::create(position_t{}));
+      store.timestamps.push_back(uint64_t(f));
+    }
+  }
+
+  resource_set res;
+  dynabuf store;
+  scratch_dir dir;
+
+ private:
+  dynabuf* saved_ = nullptr;
+};
+
+TEST_F(VolumeExport, EightBitStackAsNiftiHasTheHeaderAndBytes) {
+  add_8bit_frames();
+  const wxString out = dir.path("v.nii");
+  ASSERT_TRUE(dicom_utility::create_voxel_data(wxFileName(out), 0, -2));
+  const std::string f = read_bytes(out);
+  ASSERT_EQ(f.size(), 352u + 12u);
+  EXPECT_EQ(at<int32_t>(f, 0), 348);
+  EXPECT_EQ(at<int16_t>(f, 40), 3);
+  EXPECT_EQ(at<int16_t>(f, 42), 3);
+  EXPECT_EQ(at<int16_t>(f, 44), 2);
+  EXPECT_EQ(at<int16_t>(f, 46), 2);
+  EXPECT_EQ(at<int16_t>(f, 70), 2);   // unsigned 8-bit
+  EXPECT_EQ(at<int16_t>(f, 72), 8);
+  EXPECT_EQ(at<float>(f, 76), -1.0f);  // negative frame spacing
+  EXPECT_FLOAT_EQ(at<float>(f, 80), 0.5f);
+  EXPECT_FLOAT_EQ(at<float>(f, 84), 0.8f);
+  EXPECT_FLOAT_EQ(at<float>(f, 88), 2.0f);
+  EXPECT_EQ(at<float>(f, 108), 352.0f);
+  EXPECT_EQ(at<float>(f, 112), 1.0f);
+  EXPECT_EQ(at<float>(f, 124), 255.0f);
+  EXPECT_EQ(std::string(f.data() + 148), "Converted from Norvelith v7.27");
+  EXPECT_EQ(f.substr(344, 4), std::string("n+1\0", 4));
+  EXPECT_EQ(f.substr(352), std::string("\x0a\x0b\x0c\x0d\x0e\x0f\x14\x15\x16\x17\x18\x19"));
+}
+
+TEST_F(VolumeExport, NrrdHoldsHeaderAndDataOrADetachedPair) {
+  add_8bit_frames();
+  ASSERT_TRUE(dicom_utility::create_voxel_data(wxFileName(dir.path("v.nrrd")), 1, -2));
+  const std::string f = read_bytes(dir.path("v.nrrd"));
+  const std::string header =
+      "NRRD0004\r\n# Converted from Norvelith v7.27\r\ntype: uchar\r\ndimension: 3\r\n"
+      "sizes: 3 2 2\r\nendian: little\r\nspace: scanner-xyz\r\nkinds: space space space\r\n"
+      "space units: \"mm\" \"mm\" \"mm\"\r\n# spacings: (0.50000000,0.80000000,2.00000000)\r\n"
+      "space origin: (0.00000000,0.00000000,0.00000000)\r\n"
+      "space directions: (0.50000000,0.00000000,0.00000000) (0.00000000,0.80000000,0.00000000) "
+      "(0.00000000,0.00000000,-2.00000000)\r\nencoding: raw\r\n\r\n";
+  EXPECT_EQ(f.substr(0, header.size()), header);
+  EXPECT_EQ(f.substr(header.size()), std::string("\x0a\x0b\x0c\x0d\x0e\x0f\x14\x15\x16\x17\x18\x19"));
+
+  // Replacing a file keeps its permissions.
+  dir.write("w.nhdr", "old");
+  ASSERT_EQ(::chmod(dir.path("w.nhdr").fn_str(), 0640), 0);
+  ASSERT_TRUE(dicom_utility::create_voxel_data(wxFileName(dir.path("w.nhdr")), 1, -2));
+  struct stat st;
+  ASSERT_EQ(::stat(dir.path("w.nhdr").fn_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  const std::string h = read_bytes(dir.path("w.nhdr"));
+  EXPECT_NE(h.find("encoding: gz\r\ndata file: w.raw.gz\r\n\r\n"), std::string::npos);
+  const std::string gz = read_bytes(dir.path("w.raw.gz"));
+  ASSERT_GE(gz.size(), 2u);
+  EXPECT_EQ(uint8_t(gz[0]), 0x1f);  // gzip magic
+  EXPECT_EQ(uint8_t(gz[1]), 0x8b);
+}
+
+TEST_F(VolumeExport, CalibratedValuesSurviveInBothFormats) {
+  struct {
+    double slope, intercept;
+    uint16_t base;
+    int16_t nifti_type;
+    float scl_slope, scl_inter;
+    const char* nrrd_type;
+  } cases[] = {
+      // Signed data stored offset: written as the signed values.
+      {1, -33792, 32768 - 5, 4, 1, 0, "short"},
+      // Unsigned CT: calibrated values fit 16 signed bits.
+      {1, -1024, 0, 4, 1, 0, "short"},
+      // A fractional slope: NIfTI scales, NRRD gets floats.
+      {0.5, 3, 1000, 512, 0.5f, 3, "float"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.intercept);
+    store.clear();
+    res.buf_dicom.write(true);
+    res.hum.write(c.slope);
+    res.hub.write(c.intercept);
+    add_16bit_frames(c.base);
+    ASSERT_TRUE(dicom_utility::create_voxel_data(wxFileName(dir.path("c.nii")), 0, -2));
+    const std::string n = read_bytes(dir.path("c.nii"));
+    EXPECT_EQ(at<int16_t>(n, 70), c.nifti_type);
+    const float slope = at<float>(n, 112), inter = at<float>(n, 116);
+    EXPECT_EQ(slope, c.scl_slope);
+    EXPECT_EQ(inter, c.scl_inter);
+    // The last voxel's calibrated value: slope x (base + 105) + intercept.
+    const double expected = c.slope * (c.base + 105) + c.intercept;
+    const double stored = c.nifti_type == 4 ? at<int16_t>(n, 352 + 22) : at<uint16_t>(n, 352 + 22);
+    EXPECT_DOUBLE_EQ(stored * slope + inter, expected);
+
+    ASSERT_TRUE(dicom_utility::create_voxel_data(wxFileName(dir.path("c.nrrd")), 1, -2));
+    const std::string r = read_bytes(dir.path("c.nrrd"));
+    EXPECT_NE(r.find(std::string("type: ") + c.nrrd_type + "\r\n"), std::string::npos);
+    const size_t data = r.find("\r\n\r\n") + 4;
+    const double v = std::string(c.nrrd_type) == "float" ? at<float>(r, r.size() - 4)
+                                                         : at<int16_t>(r, r.size() - 2);
+    EXPECT_DOUBLE_EQ(v, expected);
+    EXPECT_EQ(r.size() - data, std::string(c.nrrd_type) == "float" ? 48u : 24u);
+  }
+}
+
+TEST_F(VolumeExport, RefusalsWriteNothingAndKeepOldFiles) {
+  add_8bit_frames();
+  log_capture log;
+  res.zscale.write(0.0);
+  EXPECT_FALSE(dicom_utility::create_voxel_data(wxFileName(dir.path("a.nii")), 0, -2));
+  EXPECT_TRUE(log.has(wxLOG_Warning, "Only regular data arrays can be saved in this format.\nTry using `export resliced data' first."));
+  EXPECT_FALSE(wxFileExists(dir.path("a.nii")));
+
+  res.zscale.write(0.2);
+  EXPECT_FALSE(dicom_utility::create_voxel_data(wxFileName(dir.path("a.nii")), 2, -2));
+  EXPECT_FALSE(wxFileExists(dir.path("a.nii")));
+
+  const wxString missing = dir.root() + "/no/such/folder/a.nii";
+  EXPECT_FALSE(dicom_utility::create_voxel_data(wxFileName(missing), 0, -2));
+  EXPECT_TRUE(log.has(wxLOG_Warning, "Couldn't open NIfTI file `" + missing.ToStdString() + "' for writing.\n"));
+
+  // A frame without display bytes stops the export before anything is replaced.
+  dir.write("b.nii", "old");
+  store.images[1] = frame_image_ref();
+  EXPECT_FALSE(dicom_utility::create_voxel_data(wxFileName(dir.path("b.nii")), 0, -2));
+  EXPECT_EQ(read_bytes(dir.path("b.nii")), "old");
+  wxDir d(dir.root());
+  wxString name;
+  int files = 0;
+  for (bool more = d.GetFirst(&name, wxEmptyString, wxDIR_FILES | wxDIR_HIDDEN); more; more = d.GetNext(&name)) ++files;
+  EXPECT_EQ(files, 1) << "no temporary file is left behind";
+}
+
+}  // namespace

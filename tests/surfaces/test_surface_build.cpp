@@ -1,0 +1,284 @@
+// Surfaces built from a data file as the Draw page's update builds them:
+// sections by the frame planes, planimetry, cancel and contour repair.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "common/log_capture.h"
+#include "data/data_io_ui.h"
+#include "data/native_file.h"
+#include "data/landmarks.h"
+#include "data/objects.h"
+#include "surface_test_support.h"
+#include "surfaces/surface_build.h"
+#include "surfaces/surface_section.h"
+#include "surfaces/surface_sources.h"
+#include "tools/headless_session.h"
+
+using namespace surface_test;
+
+namespace {
+
+class surface_build : public ::testing::Test {
+ protected:
+  surface_build() : scope_(ui_) {}
+  void SetUp() override {
+    static int serial = 0;
+    dir_ = std::filesystem::temp_directory_path() /
+           ("nv_surface_build_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
+    std::filesystem::create_directories(dir_);
+    session_ = std::make_unique<headless_session>();
+  }
+  void TearDown() override {
+    session_.reset();
+    std::filesystem::remove_all(dir_);
+  }
+  bool load(int frames, double spacing, const std::vector<std::pair<int, contour_t>>& c,
+            const std::string& extra = "") {
+    session_.reset();
+    session_ = std::make_unique<headless_session>();
+    const std::string p = (dir_ / "d.hm").string();
+    write_stack_file(p, frames, spacing, c, 2, extra);
+    return open_native_file(wxString::FromUTF8(p));
+  }
+  contour_object& object(int k) { return resource_table->RES_OBJECT->read()[k]; }
+
+  console_data_io_ui ui_;
+  data_ui_scope scope_;
+  std::unique_ptr<headless_session> session_;
+  std::filesystem::path dir_;
+};
+
+// Shoelace area of a contour, pixels^2.
+double area_of(const contour_t& c) {
+  double a = 0;
+  for (size_t i = 0; i < c.vertices.size(); ++i) {
+    const vec2_t &p = c.vertices[i], &q = c.vertices[(i + 1) % c.vertices.size()];
+    a += p.x * q.y - q.x * p.y;
+  }
+  return std::fabs(a / 2);
+}
+
+}  // namespace
+
+// The sphere of radius 20 px (sections on frames 1..7, default resolution and
+// smoothing) cut by each contour frame's plane: one closed contour whose
+// area is that of the drawn section (a 96-gon of the circle) on a radius
+// within 0.6 px: the grid (step 2 px) passes through the outlines to a
+// fraction of a pixel, and the smoothing pulls the most curved rims (the
+// end sections, radius 8.7 px) in by about a third of a pixel.
+TEST_F(surface_build, FramePlanesCutTheSphereInItsSections) {
+  ASSERT_TRUE(load(9, 0.06, sphere_sections()));
+  std::unique_ptr<surface_interp> s(build_contour_surface_from_resources(2, nullptr));
+  ASSERT_GT(s->mesh.n_triangles, 100);
+  EXPECT_TRUE(s->closed);
+  for (int f = 1; f <= 7; ++f) {
+    SCOPED_TRACE(f);
+    const std::unique_ptr<frame_contours_t> sec = plane_cross_section(*s, f, 1, 0.1);
+    ASSERT_EQ(sec->contours.size(), 1u);
+    EXPECT_TRUE(sec->contours[0].closed);
+    const double z = 6.0 * (f - 4), r = std::sqrt(400 - z * z);
+    EXPECT_NEAR(std::sqrt(area_of(sec->contours[0]) / polygon_area(1)), r, 0.6);
+    // Centred on the sphere's axis.
+    vec2_t c;
+    sec->contours[0].area_and_centroid(c);
+    EXPECT_NEAR(c.x, 50.0, 0.5);
+    EXPECT_NEAR(c.y, 50.0, 0.5);
+
+    // Every row of the frame: pairs of crossings, the middle row spanning
+    // about the diameter.
+    std::vector<std::vector<int32_t>> rows;
+    ASSERT_TRUE(scanline_crossings(*s, f, 1, rows));
+    ASSERT_EQ(rows.size(), 100u);
+    for (const auto& row : rows) EXPECT_EQ(row.size() % 2, 0u);
+    ASSERT_EQ(rows[50].size(), 2u);
+    EXPECT_NEAR(rows[50][1] - rows[50][0] + 1, 2 * r, 2.5);
+    EXPECT_TRUE(rows[2].empty());
+    // Divisor 2 halves every coordinate; row step 2 keeps the even rows.
+    const std::unique_ptr<frame_contours_t> half = plane_cross_section(*s, f, 2, 0.05);
+    ASSERT_EQ(half->contours.size(), 1u);
+    EXPECT_NEAR(area_of(half->contours[0]), area_of(sec->contours[0]) / 4, 0.02 * area_of(sec->contours[0]));
+    std::vector<std::vector<int32_t>> even;
+    ASSERT_TRUE(scanline_crossings(*s, f, 2, even));
+    EXPECT_EQ(even.size(), 50u);
+  }
+  // Frames 0 and 8 (the covered ends) and beyond the store miss the mesh.
+  EXPECT_TRUE(plane_cross_section(*s, 0, 1, 0.1)->contours.empty());
+  EXPECT_TRUE(plane_cross_section(*s, 30, 1, 0.1)->contours.empty());
+  std::vector<std::vector<int32_t>> rows;
+  EXPECT_FALSE(scanline_crossings(*s, 30, 1, rows));
+}
+
+// Planimetry: equal parallel squares of 20 x 20 px (4 mm^2 = 0.04 cm^2)
+// 0.06 cm apart: area x spacing x (n - 1), whatever the order of the list;
+// a frame beyond the store is left out and its neighbours joined.
+TEST_F(surface_build, PlanimetryOfPrisms) {
+  contour_t square;
+  square.closed = true;
+  square.vertices = {{40, 40}, {60, 40}, {60, 60}, {40, 60}};
+  // Positions are single precision: 1e-7 relative.
+  const double prism = 0.04 * 0.06 * 4;
+  ASSERT_TRUE(load(6, 0.06, {{0, square}, {1, square}, {2, square}, {3, square}, {4, square}}));
+  EXPECT_NEAR(planimetry_volume(object(2).frames), prism, 1e-7 * prism);
+  object(2).frames.reverse();
+  EXPECT_NEAR(planimetry_volume(object(2).frames), prism, 1e-7 * prism);
+  // Two frames: the prism between them.
+  std::list<frame_contours_t> two;
+  two.push_back(object(2).frames.front());
+  two.push_back(object(2).frames.back());
+  EXPECT_NEAR(planimetry_volume(two), prism, 1e-7 * prism);
+  // A frame past the store is skipped; one frame alone gives 0.
+  two.back().frame = 40;
+  EXPECT_EQ(planimetry_volume(two), 0.0);
+  std::list<frame_contours_t> none;
+  EXPECT_EQ(planimetry_volume(none), 0.0);
+}
+
+namespace {
+
+struct cancelling_progress : interp_progress {
+  int calls = 0;
+  bool update(int, const wxString&) override { return ++calls < 1; }
+};
+
+}  // namespace
+
+namespace {
+
+struct recording_progress : interp_progress {
+  std::vector<std::pair<int, std::string>> updates;
+  bool update(int value, const wxString& message) override {
+    updates.emplace_back(value, message.ToStdString());
+    return true;
+  }
+};
+
+}  // namespace
+
+// The last plane always reports, with the object's name and the counts so far.
+TEST_F(surface_build, ProgressReportsTheLastPlane) {
+  ASSERT_TRUE(load(9, 0.06, sphere_sections()));
+  object(2).name = "Femur";
+  recording_progress progress;
+  std::unique_ptr<surface_interp> s(build_contour_surface_from_resources(2, &progress));
+  ASSERT_FALSE(progress.updates.empty());
+  const auto& last = progress.updates.back();
+  // Nine planes (seven sections, two covered ends): plane 8, 8 * 1000 / 9.
+  EXPECT_EQ(last.first, 888);
+  EXPECT_EQ(last.second.rfind("Currently calculating surface of Femur\nOn contour 8 of 9 (", 0), 0u)
+      << last.second;
+  EXPECT_NE(last.second.find(" triangles so far)"), std::string::npos);
+  EXPECT_GT(s->volume, 0.0);
+}
+
+TEST_F(surface_build, CancelLeavesAnEmptySurfaceMarkedCancelled) {
+  ASSERT_TRUE(load(9, 0.06, sphere_sections()));
+  cancelling_progress progress;
+  std::unique_ptr<surface_interp> s(build_contour_surface_from_resources(2, &progress));
+  EXPECT_EQ(progress.calls, 1);
+  EXPECT_EQ(s->volume, -1.0);
+  EXPECT_EQ(s->mesh.n_points, 0);
+  EXPECT_TRUE(s->planes.empty());
+  EXPECT_TRUE(s->nodes.empty());
+}
+
+// Frame 3 of object 2 holds crossing contours between two plain frames.
+// What the repair mends gets a warning naming the frame (none in expert
+// mode); what it cannot mend gets a 2D landmark at the crossing, found
+// again by the next build, which then neither adds one nor warns.
+TEST_F(surface_build, CrossingContoursAreRepairedOrMarked) {
+  struct row {
+    const char* name;
+    std::vector<contour_t> on_frame_3;
+    std::string warning;
+    int lx, ly;  // landmark pixel, -1 for none
+  };
+  contour_t eight;  // a figure of eight crossing itself at (50, 50)
+  eight.closed = true;
+  eight.vertices = {{30, 40}, {70, 60}, {70, 40}, {30, 60}};
+  const row rows[] = {
+      {"self-intersection", {eight}, "Contour on frame 3 changed to remove self-intersections", -1, -1},
+      // Two copies of a circle of radius 15 lie on each other from its first
+      // vertex (65, 50) on; the repair moves points but cannot part them.
+      {"two copies", {circle(50, 50, 15), circle(50, 50, 15)},
+       "Contours overlapping, landmark created for frame 3 at (65,50), not able to correct.\n"
+       "This will result in a slightly lower quality surface",
+       65, 50},
+      // Discs of radius 12 at x 45 and 55 cross at (50, 50 +- 10.9).
+      {"overlap", {circle(45, 50, 12), circle(55, 50, 12)},
+       "Contours overlapping, landmark created for frame 3 at (50,60), too significant to "
+       "correct.\nThis will result in a slightly lower quality surface",
+       50, 60},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    std::vector<std::pair<int, contour_t>> c = {{2, circle(50, 50, 15)}, {4, circle(50, 50, 15)}};
+    for (const contour_t& k : r.on_frame_3) c.emplace_back(3, k);
+    ASSERT_TRUE(load(7, 0.06, c));
+    log_capture log;
+    std::unique_ptr<surface_interp> s(build_contour_surface_from_resources(2, nullptr));
+    EXPECT_TRUE(log.has(wxLOG_Warning, r.warning)) << (log.records().empty() ? "" : log.records()[0].text);
+    EXPECT_GT(s->mesh.n_triangles, 0);
+    landmarks& marks = *resource_table->RES_LANDMARKS->read();
+    size_t pos;
+    const bool marked = marks.find_by_name("Obj 2 cont 3 intercept", pos);
+    ASSERT_EQ(marked, r.lx >= 0);
+    if (marked) {
+      EXPECT_EQ(marks[pos].kind, LM_2D);
+      EXPECT_DOUBLE_EQ(marks[pos].x, r.lx * 0.01);
+      EXPECT_DOUBLE_EQ(marks[pos].y, r.ly * 0.01);
+      EXPECT_EQ(marks[pos].z, 3.0);
+      EXPECT_TRUE(log.has(wxLOG_Warning, "Some contours were overlapping or self-intersecting."));
+      const size_t count = marks.size();
+      log.clear();
+      s.reset(build_contour_surface_from_resources(2, nullptr));
+      EXPECT_EQ(marks.size(), count);
+      EXPECT_EQ(log.count(wxLOG_Warning), 0);
+    } else {
+      // Expert mode builds the same without the warning.
+      ASSERT_TRUE(load(7, 0.06, c));
+      resource_table->RES_EXPERT_MODE->write(true);
+      base_res_t::make_pending_writes_happen();
+      log.clear();
+      s.reset(build_contour_surface_from_resources(2, nullptr));
+      EXPECT_EQ(log.count(wxLOG_Warning), 0);
+    }
+  }
+}
+
+// Contours on frames 3 and 7 of 10 frames: covered ends on frames 2 and 8;
+// on frames 0 and 9 none. A frame whose only contour is open makes no plane
+// and does not move the ends.
+TEST_F(surface_build, PlanesAndCoveredEnds) {
+  contour_t open = circle(50, 50, 10);
+  open.closed = false;
+  struct row {
+    std::vector<std::pair<int, contour_t>> contours;
+    std::vector<int> frames;  // -1: an empty end plane
+    double first_z, last_z;   // cm, of the first and last plane
+  };
+  const row rows[] = {
+      {{{3, circle(50, 50, 10)}, {7, circle(50, 50, 10)}}, {-1, 3, 7, -1}, 0.12, 0.48},
+      {{{0, circle(50, 50, 10)}, {9, circle(50, 50, 10)}}, {0, 9}, 0.0, 0.54},
+      {{{2, open}, {3, circle(50, 50, 10)}, {7, circle(50, 50, 10)}, {8, open}},
+       {-1, 3, 7, -1}, 0.12, 0.48},
+  };
+  for (const row& r : rows) {
+    ASSERT_TRUE(load(10, 0.06, r.contours));
+    const std::vector<plane_source> planes = surface_planes_of_object(2, true);
+    std::vector<int> frames;
+    for (const plane_source& p : planes) frames.push_back(p.contours ? p.contours->frame : -1);
+    EXPECT_EQ(frames, r.frames);
+    ASSERT_FALSE(planes.empty());
+    EXPECT_NEAR(planes.front().transform[14], r.first_z, 1e-6);
+    EXPECT_NEAR(planes.back().transform[14], r.last_z, 1e-6);
+    EXPECT_EQ(surface_planes_of_object(2, false).size(), 2u);
+  }
+  // One frame with contours: nothing to interpolate.
+  ASSERT_TRUE(load(10, 0.06, {{4, circle(50, 50, 10)}}));
+  std::unique_ptr<surface_interp> s(build_contour_surface_from_resources(2, nullptr));
+  EXPECT_EQ(s->mesh.n_points, 0);
+  EXPECT_EQ(s->volume, 0.0);
+}
