@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include <wx/mstream.h>
 #include <wx/colour.h>
 #include <wx/dcclient.h>
 #include <wx/filefn.h>
@@ -14,6 +15,7 @@
 #include <wx/msgdlg.h>
 #include <wx/progdlg.h>
 
+#include "data/file_save.h"
 #include "data/curves.h"
 #include "data/landmarks.h"
 #include "data/data_line_procs.h"
@@ -1035,15 +1037,12 @@ bool review_canvas::dump_window(const wxString& file_name, wxBitmapType type) {
                 image.GetData() + static_cast<size_t>(r) * w * 3);
   if (type == wxBITMAP_TYPE_JPEG) image.SetOption(wxIMAGE_OPTION_QUALITY, 95);
   if (!wxImage::FindHandler(type)) wxInitAllImageHandlers();
-  // Written beside the target and renamed into place, so that a failed save
-  // leaves the old file as it was.
-  const wxString temp = create_file_beside(file_name);
-  if (temp.empty()) return false;
-  bool ok = image.SaveFile(temp, type);
-  if (ok) ok = wxRenameFile(temp, file_name, true);
-  if (!ok) {
-    wxLogNull quiet;
-    wxRemoveFile(temp);
-  }
+  // Encoded in memory (the TIFF writer seeks), then saved beside the target
+  // and renamed into place, so that a failed save leaves the old file as it was.
+  wxMemoryOutputStream out;
+  if (!image.SaveFile(out, type) || out.GetLength() == 0) return false;
+  std::string bytes(out.GetLength(), '\0');
+  out.CopyTo(&bytes[0], bytes.size());
+  const bool ok = save_file(file_name, bytes);
   return ok;
 }
