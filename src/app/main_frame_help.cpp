@@ -87,6 +87,10 @@ void MainFrame::OnHelpIndex(wxCommandEvent&) {
 }
 
 void MainFrame::OnHelpUpdate(wxCommandEvent&) {
+  if (!update_server_configured()) {
+    wxLogMessage(L"This build of Norvelith has no update server to check for updates.");
+    return;
+  }
   wxString html;
   bool have_page = false;
   {

@@ -24,6 +24,7 @@
 #include "app/batch_script.h"
 #include "app/loaded_data.h"
 #include "app/main_frame.h"
+#include "app/update_check.h"
 #include "data/dynabuf.h"
 #include "data/native_file.h"
 #include "data/objects.h"
@@ -196,7 +197,7 @@ bool MainWindow::OnInit() {
   if (main_frame && !main_frame->batch_close) {
     if (days <= 0) {
       show_whats_new();
-    } else {
+    } else if (update_server_configured()) {
       wxCommandEvent check(wxEVT_MENU, ID_HELP_UPDATE);
       main_frame->OnHelpUpdate(check);
     }
@@ -207,12 +208,14 @@ bool MainWindow::OnInit() {
   delete progress;
   wxEndBusyCursor();
 
-  // Test runs may ask for the window to close once it is up.
-  if (wxGetEnv(L"NV_TEST_CLOSE_AFTER_STARTUP", nullptr) && main_frame && !main_frame->batch_close) {
-    CallAfter([] {
+  // Test runs may ask to hear when the window is up, and for it to close then.
+  const bool close_when_shown = wxGetEnv(L"NV_TEST_CLOSE_AFTER_STARTUP", nullptr);
+  if ((close_when_shown || wxGetEnv(L"NV_TEST_REPORT_STARTUP", nullptr)) && main_frame &&
+      !main_frame->batch_close) {
+    CallAfter([close_when_shown] {
       std::fprintf(stderr, "norvelith: main window shown after %ld ms\n", startup_elapsed_ms());
       std::fflush(stderr);
-      if (main_frame) main_frame->Close();
+      if (close_when_shown && main_frame) main_frame->Close();
     });
   }
   return true;

@@ -310,32 +310,42 @@ TEST_F(file_menu_window, CtrlCAndCtrlAInATextFieldKeepTheirTextMeaning) {
   pump_events();
   ASSERT_EQ(wxWindow::FindFocus(), text);
 
+  // The simulator's keys go through the display server: each step waits
+  // for its effect rather than for a number of event rounds.
+  const auto clipboard_text = [] {
+    wxString text;
+    if (wxTheClipboard->Open()) {
+      wxTextDataObject data;
+      if (wxTheClipboard->GetData(data)) text = data.GetText();
+      wxTheClipboard->Close();
+    }
+    return text;
+  };
+  // The clipboard works on this display, and holds something else first.
+  ASSERT_TRUE(wxTheClipboard->Open());
+  wxTheClipboard->SetData(new wxTextDataObject("before"));
+  wxTheClipboard->Close();
+  ASSERT_EQ(clipboard_text(), "before");
   wxUIActionSimulator keys;
   keys.Char('c', wxMOD_CONTROL);
-  pump_events();
+  EXPECT_TRUE(wait_until([&] { return clipboard_text() == "copy"; })) << clipboard_text();
   EXPECT_EQ(rt().RES_BUF_FRAMES->read(), 3);
+  long from = -1, to = -1;
   keys.Char('a', wxMOD_CONTROL);
+  EXPECT_TRUE(wait_until([&] {
+    text->GetSelection(&from, &to);
+    return from == 0 && to == 7;
+  })) << from << ".." << to;
   pump_events();
   EXPECT_TRUE(files.file_requests.empty());  // Save as was not opened
-  long from = -1, to = -1;
-  text->GetSelection(&from, &to);
-  EXPECT_EQ(from, 0);
-  EXPECT_EQ(to, 7);
-  if (wxTheClipboard->Open()) {
-    wxTextDataObject data;
-    if (wxTheClipboard->GetData(data)) {
-      EXPECT_EQ(data.GetText(), "copy");
-    }
-    wxTheClipboard->Close();
-  }
+  EXPECT_EQ(rt().RES_BUF_FRAMES->read(), 3);
 
   // Elsewhere the accelerator is the menu's.
   text->Destroy();
   main_frame->frame_slider->SetFocus();
   pump_events();
   keys.Char('c', wxMOD_CONTROL);
-  pump_events();
-  EXPECT_EQ(rt().RES_BUF_FRAMES->read(), 0);
+  EXPECT_TRUE(wait_until([] { return rt().RES_BUF_FRAMES->read() == 0; }));
 }
 
 }  // namespace

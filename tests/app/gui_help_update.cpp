@@ -69,7 +69,7 @@ TEST(Help, WithoutTheArchiveTheCommandReportsAndIsDisabled) {
   resource_table->RES_EXEC_DIR->write(wxString::FromUTF8(g_layout_root + "/home"));
   {
     log_capture log;
-    shown_frame shown(1000, 800);
+    extra_frame shown(1000, 800, true);
     MainFrame* f = shown.frame;
     EXPECT_TRUE(log.has(wxLOG_Error, "Failed to load help file norvelith_help.zip\nHelp menu item will be inactive."));
     EXPECT_FALSE(f->GetMenuBar()->IsEnabled(ID_HELP_INDEX));
@@ -169,7 +169,7 @@ TEST(UpdateCheck, CancelOrTheCloseBoxOpenNoBrowser) {
     update_run run(server.url("/versions.htm"), action);
     ASSERT_EQ(run.seen.size(), 1u);
     EXPECT_EQ(run.seen[0].buttons.size(), 2u);
-    EXPECT_TRUE(browser_calls(1, 300).empty());
+    EXPECT_TRUE(browser_calls_settled().empty());
   }
 }
 
@@ -196,7 +196,7 @@ TEST(UpdateCheck, NoNewerVersionOrNoVersionGivesAnOkButtonAndItsMessage) {
     EXPECT_FALSE(run.logged(wxLOG_Warning, "Version 7.26 of Norvelith is now available.\n\nThe currently running "
                                            "version of Norvelith is 7.27.\nClick 'update' to visit the download "
                                            "web pages."));
-    EXPECT_TRUE(browser_calls(1, 300).empty()) << c.title;
+    EXPECT_TRUE(browser_calls_settled().empty()) << c.title;
   }
 }
 

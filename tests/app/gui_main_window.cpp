@@ -17,6 +17,7 @@
 #include <wx/toolbar.h>
 
 #include "app/app_dialogs.h"
+#include "app/app_ids.h"
 #include "app/app_rules.h"
 #include "app/app_types.h"
 #include "app/batch_script.h"
@@ -48,21 +49,6 @@ struct dialog_recorder {
   dialog_hook_t old;
 };
 
-// A window whose close went through: it waits to be deleted.
-bool closed(wxWindow* w) { return w->IsBeingDeleted() || wxPendingDelete.Member(w); }
-
-// A second main window, destroyed at the end of the scope.
-struct extra_frame {
-  explicit extra_frame(int width = 1400) : frame(new MainFrame(L"norvelith", 0, 0, width, 900)) {}
-  ~extra_frame() {
-    if (!closed(frame)) {
-      frame->batch_close = true;
-      frame->Close(true);
-    }
-    pump_events();
-  }
-  MainFrame* frame;
-};
 
 // Change-procedure counts of every resource.
 std::map<const base_res_t*, int32_t> worry_counts() {
@@ -79,9 +65,13 @@ TEST(StartUp, FoldersDefaultNamesAndGlobals) {
   EXPECT_EQ(main_frame->GetTitle(), "Norvelith 7.27");
   EXPECT_TRUE(main_frame->IsShown());
   EXPECT_EQ(rt().RES_CONFIG_DIR->read(), wxString::FromUTF8(g_cfg));
-  EXPECT_EQ(rt().RES_EXEC_DIR->read(), wxFileName(wxTheApp->argv[0]).GetPath());
-  EXPECT_EQ(rt().RES_ASCII_FILENAME->read().GetFullPath(), cfg_path("halmondo_data_1.hm"));
-  EXPECT_EQ(rt().RES_BIN_IM_FILENAME->read(), cfg_path("halmondo_data_1.qzi"));
+  // The program may be started as "./name": its folder is absolute all the same.
+  wxFileName exe(wxTheApp->argv[0]);
+  exe.MakeAbsolute();
+  EXPECT_TRUE(wxIsAbsolutePath(rt().RES_EXEC_DIR->read())) << rt().RES_EXEC_DIR->read();
+  EXPECT_EQ(rt().RES_EXEC_DIR->read(), exe.GetPath());
+  EXPECT_EQ(g_startup_data_name, cfg_path("halmondo_data_1.hm"));
+  EXPECT_EQ(g_startup_frames_name, cfg_path("halmondo_data_1.qzi"));
   EXPECT_EQ(rt().RES_SCRIPT_FILENAME->read().GetPath(), wxString::FromUTF8(g_cfg));
   EXPECT_EQ(rt().RES_DEBUG_FILENAME->read().GetPath(), wxString::FromUTF8(g_cfg));
   EXPECT_FALSE(base_res_t::file_loading());
@@ -350,7 +340,10 @@ TEST(StatusBar, ThreeFieldsWithAlertAndDataFile) {
   ASSERT_NE(bar, nullptr);
   ASSERT_EQ(bar->GetFieldsCount(), 3);
   EXPECT_EQ(bar->GetStatusText(1), rt().RES_ALERT_STRING->read());
-  EXPECT_EQ(bar->GetStatusText(2), cfg_path("halmondo_data_1.hm"));
+  // Without data, the data file's name.
+  ASSERT_EQ(rt().RES_BUF_FRAMES->read(), 0);
+  EXPECT_TRUE(rt().RES_ASCII_FILENAME->read().GetFullPath().EndsWith("halmondo_data_1.hm"));
+  EXPECT_EQ(bar->GetStatusText(2), rt().RES_ASCII_FILENAME->read().GetFullPath());
   rt().RES_ALERT_STRING->write("Busy");
   EXPECT_EQ(bar->GetStatusText(1), "Busy");
   rt().RES_ALERT_STRING->write(" ");
@@ -480,6 +473,7 @@ std::string file_text(const wxString& path) {
 }
 
 TEST(Close, UnsavedDataAsksAndCancelKeepsTheWindow) {
+  base_res_t::clear_changed(0xffff);  // only what this test changes counts
   extra_frame extra;
   const std::string ini_before = file_text(cfg_path("norvelith.ini"));
   rt().RES_BUF_FRAMES->write(3);  // data changed, not saved
@@ -491,14 +485,14 @@ TEST(Close, UnsavedDataAsksAndCancelKeepsTheWindow) {
     EXPECT_EQ(answer.asked[0].text,
               "There are unsaved changes for:\n\n - Image or position data\n\nSelect OK to ignore these changes");
     EXPECT_TRUE(answer.asked[0].style & wxICON_EXCLAMATION);
-    EXPECT_FALSE(closed(extra.frame));
+    EXPECT_FALSE(extra.closed());
     EXPECT_EQ(file_text(cfg_path("norvelith.ini")), ini_before) << "Cancel leaves the configuration unwritten";
   }
   {
     dialog_recorder answer(wxID_OK);
     EXPECT_TRUE(extra.frame->Close());
     EXPECT_EQ(answer.asked.size(), 1u);
-    EXPECT_TRUE(closed(extra.frame));
+    EXPECT_TRUE(extra.closed());
   }
   rt().RES_BUF_FRAMES->write(0);
   base_res_t::clear_changed(0xffff);
@@ -511,7 +505,7 @@ TEST(Close, NoQuestionInBatchRunsScriptsOrForSettingsAlone) {
     extra_frame extra;
     extra.frame->batch_close = true;
     EXPECT_TRUE(extra.frame->Close());
-    EXPECT_TRUE(closed(extra.frame));
+    EXPECT_TRUE(extra.closed());
   }
   {
     extra_frame extra;
@@ -606,19 +600,33 @@ TEST(CommandLine, NativeDataFileOpensIntoSliderAndStatusBar) {
   EXPECT_EQ(main_frame->GetStatusBar()->GetStatusText(2), file);
   EXPECT_EQ(main_frame->frames_label->GetLabel(), "3 frames loaded.");
   EXPECT_FALSE(main_frame->GetMenuBar()->IsEnabled(6001));
+
+  // File > Close leaves the program as it started, for the tests that follow.
+  {
+    dialog_recorder answer(wxID_OK);
+    wxCommandEvent close(wxEVT_MENU, ID_FILE_CLOSE);
+    main_frame->ProcessWindowEvent(close);
+    EXPECT_TRUE(answer.asked.empty());
+  }
+  EXPECT_EQ(rt().RES_BUF_FRAMES->read(), 0);
+  base_res_t::clear_changed(0xffff);
 }
 
-// Last: closing the program writes its configuration; the data just read
-// carries no unsaved changes, so nothing is asked.
-TEST(ZzShutdown, ClosingWritesTheConfigurationFile) {
+// Closing writes the configuration; data just read carries no unsaved
+// changes, so nothing is asked, whatever pages are selected.
+TEST(Close, ClosingWritesTheConfigurationFile) {
+  base_res_t::clear_changed(0xffff);
+  extra_frame extra;
   dialog_recorder answer(wxID_CANCEL);
-  // Closing with pages other than the first selected is as clean as any.
-  main_frame->task_notebook->SetSelection(main_frame->task_notebook->GetPageCount() - 1);
-  main_frame->visual_notebook->SetSelection(main_frame->visual_notebook->GetPageCount() - 1);
+  extra.frame->task_notebook->SetSelection(extra.frame->task_notebook->GetPageCount() - 1);
+  extra.frame->visual_notebook->SetSelection(extra.frame->visual_notebook->GetPageCount() - 1);
   pump_events(5);
-  ASSERT_TRUE(main_frame->Close());
-  pump_events();
-  EXPECT_EQ(main_frame, nullptr);
+  ASSERT_TRUE(wxRemoveFile(cfg_path("norvelith.ini")) || !wxFileExists(cfg_path("norvelith.ini")));
+  // A setting changed and changed back: the whole configuration is written.
+  rt().RES_ICON_SIZE->write(1);
+  rt().RES_ICON_SIZE->write(-1);
+  ASSERT_TRUE(extra.frame->Close());
+  EXPECT_TRUE(extra.closed());
   EXPECT_TRUE(answer.asked.empty());
   wxFileConfig ini(wxEmptyString, wxEmptyString, cfg_path("norvelith.ini"), wxEmptyString,
                    wxCONFIG_USE_LOCAL_FILE | wxCONFIG_USE_NO_ESCAPE_CHARACTERS);
