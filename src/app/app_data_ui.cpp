@@ -6,6 +6,7 @@
 
 #include "app/app_dialogs.h"
 #include "app/main_frame.h"
+#include "registry/resource_table.h"
 
 namespace {
 
@@ -53,4 +54,8 @@ bool wx_data_io_ui::ask_yes_no(const wxString& caption, const wxString& question
 void main_frame_data_pages::show_frame_count(int32_t frames) {
   if (main_frame && main_frame->frames_label)
     main_frame->frames_label->SetLabel(main_frame->frames_status_text(-1, frames));
+}
+
+void main_frame_data_pages::reset_volume_properties(int index) {
+  if (index < 0 && resource_table) set_default_volume_rows(resource_table->RES_VOLUME->read());
 }

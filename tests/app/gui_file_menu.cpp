@@ -216,6 +216,59 @@ TEST_F(file_menu_window, SettingsOfTheChosenGroupsComeBackAndNothingElse) {
   rt().RES_SETTINGS_MASK->write(0xffff);
 }
 
+// The colour-mapping rows of one data set do not carry into the next: after
+// Close or Reset to default values, a file without VOLUME lines is saved
+// with the built-in rows.
+TEST_F(file_menu_window, VolumeRowsReturnToTheBuiltInOnesOnCloseAndReset) {
+  const std::string built_in =
+      "VOLUME 0 0 0 0 0 0 1 100 0 0\n"
+      "VOLUME 1 255 255 255 255 255 1 100 0 0\n"
+      "VOLUME 2 0 0 0 0 0 0 100 0 0\nVOLUME 3 0 0 0 0 0 0 100 0 0\n"
+      "VOLUME 4 0 0 0 0 0 0 100 0 0\nVOLUME 5 0 0 0 0 0 0 100 0 0\n"
+      "VOLUME 6 0 0 0 0 0 0 100 0 0\nVOLUME 7 0 0 0 0 0 0 100 0 0\n"
+      "VOLUME 8 0 0 0 0 0 0 100 0 0\nVOLUME 9 0 0 0 0 0 0 100 0 0\n";
+  const auto volume_lines = [](const std::string& text) {
+    std::istringstream in(text);
+    std::string lines;
+    for (std::string line; std::getline(in, line);)
+      if (line.rfind("VOLUME ", 0) == 0) lines += line + "\n";
+    return lines;
+  };
+  fm_write_recording(at("rows"), 2, 8, 6, "VOLUME 2 50 1 2 3 4\nVOLUME 1 9 8 7 6 5 0 1 2 3\n");
+  fm_write_recording(at("plain"), 2, 8, 6);
+  std::ofstream(at("rows.ini")) << "VOLUME 2 50 1 2 3 4\nVOLUME 1 9 8 7 6 5 0 1 2 3\n";
+  for (const int reset : {ID_FILE_CLOSE, ID_SETTINGS_RESET}) {
+    SCOPED_TRACE(reset == ID_FILE_CLOSE ? "Close" : "Reset to default values");
+    if (reset == ID_FILE_CLOSE) {
+      // Rows from a data file, then Close.
+      script_open("rows.hm");
+      ASSERT_EQ(rt().RES_VOLUME->read()[2].data_value, 50);
+      in_script(true);
+      command(ID_FILE_CLOSE);
+      in_script(false);
+    } else {
+      // Rows from a settings file while no data is loaded, then the reset.
+      scripted_file_ui files;
+      file_menu_ui_scope scope(files);
+      files.choose(wat("rows.ini"));
+      command(ID_SETTINGS_OPEN);
+      ASSERT_EQ(rt().RES_VOLUME->read()[2].data_value, 50);
+      dialog_answers yes(wxID_YES);
+      command(ID_SETTINGS_RESET);
+      ASSERT_EQ(yes.asked.size(), 1u);
+      rt().RES_SETTINGS_MASK->write(0xffff);
+    }
+    script_open("plain.hm");
+    ASSERT_EQ(rt().RES_BUF_FRAMES->read(), 2);
+    in_script(true);
+    rt().RES_ASCII_FILENAME->write(wxFileName(wat("saved.hm")));
+    command(ID_FILE_SAVE);
+    command(ID_FILE_CLOSE);
+    in_script(false);
+    EXPECT_EQ(volume_lines(read_bytes(at("saved.hm"))), built_in);
+  }
+}
+
 // ---- export of frames ------------------------------------------------------
 
 TEST_F(file_menu_window, ExportedImagesShowTheFramesAndEveryImageTypeStillWorks) {
