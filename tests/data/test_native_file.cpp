@@ -89,6 +89,23 @@ TEST_F(native_file, FramesAndRecordsLoadTogether) {
             (std::vector<wxString>{"File Open|Currently loading frame 0 of 3.\n"}));
 }
 
+// A file written by a version with more shaders or filters loads whole: the
+// values outside this version's range are skipped, each with a warning that
+// names it, and keep their values.
+TEST_F(native_file, IndexSettingsOutsideTheRangeAreSkippedAndTheRestLoads) {
+  write_recording("a", "RES_SHADER 7\nRES_DICOM_FILTER_Z 60\nRES_CMAP_GREY_HI 40\nRES_DICOM_FILTER 2\n");
+  ASSERT_TRUE(read_hm("a.hm"));
+  EXPECT_EQ(frame_store->images.size(), 3u);
+  EXPECT_EQ(t().RES_BUF_FRAMES->read(), 3);
+  EXPECT_EQ(t().RES_CMAP_GREY_HI->read(), 40);
+  EXPECT_EQ(t().RES_DICOM_FILTER->read(), 2);
+  EXPECT_EQ(t().RES_SHADER->read(), 2);          // built in
+  EXPECT_EQ(t().RES_DICOM_FILTER_Z->read(), 0);  // built in
+  EXPECT_TRUE(log_.has(wxLOG_Warning, "RES_SHADER 7 is not one of -1 to 3"));
+  EXPECT_TRUE(log_.has(wxLOG_Warning, "RES_DICOM_FILTER_Z 60 is not one of 0 to 40"));
+  EXPECT_EQ(log_.count(wxLOG_Error), 0);
+}
+
 TEST_F(native_file, FrameFileIsLookedForBesideTheDataFile) {
   // Names written on another system keep their folder; only the name counts.
   const char* const names[] = {"  my frames.qzi  ", "other\\dir\\my frames.qzi",
