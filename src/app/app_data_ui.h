@@ -5,6 +5,9 @@
 #pragma once
 
 #include "data/data_io_ui.h"
+#include "medical/dicom_utility.h"
+
+class wxProgressDialog;
 
 class wx_data_io_ui final : public data_io_ui {
  public:
@@ -21,4 +24,18 @@ class main_frame_data_pages final : public data_set_pages {
   void reset_volume_properties(int index) override;
   void set_reslice_size_controls(int32_t, int32_t) override {}
   void show_frame_count(int32_t frames) override;
+};
+
+// The progress dialog of the pass that windows and smooths all 16-bit frames
+// across their neighbours, with its Cancel button.
+class wx_windowing_progress final : public windowing_progress_t {
+ public:
+  ~wx_windowing_progress() override { finish(); }
+  void start(const wxString& title, const wxString& message, int maximum) override;
+  bool update(int value, const wxString& message) override;
+  void resume() override;
+  void finish() override;
+
+ private:
+  wxProgressDialog* dialog_ = nullptr;
 };

@@ -158,6 +158,7 @@ bool MainWindow::OnInit() {
   // 16-bit frames derive their display pixels through the volume readers'
   // windowing.
   dicom_utility::install_frame_windowing();
+  dicom_utility::pass_progress = &windowing_progress_;
   // COLOUR MAP: the display colour map is created here once the views
   // provide it.
 
@@ -294,6 +295,7 @@ int MainWindow::OnExit() {
     idle_binding_ = nullptr;
   }
   set_data_set_pages(nullptr);
+  if (dicom_utility::pass_progress == &windowing_progress_) dicom_utility::pass_progress = nullptr;
   // COLOUR MAP: deleted here, before the frame store.
   delete frame_store;
   frame_store = nullptr;

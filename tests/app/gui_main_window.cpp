@@ -10,6 +10,7 @@
 #include <wx/html/helpctrl.h>
 #include <wx/menu.h>
 #include <wx/notebook.h>
+#include <wx/progdlg.h>
 #include <wx/slider.h>
 #include <wx/splitter.h>
 #include <wx/stattext.h>
@@ -27,6 +28,7 @@
 #include "app/toolbar_art.h"
 #include "common/log_capture.h"
 #include "data/dynabuf.h"
+#include "medical/dicom_utility.h"
 #include "gui_support.h"
 #include "registry/resource_table.h"
 
@@ -416,6 +418,96 @@ TEST(Shutdown, ADestroyedWindowLeavesNoChangeProcedureBehind) {
   // Commits after the window is gone reach only live windows.
   rt().RES_BUF_CURRENT_FRAME->write(0);
   rt().RES_ASCII_FILENAME->write(rt().RES_ASCII_FILENAME->read());
+}
+
+// ------------------------------------------------------- 16-bit display
+
+// Passes the pass's progress on to the program's own and presses the Cancel
+// button of the dialog it shows as soon as it is up.
+class cancel_when_shown : public windowing_progress_t {
+ public:
+  explicit cancel_when_shown(windowing_progress_t* program) : program_(program) {}
+  void start(const wxString& title, const wxString& message, int maximum) override {
+    program_->start(title, message, maximum);
+    for (wxWindow* w : wxTopLevelWindows) {
+      auto* dialog = dynamic_cast<wxGenericProgressDialog*>(w);
+      if (!dialog) continue;
+      shown_title = dialog->GetTitle();
+      if (wxWindow* cancel = dialog->FindWindow(wxID_CANCEL)) {
+        cancel_shown = cancel->IsShown() && cancel->IsEnabled();
+        wxCommandEvent click(wxEVT_BUTTON, wxID_CANCEL);
+        click.SetEventObject(cancel);
+        cancel->GetEventHandler()->ProcessEvent(click);
+      }
+    }
+  }
+  bool update(int value, const wxString& message) override {
+    const bool go_on = program_->update(value, message);
+    if (!go_on) ++cancels_seen;
+    return go_on;
+  }
+  void resume() override { program_->resume(); }
+  void finish() override { program_->finish(); }
+
+  wxString shown_title;
+  bool cancel_shown = false;
+  int cancels_seen = 0;
+
+ private:
+  windowing_progress_t* program_;
+};
+
+TEST(SixteenBit, TheSmoothingPassShowsProgressAndCancelKeepsThePixelsShown) {
+  windowing_progress_t* program = dicom_utility::pass_progress;
+  ASSERT_NE(program, nullptr) << "the program installs its progress dialog";
+  dynabuf store;
+  dynabuf* const saved_store = frame_store;
+  const bool saved_16bit = dicom_utility::data_16bit;
+  const long saved_delay = dicom_utility::pass_progress_delay_ms;
+  frame_store = &store;
+  dicom_utility::data_16bit = true;
+  dicom_utility::pass_progress_delay_ms = -1;  // at once
+  cancel_when_shown cancelling(program);
+  dicom_utility::pass_progress = &cancelling;
+
+  // Eight frames of 2 x 2 raw values 10 (f + 1); frames 0 to 3 show 200 from
+  // an earlier windowing, 4 to 7 were never windowed.
+  for (int f = 0; f < 8; ++f) {
+    auto* raw = new uint16_t[4];
+    std::fill(raw, raw + 4, static_cast<uint16_t>(10 * (f + 1)));
+    auto* display = new uint8_t[4];
+    std::fill(display, display + 4, static_cast<uint8_t>(f < 4 ? 200 : 0));
+    frame_image_ref rec = frame_image_t::create(display, raw, 4);
+    rec->stamp = f < 4 ? 0 : -1;
+    store.add_image(rec);
+  }
+  windowing_params_t p;
+  p.width = p.height = 2;
+  p.frames = 8;
+  p.centre = 127;
+  p.window = 256;  // display = raw
+  p.filter_z = 1;
+  p.zscale = 0.1;
+  p.pos_rec = true;
+  p.redraw = 1;
+  const bool done = dicom_utility::window_all_frames(1, p);
+
+  dicom_utility::pass_progress = program;
+  dicom_utility::pass_progress_delay_ms = saved_delay;
+  dicom_utility::data_16bit = saved_16bit;
+  frame_store = saved_store;
+
+  EXPECT_TRUE(done);
+  EXPECT_EQ(cancelling.shown_title, "Windowing 16-bit data");
+  EXPECT_TRUE(cancelling.cancel_shown);
+  EXPECT_GE(cancelling.cancels_seen, 1);
+  for (wxWindow* w : wxTopLevelWindows) EXPECT_EQ(dynamic_cast<wxGenericProgressDialog*>(w), nullptr);
+  for (int f = 0; f < 8; ++f) {
+    const frame_image_t& rec = *store.images[size_t(f)];
+    EXPECT_EQ(rec.stamp, 1) << f;
+    // Shown before: kept. Never shown: windowed alone, without smoothing.
+    EXPECT_EQ(rec.display[0], f < 4 ? 200 : 10 * (f + 1)) << f;
+  }
 }
 
 // ------------------------------------------------------ change procedure
