@@ -28,6 +28,7 @@
 #include "app/toolbar_art.h"
 #include "common/log_capture.h"
 #include "data/dynabuf.h"
+#include "data/medical_source.h"
 #include "medical/dicom_utility.h"
 #include "gui_support.h"
 #include "registry/resource_table.h"
@@ -349,6 +350,54 @@ TEST(StatusBar, ThreeFieldsWithAlertAndDataFile) {
   rt().RES_ALERT_STRING->write("Busy");
   EXPECT_EQ(bar->GetStatusText(1), "Busy");
   rt().RES_ALERT_STRING->write(" ");
+}
+
+// 16-bit data read through the volume readers: the data file's field names
+// the source first; 8-bit data shows the path alone.
+class stand_in_source : public medical_source {
+ public:
+  explicit stand_in_source(bool sixteen) : sixteen_(sixteen) {}
+  int32_t read_frame(const wxString&, int32_t, int32_t, uint16_t*, uint8_t*) override { return 0; }
+  bool data_8bit() const override { return !sixteen_; }
+  bool data_16bit() const override { return sixteen_; }
+  wxString source_type() const override { return "DICOM"; }
+  wxString value_units() const override { return "HU"; }
+  void file_rescale(double& slope, double& intercept) const override { slope = 1, intercept = 0; }
+  bool sort_frames() override { return false; }
+  void reset_data_source() override {}
+
+ private:
+  bool sixteen_;
+};
+
+TEST(StatusBar, DataFileFieldNamesTheSourceOf16BitData) {
+  medical_source* const before = current_medical_source();
+  const wxFileName name_before = rt().RES_ASCII_FILENAME->read();
+  const struct {
+    bool sixteen;
+    const char* expected;
+  } cases[] = {{true, "DICOM data: /data/scans/knee.hm"}, {false, "/data/scans/knee.hm"}};
+  for (const auto& c : cases) {
+    stand_in_source source(c.sixteen);
+    set_medical_source(&source);
+    base_res_t::hold_pending_writes(true);
+    rt().RES_BUF_DICOM->write_no_changeprocs(true);
+    rt().RES_BUF_FRAMES->write_no_changeprocs(3);
+    rt().RES_ASCII_FILENAME->write_no_changeprocs(wxFileName("/data/scans/knee.hm"));
+    base_res_t::hold_pending_writes(false);
+    base_res_t::make_pending_writes_happen();
+    EXPECT_EQ(main_frame->GetStatusBar()->GetStatusText(2), c.expected);
+
+    base_res_t::hold_pending_writes(true);
+    rt().RES_BUF_DICOM->write_no_changeprocs(false);
+    rt().RES_BUF_FRAMES->write_no_changeprocs(0);
+    rt().RES_ASCII_FILENAME->write_no_changeprocs(name_before);
+    base_res_t::hold_pending_writes(false);
+    base_res_t::make_pending_writes_happen();
+    set_medical_source(before);
+  }
+  EXPECT_EQ(main_frame->GetStatusBar()->GetStatusText(2), name_before.GetFullPath());
+  base_res_t::clear_changed(0xffff);
 }
 
 TEST(Layout, SplittersNotebooksAndViews) {
