@@ -18,6 +18,7 @@
 #include <wx/uiaction.h>
 
 #include "app/app_dialogs.h"
+#include "common/dialog_answers.h"
 #include "app/app_ids.h"
 #include "app/main_frame.h"
 #include "data/contour.h"
@@ -34,19 +35,6 @@ namespace {
 resource_table_t& rt() { return *resource_table; }
 contour_object& object(int k) { return rt().RES_OBJECT->read()[k]; }
 
-// Answers the toolkit's message dialogs with a fixed answer and records them.
-struct dialog_answers {
-  explicit dialog_answers(int answer) {
-    old = set_dialog_hook([this, answer](const dialog_request_t& r) {
-      asked.push_back(r);
-      return answer;
-    });
-  }
-  ~dialog_answers() { set_dialog_hook(old); }
-  std::vector<dialog_request_t> asked;
-  dialog_hook_t old;
-};
-
 std::string read_bytes(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
   std::stringstream s;
@@ -54,11 +42,6 @@ std::string read_bytes(const std::string& path) {
   return s.str();
 }
 
-std::string frame_pixels(int k) {
-  const frame_image_ref image = frame_store->imagecp(k);
-  const uint8_t* p = frame_image_t::display_data(image);
-  return p ? std::string(reinterpret_cast<const char*>(p), image->size) : std::string();
-}
 
 class file_menu_window : public ::testing::Test {
  protected:
@@ -102,7 +85,7 @@ class file_menu_window : public ::testing::Test {
 // ---- open, save, close -----------------------------------------------------
 
 TEST_F(file_menu_window, ScriptOpenSaveAsCloseAndReopenGiveTheSameData) {
-  fm_write_recording(at("a"), 3, 8, 6, "CONT 1 2 1 1 1 5 1 5 4\n");
+  write_recording_files(at("a"), 3, 8, 6, "CONT 1 2 1 1 1 5 1 5 4\n");
   script_open("a.hm");
   ASSERT_EQ(rt().RES_BUF_FRAMES->read(), 3);
   EXPECT_TRUE(frames_label().StartsWith("3 frames ")) << frames_label();
@@ -125,7 +108,7 @@ TEST_F(file_menu_window, ScriptOpenSaveAsCloseAndReopenGiveTheSameData) {
 
   script_open("a_copy.hm");
   ASSERT_EQ(frame_store->images.size(), 3u);
-  for (int k = 0; k < 3; ++k) EXPECT_EQ(frame_pixels(k), fm_frame(k, 8, 6)) << k;
+  for (int k = 0; k < 3; ++k) EXPECT_EQ(frame_pixels(k), recording_frame(k, 8, 6)) << k;
   ASSERT_NE(object(1).find_frame(2), nullptr);
   EXPECT_DOUBLE_EQ(object(1).find_frame(2)->contours.at(0).vertices[1].x, 5.0);
 
@@ -134,13 +117,13 @@ TEST_F(file_menu_window, ScriptOpenSaveAsCloseAndReopenGiveTheSameData) {
   file_menu_ui_scope scope(files);
   files.choose(wat("b"));
   command(ID_FILE_SAVE_AS);
-  EXPECT_EQ(read_bytes(at("b.qzi")), fm_frame(0, 8, 6) + fm_frame(1, 8, 6) + fm_frame(2, 8, 6));
+  EXPECT_EQ(read_bytes(at("b.qzi")), recording_frame(0, 8, 6) + recording_frame(1, 8, 6) + recording_frame(2, 8, 6));
   in_script(true);
   command(ID_FILE_CLOSE);
   in_script(false);
   script_open("b.hm");
   ASSERT_EQ(frame_store->images.size(), 3u);
-  EXPECT_EQ(frame_pixels(2), fm_frame(2, 8, 6));
+  EXPECT_EQ(frame_pixels(2), recording_frame(2, 8, 6));
 }
 
 TEST_F(file_menu_window, ScriptOpenFailureGoesToTheScriptLog) {
@@ -152,7 +135,7 @@ TEST_F(file_menu_window, ScriptOpenFailureGoesToTheScriptLog) {
 
 // Unsaved edits draw the question on Close, also after settings were loaded.
 TEST_F(file_menu_window, CloseAsksAboutEditsAlsoAfterASettingsFile) {
-  fm_write_recording(at("a"), 3, 8, 6);
+  write_recording_files(at("a"), 3, 8, 6);
   script_open("a.hm");
   contour_t c;
   c.vertices = {{1, 1}, {4, 1}, {4, 4}};
@@ -234,8 +217,8 @@ TEST_F(file_menu_window, VolumeRowsReturnToTheBuiltInOnesOnCloseAndReset) {
       if (line.rfind("VOLUME ", 0) == 0) lines += line + "\n";
     return lines;
   };
-  fm_write_recording(at("rows"), 2, 8, 6, "VOLUME 2 50 1 2 3 4\nVOLUME 1 9 8 7 6 5 0 1 2 3\n");
-  fm_write_recording(at("plain"), 2, 8, 6);
+  write_recording_files(at("rows"), 2, 8, 6, "VOLUME 2 50 1 2 3 4\nVOLUME 1 9 8 7 6 5 0 1 2 3\n");
+  write_recording_files(at("plain"), 2, 8, 6);
   std::ofstream(at("rows.ini")) << "VOLUME 2 50 1 2 3 4\nVOLUME 1 9 8 7 6 5 0 1 2 3\n";
   for (const int reset : {ID_FILE_CLOSE, ID_SETTINGS_RESET}) {
     SCOPED_TRACE(reset == ID_FILE_CLOSE ? "Close" : "Reset to default values");
@@ -273,7 +256,7 @@ TEST_F(file_menu_window, VolumeRowsReturnToTheBuiltInOnesOnCloseAndReset) {
 
 TEST_F(file_menu_window, ExportedImagesShowTheFramesAndEveryImageTypeStillWorks) {
   wxInitAllImageHandlers();
-  fm_write_recording(at("ten"), 10, 8, 6);
+  write_recording_files(at("ten"), 10, 8, 6);
   script_open("ten.hm");
   scripted_file_ui files;
   file_menu_ui_scope scope(files);
@@ -286,7 +269,7 @@ TEST_F(file_menu_window, ExportedImagesShowTheFramesAndEveryImageTypeStillWorks)
                                wxBITMAP_TYPE_PNG))
         << f;
     std::string grey;
-    for (char p : fm_frame(f, 8, 6)) grey += std::string(3, p);
+    for (char p : recording_frame(f, 8, 6)) grey += std::string(3, p);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(image.GetData()), 8 * 6 * 3), grey) << f;
   }
   EXPECT_FALSE(std::filesystem::exists(at("shot0001.png")));
@@ -315,7 +298,7 @@ TEST_F(file_menu_window, ExportedImagesShowTheFramesAndEveryImageTypeStillWorks)
 }
 
 TEST_F(file_menu_window, NativeSubsetBecomesTheDataSetAndReopensWithItsMarks) {
-  fm_write_recording(at("ten"), 10, 8, 6,
+  write_recording_files(at("ten"), 10, 8, 6,
                      "CONT 0 2 1 1 1 4 1 4 4\nCONT 0 4 1 2 2 5 2 5 5\nCONT 3 5 1 0 0 2 0 2 2\n"
                      "LANDMARK 2D 0.5 0.25 4 OnFour\nLANDMARK 2D 0.1 0.2 5 OnFive\n");
   script_open("ten.hm");
@@ -333,7 +316,7 @@ TEST_F(file_menu_window, NativeSubsetBecomesTheDataSetAndReopensWithItsMarks) {
   in_script(false);
   script_open("sub.hm");
   ASSERT_EQ(frame_store->images.size(), 5u);
-  for (int k = 0; k < 5; ++k) EXPECT_EQ(frame_pixels(k), fm_frame(2 * k, 8, 6)) << k;
+  for (int k = 0; k < 5; ++k) EXPECT_EQ(frame_pixels(k), recording_frame(2 * k, 8, 6)) << k;
   ASSERT_NE(object(0).find_frame(1), nullptr);
   ASSERT_NE(object(0).find_frame(2), nullptr);
   EXPECT_DOUBLE_EQ(object(0).find_frame(2)->contours.at(0).vertices[0].x, 2.0);
@@ -349,7 +332,7 @@ TEST_F(file_menu_window, NativeSubsetBecomesTheDataSetAndReopensWithItsMarks) {
 // Ctrl+C and Ctrl+A are Close and Save as in the menu, but in a focused text
 // field they copy and select.
 TEST_F(file_menu_window, CtrlCAndCtrlAInATextFieldKeepTheirTextMeaning) {
-  fm_write_recording(at("a"), 3, 8, 6);
+  write_recording_files(at("a"), 3, 8, 6);
   script_open("a.hm");
   scripted_file_ui files;
   file_menu_ui_scope scope(files);

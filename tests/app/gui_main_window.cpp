@@ -26,6 +26,7 @@
 #include "app/norvelith.h"
 #include "app/placeholder_views.h"
 #include "app/toolbar_art.h"
+#include "common/dialog_answers.h"
 #include "common/log_capture.h"
 #include "data/dynabuf.h"
 #include "data/medical_source.h"
@@ -39,18 +40,6 @@ resource_table_t& rt() { return *resource_table; }
 MainWindow& app() { return *static_cast<MainWindow*>(wxTheApp); }
 wxString cfg_path(const char* name) { return wxString::FromUTF8(g_cfg) + "/" + name; }
 
-// Records the dialogs asked for and answers them with `answer`.
-struct dialog_recorder {
-  explicit dialog_recorder(int answer) {
-    old = set_dialog_hook([this, answer](const dialog_request_t& r) {
-      asked.push_back(r);
-      return answer;
-    });
-  }
-  ~dialog_recorder() { set_dialog_hook(old); }
-  std::vector<dialog_request_t> asked;
-  dialog_hook_t old;
-};
 
 
 // Change-procedure counts of every resource.
@@ -619,7 +608,7 @@ TEST(Close, UnsavedDataAsksAndCancelKeepsTheWindow) {
   const std::string ini_before = file_text(cfg_path("norvelith.ini"));
   rt().RES_BUF_FRAMES->write(3);  // data changed, not saved
   {
-    dialog_recorder answer(wxID_CANCEL);
+    dialog_answers answer(wxID_CANCEL);
     EXPECT_FALSE(extra.frame->Close());
     ASSERT_EQ(answer.asked.size(), 1u);
     EXPECT_EQ(answer.asked[0].caption, "Ignore changes");
@@ -630,7 +619,7 @@ TEST(Close, UnsavedDataAsksAndCancelKeepsTheWindow) {
     EXPECT_EQ(file_text(cfg_path("norvelith.ini")), ini_before) << "Cancel leaves the configuration unwritten";
   }
   {
-    dialog_recorder answer(wxID_OK);
+    dialog_answers answer(wxID_OK);
     EXPECT_TRUE(extra.frame->Close());
     EXPECT_EQ(answer.asked.size(), 1u);
     EXPECT_TRUE(extra.closed());
@@ -641,7 +630,7 @@ TEST(Close, UnsavedDataAsksAndCancelKeepsTheWindow) {
 
 TEST(Close, NoQuestionInBatchRunsScriptsOrForSettingsAlone) {
   rt().RES_BUF_FRAMES->write(3);
-  dialog_recorder answer(wxID_CANCEL);
+  dialog_answers answer(wxID_CANCEL);
   {
     extra_frame extra;
     extra.frame->batch_close = true;
@@ -744,7 +733,7 @@ TEST(CommandLine, NativeDataFileOpensIntoSliderAndStatusBar) {
 
   // File > Close leaves the program as it started, for the tests that follow.
   {
-    dialog_recorder answer(wxID_OK);
+    dialog_answers answer(wxID_OK);
     wxCommandEvent close(wxEVT_MENU, ID_FILE_CLOSE);
     main_frame->ProcessWindowEvent(close);
     EXPECT_TRUE(answer.asked.empty());
@@ -758,7 +747,7 @@ TEST(CommandLine, NativeDataFileOpensIntoSliderAndStatusBar) {
 TEST(Close, ClosingWritesTheConfigurationFile) {
   base_res_t::clear_changed(0xffff);
   extra_frame extra;
-  dialog_recorder answer(wxID_CANCEL);
+  dialog_answers answer(wxID_CANCEL);
   extra.frame->task_notebook->SetSelection(extra.frame->task_notebook->GetPageCount() - 1);
   extra.frame->visual_notebook->SetSelection(extra.frame->visual_notebook->GetPageCount() - 1);
   pump_events(5);

@@ -28,11 +28,6 @@ class native_file : public native_test {
                std::string(kHeader3) + "RES_BIN_IM_FILENAME " + name + ".qzi\n" + kRecords3 + body);
     write_file(name + ".qzi", frame_bytes(3, 5, 4));
   }
-  std::string frame_pixels(int k) {
-    const frame_image_ref image = frame_store->imagecp(k);
-    const uint8_t* p = frame_image_t::display_data(image);
-    return p ? std::string(reinterpret_cast<const char*>(p), image->size) : std::string();
-  }
 };
 
 // ---- header test -----------------------------------------------------------
