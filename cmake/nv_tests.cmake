@@ -14,7 +14,8 @@ function(nv_add_test name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
   add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${NV_TEST_ENV}")
+  # No display at all: nothing of these tests may reach the caller's.
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${NV_TEST_ENV};DISPLAY=;WAYLAND_DISPLAY=")
 endfunction()
 
 function(nv_add_gui_test name)
