@@ -1,11 +1,14 @@
 #include "app/app_data_ui.h"
 
+#include <algorithm>
+
 #include <wx/progdlg.h>
 #include <wx/stattext.h>
 #include <wx/utils.h>
 
 #include "app/app_dialogs.h"
 #include "app/main_frame.h"
+#include "registry/resource_table.h"
 
 namespace {
 
@@ -53,4 +56,29 @@ bool wx_data_io_ui::ask_yes_no(const wxString& caption, const wxString& question
 void main_frame_data_pages::show_frame_count(int32_t frames) {
   if (main_frame && main_frame->frames_label)
     main_frame->frames_label->SetLabel(main_frame->frames_status_text(-1, frames));
+}
+
+void main_frame_data_pages::reset_volume_properties(int index) {
+  if (index < 0 && resource_table) set_default_volume_rows(resource_table->RES_VOLUME->read());
+}
+
+void wx_windowing_progress::start(const wxString& title, const wxString& message, int maximum) {
+  finish();
+  dialog_ = new wxProgressDialog(title, message, std::max(maximum, 1), main_frame,
+                                 wxPD_CAN_ABORT | wxPD_APP_MODAL | wxPD_ELAPSED_TIME | wxPD_ESTIMATED_TIME |
+                                     wxPD_REMAINING_TIME);
+}
+
+bool wx_windowing_progress::update(int value, const wxString& message) {
+  if (!dialog_) return true;
+  return dialog_->Update(std::min(value, dialog_->GetRange()), message);
+}
+
+void wx_windowing_progress::resume() {
+  if (dialog_) dialog_->Resume();
+}
+
+void wx_windowing_progress::finish() {
+  delete dialog_;  // at once, as the data loads' dialogs
+  dialog_ = nullptr;
 }

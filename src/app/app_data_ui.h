@@ -5,6 +5,9 @@
 #pragma once
 
 #include "data/data_io_ui.h"
+#include "medical/dicom_utility.h"
+
+class wxProgressDialog;
 
 class wx_data_io_ui final : public data_io_ui {
  public:
@@ -17,7 +20,8 @@ class main_frame_data_pages final : public data_set_pages {
  public:
   void update_landmark_list() override {}
   void update_curve_list() override {}
-  void reset_volume_properties(int) override {}
+  // Until the Volume page exists, the default entry is the built-in rows.
+  void reset_volume_properties(int index) override;
   void set_reslice_size_controls(int32_t, int32_t) override {}
   void show_frame_count(int32_t frames) override;
 };
@@ -25,3 +29,16 @@ class main_frame_data_pages final : public data_set_pages {
 // Makes the medical data-set loading show its directory search and series
 // choice in dialogs over the main window.
 void install_dicom_load_ui();
+// The progress dialog of the pass that windows and smooths all 16-bit frames
+// across their neighbours, with its Cancel button.
+class wx_windowing_progress final : public windowing_progress_t {
+ public:
+  ~wx_windowing_progress() override { finish(); }
+  void start(const wxString& title, const wxString& message, int maximum) override;
+  bool update(int value, const wxString& message) override;
+  void resume() override;
+  void finish() override;
+
+ private:
+  wxProgressDialog* dialog_ = nullptr;
+};

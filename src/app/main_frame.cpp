@@ -259,6 +259,7 @@ void MainFrame::build_views() {
 }
 
 void MainFrame::build_help() {
+  install_help_page_filter();
   help_controller = new wxHtmlHelpController(wxHF_DEFAULT_STYLE, nullptr);
   help_controller->UseConfig(wxConfigBase::Get(), wxEmptyString);
   help_controller->SetTempDir(wxEmptyString);

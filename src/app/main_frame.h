@@ -501,3 +501,7 @@ class MainFrame : public wxFrame {
 
 // The one main window; set by start-up.
 extern MainFrame* main_frame;
+
+// Lets help windows read our .htm pages as HTML, whatever type the system
+// gives them; the first call installs it for the whole program.
+void install_help_page_filter();

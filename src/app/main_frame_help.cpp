@@ -3,11 +3,16 @@
 #include <wx/button.h>
 #include <wx/dialog.h>
 #include <wx/html/helpctrl.h>
+#include <wx/filesys.h>
+#include <wx/html/htmlfilt.h>
 #include <wx/html/htmlwin.h>
 #include <wx/log.h>
 #include <wx/menu.h>
 #include <wx/sizer.h>
+#include <wx/stream.h>
 #include <wx/utils.h>
+
+#include <string>
 
 #include "app/about_box.h"
 #include "app/app_dialogs.h"
@@ -74,7 +79,40 @@ bool fill_update_dialog(wxDialog& dialog, const wxString& html) {
   return offer;
 }
 
+// Our help pages are HTML. Some systems' MIME databases type ".htm" as
+// application/xhtml+xml, which the toolkit's HTML filter refuses, so the
+// help window would show the pages' source; this filter reads them as HTML
+// whatever type they were given.
+class help_page_filter : public wxHtmlFilter {
+ public:
+  bool CanRead(const wxFSFile& file) const override {
+    const wxString where = file.GetLocation().Lower();
+    return where.EndsWith(L".htm") || where.EndsWith(L".html");
+  }
+  wxString ReadFile(const wxFSFile& file) const override {
+    wxInputStream* in = file.GetStream();
+    if (!in) return wxEmptyString;
+    std::string bytes;
+    char buffer[4096];
+    while (in->CanRead() && !in->Eof()) {
+      in->Read(buffer, sizeof buffer);
+      if (in->LastRead() == 0) break;
+      bytes.append(buffer, in->LastRead());
+    }
+    wxString text = wxString::FromUTF8(bytes.data(), bytes.size());
+    if (text.empty() && !bytes.empty()) text = wxString::From8BitData(bytes.data(), bytes.size());
+    return text;
+  }
+};
+
 }  // namespace
+
+void install_help_page_filter() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  wxHtmlWindow::AddFilter(new help_page_filter);  // the toolkit owns and deletes it
+}
 
 void MainFrame::OnHelpIndex(wxCommandEvent&) {
   if (!help_available || !help_controller) {
@@ -87,6 +125,10 @@ void MainFrame::OnHelpIndex(wxCommandEvent&) {
 }
 
 void MainFrame::OnHelpUpdate(wxCommandEvent&) {
+  if (!update_server_configured()) {
+    wxLogMessage(L"This build of Norvelith has no update server to check for updates.");
+    return;
+  }
   wxString html;
   bool have_page = false;
   {

@@ -23,6 +23,7 @@
 #include "app/batch_script.h"
 #include "app/loaded_data.h"
 #include "app/main_frame.h"
+#include "app/update_check.h"
 #include "data/dynabuf.h"
 #include "data/file_menu_export.h"
 #include "data/native_file.h"
@@ -198,6 +199,7 @@ void MainWindow::create_frame_store() {
   // windowing.
   dicom_utility::install_frame_windowing();
   install_dicom_load_ui();
+  dicom_utility::pass_progress = &windowing_progress_;
   // The display colour map, which every view and image export colours
   // through; frame exports use it from now on.
   colour_map = new globcmap_t;
@@ -249,19 +251,22 @@ void MainWindow::offer_news_or_update_check(long days) {
   if (!main_frame || main_frame->batch_close) return;
   if (days <= 0) {
     show_whats_new();
-  } else {
+  } else if (update_server_configured()) {
     wxCommandEvent check(wxEVT_MENU, ID_HELP_UPDATE);
     main_frame->OnHelpUpdate(check);
   }
 }
 
-// Test runs may ask for the window to close once it is up.
+// Test runs may ask to hear when the window is up, and for it to close then.
 void MainWindow::close_after_start_up_if_asked() {
-  if (!wxGetEnv(L"NV_TEST_CLOSE_AFTER_STARTUP", nullptr) || !main_frame || main_frame->batch_close) return;
-  CallAfter([] {
+  const bool close_when_shown = wxGetEnv(L"NV_TEST_CLOSE_AFTER_STARTUP", nullptr);
+  if (!(close_when_shown || wxGetEnv(L"NV_TEST_REPORT_STARTUP", nullptr)) || !main_frame ||
+      main_frame->batch_close)
+    return;
+  CallAfter([close_when_shown] {
     std::fprintf(stderr, "norvelith: main window shown after %ld ms\n", startup_elapsed_ms());
     std::fflush(stderr);
-    if (main_frame) main_frame->Close();
+    if (close_when_shown && main_frame) main_frame->Close();
   });
 }
 
@@ -338,6 +343,7 @@ int MainWindow::OnExit() {
     idle_binding_ = nullptr;
   }
   set_data_set_pages(nullptr);
+  if (dicom_utility::pass_progress == &windowing_progress_) dicom_utility::pass_progress = nullptr;
   // The colour map, before the frame store and the registry it watches.
   set_frame_rgb_mapper(nullptr);
   delete colour_map;

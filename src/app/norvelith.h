@@ -77,5 +77,6 @@ class MainWindow : public wxApp {
   wxLocale* locale_ = nullptr;
   wx_data_io_ui data_ui_;
   main_frame_data_pages data_pages_;
+  wx_windowing_progress windowing_progress_;
   std::unique_ptr<data_ui_scope> ui_scope_;
 };

@@ -22,11 +22,12 @@
 
 #include "app/app_rules.h"
 
+// Empty addresses: the build has no update server.
 #ifndef NV_UPDATE_URL
-#define NV_UPDATE_URL "http://updates.norvelith.invalid/versions.htm"
+#define NV_UPDATE_URL ""
 #endif
 #ifndef NV_UPDATE_FALLBACK_URL
-#define NV_UPDATE_FALLBACK_URL "http://docs.norvelith.invalid/versions.htm"
+#define NV_UPDATE_FALLBACK_URL ""
 #endif
 #ifndef NV_HOME_PAGE_URL
 #define NV_HOME_PAGE_URL "http://www.norvelith.invalid/"
@@ -40,9 +41,11 @@
 
 namespace {
 
+// A variable that is set wins even when empty, so that a run can also
+// take the server away.
 wxString setting(const wchar_t* variable, const char* built_in) {
   wxString value;
-  if (wxGetEnv(variable, &value) && !value.empty()) return value;
+  if (wxGetEnv(variable, &value)) return value;
   return wxString::FromUTF8(built_in);
 }
 
@@ -191,6 +194,10 @@ wxString update_fallback_address() { return setting(L"NV_UPDATE_FALLBACK_URL", N
 wxString home_page_address() { return setting(L"NV_HOME_PAGE_URL", NV_HOME_PAGE_URL); }
 wxString makers_page_address() { return wxString::FromUTF8(NV_MAKERS_PAGE_URL); }
 int update_timeout_seconds() { return NV_UPDATE_TIMEOUT_SECONDS; }
+
+bool update_server_configured() {
+  return !update_page_address().empty() || !update_fallback_address().empty();
+}
 
 update_sources_t configured_update_sources() {
   update_sources_t sources;

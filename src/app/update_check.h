@@ -7,7 +7,8 @@
 
 // The web addresses are build settings; a test run may replace each with an
 // environment variable of the same name (NV_UPDATE_URL,
-// NV_UPDATE_FALLBACK_URL, NV_HOME_PAGE_URL), read only when it is set.
+// NV_UPDATE_FALLBACK_URL, NV_HOME_PAGE_URL), read only when it is set; a
+// variable set to nothing stands for an empty address.
 wxString update_page_address();
 wxString update_fallback_address();
 wxString home_page_address();
@@ -33,6 +34,11 @@ bool redirect_allowed(const wxString& address, const wxString& product_address);
 // most timeout_s seconds, name lookup included. Only a "200" answer with a
 // body counts. False, with nothing logged, when it cannot.
 bool fetch_web_page(const wxString& address, int timeout_s, wxString* html);
+
+// False when both versions page addresses are empty: this build has no
+// update server, so start-up checks nothing and Help > Check for updates
+// only says so.
+bool update_server_configured();
 
 // Where the versions page is looked for.
 struct update_sources_t {

@@ -509,10 +509,91 @@ vec3_t simple_eigenvector(const double a[3][3], double lambda) {
   return {1.0, 0.0, 0.0};
 }
 
+// The unit vector the program has always derived from two rows of A - lambda I
+// (the pair of rows and the fall-back for nearly parallel rows as below).
+// Callers orient axes, ellipses and thickness directions by its sign. Null
+// when the rows give no direction at all.
+vec3_t rows_vector(const double a[3][3], double lambda, double squared_lengths[3]) {
+  const vec3_t r0{a[0][0] - lambda, a[0][1], a[0][2]};
+  const vec3_t r1{a[1][0], a[1][1] - lambda, a[1][2]};
+  const vec3_t r2{a[2][0], a[2][1], a[2][2] - lambda};
+  const double n0 = vec3_dot(r0, r0), n1 = vec3_dot(r1, r1), n2 = vec3_dot(r2, r2);
+  squared_lengths[0] = n0;
+  squared_lengths[1] = n1;
+  squared_lengths[2] = n2;
+  // Each fall-back lies in the plane of the two rows' axes; its components
+  // come from the ratio of the smaller squared length to the larger.
+  const auto in_plane = [](double small, double large, bool first_smaller, int i, int j) {
+    const double f = std::sqrt(small / large), n = std::sqrt(1.0 + small / large);
+    double c[3] = {0.0, 0.0, 0.0};
+    c[i] = first_smaller ? 1.0 / n : -f / n;
+    c[j] = first_smaller ? -f / n : 1.0 / n;
+    return vec3_t{c[0], c[1], c[2]};
+  };
+  vec3_t v;
+  if (n2 < n0 && n2 < n1) {
+    v = vec3_cross(r0, r1);
+    if (vec3_dot(v, v) < 1e-13) v = n0 < n1 ? in_plane(n0, n1, true, 0, 1) : in_plane(n1, n0, false, 0, 1);
+  } else if (n1 < n0) {
+    v = vec3_cross(r0, r2);
+    if (vec3_dot(v, v) < 1e-13) v = n0 < n2 ? in_plane(n0, n2, true, 0, 2) : in_plane(n2, n0, false, 0, 2);
+  } else {
+    v = vec3_cross(r2, r1);
+    if (vec3_dot(v, v) < 1e-13) v = n2 < n1 ? in_plane(n2, n1, false, 1, 2) : in_plane(n1, n2, true, 1, 2);
+  }
+  if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z)) return {0.0, 0.0, 0.0};
+  return vec3_normalise(v);
+}
+
 inline vec3_t times(const double a[3][3], const vec3_t& v) {
   return {a[0][0] * v.x + a[0][1] * v.y + a[0][2] * v.z,
           a[1][0] * v.x + a[1][1] * v.y + a[1][2] * v.z,
           a[2][0] * v.x + a[2][1] * v.y + a[2][2] * v.z};
+}
+
+// True when v is a unit eigenvector of the (scaled) matrix for lambda.
+bool is_eigenvector(const double a[3][3], double lambda, const vec3_t& v) {
+  if (std::fabs(vec3_dot(v, v) - 1.0) > 1e-9) return false;
+  const vec3_t r = times(a, v) - lambda * v;
+  return vec3_dot(r, r) < 1e-16;
+}
+
+// Callers orient axes by the vectors' signs, so e1 and e2 are the vectors the
+// program has always built from the rows of A - lambda I wherever those are
+// eigenvectors; where they are not (some double roots), the sound vectors
+// stay, turned to the side of the built ones. e1 and e2 come in sound and
+// orthonormal; a holds the scaled matrix and l1, l2 its first two eigenvalues.
+void keep_the_program_s_vectors(const double a[3][3], double l1, double l2, vec3_t& e1, vec3_t& e2) {
+  const vec3_t sound1 = e1, sound2 = e2;
+  double n[3];
+  const vec3_t b1 = rows_vector(a, l1, n);
+  if (is_eigenvector(a, l1, b1)) {
+    e1 = b1;
+  } else if (vec3_dot(e1, b1) < 0.0) {
+    e1 = -1.0 * e1;
+  }
+  vec3_t b2;
+  if (std::fabs(l1 - l2) < 1e-13) {
+    // A double root: the second vector is the first crossed with the longest
+    // row of A - l1 I, which lies across their eigenspace.
+    const int k = n[0] > n[1] && n[0] > n[2] ? 0 : (n[2] < n[1] ? 1 : 2);
+    const vec3_t row{a[k][0] - (k == 0 ? l1 : 0.0), a[k][1] - (k == 1 ? l1 : 0.0), a[k][2] - (k == 2 ? l1 : 0.0)};
+    b2 = vec3_normalise(vec3_cross(e1, row));
+  } else {
+    double unused[3];
+    b2 = rows_vector(a, l2, unused);
+  }
+  if (is_eigenvector(a, l2, b2) && std::fabs(vec3_dot(b2, e1)) < 1e-9) {
+    e2 = b2;
+    return;
+  }
+  // A sound vector across the first one, whatever that became: with nearly
+  // equal roots the built first vector may lie anywhere in the plane of the
+  // two sound ones, so the one farther from it is taken.
+  vec3_t across = sound2 - vec3_dot(e1, sound2) * e1;
+  if (vec3_dot(across, across) < 0.25) across = sound1 - vec3_dot(e1, sound1) * e1;
+  e2 = vec3_normalise(across);
+  if (vec3_dot(e2, b2) < 0.0) e2 = -1.0 * e2;
 }
 
 }  // namespace
@@ -593,6 +674,7 @@ void eigen_symmetric_3x3(double eigenvalues[3], const vec3_t& diagonal,
       std::swap(roots[j], roots[j - 1]);
   e1 = *roots[0].vector;
   e2 = *roots[1].vector;
-  e3 = vec3_cross(e1, e2);
   for (int i = 0; i < 3; ++i) eigenvalues[i] = roots[i].value * scale;
+  keep_the_program_s_vectors(a, roots[0].value, roots[1].value, e1, e2);
+  e3 = vec3_cross(e1, e2);
 }

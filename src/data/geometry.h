@@ -157,7 +157,9 @@ void eigen_symmetric_2x2(double eigenvalues[2], const vec2_t& diagonal, double o
                          vec2_t& e1, vec2_t& e2);
 // Eigenvalues by decreasing magnitude (equal magnitudes: middle, smallest,
 // largest value) and a right-handed orthonormal frame of eigenvectors,
-// e3 = e1 x e2; repeated eigenvalues get any orthonormal basis of their
-// eigenspace. off_diagonal holds (a01, a12, a02).
+// e3 = e1 x e2. e1 and e2 are built from two rows of A - lambda I, which
+// fixes their signs for callers that orient axes by them; where a repeated
+// eigenvalue leaves those rows no eigenvector, another unit vector of the
+// eigenspace is taken, turned to their side. off_diagonal holds (a01, a12, a02).
 void eigen_symmetric_3x3(double eigenvalues[3], const vec3_t& diagonal,
                          const vec3_t& off_diagonal, vec3_t& e1, vec3_t& e2, vec3_t& e3);

@@ -10,6 +10,7 @@
 #include "data/calipers.h"
 #include "data/curves.h"
 #include "data/image_builder.h"
+#include "data/data_io_ui.h"
 #include "data/landmarks.h"
 #include "data/objects.h"
 #include "data/reslice_info.h"
@@ -24,8 +25,12 @@
 namespace {
 
 // Integer resources that other code uses as indices or sizes. A configuration
-// entry outside the range gives the built-in value, which is written over it;
-// a resource line outside it is refused.
+// entry outside the range gives the built-in value, which is written over it.
+// A line of a data or settings file outside it is skipped with a warning that
+// names the setting, and the rest of the file loads: files written by a
+// version with more fonts, shaders or filters stay readable. Clamping is not
+// done, since the nearest value in range is a choice the user never made. A
+// script's line outside the range is an error of the script and refused.
 struct index_range_t {
   const wchar_t* name;
   int32_t lo, hi;
@@ -53,9 +58,16 @@ bool parse_in_range(const index_range_t& r, wxString& text) {
   if (!res) return false;
   const int32_t before = res->pending();
   if (!res->parse_value_no_changeprocs(text)) return false;
-  if (in_range(r, res->pending())) return true;
+  const int32_t value = res->pending();
+  if (in_range(r, value)) return true;
   res->write_no_changeprocs(before);
-  return false;
+  auto* script = dynamic_cast<bool_res_t*>(base_res_t::find(L"RES_IN_SCRIPT"));
+  if (script && script->read()) return false;
+  data_report(wxLOG_Warning, wxString::Format(L"%s %ld is not one of %ld to %ld: the line is skipped and "
+                                              L"the setting keeps its value.",
+                                              r.name, static_cast<long>(value), static_cast<long>(r.lo),
+                                              static_cast<long>(r.hi)));
+  return true;
 }
 
 template <size_t I>

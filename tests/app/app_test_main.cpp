@@ -14,14 +14,6 @@
 
 #include "app/main_frame.h"
 
-void pump_events(int rounds) {
-  for (int i = 0; i < rounds; ++i) {
-    wxTheApp->Yield(true);
-    wxTheApp->ProcessIdle();
-    wxMilliSleep(2);
-  }
-}
-
 std::string make_app_test_root(const std::string& prefix, std::initializer_list<const char*> folders) {
   namespace fs = std::filesystem;
   const std::string root = (fs::temp_directory_path() / (prefix + std::to_string(::getpid()))).string();
@@ -32,6 +24,24 @@ std::string make_app_test_root(const std::string& prefix, std::initializer_list<
   ::setenv("NV_LOG_TO_STDERR", "1", 1);
   return root;
 }
+
+extra_frame::extra_frame(int width, int height, bool show)
+    : frame(new MainFrame(L"norvelith", 0, 0, width, height)) {
+  if (show) {
+    frame->Show();
+    pump_events();
+  }
+}
+
+extra_frame::~extra_frame() {
+  if (!closed()) {
+    frame->batch_close = true;
+    frame->Close(true);
+  }
+  pump_events();
+}
+
+bool extra_frame::closed() const { return frame->IsBeingDeleted() || wxPendingDelete.Member(frame); }
 
 int run_app_tests(char* argv0, const std::string& root, wxApp* app, const std::function<bool()>& start) {
   wxDisableAsserts();
@@ -48,12 +58,16 @@ int run_app_tests(char* argv0, const std::string& root, wxApp* app, const std::f
     std::fprintf(stderr, "cannot start the application\n");
     return 1;
   }
-  const int rc = RUN_ALL_TESTS();
+  int rc = RUN_ALL_TESTS();
   if (main_frame) {
     main_frame->batch_close = true;
     main_frame->Close(true);
   }
   pump_events();
+  if (main_frame) {
+    std::fprintf(stderr, "the main window did not close\n");
+    rc = 1;
+  }
   wxTheApp->OnExit();
   wxEntryCleanup();
   std::filesystem::remove_all(root);

@@ -18,6 +18,7 @@
 #include <wx/uiaction.h>
 
 #include "app/app_dialogs.h"
+#include "common/dialog_answers.h"
 #include "app/app_ids.h"
 #include "app/main_frame.h"
 #include "data/contour.h"
@@ -34,19 +35,6 @@ namespace {
 resource_table_t& rt() { return *resource_table; }
 contour_object& object(int k) { return rt().RES_OBJECT->read()[k]; }
 
-// Answers the toolkit's message dialogs with a fixed answer and records them.
-struct dialog_answers {
-  explicit dialog_answers(int answer) {
-    old = set_dialog_hook([this, answer](const dialog_request_t& r) {
-      asked.push_back(r);
-      return answer;
-    });
-  }
-  ~dialog_answers() { set_dialog_hook(old); }
-  std::vector<dialog_request_t> asked;
-  dialog_hook_t old;
-};
-
 std::string read_bytes(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
   std::stringstream s;
@@ -54,11 +42,6 @@ std::string read_bytes(const std::string& path) {
   return s.str();
 }
 
-std::string frame_pixels(int k) {
-  const frame_image_ref image = frame_store->imagecp(k);
-  const uint8_t* p = frame_image_t::display_data(image);
-  return p ? std::string(reinterpret_cast<const char*>(p), image->size) : std::string();
-}
 
 class file_menu_window : public ::testing::Test {
  protected:
@@ -102,7 +85,7 @@ class file_menu_window : public ::testing::Test {
 // ---- open, save, close -----------------------------------------------------
 
 TEST_F(file_menu_window, ScriptOpenSaveAsCloseAndReopenGiveTheSameData) {
-  fm_write_recording(at("a"), 3, 8, 6, "CONT 1 2 1 1 1 5 1 5 4\n");
+  write_recording_files(at("a"), 3, 8, 6, "CONT 1 2 1 1 1 5 1 5 4\n");
   script_open("a.hm");
   ASSERT_EQ(rt().RES_BUF_FRAMES->read(), 3);
   EXPECT_TRUE(frames_label().StartsWith("3 frames ")) << frames_label();
@@ -125,7 +108,7 @@ TEST_F(file_menu_window, ScriptOpenSaveAsCloseAndReopenGiveTheSameData) {
 
   script_open("a_copy.hm");
   ASSERT_EQ(frame_store->images.size(), 3u);
-  for (int k = 0; k < 3; ++k) EXPECT_EQ(frame_pixels(k), fm_frame(k, 8, 6)) << k;
+  for (int k = 0; k < 3; ++k) EXPECT_EQ(frame_pixels(k), recording_frame(k, 8, 6)) << k;
   ASSERT_NE(object(1).find_frame(2), nullptr);
   EXPECT_DOUBLE_EQ(object(1).find_frame(2)->contours.at(0).vertices[1].x, 5.0);
 
@@ -134,13 +117,13 @@ TEST_F(file_menu_window, ScriptOpenSaveAsCloseAndReopenGiveTheSameData) {
   file_menu_ui_scope scope(files);
   files.choose(wat("b"));
   command(ID_FILE_SAVE_AS);
-  EXPECT_EQ(read_bytes(at("b.qzi")), fm_frame(0, 8, 6) + fm_frame(1, 8, 6) + fm_frame(2, 8, 6));
+  EXPECT_EQ(read_bytes(at("b.qzi")), recording_frame(0, 8, 6) + recording_frame(1, 8, 6) + recording_frame(2, 8, 6));
   in_script(true);
   command(ID_FILE_CLOSE);
   in_script(false);
   script_open("b.hm");
   ASSERT_EQ(frame_store->images.size(), 3u);
-  EXPECT_EQ(frame_pixels(2), fm_frame(2, 8, 6));
+  EXPECT_EQ(frame_pixels(2), recording_frame(2, 8, 6));
 }
 
 TEST_F(file_menu_window, ScriptOpenFailureGoesToTheScriptLog) {
@@ -152,7 +135,7 @@ TEST_F(file_menu_window, ScriptOpenFailureGoesToTheScriptLog) {
 
 // Unsaved edits draw the question on Close, also after settings were loaded.
 TEST_F(file_menu_window, CloseAsksAboutEditsAlsoAfterASettingsFile) {
-  fm_write_recording(at("a"), 3, 8, 6);
+  write_recording_files(at("a"), 3, 8, 6);
   script_open("a.hm");
   contour_t c;
   c.vertices = {{1, 1}, {4, 1}, {4, 4}};
@@ -216,107 +199,81 @@ TEST_F(file_menu_window, SettingsOfTheChosenGroupsComeBackAndNothingElse) {
   rt().RES_SETTINGS_MASK->write(0xffff);
 }
 
+// The colour-mapping rows of one data set do not carry into the next: after
+// Close or Reset to default values, a file without VOLUME lines is saved
+// with the built-in rows.
+TEST_F(file_menu_window, VolumeRowsReturnToTheBuiltInOnesOnCloseAndReset) {
+  const std::string built_in =
+      "VOLUME 0 0 0 0 0 0 1 100 0 0\n"
+      "VOLUME 1 255 255 255 255 255 1 100 0 0\n"
+      "VOLUME 2 0 0 0 0 0 0 100 0 0\nVOLUME 3 0 0 0 0 0 0 100 0 0\n"
+      "VOLUME 4 0 0 0 0 0 0 100 0 0\nVOLUME 5 0 0 0 0 0 0 100 0 0\n"
+      "VOLUME 6 0 0 0 0 0 0 100 0 0\nVOLUME 7 0 0 0 0 0 0 100 0 0\n"
+      "VOLUME 8 0 0 0 0 0 0 100 0 0\nVOLUME 9 0 0 0 0 0 0 100 0 0\n";
+  const auto volume_lines = [](const std::string& text) {
+    std::istringstream in(text);
+    std::string lines;
+    for (std::string line; std::getline(in, line);)
+      if (line.rfind("VOLUME ", 0) == 0) lines += line + "\n";
+    return lines;
+  };
+  write_recording_files(at("rows"), 2, 8, 6, "VOLUME 2 50 1 2 3 4\nVOLUME 1 9 8 7 6 5 0 1 2 3\n");
+  write_recording_files(at("plain"), 2, 8, 6);
+  std::ofstream(at("rows.ini")) << "VOLUME 2 50 1 2 3 4\nVOLUME 1 9 8 7 6 5 0 1 2 3\n";
+  for (const int reset : {ID_FILE_CLOSE, ID_SETTINGS_RESET}) {
+    SCOPED_TRACE(reset == ID_FILE_CLOSE ? "Close" : "Reset to default values");
+    if (reset == ID_FILE_CLOSE) {
+      // Rows from a data file, then Close.
+      script_open("rows.hm");
+      ASSERT_EQ(rt().RES_VOLUME->read()[2].data_value, 50);
+      in_script(true);
+      command(ID_FILE_CLOSE);
+      in_script(false);
+    } else {
+      // Rows from a settings file while no data is loaded, then the reset.
+      scripted_file_ui files;
+      file_menu_ui_scope scope(files);
+      files.choose(wat("rows.ini"));
+      command(ID_SETTINGS_OPEN);
+      ASSERT_EQ(rt().RES_VOLUME->read()[2].data_value, 50);
+      dialog_answers yes(wxID_YES);
+      command(ID_SETTINGS_RESET);
+      ASSERT_EQ(yes.asked.size(), 1u);
+      rt().RES_SETTINGS_MASK->write(0xffff);
+    }
+    script_open("plain.hm");
+    ASSERT_EQ(rt().RES_BUF_FRAMES->read(), 2);
+    in_script(true);
+    rt().RES_ASCII_FILENAME->write(wxFileName(wat("saved.hm")));
+    command(ID_FILE_SAVE);
+    command(ID_FILE_CLOSE);
+    in_script(false);
+    EXPECT_EQ(volume_lines(read_bytes(at("saved.hm"))), built_in);
+  }
+}
+
 // ---- export of frames ------------------------------------------------------
 
-TEST_F(file_menu_window, ExportedImagesShowTheFramesAndEveryImageTypeStillWorks) {
-  wxInitAllImageHandlers();
-  fm_write_recording(at("ten"), 10, 8, 6);
+// The command reaches the export: the chosen frames are written as images;
+// their pixels and the native subset are the export engine's own tests.
+TEST_F(file_menu_window, ExportSpecificFramesWritesTheChosenFrames) {
+  write_recording_files(at("ten"), 10, 8, 6);
   script_open("ten.hm");
   scripted_file_ui files;
   file_menu_ui_scope scope(files);
   files.texts.push_back("0:2:9");
   files.choose(wat("shot.png"), FRAME_EXPORT_PNG);
   command(ID_FILE_EXPORT_FRAMES);
-  for (int f : {0, 2, 4, 6, 8}) {
-    wxImage image;
-    ASSERT_TRUE(image.LoadFile(wat(wxString::Format("shot%04d.png", f).ToStdString()),
-                               wxBITMAP_TYPE_PNG))
-        << f;
-    std::string grey;
-    for (char p : fm_frame(f, 8, 6)) grey += std::string(3, p);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image.GetData()), 8 * 6 * 3), grey) << f;
-  }
-  EXPECT_FALSE(std::filesystem::exists(at("shot0001.png")));
+  for (int f = 0; f < 10; ++f)
+    EXPECT_EQ(std::filesystem::exists(at(wxString::Format("shot%04d.png", f).ToStdString())), f % 2 == 0) << f;
   EXPECT_EQ(rt().RES_BUF_FRAMES->read(), 10);
 
-  files.texts.push_back("3");
-  files.choose(wat("one.bmp"), FRAME_EXPORT_BMP);
-  command(ID_FILE_EXPORT_FRAMES);
-  EXPECT_TRUE(std::filesystem::exists(at("one.bmp")));
-
-  struct {
-    wxBitmapType type;
-    const char* name;
-  } types[] = {{wxBITMAP_TYPE_PNG, "t.png"},
-               {wxBITMAP_TYPE_JPEG, "t.jpeg"},
-               {wxBITMAP_TYPE_BMP, "t.bmp"},
-               {wxBITMAP_TYPE_TIFF, "t.tiff"}};
-  for (const auto& c : types) {
-    wxImage image(4, 3);
-    image.SetRGB(2, 1, 200, 100, 50);
-    ASSERT_TRUE(image.SaveFile(wat(c.name), c.type)) << c.name;
-    wxImage back;
-    ASSERT_TRUE(back.LoadFile(wat(c.name), c.type)) << c.name;
-    EXPECT_EQ(back.GetHeight(), 3) << c.name;
-  }
-}
-
-// The program's colour map colours exported frames as the views show them:
-// with thresholds on, values in the band are magenta.
-TEST_F(file_menu_window, ExportedImagesShowTheThresholdColours) {
-  wxInitAllImageHandlers();
-  fm_write_recording(at("tinted"), 2, 8, 6,
-                     "RES_CMAP_GREY_LO 0\nRES_CMAP_GREY_HI 100\nRES_CMAP_GREY_ANTI 0\n");
-  script_open("tinted.hm");
-  rt().RES_CMAP_BINARY->write(true);
-  scripted_file_ui files;
-  file_menu_ui_scope scope(files);
-  files.texts.push_back("1");
-  files.choose(wat("tinted.png"), FRAME_EXPORT_PNG);
-  command(ID_FILE_EXPORT_FRAMES);
-  rt().RES_CMAP_BINARY->write(false);
-  wxImage image;
-  ASSERT_TRUE(image.LoadFile(wat("tinted.png"), wxBITMAP_TYPE_PNG));
-  std::string expected;
-  for (char p : fm_frame(1, 8, 6)) {
-    const int v = static_cast<uint8_t>(p);
-    const double lift = 0.6 * v + 102.0;
-    if (v <= 100)
-      expected += {char(int(lift)), char(int(lift * 0.2)), char(int(lift))};
-    else
-      expected += std::string(3, p);
-  }
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(image.GetData()), 8 * 6 * 3), expected);
-}
-
-TEST_F(file_menu_window, NativeSubsetBecomesTheDataSetAndReopensWithItsMarks) {
-  fm_write_recording(at("ten"), 10, 8, 6,
-                     "CONT 0 2 1 1 1 4 1 4 4\nCONT 0 4 1 2 2 5 2 5 5\nCONT 3 5 1 0 0 2 0 2 2\n"
-                     "LANDMARK 2D 0.5 0.25 4 OnFour\nLANDMARK 2D 0.1 0.2 5 OnFive\n");
-  script_open("ten.hm");
-  scripted_file_ui files;
-  file_menu_ui_scope scope(files);
   files.texts.push_back("0:2:9");
   files.choose(wat("sub"), FRAME_EXPORT_NATIVE);
   command(ID_FILE_EXPORT_FRAMES);
   EXPECT_EQ(rt().RES_BUF_FRAMES->read(), 5);
   EXPECT_TRUE(frames_label().StartsWith("5 frames ")) << frames_label();
   EXPECT_EQ(rt().RES_ASCII_FILENAME->read().GetFullPath(), wat("sub.hm"));
-
-  in_script(true);
-  command(ID_FILE_CLOSE);
-  in_script(false);
-  script_open("sub.hm");
-  ASSERT_EQ(frame_store->images.size(), 5u);
-  for (int k = 0; k < 5; ++k) EXPECT_EQ(frame_pixels(k), fm_frame(2 * k, 8, 6)) << k;
-  ASSERT_NE(object(0).find_frame(1), nullptr);
-  ASSERT_NE(object(0).find_frame(2), nullptr);
-  EXPECT_DOUBLE_EQ(object(0).find_frame(2)->contours.at(0).vertices[0].x, 2.0);
-  EXPECT_TRUE(object(3).empty());
-  const landmarks& marks = *rt().RES_LANDMARKS->read();
-  ASSERT_EQ(marks.size(), 1u);
-  EXPECT_EQ(marks[0].name, "OnFour");
-  EXPECT_DOUBLE_EQ(marks[0].z, 2.0);
 }
 
 // ---- text shortcuts --------------------------------------------------------
@@ -324,7 +281,7 @@ TEST_F(file_menu_window, NativeSubsetBecomesTheDataSetAndReopensWithItsMarks) {
 // Ctrl+C and Ctrl+A are Close and Save as in the menu, but in a focused text
 // field they copy and select.
 TEST_F(file_menu_window, CtrlCAndCtrlAInATextFieldKeepTheirTextMeaning) {
-  fm_write_recording(at("a"), 3, 8, 6);
+  write_recording_files(at("a"), 3, 8, 6);
   script_open("a.hm");
   scripted_file_ui files;
   file_menu_ui_scope scope(files);
@@ -338,32 +295,42 @@ TEST_F(file_menu_window, CtrlCAndCtrlAInATextFieldKeepTheirTextMeaning) {
   pump_events();
   ASSERT_EQ(wxWindow::FindFocus(), text);
 
+  // The simulator's keys go through the display server: each step waits
+  // for its effect rather than for a number of event rounds.
+  const auto clipboard_text = [] {
+    wxString text;
+    if (wxTheClipboard->Open()) {
+      wxTextDataObject data;
+      if (wxTheClipboard->GetData(data)) text = data.GetText();
+      wxTheClipboard->Close();
+    }
+    return text;
+  };
+  // The clipboard works on this display, and holds something else first.
+  ASSERT_TRUE(wxTheClipboard->Open());
+  wxTheClipboard->SetData(new wxTextDataObject("before"));
+  wxTheClipboard->Close();
+  ASSERT_EQ(clipboard_text(), "before");
   wxUIActionSimulator keys;
   keys.Char('c', wxMOD_CONTROL);
-  pump_events();
+  EXPECT_TRUE(wait_until([&] { return clipboard_text() == "copy"; })) << clipboard_text();
   EXPECT_EQ(rt().RES_BUF_FRAMES->read(), 3);
+  long from = -1, to = -1;
   keys.Char('a', wxMOD_CONTROL);
+  EXPECT_TRUE(wait_until([&] {
+    text->GetSelection(&from, &to);
+    return from == 0 && to == 7;
+  })) << from << ".." << to;
   pump_events();
   EXPECT_TRUE(files.file_requests.empty());  // Save as was not opened
-  long from = -1, to = -1;
-  text->GetSelection(&from, &to);
-  EXPECT_EQ(from, 0);
-  EXPECT_EQ(to, 7);
-  if (wxTheClipboard->Open()) {
-    wxTextDataObject data;
-    if (wxTheClipboard->GetData(data)) {
-      EXPECT_EQ(data.GetText(), "copy");
-    }
-    wxTheClipboard->Close();
-  }
+  EXPECT_EQ(rt().RES_BUF_FRAMES->read(), 3);
 
   // Elsewhere the accelerator is the menu's.
   text->Destroy();
   main_frame->frame_slider->SetFocus();
   pump_events();
   keys.Char('c', wxMOD_CONTROL);
-  pump_events();
-  EXPECT_EQ(rt().RES_BUF_FRAMES->read(), 0);
+  EXPECT_TRUE(wait_until([] { return rt().RES_BUF_FRAMES->read() == 0; }));
 }
 
 }  // namespace

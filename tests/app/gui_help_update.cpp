@@ -64,12 +64,52 @@ TEST(Help, OpensAtThePageOfTheLastAction) {
   f->help_page = "using_norvelith.htm";
 }
 
+// The first link cell of the page, or null.
+const wxHtmlLinkInfo* first_link(const wxHtmlCell* cell) {
+  for (; cell; cell = cell->GetNext()) {
+    if (const wxHtmlLinkInfo* link = cell->GetLink()) return link;
+    if (const wxHtmlLinkInfo* link = first_link(cell->GetFirstChild())) return link;
+  }
+  return nullptr;
+}
+
+// Help pages are read as HTML whatever type the system gives ".htm": the
+// reader sees the page's title and text, not its tags, and links lead on.
+TEST(Help, PagesRenderWithTheirTitleAndWorkingLinks) {
+  MainFrame* f = main_frame;
+  ASSERT_TRUE(f->help_available);
+  f->help_page = "using_norvelith.htm";
+  menu(f, ID_HELP_INDEX);
+  wxHtmlHelpWindow* window = f->help_controller->GetHelpWindow();
+  ASSERT_NE(window, nullptr);
+  wxHtmlWindow* html = window->GetHtmlWindow();
+  EXPECT_TRUE(html->GetOpenedPage().EndsWith("using_norvelith.htm")) << html->GetOpenedPage();
+  EXPECT_EQ(html->GetOpenedPageTitle(), "Using Norvelith");
+  wxString text = html->ToText();
+  EXPECT_TRUE(text.Trim(false).StartsWith("Using Norvelith")) << text;
+  EXPECT_TRUE(text.Contains("How the main window is laid out")) << text;
+  for (const char* tag : {"<", ">", "title", "href"}) EXPECT_FALSE(text.Contains(tag)) << tag << " in " << text;
+  EXPECT_TRUE(f->help_controller->GetFrame()->GetTitle().Contains("Using Norvelith"))
+      << f->help_controller->GetFrame()->GetTitle();
+
+  const wxHtmlLinkInfo* link = first_link(html->GetInternalRepresentation());
+  ASSERT_NE(link, nullptr) << "no link on the page";
+  EXPECT_EQ(link->GetHref(), "toolbar.htm");
+  html->OnLinkClicked(*link);
+  pump_events(3);
+  EXPECT_TRUE(html->GetOpenedPage().EndsWith("toolbar.htm")) << html->GetOpenedPage();
+  EXPECT_EQ(html->GetOpenedPageTitle(), "Toolbar");
+  EXPECT_TRUE(html->ToText().Contains("The mouse tools")) << html->ToText();
+  f->close_help_window();
+  pump_events(5);
+}
+
 TEST(Help, WithoutTheArchiveTheCommandReportsAndIsDisabled) {
   const wxString exec_dir = resource_table->RES_EXEC_DIR->read();
   resource_table->RES_EXEC_DIR->write(wxString::FromUTF8(g_layout_root + "/home"));
   {
     log_capture log;
-    shown_frame shown(1000, 800);
+    extra_frame shown(1000, 800, true);
     MainFrame* f = shown.frame;
     EXPECT_TRUE(log.has(wxLOG_Error, "Failed to load help file norvelith_help.zip\nHelp menu item will be inactive."));
     EXPECT_FALSE(f->GetMenuBar()->IsEnabled(ID_HELP_INDEX));
@@ -169,7 +209,7 @@ TEST(UpdateCheck, CancelOrTheCloseBoxOpenNoBrowser) {
     update_run run(server.url("/versions.htm"), action);
     ASSERT_EQ(run.seen.size(), 1u);
     EXPECT_EQ(run.seen[0].buttons.size(), 2u);
-    EXPECT_TRUE(browser_calls(1, 300).empty());
+    EXPECT_TRUE(browser_calls_settled().empty());
   }
 }
 
@@ -196,7 +236,7 @@ TEST(UpdateCheck, NoNewerVersionOrNoVersionGivesAnOkButtonAndItsMessage) {
     EXPECT_FALSE(run.logged(wxLOG_Warning, "Version 7.26 of Norvelith is now available.\n\nThe currently running "
                                            "version of Norvelith is 7.27.\nClick 'update' to visit the download "
                                            "web pages."));
-    EXPECT_TRUE(browser_calls(1, 300).empty()) << c.title;
+    EXPECT_TRUE(browser_calls_settled().empty()) << c.title;
   }
 }
 
@@ -209,6 +249,32 @@ TEST(UpdateCheck, NoServerWarnsAndShowsNoDialog) {
   int shown = 0;
   for (const auto& r : run.records) shown += r.level <= wxLOG_Info;
   EXPECT_EQ(shown, 1) << "failed loads report nothing of their own";
+}
+
+// A build without an update server says so in one line and loads nothing.
+TEST(UpdateCheck, WithoutAnUpdateServerTheCommandSaysSoInOneLine) {
+  wxString main_before, fallback_before;
+  wxGetEnv(L"NV_UPDATE_URL", &main_before);
+  wxGetEnv(L"NV_UPDATE_FALLBACK_URL", &fallback_before);
+  wxSetEnv(L"NV_UPDATE_URL", L"");
+  wxSetEnv(L"NV_UPDATE_FALLBACK_URL", L"");
+  std::vector<log_capture::record> records;
+  int dialogs = 0;
+  {
+    interactive_dialogs interactive;
+    modal_answer hook([](wxDialog*) { return static_cast<int>(wxID_OK); });
+    log_capture log;
+    menu(main_frame, ID_HELP_UPDATE);
+    records = log.records();
+    dialogs = hook.entered();
+  }
+  wxSetEnv(L"NV_UPDATE_URL", main_before);
+  wxSetEnv(L"NV_UPDATE_FALLBACK_URL", fallback_before);
+  EXPECT_EQ(dialogs, 0);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].level, wxLOG_Message);
+  EXPECT_EQ(records[0].text, "This build of Norvelith has no update server to check for updates.");
+  EXPECT_EQ(records[0].text.find('\n'), std::string::npos);
 }
 
 TEST(UpdateCheck, TheFallbackServerMayNameTheRealPage) {

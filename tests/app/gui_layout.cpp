@@ -41,7 +41,7 @@ void split_lower_row(MainFrame* f) {
 // ------------------------------------------------------------------ views
 
 TEST(ViewLayout, TwoDimensionsLeaveFortyPixelsAndThreeShareEqually) {
-  shown_frame shown(1400, 1000);
+  extra_frame shown(1400, 1000, true);
   MainFrame* f = shown.frame;
   // The lower row not split: only the view splitter and the upper row move.
   const int lower_sash = f->lower_view_splitter->GetSashPosition();
@@ -81,7 +81,7 @@ struct size_answer {
 };
 
 TEST(ViewLayout, SetThreeDimensionalWindowSize) {
-  shown_frame shown(1400, 1000);
+  extra_frame shown(1400, 1000, true);
   MainFrame* f = shown.frame;
   {
     size_answer answer("640x480");
@@ -172,7 +172,7 @@ std::vector<wxRect> geometry(MainFrame* f) {
 }
 
 TEST(ControlsLayout, EveryLayoutFromEveryOtherAndAgain) {
-  shown_frame shown(1400, 1000);  // wide: both sides at start
+  extra_frame shown(1400, 1000, true);  // wide: both sides at start
   MainFrame* f = shown.frame;
   expect_controls(f, controls::both, "start");
   const struct {
@@ -201,7 +201,7 @@ TEST(ControlsLayout, EveryLayoutFromEveryOtherAndAgain) {
 }
 
 TEST(ControlsLayout, ColumnsKeepTheirWidthWhenMoved) {
-  shown_frame shown(1400, 1000);
+  extra_frame shown(1400, 1000, true);
   MainFrame* f = shown.frame;
   command(f, ID_GUI_CONTROLS_LEFT);
   f->outer_splitter->SetSashPosition(300, true);
@@ -219,7 +219,7 @@ TEST(ControlsLayout, ColumnsKeepTheirWidthWhenMoved) {
 }
 
 TEST(ControlsLayout, BothSidesNarrowsAWideColumn) {
-  shown_frame shown(1000, 800);  // narrow: both notebooks on the left
+  extra_frame shown(1000, 800, true);  // narrow: both notebooks on the left
   MainFrame* f = shown.frame;
   EXPECT_TRUE(f->left_splitter->IsSplit());
   f->outer_splitter->SetSashPosition(500, true);
@@ -243,7 +243,7 @@ int dragged(wxSplitterWindow* splitter, int proposed) {
 }
 
 TEST(Sashes, ControlPanesKeepTheirMinimumSizes) {
-  shown_frame shown(1400, 1000);
+  extra_frame shown(1400, 1000, true);
   MainFrame* f = shown.frame;
   const int width = f->GetClientSize().x;
   // Both sides: the outer sash stops 135 pixels left of the right column.

@@ -10,8 +10,10 @@
 #include "app_test_main.h"
 #include "gui_support.h"
 #include "native_fixture.h"
+#include "registry/resource_table.h"
 
 std::string g_root, g_cfg;
+wxString g_startup_data_name, g_startup_frames_name;
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
@@ -27,5 +29,10 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  return run_app_tests(argv[0], g_root, new MainWindow);
+  return run_app_tests(argv[0], g_root, new MainWindow, [] {
+    if (!wxTheApp->CallOnInit()) return false;
+    g_startup_data_name = resource_table->RES_ASCII_FILENAME->read().GetFullPath();
+    g_startup_frames_name = resource_table->RES_BIN_IM_FILENAME->read();
+    return true;
+  });
 }

@@ -10,6 +10,7 @@
 #include <wx/html/helpctrl.h>
 #include <wx/menu.h>
 #include <wx/notebook.h>
+#include <wx/progdlg.h>
 #include <wx/slider.h>
 #include <wx/splitter.h>
 #include <wx/stattext.h>
@@ -17,14 +18,18 @@
 #include <wx/toolbar.h>
 
 #include "app/app_dialogs.h"
+#include "app/app_ids.h"
 #include "app/app_rules.h"
 #include "app/batch_script.h"
 #include "app/main_frame.h"
 #include "app/norvelith.h"
 #include "app/placeholder_views.h"
 #include "app/toolbar_art.h"
+#include "common/dialog_answers.h"
 #include "common/log_capture.h"
 #include "data/dynabuf.h"
+#include "data/medical_source.h"
+#include "medical/dicom_utility.h"
 #include "gui_support.h"
 #include "registry/app_types.h"
 #include "registry/resource_table.h"
@@ -37,34 +42,7 @@ resource_table_t& rt() { return *resource_table; }
 MainWindow& app() { return *static_cast<MainWindow*>(wxTheApp); }
 wxString cfg_path(const char* name) { return wxString::FromUTF8(g_cfg) + "/" + name; }
 
-// Records the dialogs asked for and answers them with `answer`.
-struct dialog_recorder {
-  explicit dialog_recorder(int answer) {
-    old = set_dialog_hook([this, answer](const dialog_request_t& r) {
-      asked.push_back(r);
-      return answer;
-    });
-  }
-  ~dialog_recorder() { set_dialog_hook(old); }
-  std::vector<dialog_request_t> asked;
-  dialog_hook_t old;
-};
 
-// A window whose close went through: it waits to be deleted.
-bool closed(wxWindow* w) { return w->IsBeingDeleted() || wxPendingDelete.Member(w); }
-
-// A second main window, destroyed at the end of the scope.
-struct extra_frame {
-  explicit extra_frame(int width = 1400) : frame(new MainFrame(L"norvelith", 0, 0, width, 900)) {}
-  ~extra_frame() {
-    if (!closed(frame)) {
-      frame->batch_close = true;
-      frame->Close(true);
-    }
-    pump_events();
-  }
-  MainFrame* frame;
-};
 
 // Change-procedure counts of every resource.
 std::map<const base_res_t*, int32_t> worry_counts() {
@@ -81,9 +59,13 @@ TEST(StartUp, FoldersDefaultNamesAndGlobals) {
   EXPECT_EQ(main_frame->GetTitle(), "Norvelith 7.27");
   EXPECT_TRUE(main_frame->IsShown());
   EXPECT_EQ(rt().RES_CONFIG_DIR->read(), wxString::FromUTF8(g_cfg));
-  EXPECT_EQ(rt().RES_EXEC_DIR->read(), wxFileName(wxTheApp->argv[0]).GetPath());
-  EXPECT_EQ(rt().RES_ASCII_FILENAME->read().GetFullPath(), cfg_path("halmondo_data_1.hm"));
-  EXPECT_EQ(rt().RES_BIN_IM_FILENAME->read(), cfg_path("halmondo_data_1.qzi"));
+  // The program may be started as "./name": its folder is absolute all the same.
+  wxFileName exe(wxTheApp->argv[0]);
+  exe.MakeAbsolute();
+  EXPECT_TRUE(wxIsAbsolutePath(rt().RES_EXEC_DIR->read())) << rt().RES_EXEC_DIR->read();
+  EXPECT_EQ(rt().RES_EXEC_DIR->read(), exe.GetPath());
+  EXPECT_EQ(g_startup_data_name, cfg_path("halmondo_data_1.hm"));
+  EXPECT_EQ(g_startup_frames_name, cfg_path("halmondo_data_1.qzi"));
   EXPECT_EQ(rt().RES_SCRIPT_FILENAME->read().GetPath(), wxString::FromUTF8(g_cfg));
   EXPECT_EQ(rt().RES_DEBUG_FILENAME->read().GetPath(), wxString::FromUTF8(g_cfg));
   EXPECT_FALSE(base_res_t::file_loading());
@@ -358,10 +340,61 @@ TEST(StatusBar, ThreeFieldsWithAlertAndDataFile) {
   ASSERT_NE(bar, nullptr);
   ASSERT_EQ(bar->GetFieldsCount(), 3);
   EXPECT_EQ(bar->GetStatusText(1), rt().RES_ALERT_STRING->read());
-  EXPECT_EQ(bar->GetStatusText(2), cfg_path("halmondo_data_1.hm"));
+  // Without data, the data file's name.
+  ASSERT_EQ(rt().RES_BUF_FRAMES->read(), 0);
+  EXPECT_TRUE(rt().RES_ASCII_FILENAME->read().GetFullPath().EndsWith("halmondo_data_1.hm"));
+  EXPECT_EQ(bar->GetStatusText(2), rt().RES_ASCII_FILENAME->read().GetFullPath());
   rt().RES_ALERT_STRING->write("Busy");
   EXPECT_EQ(bar->GetStatusText(1), "Busy");
   rt().RES_ALERT_STRING->write(" ");
+}
+
+// 16-bit data read through the volume readers: the data file's field names
+// the source first; 8-bit data shows the path alone.
+class stand_in_source : public medical_source {
+ public:
+  explicit stand_in_source(bool sixteen) : sixteen_(sixteen) {}
+  int32_t read_frame(const wxString&, int32_t, int32_t, uint16_t*, uint8_t*) override { return 0; }
+  bool data_8bit() const override { return !sixteen_; }
+  bool data_16bit() const override { return sixteen_; }
+  wxString source_type() const override { return "DICOM"; }
+  wxString value_units() const override { return "HU"; }
+  void file_rescale(double& slope, double& intercept) const override { slope = 1, intercept = 0; }
+  bool sort_frames() override { return false; }
+  void reset_data_source() override {}
+
+ private:
+  bool sixteen_;
+};
+
+TEST(StatusBar, DataFileFieldNamesTheSourceOf16BitData) {
+  medical_source* const before = current_medical_source();
+  const wxFileName name_before = rt().RES_ASCII_FILENAME->read();
+  const struct {
+    bool sixteen;
+    const char* expected;
+  } cases[] = {{true, "DICOM data: /data/scans/knee.hm"}, {false, "/data/scans/knee.hm"}};
+  for (const auto& c : cases) {
+    stand_in_source source(c.sixteen);
+    set_medical_source(&source);
+    base_res_t::hold_pending_writes(true);
+    rt().RES_BUF_DICOM->write_no_changeprocs(true);
+    rt().RES_BUF_FRAMES->write_no_changeprocs(3);
+    rt().RES_ASCII_FILENAME->write_no_changeprocs(wxFileName("/data/scans/knee.hm"));
+    base_res_t::hold_pending_writes(false);
+    base_res_t::make_pending_writes_happen();
+    EXPECT_EQ(main_frame->GetStatusBar()->GetStatusText(2), c.expected);
+
+    base_res_t::hold_pending_writes(true);
+    rt().RES_BUF_DICOM->write_no_changeprocs(false);
+    rt().RES_BUF_FRAMES->write_no_changeprocs(0);
+    rt().RES_ASCII_FILENAME->write_no_changeprocs(name_before);
+    base_res_t::hold_pending_writes(false);
+    base_res_t::make_pending_writes_happen();
+    set_medical_source(before);
+  }
+  EXPECT_EQ(main_frame->GetStatusBar()->GetStatusText(2), name_before.GetFullPath());
+  base_res_t::clear_changed(0xffff);
 }
 
 TEST(Layout, SplittersNotebooksAndViews) {
@@ -433,6 +466,96 @@ TEST(Shutdown, ADestroyedWindowLeavesNoChangeProcedureBehind) {
   rt().RES_ASCII_FILENAME->write(rt().RES_ASCII_FILENAME->read());
 }
 
+// ------------------------------------------------------- 16-bit display
+
+// Passes the pass's progress on to the program's own and presses the Cancel
+// button of the dialog it shows as soon as it is up.
+class cancel_when_shown : public windowing_progress_t {
+ public:
+  explicit cancel_when_shown(windowing_progress_t* program) : program_(program) {}
+  void start(const wxString& title, const wxString& message, int maximum) override {
+    program_->start(title, message, maximum);
+    for (wxWindow* w : wxTopLevelWindows) {
+      auto* dialog = dynamic_cast<wxGenericProgressDialog*>(w);
+      if (!dialog) continue;
+      shown_title = dialog->GetTitle();
+      if (wxWindow* cancel = dialog->FindWindow(wxID_CANCEL)) {
+        cancel_shown = cancel->IsShown() && cancel->IsEnabled();
+        wxCommandEvent click(wxEVT_BUTTON, wxID_CANCEL);
+        click.SetEventObject(cancel);
+        cancel->GetEventHandler()->ProcessEvent(click);
+      }
+    }
+  }
+  bool update(int value, const wxString& message) override {
+    const bool go_on = program_->update(value, message);
+    if (!go_on) ++cancels_seen;
+    return go_on;
+  }
+  void resume() override { program_->resume(); }
+  void finish() override { program_->finish(); }
+
+  wxString shown_title;
+  bool cancel_shown = false;
+  int cancels_seen = 0;
+
+ private:
+  windowing_progress_t* program_;
+};
+
+TEST(SixteenBit, TheSmoothingPassShowsProgressAndCancelKeepsThePixelsShown) {
+  windowing_progress_t* program = dicom_utility::pass_progress;
+  ASSERT_NE(program, nullptr) << "the program installs its progress dialog";
+  dynabuf store;
+  dynabuf* const saved_store = frame_store;
+  const bool saved_16bit = dicom_utility::data_16bit;
+  const long saved_delay = dicom_utility::pass_progress_delay_ms;
+  frame_store = &store;
+  dicom_utility::data_16bit = true;
+  dicom_utility::pass_progress_delay_ms = -1;  // at once
+  cancel_when_shown cancelling(program);
+  dicom_utility::pass_progress = &cancelling;
+
+  // Eight frames of 2 x 2 raw values 10 (f + 1); frames 0 to 3 show 200 from
+  // an earlier windowing, 4 to 7 were never windowed.
+  for (int f = 0; f < 8; ++f) {
+    auto* raw = new uint16_t[4];
+    std::fill(raw, raw + 4, static_cast<uint16_t>(10 * (f + 1)));
+    auto* display = new uint8_t[4];
+    std::fill(display, display + 4, static_cast<uint8_t>(f < 4 ? 200 : 0));
+    frame_image_ref rec = frame_image_t::create(display, raw, 4);
+    rec->stamp = f < 4 ? 0 : -1;
+    store.add_image(rec);
+  }
+  windowing_params_t p;
+  p.width = p.height = 2;
+  p.frames = 8;
+  p.centre = 127;
+  p.window = 256;  // display = raw
+  p.filter_z = 1;
+  p.zscale = 0.1;
+  p.pos_rec = true;
+  p.redraw = 1;
+  const bool done = dicom_utility::window_all_frames(1, p);
+
+  dicom_utility::pass_progress = program;
+  dicom_utility::pass_progress_delay_ms = saved_delay;
+  dicom_utility::data_16bit = saved_16bit;
+  frame_store = saved_store;
+
+  EXPECT_TRUE(done);
+  EXPECT_EQ(cancelling.shown_title, "Windowing 16-bit data");
+  EXPECT_TRUE(cancelling.cancel_shown);
+  EXPECT_GE(cancelling.cancels_seen, 1);
+  for (wxWindow* w : wxTopLevelWindows) EXPECT_EQ(dynamic_cast<wxGenericProgressDialog*>(w), nullptr);
+  for (int f = 0; f < 8; ++f) {
+    const frame_image_t& rec = *store.images[size_t(f)];
+    EXPECT_EQ(rec.stamp, 1) << f;
+    // Shown before: kept. Never shown: windowed alone, without smoothing.
+    EXPECT_EQ(rec.display[0], f < 4 ? 200 : 10 * (f + 1)) << f;
+  }
+}
+
 // ------------------------------------------------------ change procedure
 
 TEST(ChangeProcedure, FrameCountDrivesMenusToolsAndSlider) {
@@ -488,25 +611,26 @@ std::string file_text(const wxString& path) {
 }
 
 TEST(Close, UnsavedDataAsksAndCancelKeepsTheWindow) {
+  base_res_t::clear_changed(0xffff);  // only what this test changes counts
   extra_frame extra;
   const std::string ini_before = file_text(cfg_path("norvelith.ini"));
   rt().RES_BUF_FRAMES->write(3);  // data changed, not saved
   {
-    dialog_recorder answer(wxID_CANCEL);
+    dialog_answers answer(wxID_CANCEL);
     EXPECT_FALSE(extra.frame->Close());
     ASSERT_EQ(answer.asked.size(), 1u);
     EXPECT_EQ(answer.asked[0].caption, "Ignore changes");
     EXPECT_EQ(answer.asked[0].text,
               "There are unsaved changes for:\n\n - Image or position data\n\nSelect OK to ignore these changes");
     EXPECT_TRUE(answer.asked[0].style & wxICON_EXCLAMATION);
-    EXPECT_FALSE(closed(extra.frame));
+    EXPECT_FALSE(extra.closed());
     EXPECT_EQ(file_text(cfg_path("norvelith.ini")), ini_before) << "Cancel leaves the configuration unwritten";
   }
   {
-    dialog_recorder answer(wxID_OK);
+    dialog_answers answer(wxID_OK);
     EXPECT_TRUE(extra.frame->Close());
     EXPECT_EQ(answer.asked.size(), 1u);
-    EXPECT_TRUE(closed(extra.frame));
+    EXPECT_TRUE(extra.closed());
   }
   rt().RES_BUF_FRAMES->write(0);
   base_res_t::clear_changed(0xffff);
@@ -514,12 +638,12 @@ TEST(Close, UnsavedDataAsksAndCancelKeepsTheWindow) {
 
 TEST(Close, NoQuestionInBatchRunsScriptsOrForSettingsAlone) {
   rt().RES_BUF_FRAMES->write(3);
-  dialog_recorder answer(wxID_CANCEL);
+  dialog_answers answer(wxID_CANCEL);
   {
     extra_frame extra;
     extra.frame->batch_close = true;
     EXPECT_TRUE(extra.frame->Close());
-    EXPECT_TRUE(closed(extra.frame));
+    EXPECT_TRUE(extra.closed());
   }
   {
     extra_frame extra;
@@ -614,10 +738,18 @@ TEST(CommandLine, NativeDataFileOpensIntoSliderAndStatusBar) {
   EXPECT_EQ(main_frame->GetStatusBar()->GetStatusText(2), file);
   EXPECT_EQ(main_frame->frames_label->GetLabel(), "3 frames loaded.");
   EXPECT_FALSE(main_frame->GetMenuBar()->IsEnabled(6001));
+
+  // File > Close leaves the program as it started, for the tests that follow.
+  {
+    dialog_answers answer(wxID_OK);
+    wxCommandEvent close(wxEVT_MENU, ID_FILE_CLOSE);
+    main_frame->ProcessWindowEvent(close);
+    EXPECT_TRUE(answer.asked.empty());
+  }
+  EXPECT_EQ(rt().RES_BUF_FRAMES->read(), 0);
+  base_res_t::clear_changed(0xffff);
 }
 
-// Last: closing the program writes its configuration; the data just read
-// carries no unsaved changes, so nothing is asked.
 // The material swatch as the controls show it: a bitmap with alpha made
 // from the computed sphere; an empty size leaves the bitmap as it was.
 TEST(MaterialSwatch, BitmapCarriesTheShadedSphere) {
@@ -640,15 +772,21 @@ TEST(MaterialSwatch, BitmapCarriesTheShadedSphere) {
   EXPECT_EQ(bitmap.GetWidth(), 12);
 }
 
-TEST(ZzShutdown, ClosingWritesTheConfigurationFile) {
-  dialog_recorder answer(wxID_CANCEL);
-  // Closing with pages other than the first selected is as clean as any.
-  main_frame->task_notebook->SetSelection(main_frame->task_notebook->GetPageCount() - 1);
-  main_frame->visual_notebook->SetSelection(main_frame->visual_notebook->GetPageCount() - 1);
+// Closing writes the configuration; data just read carries no unsaved
+// changes, so nothing is asked, whatever pages are selected.
+TEST(Close, ClosingWritesTheConfigurationFile) {
+  base_res_t::clear_changed(0xffff);
+  extra_frame extra;
+  dialog_answers answer(wxID_CANCEL);
+  extra.frame->task_notebook->SetSelection(extra.frame->task_notebook->GetPageCount() - 1);
+  extra.frame->visual_notebook->SetSelection(extra.frame->visual_notebook->GetPageCount() - 1);
   pump_events(5);
-  ASSERT_TRUE(main_frame->Close());
-  pump_events();
-  EXPECT_EQ(main_frame, nullptr);
+  ASSERT_TRUE(wxRemoveFile(cfg_path("norvelith.ini")) || !wxFileExists(cfg_path("norvelith.ini")));
+  // A setting changed and changed back: the whole configuration is written.
+  rt().RES_ICON_SIZE->write(1);
+  rt().RES_ICON_SIZE->write(-1);
+  ASSERT_TRUE(extra.frame->Close());
+  EXPECT_TRUE(extra.closed());
   EXPECT_TRUE(answer.asked.empty());
   wxFileConfig ini(wxEmptyString, wxEmptyString, cfg_path("norvelith.ini"), wxEmptyString,
                    wxCONFIG_USE_LOCAL_FILE | wxCONFIG_USE_NO_ESCAPE_CHARACTERS);

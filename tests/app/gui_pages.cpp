@@ -54,7 +54,7 @@ TEST(Pages, EveryMenuCommandSelectsItsPageWithPressureAndSpine) {
   resource_table->RES_PRESSURE_TASK->write(true);
   resource_table->RES_SPINE_TASK->write(true);
   {
-    shown_frame shown(1400, 1000);
+    extra_frame shown(1400, 1000, true);
     MainFrame* f = shown.frame;
     for (const page_command& c : kPageCommands) {
       wxNotebook* nb = c.task ? f->task_notebook : f->visual_notebook;
@@ -75,7 +75,7 @@ TEST(Pages, EveryMenuCommandSelectsItsPageWithPressureAndSpine) {
 }
 
 TEST(Pages, CommandsOfAbsentPagesChangeNothing) {
-  shown_frame shown(1400, 1000);  // without Pressure and Spine
+  extra_frame shown(1400, 1000, true);  // without Pressure and Spine
   MainFrame* f = shown.frame;
   send(f, wxEVT_MENU, ID_VISUAL_THICKNESS);
   send(f, wxEVT_MENU, ID_TASK_SCRIPT);

@@ -2,11 +2,14 @@
 // reachable update server and a stand-in browser first on PATH; notes how
 // long start-up took and what it logged; runs the tests; shuts down.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -36,18 +39,34 @@ std::vector<std::string> browser_calls(size_t expected, int wait_ms) {
   }
 }
 
+namespace {
+// True when no child process of this program is still running; ended ones
+// not yet reaped count as ended.
+bool no_running_children() {
+  const std::string me = std::to_string(::getpid());
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream in(entry.path() / "stat");
+    std::string stat;
+    std::getline(in, stat);
+    const size_t end = stat.rfind(')');
+    if (end == std::string::npos) continue;
+    std::istringstream rest(stat.substr(end + 1));
+    std::string state, parent;
+    rest >> state >> parent;
+    if (parent == me && state != "Z" && state != "X") return false;
+  }
+  return true;
+}
+}  // namespace
+
+std::vector<std::string> browser_calls_settled() {
+  wait_until(no_running_children);
+  return browser_calls(0, 0);
+}
+
 void clear_browser_calls() { std::remove(browser_record().c_str()); }
-
-shown_frame::shown_frame(int width, int height) : frame(new MainFrame(L"norvelith", 0, 0, width, height)) {
-  frame->Show();
-  pump_events();
-}
-
-shown_frame::~shown_frame() {
-  frame->batch_close = true;
-  frame->Close(true);
-  pump_events();
-}
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);

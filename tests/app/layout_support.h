@@ -23,15 +23,10 @@ extern std::vector<log_capture::record> g_startup_log;
 // The addresses the browser stand-in was asked to open, oldest first;
 // waits up to `wait_ms` for at least `expected` of them.
 std::vector<std::string> browser_calls(size_t expected, int wait_ms);
+// The addresses once every process the program started has ended: a
+// browser it started has noted its address by then.
+std::vector<std::string> browser_calls_settled();
 void clear_browser_calls();
-
-// A further main window, shown at (0, 0) in the given size, closed and
-// deleted at the end of the scope.
-struct shown_frame {
-  shown_frame(int width, int height);
-  ~shown_frame();
-  MainFrame* frame;
-};
 
 // Answers every modal dialog shown while it lives with `answer`, which may
 // also return wxID_NONE to let the dialog run (for instance after

@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include "loopback_http.h"
 #include "native_fixture.h"
 
 namespace fs = std::filesystem;
@@ -49,9 +50,12 @@ class Program : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(root_); }
 
-  // Runs norvelith with args; signal_after_ms >= 0 sends SIGSEGV then.
+  // Runs norvelith with args and the extra environment given; with
+  // signal_when_shown, SIGSEGV is sent once the program reports its main
+  // window shown.
   run_result run(const std::vector<std::string>& args, bool close_after_startup = true,
-                 int signal_after_ms = -1) {
+                 bool signal_when_shown = false,
+                 const std::vector<std::pair<std::string, std::string>>& env = {}) {
     const fs::path err = root_ / "stderr.txt";
     pid_t pid = ::fork();
     if (pid == 0) {
@@ -62,6 +66,11 @@ class Program : public ::testing::Test {
         ::setenv("NV_TEST_CLOSE_AFTER_STARTUP", "1", 1);
       else
         ::unsetenv("NV_TEST_CLOSE_AFTER_STARTUP");
+      if (signal_when_shown)
+        ::setenv("NV_TEST_REPORT_STARTUP", "1", 1);
+      else
+        ::unsetenv("NV_TEST_REPORT_STARTUP");
+      for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
       int fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       ::dup2(fd, 2);
       ::dup2(fd, 1);
@@ -74,13 +83,14 @@ class Program : public ::testing::Test {
       ::_exit(127);
     }
     run_result r;
-    if (signal_after_ms >= 0) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(signal_after_ms));
-      ::kill(pid, SIGSEGV);
-    }
     int status = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+    bool signalled = !signal_when_shown;
     while (::waitpid(pid, &status, WNOHANG) == 0) {
+      if (!signalled && slurp(err).find("main window shown after") != std::string::npos) {
+        ::kill(pid, SIGSEGV);
+        signalled = true;
+      }
       if (std::chrono::steady_clock::now() > deadline) {
         ::kill(pid, SIGKILL);
         ::waitpid(pid, &status, 0);
@@ -151,6 +161,29 @@ TEST_F(Program, AConfigurationOfOnlyBadIndexEntriesStartsAndKeepsEveryEntry) {
   EXPECT_EQ(std::count(text.begin(), text.end(), '='), 64) << text;
 }
 
+// Without an update server (the default build) start-up shows nothing in
+// front of the main window; given addresses, it checks and warns when no
+// page loads.
+TEST_F(Program, StartUpChecksForUpdatesOnlyWhenTheBuildHasAServer) {
+  const std::string nowhere = "http://127.0.0.1:" + std::to_string(loopback_http::closed_port());
+  const struct {
+    const char* what;
+    std::string main, fallback;
+    bool warned;
+  } cases[] = {
+      {"no update server", "", "", false},
+      {"unreachable server", nowhere + "/versions.htm", nowhere + "/fallback.htm", true},
+  };
+  for (const auto& c : cases) {
+    run_result r = run({cfg_arg()}, true, false, {{"NV_UPDATE_URL", c.main}, {"NV_UPDATE_FALLBACK_URL", c.fallback}});
+    EXPECT_EQ(r.status, 0) << c.what << "\n" << r.err;
+    EXPECT_NE(r.err.find("main window shown after"), std::string::npos) << c.what << "\n" << r.err;
+    EXPECT_EQ(r.err.find("Could not access web page with Norvelith version information.") != std::string::npos,
+              c.warned)
+        << c.what << "\n" << r.err;
+  }
+}
+
 TEST_F(Program, WithoutDirUsesTheUserConfigFolderAndTakesInAnOldFile) {
   spit(root_ / "home" / "norvelith.ini", "RES_ICON_SIZE=1\n");
   run_result r = run({});
@@ -205,7 +238,7 @@ TEST_F(Program, AScriptNamedLikeItsLogIsNeverOverwritten) {
 }
 
 TEST_F(Program, AFatalErrorTellsTheUserSavesTheConfigurationAndEnds) {
-  run_result r = run({cfg_arg()}, false, 3000);
+  run_result r = run({cfg_arg()}, false, true);
   ASSERT_TRUE(r.exited) << "ended by signal " << -r.status << "\n" << r.err;
   EXPECT_EQ(r.status, EXIT_FAILURE);
   EXPECT_NE(r.err.find("Fatal error in Norvelith: There has been a fatal error and Norvelith must now close."),

@@ -13,6 +13,7 @@
 #include <wx/stopwatch.h>
 #include <wx/toolbar.h>
 
+#include "app/app_ids.h"
 #include "app/app_rules.h"
 #include "app/main_frame.h"
 #include "app/placeholder_views.h"
@@ -84,6 +85,10 @@ TEST(Enabling, MenusAndToolsFollowFramesPositionsPagesAndStacks) {
       {"stack on Volume", 4, true, 3, 0.5, false, true, false, true},
   };
   wxMenuBar* bar = frame().GetMenuBar();
+  const int32_t frames_before = rt().RES_BUF_FRAMES->read();
+  const bool pos_rec_before = rt().RES_POS_REC->read();
+  const int32_t page_before = rt().RES_CURRENT_VISUAL_PAGE->read();
+  const double zscale_before = rt().RES_ZSCALE->read();
   for (const row_t& r : rows) {
     SCOPED_TRACE(r.what);
     rt().RES_ZSCALE->write(r.zscale);  // read, not watched
@@ -101,13 +106,14 @@ TEST(Enabling, MenusAndToolsFollowFramesPositionsPagesAndStacks) {
     EXPECT_EQ(frame().frame_slider->IsEnabled(), r.frames > 0);
     EXPECT_LE(frame().frame_slider->GetMin(), frame().frame_slider->GetMax());
   }
+  // As before, whether the recording was loaded or not.
   base_res_t::hold_pending_writes(true);
-  rt().RES_BUF_FRAMES->write_no_changeprocs(0);
-  rt().RES_POS_REC->write_no_changeprocs(false);
-  rt().RES_CURRENT_VISUAL_PAGE->write_no_changeprocs(0);
+  rt().RES_BUF_FRAMES->write_no_changeprocs(frames_before);
+  rt().RES_POS_REC->write_no_changeprocs(pos_rec_before);
+  rt().RES_CURRENT_VISUAL_PAGE->write_no_changeprocs(page_before);
   base_res_t::hold_pending_writes(false);
   base_res_t::make_pending_writes_happen();
-  rt().RES_ZSCALE->write(0.0);
+  rt().RES_ZSCALE->write(zscale_before);
   base_res_t::clear_changed(0xffff);
 }
 
@@ -262,13 +268,34 @@ TEST(Tools, InvertImageTurnsTheOrthogonalPlanesOver) {
 
 // ------------------------------------------------ frames of a recording
 
-TEST(Frames, OpeningTheRecordingFillsSliderLabelAndStatusBar) {
-  const wxString file = wxString::FromUTF8(g_shell_data);
-  {
-    log_capture log;
-    shell_app().obey_command_line(plan_command_line({"norvelith", "dir=" + wxString::FromUTF8(g_shell_cfg), file}));
-    EXPECT_EQ(log.count(wxLOG_Error), 0);
+// Opens the recording through the command line, as the user would, after
+// File > Close of whatever an earlier test left loaded.
+void open_recording() {
+  base_res_t::clear_changed(0xffff);
+  wxCommandEvent close(wxEVT_MENU, ID_FILE_CLOSE);
+  frame().ProcessWindowEvent(close);
+  ASSERT_EQ(rt().RES_BUF_FRAMES->read(), 0);
+  log_capture log;
+  shell_app().obey_command_line(
+      plan_command_line({"norvelith", "dir=" + wxString::FromUTF8(g_shell_cfg), wxString::FromUTF8(g_shell_data)}));
+  EXPECT_EQ(log.count(wxLOG_Error), 0) << (log.records().empty() ? "" : log.records()[0].text);
+}
+
+// Tests of the loaded recording, in any order: each starts with it loaded.
+class with_recording : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    open_recording();
+    ASSERT_EQ(rt().RES_BUF_FRAMES->read(), SHELL_FRAMES);
+    base_res_t::clear_changed(0xffff);
   }
+};
+class Frames : public with_recording {};
+class Playback : public with_recording {};
+
+TEST(Opening, TheRecordingFillsSliderLabelAndStatusBar) {
+  const wxString file = wxString::FromUTF8(g_shell_data);
+  open_recording();
   ASSERT_EQ(rt().RES_BUF_FRAMES->read(), SHELL_FRAMES);
   EXPECT_EQ(frame().frame_slider->GetMin(), 0);
   EXPECT_EQ(frame().frame_slider->GetMax(), SHELL_FRAMES - 1);
@@ -277,7 +304,7 @@ TEST(Frames, OpeningTheRecordingFillsSliderLabelAndStatusBar) {
   EXPECT_EQ(label(), "30 frames loaded.");
 }
 
-TEST(Frames, KeysStepThroughTheFramesAndPassTheKeyOn) {
+TEST_F(Frames, KeysStepThroughTheFramesAndPassTheKeyOn) {
   rt().RES_BUF_CURRENT_FRAME->write(0);
   const struct {
     int key;
@@ -299,7 +326,7 @@ TEST(Frames, KeysStepThroughTheFramesAndPassTheKeyOn) {
   }
 }
 
-TEST(Frames, SliderChoosesFramesAndReturnsToAnEarlierPosition) {
+TEST_F(Frames, SliderChoosesFramesAndReturnsToAnEarlierPosition) {
   rt().RES_BUF_CURRENT_FRAME->write(0);
   move_slider(5);
   EXPECT_EQ(rt().RES_BUF_CURRENT_FRAME->read(), 5);
@@ -321,7 +348,7 @@ TEST(Frames, SliderChoosesFramesAndReturnsToAnEarlierPosition) {
   EXPECT_EQ(rt().RES_BUF_CURRENT_FRAME->read(), 8);
 }
 
-TEST(Frames, FewerFramesMoveTheCurrentFrameToTheLast) {
+TEST_F(Frames, FewerFramesMoveTheCurrentFrameToTheLast) {
   rt().RES_BUF_CURRENT_FRAME->write(25);
   rt().RES_BUF_FRAMES->write(10);
   EXPECT_EQ(rt().RES_BUF_CURRENT_FRAME->read(), 9);
@@ -352,7 +379,7 @@ long recorded_length_ms(int32_t from) {
   return total;
 }
 
-TEST(Playback, PlaysToTheLastFrameInTheRecordedTime) {
+TEST_F(Playback, PlaysToTheLastFrameInTheRecordedTime) {
   rt().RES_BUF_CURRENT_FRAME->write(0);
   const int32_t listeners = rt().RES_IDLE_EVENT->worry_count();
   std::vector<int32_t> frames_seen;
@@ -385,7 +412,7 @@ TEST(Playback, PlaysToTheLastFrameInTheRecordedTime) {
   EXPECT_LT(took, recorded_length_ms(0) + 3000);
 }
 
-TEST(Playback, PlayOnTheLastFrameStopsAtOnce) {
+TEST_F(Playback, PlayOnTheLastFrameStopsAtOnce) {
   rt().RES_BUF_CURRENT_FRAME->write(SHELL_FRAMES - 1);
   click_tool(6171);
   EXPECT_TRUE(tools().GetToolState(6171));
@@ -397,7 +424,7 @@ TEST(Playback, PlayOnTheLastFrameStopsAtOnce) {
   EXPECT_FALSE(shell_app().idle_bound());
 }
 
-TEST(Playback, RewindAndTheSliderRestartTheSchedule) {
+TEST_F(Playback, RewindAndTheSliderRestartTheSchedule) {
   rt().RES_BUF_CURRENT_FRAME->write(20);
   click_tool(6170);  // Rewind
   EXPECT_EQ(rt().RES_BUF_CURRENT_FRAME->read(), 0);
@@ -418,7 +445,7 @@ TEST(Playback, RewindAndTheSliderRestartTheSchedule) {
   EXPECT_LT(took, recorded_length_ms(24) + 3000);
 }
 
-TEST(Playback, StopByTheUserUnbindsIdleWork) {
+TEST_F(Playback, StopByTheUserUnbindsIdleWork) {
   rt().RES_BUF_CURRENT_FRAME->write(0);
   click_tool(6171);
   pump_events(3);
@@ -432,18 +459,23 @@ TEST(Playback, StopByTheUserUnbindsIdleWork) {
   EXPECT_EQ(label(), "30 frames loaded.");
 }
 
-// Last: closing the program while playing leaves no idle work behind.
-TEST(ZzShutdown, ClosingWhilePlayingRemovesTheListenerFirst) {
+// Closing a window while it plays leaves no idle work behind.
+TEST(Shutdown, ClosingWhilePlayingRemovesTheListenerFirst) {
   rt().RES_BUF_CURRENT_FRAME->write(0);
   const int32_t listeners = rt().RES_IDLE_EVENT->worry_count();
-  click_tool(6171);
+  extra_frame extra;
+  wxToolBar& extra_tools = *extra.frame->toolbar;
+  extra_tools.ToggleTool(6171, true);
+  extra_tools.OnLeftClick(6171, true);
   ASSERT_TRUE(shell_app().idle_bound());
-  frame().batch_close = true;
-  ASSERT_TRUE(frame().Close(true));
+  EXPECT_EQ(rt().RES_IDLE_EVENT->worry_count(), listeners + 1);
+  extra.frame->batch_close = true;
+  ASSERT_TRUE(extra.frame->Close(true));
   EXPECT_FALSE(shell_app().idle_bound());
   EXPECT_EQ(rt().RES_IDLE_EVENT->worry_count(), listeners);
-  pump_events();
-  EXPECT_EQ(main_frame, nullptr);
+  EXPECT_TRUE(extra.closed());
+  // The frames text is shared by all main windows: no longer playing.
+  frame().frames_status_text(0, -1);
 }
 
 }  // namespace

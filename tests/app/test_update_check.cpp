@@ -180,7 +180,9 @@ TEST(FindVersionsPage, MainServerFirstThenTheFallbackAndItsRedirect) {
     wxString html = "stale";
     EXPECT_EQ(find_versions_page(sources, &html), c.found) << c.name;
     EXPECT_EQ(html_title(html), c.title) << c.name;
-    if (c.found && c.main == closed) EXPECT_EQ(fallback.requests().size(), 1u) << c.name;
+    if (c.found && c.main == closed) {
+      EXPECT_EQ(fallback.requests().size(), 1u) << c.name;
+    }
   }
   // The main server answered only for itself and the redirects it allows.
   for (const std::string& path : server.requests()) EXPECT_NE(path, "/fallback.htm");
@@ -199,10 +201,13 @@ TEST(FindVersionsPage, NoServerAtAllEndsQuickly) {
 
 TEST(UpdateAddresses, AreBuildSettingsUnlessTheEnvironmentNamesOthers) {
   ::unsetenv("NV_UPDATE_URL");
+  ::unsetenv("NV_UPDATE_FALLBACK_URL");
   ::unsetenv("NV_HOME_PAGE_URL");
-  const wxString built_in = update_page_address();
-  EXPECT_TRUE(built_in.StartsWith("http://")) << built_in;
-  EXPECT_TRUE(update_fallback_address().StartsWith("http://"));
+  // What this build was configured with.
+  EXPECT_EQ(update_page_address(), NV_CONFIGURED_UPDATE_URL);
+  EXPECT_EQ(update_fallback_address(), NV_CONFIGURED_UPDATE_FALLBACK_URL);
+  EXPECT_EQ(update_server_configured(),
+            std::string(NV_CONFIGURED_UPDATE_URL).size() + std::string(NV_CONFIGURED_UPDATE_FALLBACK_URL).size() > 0);
   EXPECT_TRUE(home_page_address().StartsWith("http"));
   EXPECT_FALSE(makers_page_address().empty());
   EXPECT_GT(update_timeout_seconds(), 0);
@@ -213,9 +218,27 @@ TEST(UpdateAddresses, AreBuildSettingsUnlessTheEnvironmentNamesOthers) {
   EXPECT_EQ(update_page_address(), "http://127.0.0.1:9/v.htm");
   EXPECT_EQ(configured_update_sources().main, "http://127.0.0.1:9/v.htm");
   EXPECT_EQ(home_page_address(), "http://127.0.0.1:9/");
+  EXPECT_TRUE(update_server_configured());
+
+  // Set to nothing: no update server, whatever the build says.
+  const struct {
+    const char* main;
+    const char* fallback;
+    bool server;
+  } cases[] = {
+      {"", "", false},
+      {"http://127.0.0.1:9/v.htm", "", true},
+      {"", "http://127.0.0.1:9/f.htm", true},
+  };
+  for (const auto& c : cases) {
+    ::setenv("NV_UPDATE_URL", c.main, 1);
+    ::setenv("NV_UPDATE_FALLBACK_URL", c.fallback, 1);
+    EXPECT_EQ(update_server_configured(), c.server) << c.main << " | " << c.fallback;
+  }
   ::unsetenv("NV_UPDATE_URL");
+  ::unsetenv("NV_UPDATE_FALLBACK_URL");
   ::unsetenv("NV_HOME_PAGE_URL");
-  EXPECT_EQ(update_page_address(), built_in);
+  EXPECT_EQ(update_page_address(), NV_CONFIGURED_UPDATE_URL);
 }
 
 }  // namespace

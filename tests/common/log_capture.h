@@ -12,6 +12,7 @@ class log_capture : public wxLog {
   struct record {
     wxLogLevel level;
     std::string text;
+    std::string func;  // the function that logged it, when known
   };
 
   log_capture() : old_(wxLog::SetActiveTarget(this)), old_level_(wxLog::GetLogLevel()) {
@@ -44,8 +45,8 @@ class log_capture : public wxLog {
   }
 
  protected:
-  void DoLogRecord(wxLogLevel level, const wxString& msg, const wxLogRecordInfo&) override {
-    records_.push_back({level, msg.ToStdString(wxConvUTF8)});
+  void DoLogRecord(wxLogLevel level, const wxString& msg, const wxLogRecordInfo& info) override {
+    records_.push_back({level, msg.ToStdString(wxConvUTF8), info.func ? info.func : ""});
   }
 
  private:

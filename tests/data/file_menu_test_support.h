@@ -71,23 +71,10 @@ class file_menu_test : public native_test {
 
   // A recording of n frames of w x h pixels with positions 1 mm apart, its
   // frame file beside it, and the body lines given.
-  void write_recording(const std::string& name, int n, int w, int h,
-                       const std::string& body = "") {
-    std::string text = "RES_BUF_FRAMES " + std::to_string(n) + "\nRES_BUF_WIDTH " +
-                       std::to_string(w) + "\nRES_BUF_HEIGHT " + std::to_string(h) +
-                       "\nRES_POS_REC true\nRES_END_HEADER\nRES_VERSION 7.27\n"
-                       "RES_BIN_IM_FILENAME " + name + ".qzi\n";
-    for (int k = 0; k < n; ++k)
-      text += "IM " + std::to_string(1000 + k) + " 0 0 " + std::to_string(k * 0.1) + " 0 0 0\n";
-    write_file(name + ".hm", text + body);
-    write_file(name + ".qzi", frame_bytes(n, w, h));
+  void write_recording(const std::string& name, int n, int w, int h, const std::string& body = "") {
+    write_recording_files(spath(name), n, w, h, body);
   }
 
-  std::string frame_pixels(int k) {
-    const frame_image_ref image = frame_store->imagecp(k);
-    const uint8_t* p = frame_image_t::display_data(image);
-    return p ? std::string(reinterpret_cast<const char*>(p), image->size) : std::string();
-  }
   static std::string expected_frame(int k, int n, int w, int h) {
     return frame_bytes(n, w, h).substr(static_cast<size_t>(k * w * h), static_cast<size_t>(w * h));
   }

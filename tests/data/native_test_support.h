@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "common/log_capture.h"
+#include "common/recording_files.h"
 #include "data/data_io_ui.h"
 #include "data/data_line_procs.h"
 #include "data/data_reset.h"
@@ -135,10 +136,3 @@ class native_test : public ::testing::Test {
   std::filesystem::path dir_;
 };
 
-// Pixels of frame k of a w x h recording: distinct across frames and rows.
-inline std::string frame_bytes(int frames, int w, int h) {
-  std::string s;
-  for (int k = 0; k < frames; ++k)
-    for (int i = 0; i < w * h; ++i) s += static_cast<char>((k * 37 + i * 11 + 5) & 0xff);
-  return s;
-}

@@ -90,6 +90,17 @@ TEST_F(settings_files, NamesWithoutADotGetIniOnOpeningToo) {
   EXPECT_EQ(t().RES_SETTINGS_MASK->read(), 8);  // the choice is kept all the same
 }
 
+// A settings file from a version with more fonts or filters loads whole.
+TEST_F(settings_files, IndexSettingsOutsideTheRangeAreSkippedAndTheRestLoads) {
+  write_file("s.ini", "RES_DICOM_FILTER 99\nRES_CMAP_GREY_HI 40\nRES_TRANSLUCENT_LAYERS 30\n");
+  ASSERT_TRUE(read_settings_file(path("s.ini")));
+  EXPECT_EQ(t().RES_CMAP_GREY_HI->read(), 40);
+  EXPECT_EQ(t().RES_DICOM_FILTER->read(), 0);
+  EXPECT_EQ(t().RES_TRANSLUCENT_LAYERS->read(), 6);
+  EXPECT_TRUE(log_.has(wxLOG_Warning, "RES_DICOM_FILTER 99 is not one of 0 to 40"));
+  EXPECT_TRUE(log_.has(wxLOG_Warning, "RES_TRANSLUCENT_LAYERS 30 is not one of 0 to 20"));
+}
+
 // Settings applied to loaded frames are no change of the data set, but the
 // edits made before must still draw the unsaved-changes question.
 TEST_F(settings_files, SettingsOnLoadedFramesHideNoEarlierEdits) {

@@ -582,6 +582,53 @@ TEST(Eigen3x3, DegenerateMatrices) {
   }
 }
 
+// The vectors' signs are part of the result: shape models, thickness
+// directions and the covariance ellipse orient their axes by them. Expected
+// vectors were computed apart from this code: eigenvalues by Jacobi
+// iteration, then e1 and e2 as the normalised cross product of the two rows
+// of A - lambda I chosen by their squared lengths (or, where those rows are
+// parallel, the unit vector in their axes' plane; for a double root, e1
+// crossed with the longest row), e3 = e1 x e2.
+TEST(Eigen3x3, VectorsKeepTheirSigns) {
+  struct row {
+    const char* name;
+    sym3 a;
+    double l[3];
+    vec3_t e[3];
+  };
+  const double h = std::sqrt(0.5);
+  const row rows[] = {
+      {"distinct", {{2, 3, 4}, {1, 1, 0}}, {4.7320508075688767, 3, 1.2679491924311221},
+       {{0.21132486540518722, 0.57735026918962595, 0.78867513459481275},
+        {0.57735026918962473, 0.57735026918962684, -0.57735026918962584},
+        {-0.78867513459481375, 0.57735026918962495, -0.21132486540518636}}},
+      {"distinct, negative", {{-2, -3, -4}, {1, 1, 0.5}}, {-4.6229051216441359, -3.3175444385565513, -1.059550439799313},
+       {{0.048443468111298175, -0.54543772650568023, 0.8367502117727037},
+        {0.64249074706644926, -0.62440250919622864, -0.44421520285043098},
+        {0.76476066212335048, 0.55912359368369269, 0.32019046933799805}}},
+      {"mixed signs", {{1, -1, 0.25}, {2, 0.5, 3}}, {4.2971947908039949, -3, -1.047194790803994},
+       {{-0.7370992057680249, -0.33376236006600046, -0.58761164714403036},
+        {0.6622661785325219, -0.52981294282601765, -0.52981294282601743},
+        {-0.13449263782109763, -0.77968001937795517, 0.61156422210158334}}},
+      {"two equal, negative", {{-5, -5, 1}, {0, 0, 0}}, {-5, -5, 1}, {{0, 1, 0}, {1, 0, 0}, {0, 0, -1}}},
+      {"two equal, tube", {{0.5, 0.5, 1}, {-0.5, 0, 0}}, {1, 1, 0}, {{-h, h, 0}, {0, 0, 1}, {h, h, 0}}},
+      {"three equal", {{2, 2, 2}, {0, 0, 0}}, {2, 2, 2}, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}},
+      {"zero", {{0, 0, 0}, {0, 0, 0}}, {0, 0, 0}, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.name);
+    double l[3];
+    vec3_t e[3];
+    solve(r.a, l, e);
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_NEAR(l[i], r.l[i], 1e-12) << "eigenvalue " << i;
+      EXPECT_NEAR(e[i].x, r.e[i].x, 1e-9) << "e" << i + 1;
+      EXPECT_NEAR(e[i].y, r.e[i].y, 1e-9) << "e" << i + 1;
+      EXPECT_NEAR(e[i].z, r.e[i].z, 1e-9) << "e" << i + 1;
+    }
+  }
+}
+
 TEST(Eigen3x3, IdentityMultipleGivesUnitAxes) {
   double l[3];
   vec3_t e[3];

@@ -9,33 +9,13 @@
 #include <wx/init.h>
 #include <wx/log.h>
 
+#include "common/log_capture.h"
 #include "data/curves.h"
 #include "data/landmarks.h"
 
 namespace {
 
 const vec3_t origin{0, 0, 0};
-
-// Collects the log records of its lifetime instead of showing them.
-class log_capture : public wxLog {
- public:
-  struct record {
-    wxLogLevel level;
-    wxString text;
-    std::string func;
-  };
-  log_capture() { previous_ = wxLog::SetActiveTarget(this); }
-  ~log_capture() override { wxLog::SetActiveTarget(previous_); }
-  std::vector<record> records;
-
- protected:
-  void DoLogRecord(wxLogLevel level, const wxString& msg, const wxLogRecordInfo& info) override {
-    records.push_back({level, msg, info.func ? info.func : ""});
-  }
-
- private:
-  wxLog* previous_;
-};
 
 std::vector<wxString> names(const landmarks& l) {
   std::vector<wxString> n;
@@ -230,13 +210,13 @@ TEST(LandmarkCheckName, RefusalsWarnUnderTheFunctionName) {
     EXPECT_EQ(l.check_name(r.name, r.kind, r.accept_duplicate, pos), r.ok);
     EXPECT_EQ(pos, r.pos == 99 ? l.size() : r.pos);
     if (!r.warning) {
-      EXPECT_TRUE(log.records.empty());
+      EXPECT_TRUE(log.records().empty());
       continue;
     }
-    ASSERT_EQ(log.records.size(), 1u);
-    EXPECT_EQ(log.records[0].level, wxLOG_Warning);
-    EXPECT_EQ(log.records[0].text, r.warning);
-    EXPECT_EQ(log.records[0].func, "landmarks::check_name");
+    ASSERT_EQ(log.records().size(), 1u);
+    EXPECT_EQ(log.records()[0].level, wxLOG_Warning);
+    EXPECT_EQ(log.records()[0].text, r.warning);
+    EXPECT_EQ(log.records()[0].func, "landmarks::check_name");
   }
 }
 

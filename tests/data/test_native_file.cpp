@@ -28,11 +28,6 @@ class native_file : public native_test {
                std::string(kHeader3) + "RES_BIN_IM_FILENAME " + name + ".qzi\n" + kRecords3 + body);
     write_file(name + ".qzi", frame_bytes(3, 5, 4));
   }
-  std::string frame_pixels(int k) {
-    const frame_image_ref image = frame_store->imagecp(k);
-    const uint8_t* p = frame_image_t::display_data(image);
-    return p ? std::string(reinterpret_cast<const char*>(p), image->size) : std::string();
-  }
 };
 
 // ---- header test -----------------------------------------------------------
@@ -87,6 +82,23 @@ TEST_F(native_file, FramesAndRecordsLoadTogether) {
   EXPECT_FALSE(t().RES_BUF_FRAMES->changed());
   EXPECT_EQ(ui_.progress_shown,
             (std::vector<wxString>{"File Open|Currently loading frame 0 of 3.\n"}));
+}
+
+// A file written by a version with more shaders or filters loads whole: the
+// values outside this version's range are skipped, each with a warning that
+// names it, and keep their values.
+TEST_F(native_file, IndexSettingsOutsideTheRangeAreSkippedAndTheRestLoads) {
+  write_recording("a", "RES_SHADER 7\nRES_DICOM_FILTER_Z 60\nRES_CMAP_GREY_HI 40\nRES_DICOM_FILTER 2\n");
+  ASSERT_TRUE(read_hm("a.hm"));
+  EXPECT_EQ(frame_store->images.size(), 3u);
+  EXPECT_EQ(t().RES_BUF_FRAMES->read(), 3);
+  EXPECT_EQ(t().RES_CMAP_GREY_HI->read(), 40);
+  EXPECT_EQ(t().RES_DICOM_FILTER->read(), 2);
+  EXPECT_EQ(t().RES_SHADER->read(), 2);          // built in
+  EXPECT_EQ(t().RES_DICOM_FILTER_Z->read(), 0);  // built in
+  EXPECT_TRUE(log_.has(wxLOG_Warning, "RES_SHADER 7 is not one of -1 to 3"));
+  EXPECT_TRUE(log_.has(wxLOG_Warning, "RES_DICOM_FILTER_Z 60 is not one of 0 to 40"));
+  EXPECT_EQ(log_.count(wxLOG_Error), 0);
 }
 
 TEST_F(native_file, FrameFileIsLookedForBesideTheDataFile) {

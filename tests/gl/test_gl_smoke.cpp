@@ -11,19 +11,14 @@
 #include <wx/glcanvas.h>
 #include <wx/init.h>
 
+#include "common/wx_events.h"
+
 namespace {
 
 wxGLAttributes canvas_attributes() {
   wxGLAttributes attrs;
   attrs.PlatformDefaults().RGBA().DoubleBuffer().Depth(16).MinRGBA(8, 8, 8, 8).EndList();
   return attrs;
-}
-
-void pump_events() {
-  for (int i = 0; i < 50; ++i) {
-    wxTheApp->Yield(true);
-    wxMilliSleep(10);
-  }
 }
 
 TEST(GlSmoke, CanvasGivesOpenGL3AndReadsBackAClearedColour) {
@@ -33,7 +28,7 @@ TEST(GlSmoke, CanvasGivesOpenGL3AndReadsBackAClearedColour) {
   auto* frame = new wxFrame(nullptr, wxID_ANY, "gl", wxDefaultPosition, wxSize(200, 150));
   auto* canvas = new wxGLCanvas(frame, attrs, wxID_ANY, wxDefaultPosition, wxSize(200, 150));
   frame->Show();
-  pump_events();
+  ASSERT_TRUE(wait_until([canvas] { return canvas->IsShownOnScreen() && canvas->GetClientSize().x > 0; }));
 
   wxGLContext context(canvas);
   ASSERT_TRUE(context.IsOK());
@@ -78,16 +73,3 @@ TEST(GlSmoke, CanvasGivesOpenGL3AndReadsBackAClearedColour) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  wxApp::SetInstance(new wxApp);
-  if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) {
-    std::fprintf(stderr, "cannot initialise the toolkit (no display?)\n");
-    return 1;
-  }
-  int rc = RUN_ALL_TESTS();
-  wxTheApp->OnExit();
-  wxEntryCleanup();
-  return rc;
-}

@@ -12,6 +12,7 @@
 #include <wx/image.h>
 #include <wx/panel.h>
 
+#include "common/wx_events.h"
 #include "plot/plot_window.h"
 
 // A plot window whose popup menu is recorded instead of shown.
@@ -24,12 +25,6 @@ class recording_plot : public mpWindow {
   void ShowPopupMenu(const wxPoint& at) override { popups.push_back(at); }
 };
 
-inline void pump_events() {
-  for (int i = 0; i < 20; ++i) {
-    wxTheApp->Yield(true);
-    wxMilliSleep(5);
-  }
-}
 
 class PlotWindowTest : public ::testing::Test {
  protected:

@@ -1,5 +1,5 @@
-// Test program of the plot window: a toolkit application under the test
-// display with every image handler registered, as the program has them.
+// The plot window tests' scratch folder; main() is the shared one of
+// tests/common/wx_test_main.cpp.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -25,18 +25,4 @@ std::vector<std::string> scratch_dir::entries() const {
   std::vector<std::string> out;
   for (const auto& e : std::filesystem::directory_iterator(dir_)) out.push_back(e.path().filename());
   return out;
-}
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  wxApp::SetInstance(new wxApp);
-  if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) {
-    std::fprintf(stderr, "cannot initialise the toolkit (no display?)\n");
-    return 1;
-  }
-  wxInitAllImageHandlers();
-  int rc = RUN_ALL_TESTS();
-  wxTheApp->OnExit();
-  wxEntryCleanup();
-  return rc;
 }

@@ -96,6 +96,44 @@ TEST_F(CommitCycle, WriteRevertedBeforeFlushCountsNoChangeButProceduresRun) {
   EXPECT_EQ(a.read(), 5);
 }
 
+// A resource that changed in a flush counts as changed for the whole flush,
+// also for procedures that run after another one wrote it back, whether that
+// write restores the value from before the flush or commits no change.
+TEST_F(CommitCycle, ChangedStaysChangedForTheRestOfTheFlush) {
+  struct row {
+    const char* what;
+    std::function<void(long_res_t&)> write_back;
+  };
+  const row rows[] = {
+      {"the value from before the flush", [](long_res_t& a) { a.write(0); }},
+      {"a write that commits no change",
+       [](long_res_t& a) {
+         a.write_no_changeprocs(2);
+         a.write(1);
+       }},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.what);
+    long_res_t a(0, L"A", 0, RES_GROUP_MISC);
+    bool seen_by_p = false, seen_by_q = false;
+    watcher q{"q", &journal, [&] { seen_by_q = a.changed_in_flush(); }};
+    watcher p{"p", &journal, [&] {
+                seen_by_p = a.changed_in_flush();
+                r.write_back(a);
+              }};
+    a.read(&q.functor);
+    a.read(&p.functor);  // registered last: runs first
+    journal.clear();
+    a.write(1);
+    EXPECT_EQ(journal, (std::vector<std::string>{"p", "q"}));
+    EXPECT_TRUE(seen_by_p);
+    EXPECT_TRUE(seen_by_q);
+    EXPECT_FALSE(a.changed_in_flush());  // the flush is over
+    a.remove_proc(&p.functor);
+    a.remove_proc(&q.functor);
+  }
+}
+
 TEST_F(CommitCycle, UnchangedWriteRequestsNothing) {
   long_res_t a(5, L"A", 0, RES_GROUP_MISC);
   watcher w{"w", &journal};

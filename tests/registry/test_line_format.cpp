@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdlib>
 #include <cmath>
 #include <filesystem>
 
@@ -138,8 +139,15 @@ TEST_F(LineFormat, LongTexts) {
 TEST_F(LineFormat, DoubleTextsIgnoreTheProcessLocale) {
   // A locale with a decimal comma must not change how files read and write.
   const char* old = std::setlocale(LC_NUMERIC, nullptr);
-  std::string saved = old ? old : "C";
-  bool have_comma_locale = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+  struct restore_locale {
+    std::string saved;
+    ~restore_locale() { std::setlocale(LC_NUMERIC, saved.c_str()); }
+  } restore{old ? old : "C"};
+  if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
+    GTEST_SKIP() << "no de_DE.UTF-8 locale on this machine (scripts/deps.sh generates it)";
+  // The locale is in force: the C library itself now reads a comma.
+  ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+  ASSERT_DOUBLE_EQ(std::strtod("0,5", nullptr), 0.5);
 
   double_res_t d(3.0, L"D", 0, RES_GROUP_MISC);
   struct row { const char* text; bool ok; double value; };
@@ -158,8 +166,6 @@ TEST_F(LineFormat, DoubleTextsIgnoreTheProcessLocale) {
   d.write(1e10);
   EXPECT_EQ(d.get_value_as_string(), "10000000000.000000");
   EXPECT_EQ(written(0, -1), "");  // class 0 is in no file
-  std::setlocale(LC_NUMERIC, saved.c_str());
-  (void)have_comma_locale;
 }
 
 TEST_F(LineFormat, ValueTextsAndLines) {

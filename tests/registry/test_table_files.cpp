@@ -1,6 +1,8 @@
 // The table's resources in the configuration file and in files of resource
 // lines, and the range checks of values other code uses as indices or sizes.
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -209,30 +211,65 @@ TEST_F(ResourceFiles, RunTimeResourcesAreInNoFile) {
 
 using RangeChecks = TableTest;
 
-TEST_F(RangeChecks, IndexValuesOutsideTheirRangeAreRefused) {
+// A line outside the range is skipped with a warning naming the setting,
+// which keeps its value; only a value that is no number refuses the line.
+TEST_F(RangeChecks, IndexValuesOutsideTheirRangeAreSkippedWithAWarning) {
   struct line_t {
     const char* line;
     bool accepted;
+    const char* name;
+    const char* warning;  // "" when the value is taken
   };
   const line_t lines[] = {
-      {"RES_SHADER -1", true},        {"RES_SHADER 3", true},
-      {"RES_SHADER 4", false},        {"RES_SHADER -2", false},
-      {"RES_GLUT_FONT 10", true},     {"RES_GLUT_FONT 11", false},
-      {"RES_ICON_SIZE 2", true},      {"RES_ICON_SIZE 3", false},
-      {"RES_MOUSE_RIGHT_OVERRIDE 7", true}, {"RES_MOUSE_RIGHT_OVERRIDE 8", false},
-      {"RES_TRANSLUCENT_LAYERS 21", false}, {"RES_DICOM_FILTER 40", true},
-      {"RES_DICOM_FILTER_Z 41", false},     {"RES_DICOM_FILTER_Z letters", false},
+      {"RES_SHADER -1", true, "RES_SHADER", ""},
+      {"RES_SHADER 3", true, "RES_SHADER", ""},
+      {"RES_SHADER 4", true, "RES_SHADER",
+       "RES_SHADER 4 is not one of -1 to 3: the line is skipped and the setting keeps its value."},
+      {"RES_SHADER -2", true, "RES_SHADER", "RES_SHADER -2 is not one of -1 to 3"},
+      {"RES_GLUT_FONT 10", true, "RES_GLUT_FONT", ""},
+      {"RES_GLUT_FONT 11", true, "RES_GLUT_FONT", "RES_GLUT_FONT 11 is not one of 0 to 10"},
+      {"RES_ICON_SIZE 2", true, "RES_ICON_SIZE", ""},
+      {"RES_ICON_SIZE 3", true, "RES_ICON_SIZE", "RES_ICON_SIZE 3 is not one of -1 to 2"},
+      {"RES_MOUSE_RIGHT_OVERRIDE 7", true, "RES_MOUSE_RIGHT_OVERRIDE", ""},
+      {"RES_MOUSE_RIGHT_OVERRIDE 8", true, "RES_MOUSE_RIGHT_OVERRIDE", "RES_MOUSE_RIGHT_OVERRIDE 8 is not one of 0 to 7"},
+      {"RES_TRANSLUCENT_LAYERS 21", true, "RES_TRANSLUCENT_LAYERS", "RES_TRANSLUCENT_LAYERS 21 is not one of 0 to 20"},
+      {"RES_DICOM_FILTER 40", true, "RES_DICOM_FILTER", ""},
+      {"RES_DICOM_FILTER_Z 41", true, "RES_DICOM_FILTER_Z", "RES_DICOM_FILTER_Z 41 is not one of 0 to 40"},
+      {"RES_DICOM_FILTER_Z letters", false, "RES_DICOM_FILTER_Z", ""},
   };
   for (const line_t& l : lines) {
+    auto* res = dynamic_cast<long_res_t*>(base_res_t::find(wxString(l.name)));
+    ASSERT_NE(res, nullptr) << l.name;
+    const int32_t before = res->read();
+    log_capture log;
     EXPECT_EQ(base_res_t::parse_no_changeprocs(l.line, -1), l.accepted) << l.line;
-    base_res_t::cancel_pending_writes();
+    base_res_t::make_pending_writes_happen();
+    const bool taken = l.accepted && !*l.warning;
+    const long in_line = std::strtol(std::strchr(l.line, ' ') + 1, nullptr, 10);
+    EXPECT_EQ(res->read(), taken ? in_line : before) << l.line;
+    if (*l.warning) {
+      EXPECT_TRUE(log.has(wxLOG_Warning, l.warning)) << l.line;
+    } else {
+      EXPECT_EQ(log.count(wxLOG_Warning), 0) << l.line;
+    }
+    res->write(before);
   }
 }
 
-TEST_F(RangeChecks, RefusedValueLeavesTheAcceptedOneOfTheSameFile) {
+// A script's line outside the range is the script's error.
+TEST_F(RangeChecks, AScriptLineOutsideTheRangeIsRefused) {
+  t().RES_IN_SCRIPT->write(true);
+  EXPECT_FALSE(base_res_t::parse_no_changeprocs("RES_GLUT_FONT 11", -1));
+  EXPECT_TRUE(base_res_t::parse_no_changeprocs("RES_GLUT_FONT 10", -1));
+  t().RES_IN_SCRIPT->write(false);
+  base_res_t::make_pending_writes_happen();
+  EXPECT_EQ(t().RES_GLUT_FONT->read(), 10);
+}
+
+TEST_F(RangeChecks, SkippedValueLeavesTheAcceptedOneOfTheSameFile) {
   base_res_t::hold_pending_writes(true);
   EXPECT_TRUE(base_res_t::parse_no_changeprocs("RES_SHADER 1", RES_CLASS_SETTINGS));
-  EXPECT_FALSE(base_res_t::parse_no_changeprocs("RES_SHADER 9", RES_CLASS_SETTINGS));
+  EXPECT_TRUE(base_res_t::parse_no_changeprocs("RES_SHADER 9", RES_CLASS_SETTINGS));
   EXPECT_EQ(t().RES_SHADER->pending(), 1);
   base_res_t::hold_pending_writes(false);
   base_res_t::make_pending_writes_happen();

@@ -17,6 +17,7 @@
 #include <wx/init.h>
 
 #include "app/native_fixture.h"
+#include "common/recording_files.h"
 #include "screen_capture.h"
 
 namespace fs = std::filesystem;
@@ -25,8 +26,8 @@ namespace {
 
 constexpr int W = 48, H = 32;
 
-// Frame 0 of the fixture: pixel k holds k & 255, shown in grey.
-uint8_t frame0(int c, int r) { return static_cast<uint8_t>((r * W + c) & 255); }
+// Frame 0 of the fixture, shown in grey.
+uint8_t frame0(int c, int r) { return static_cast<uint8_t>(recording_frame(0, W, H)[r * W + c]); }
 
 // Where the whole frame appears pixel for pixel on the screen; false when it does not.
 bool find_frame(const std::vector<uint8_t>& s, int sw, int sh, int& at_x, int& at_y) {
@@ -36,7 +37,8 @@ bool find_frame(const std::vector<uint8_t>& s, int sw, int sh, int& at_x, int& a
   };
   for (int y = 0; y + H <= sh; ++y)
     for (int x = 0; x + W <= sw; ++x) {
-      if (!grey(x, y, 0) || !grey(x + 1, y, 1) || !grey(x + W - 1, y, W - 1)) continue;
+      if (!grey(x, y, frame0(0, 0)) || !grey(x + 1, y, frame0(1, 0)) || !grey(x + W - 1, y, frame0(W - 1, 0)))
+        continue;
       bool all = true;
       for (int r = 0; r < H && all; ++r)
         for (int c = 0; c < W && all; ++c) all = grey(x + c, y + r, frame0(c, r));
