@@ -25,9 +25,10 @@ namespace {
 // cannot be meant.
 constexpr long MAX_SAMPLES = 100000;
 
+// A frame's plane: origin, pixel column and row directions and normal, all
+// unit and orthogonal (the frame transforms are rigid).
 struct frame_plane {
-  matrix4_t transform;  // frame centimetres to world
-  vec3_t normal;
+  vec3_t origin, column, row, normal;
   const uint8_t* pixels = nullptr;
 };
 
@@ -65,11 +66,15 @@ void surface_interp::compound_image_data(compound_progress* progress) {
     if (!p || !held[size_t(k)]) return;
     const uint8_t* pixels = frame_image_t::display_data(held[size_t(k)]);
     if (!pixels || held[size_t(k)]->size < width * height) return;
-    matrix4_t P;
+    matrix4_t P, M;
     matrix4_from_position_t(P, *p);
-    matrix4_multiply(P, frame_planes[size_t(k)].transform, C);
-    frame_planes[size_t(k)].normal = matrix4_get_z_axis(frame_planes[size_t(k)].transform);
-    frame_planes[size_t(k)].pixels = pixels;
+    matrix4_multiply(P, M, C);
+    frame_plane& f = frame_planes[size_t(k)];
+    f.origin = matrix4_get_translation(M);
+    f.column = matrix4_get_x_axis(M);
+    f.row = matrix4_get_y_axis(M);
+    f.normal = matrix4_get_z_axis(M);
+    f.pixels = pixels;
   }
 
   const double depth = compound_depth, reach = std::fabs(depth);
@@ -119,9 +124,14 @@ void surface_interp::compound_image_data(compound_progress* progress) {
     std::fill(value.begin(), value.end(), uint8_t(0));
 
     for (const frame_plane& f : frame_planes) {
-      const vec3_t a = line_plane_intersection(p, f.normal, f.transform);
-      const vec3_t b = line_plane_intersection(q, f.normal, f.transform);
-      if (!(a.z * b.z < 0.0 || reach > std::fabs(a.z) || reach > std::fabs(b.z))) continue;
+      // In-plane coordinates of the feet of p and q on the plane, and their
+      // signed distances along the normal to it; the distances alone decide
+      // whether the frame is near enough to be read.
+      const vec3_t op = f.origin - p, oq = f.origin - q;
+      const double dp = vec3_dot(op, f.normal), dq = vec3_dot(oq, f.normal);
+      if (!(dp * dq < 0.0 || reach > std::fabs(dp) || reach > std::fabs(dq))) continue;
+      const vec3_t a{-vec3_dot(op, f.column), -vec3_dot(op, f.row), dp};
+      const vec3_t b{-vec3_dot(oq, f.column), -vec3_dot(oq, f.row), dq};
       for (long l = 0; l <= m; ++l) {
         // With a single sample only the vertex itself is read.
         const double w = m ? double(l) / double(m) : 0.0;
