@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bin_grid_support.h"
+#include "common/log_capture.h"
 #include "data/dynabuf.h"
 #include "data/objects.h"
 #include "surfaces/surface_interp.h"
@@ -157,6 +158,7 @@ TEST_F(surface_compound, PreconditionsLeaveTheSurfaceAlone) {
   };
   const row rows[] = {
       {"no depth", [](surface_interp& s) { s.compound_depth = 0; }},
+      {"a depth of millions of pixels", [](surface_interp& s) { s.compound_depth = -1e5; }},
       {"thickness results", [](surface_interp& s) { s.fit_error.assign(size_t(s.mesh.n_points), 1.0); }},
       {"no positions",
        [](surface_interp&) {
@@ -175,8 +177,13 @@ TEST_F(surface_compound, PreconditionsLeaveTheSurfaceAlone) {
     s.compound_depth = 0.2;
     s.fit_error.clear();
     r.prepare(s);
+    log_capture log;
     s.compound_image_data();
     for (int i = 0; i < s.mesh.n_points; ++i) ASSERT_EQ(int(s.mesh.points[i].colour), 77);
+    // Only the impossible depth is worth a message.
+    EXPECT_EQ(log.has(wxLOG_Error, "Unable to compound image data onto the surface: the "
+                                   "compounding depth of -100000 cm is too large."),
+              s.compound_depth == -1e5);
     // Back to a state that compounds.
     resource_table->RES_POS_REC->write(true);
     resource_table->RES_BUF_FRAMES->write(FRAMES);
