@@ -51,6 +51,19 @@ class interp_progress {
   virtual bool update(int value, const wxString& message) = 0;
 };
 
+// Progress of painting image data onto a surface. The painting asks for a
+// dialog only once the work has run for a while; update returns false when
+// the user aborted.
+class compound_progress {
+ public:
+  virtual ~compound_progress() = default;
+  virtual void open(const wxString& title, const wxString& message, int range) = 0;
+  virtual bool update(int value, const wxString& message) = 0;
+  virtual void close() = 0;
+  // Milliseconds on a monotonic clock.
+  virtual int64_t now_ms();
+};
+
 class surface_interp {
  public:
   explicit surface_interp(int object = 0) : object(object) {}
@@ -113,6 +126,13 @@ class surface_interp {
   // least three vertices in the triangles' direction.
   void find_boundary_loops(std::vector<std::vector<int32_t>>& loops, bool first_half_only);
   void mark_boundary_vertices();
+
+  // ---- compounding ----
+  // Paints the frames' grey values onto the vertices' colour: samples along
+  // each vertex normal over compound_depth, the nearest frame plane per
+  // sample, combined by compound_type. Changes nothing when the surface has
+  // thickness results, no depth, or a frame lacks its position or image.
+  void compound_image_data(compound_progress* progress = nullptr);
 
   // ---- ray picking and surface curves ----
   // Nearest crossing of the line through o and p with the mesh (either side
