@@ -1,0 +1,368 @@
+// The NIfTI/Analyze, NRRD and MetaImage readers against volumes written by
+// an independent writer (nibabel, or headers made by hand) whose values and
+// geometry the fixture script worked out: every voxel, the pixel spacing and
+// each frame's position and axes. Then the refusals, each with its message.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "common/log_capture.h"
+#include "data/geometry.h"
+#include "medical/dicom_utility.h"
+#include "medical/reader_state.h"
+#include "medical_support.h"
+
+namespace {
+
+struct expectation {
+  int columns = 0, rows = 0, frames = 0;
+  double spacing[2] = {0, 0};
+  vec3_t pos0, column, row, step;
+  std::vector<double> values;
+};
+
+bool load_expectation(const wxString& path, expectation& e) {
+  std::ifstream in(path.ToStdString());
+  auto vec = [&](vec3_t& v) { return bool(in >> v.x >> v.y >> v.z); };
+  if (!(in >> e.columns >> e.rows >> e.frames >> e.spacing[0] >> e.spacing[1])) return false;
+  if (!vec(e.pos0) || !vec(e.column) || !vec(e.row) || !vec(e.step)) return false;
+  double v;
+  while (in >> v) e.values.push_back(v);
+  return e.values.size() == size_t(e.columns) * e.rows * e.frames;
+}
+
+class VolumeReaders : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dicom_utility::reset_reader_state();
+    dicom_utility::reset_data_source();
+    fixtures = generated_fixtures("make_volume_fixtures.py");
+    ASSERT_FALSE(fixtures.empty()) << "fixture script failed";
+  }
+  wxString fx(const wxString& name) const { return wxFileName(fixtures, name).GetFullPath(); }
+
+  // Probes and reads every frame through the reader dispatch.
+  void read_all(const wxString& file, const expectation& e, std::vector<double>& values,
+                std::vector<position_t>& positions) {
+    const wxFileName name(file);
+    ASSERT_GT(dicom_utility::read_dicom_data(name, -1, 0, nullptr, nullptr, nullptr), 0);
+    ASSERT_EQ(res.width.pending(), e.columns);
+    ASSERT_EQ(res.height.pending(), e.rows);
+    ASSERT_EQ(res.frames.pending(), e.frames);
+    const size_t n = size_t(e.columns) * e.rows;
+    for (int k = 0; k < e.frames; ++k) {
+      std::vector<uint16_t> raw(n, 0xABCD);
+      std::vector<uint8_t> display(n, 0xAB);
+      position_t p;
+      ASSERT_EQ(dicom_utility::read_dicom_data(name, k, k, raw.data(), display.data(), &p), int(n))
+          << "frame " << k;
+      const file_rescale_t r = dicom_utility::file_rescale;
+      for (size_t i = 0; i < n; ++i)
+        values.push_back(dicom_utility::data_8bit ? double(display[i])
+                                                  : r.slope * raw[i] + r.intercept);
+      positions.push_back(p);
+    }
+  }
+
+  resource_set res;
+  wxString fixtures;
+};
+
+void expect_vec(const vec3_t& got, const vec3_t& want, double tol, const std::string& what) {
+  EXPECT_NEAR(got.x, want.x, tol) << what;
+  EXPECT_NEAR(got.y, want.y, tol) << what;
+  EXPECT_NEAR(got.z, want.z, tol) << what;
+}
+
+TEST_F(VolumeReaders, IndependentlyWrittenVolumesReadWithTheirValuesAndGeometry) {
+  const struct {
+    const char* file;
+    const char* source;
+  } cases[] = {
+      {"n1_short.nii", "NIfTI"},    {"n1_short_gz.nii.gz", "NIfTI"}, {"n1_scaled.nii", "NIfTI"},
+      {"n1_float.nii", "NIfTI"},    {"n2_ushort.nii", "NIfTI"},      {"an_uchar.hdr", "Analyze"},
+      {"nr_short.nrrd", "NRRD"},    {"nr_uchar.nhdr", "NRRD"},       {"mh_short.mhd", "MHD"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    wxString stem = c.file;
+    stem = stem.BeforeFirst('.');
+    expectation e;
+    ASSERT_TRUE(load_expectation(fx(stem + ".expect"), e));
+    std::vector<double> values;
+    std::vector<position_t> pos;
+    read_all(fx(c.file), e, values, pos);
+    if (HasFatalFailure()) return;
+    EXPECT_EQ(dicom_utility::source_type, c.source);
+    EXPECT_NEAR(res.xscale.pending(), e.spacing[0] / 10, 1e-6);
+    EXPECT_NEAR(res.yscale.pending(), e.spacing[1] / 10, 1e-6);
+    EXPECT_NEAR(dicom_utility::frame_file_info.pixel_size_x[0], e.spacing[0], 1e-6);
+    EXPECT_NEAR(dicom_utility::frame_file_info.pixel_size_y[0], e.spacing[1], 1e-6);
+    ASSERT_EQ(values.size(), e.values.size());
+    int wrong = 0;
+    for (size_t i = 0; i < values.size(); ++i)
+      if (std::fabs(values[i] - e.values[i]) > 1e-3 * std::fabs(e.values[i]) + 0.01 && ++wrong < 5)
+        ADD_FAILURE() << "voxel " << i << ": " << values[i] << " expected " << e.values[i];
+    for (int k = 0; k < e.frames; ++k) {
+      matrix4_t m;
+      matrix4_from_position_t(m, pos[size_t(k)]);
+      const std::string at = "frame " + std::to_string(k);
+      expect_vec(matrix4_get_translation(m), e.pos0 + vec3_scalar_mul(k, e.step), 1e-4, at + " origin");
+      expect_vec(matrix4_get_x_axis(m), e.column, 1e-4, at + " column axis");
+      expect_vec(matrix4_get_y_axis(m), e.row, 1e-4, at + " row axis");
+      // The per-frame record holds the same location.
+      EXPECT_FLOAT_EQ(dicom_utility::frame_file_info.location[size_t(k)].z, pos[size_t(k)].z);
+    }
+  }
+}
+
+// Zero voxels of signed MR data are data, not padding: a zero background in
+// the corners must leave every zero voxel at calibrated 0.
+TEST_F(VolumeReaders, ZeroCornersOfSignedDataAreNotTurnedIntoPadding) {
+  expectation e;
+  ASSERT_TRUE(load_expectation(fx("n1_short.expect"), e));
+  ASSERT_EQ(e.values[0], 0.0);
+  std::vector<double> values;
+  std::vector<position_t> pos;
+  read_all(fx("n1_short.nii"), e, values, pos);
+  for (size_t i = 0; i < values.size(); ++i)
+    if (e.values[i] == 0.0) ASSERT_EQ(values[i], 0.0) << "voxel " << i;
+  EXPECT_EQ(dicom_utility::padding_value, 0);
+}
+
+// A later frame of another file must not continue on the stream of the first.
+TEST_F(VolumeReaders, AnotherFileNeverContinuesOnTheOpenStream) {
+  expectation a, b;
+  ASSERT_TRUE(load_expectation(fx("n1_short.expect"), a));
+  ASSERT_TRUE(load_expectation(fx("n1_float.expect"), b));
+  const size_t n = size_t(a.columns) * a.rows;
+  std::vector<uint16_t> raw(n);
+  std::vector<uint8_t> display(n);
+  const wxFileName first(fx("n1_short.nii")), second(fx("n1_float.nii"));
+  ASSERT_GT(dicom_utility::read_dicom_data(first, -1, 0, nullptr, nullptr, nullptr), 0);
+  ASSERT_EQ(dicom_utility::read_dicom_data(first, 0, 0, raw.data(), display.data(), nullptr), int(n));
+  // Left unfinished; slice 1 of the other file is asked for directly.
+  ASSERT_EQ(read_hdr_data(second, 1, 1, raw.data(), display.data(), nullptr), int(n));
+  const file_rescale_t r = dicom_utility::file_rescale;
+  for (size_t i = 0; i < n; ++i)
+    EXPECT_NEAR(r.slope * raw[i] + r.intercept, b.values[n + i], 0.51) << i;
+}
+
+// Slices out of order, and reading on after a skip, give the right slice.
+TEST_F(VolumeReaders, SlicesReadInAnyOrderOnGzipAndPlainFiles) {
+  expectation e;
+  ASSERT_TRUE(load_expectation(fx("n1_short.expect"), e));
+  const size_t n = size_t(e.columns) * e.rows;
+  for (const char* file : {"n1_short.nii", "n1_short_gz.nii.gz", "nr_short.nrrd"}) {
+    SCOPED_TRACE(file);
+    const wxFileName name(fx(file));
+    ASSERT_GT(dicom_utility::read_dicom_data(name, -1, 0, nullptr, nullptr, nullptr), 0);
+    for (int k : {2, 0, 1, 2}) {
+      std::vector<uint16_t> raw(n);
+      std::vector<uint8_t> display(n);
+      ASSERT_EQ(dicom_utility::read_dicom_data(name, 0, k, raw.data(), display.data(), nullptr), int(n));
+      const file_rescale_t r = dicom_utility::file_rescale;
+      for (size_t i = 0; i < n; ++i)
+        ASSERT_EQ(r.slope * raw[i] + r.intercept, e.values[size_t(k) * n + i]) << "slice " << k;
+    }
+  }
+}
+
+// ---- refusals ----------------------------------------------------------------
+
+std::string patched(std::string bytes, size_t offset, const std::string& with) {
+  bytes.replace(offset, with.size(), with);
+  return bytes;
+}
+template <class T>
+std::string le(T v) {
+  return std::string(reinterpret_cast<const char*>(&v), sizeof v);
+}
+
+TEST_F(VolumeReaders, NiftiRefusalsGiveTheirMessages) {
+  const std::string n1 = read_bytes(fx("n1_short.nii"));
+  const std::string an = read_bytes(fx("an_uchar.hdr"));
+  const std::string unsupported =
+      "This NIfTI or Analyze file contains data in an un-supported type.\n"
+      "Currently Norvelith only supports char or short data types.";
+  const struct {
+    const char* name;
+    std::string bytes;
+    const char* file;
+    int result;
+    std::string message;
+  } cases[] = {
+      {"four dimensions", patched(n1, 40, le<int16_t>(4)), "a.nii", -1, unsupported},
+      {"64-bit float type", patched(patched(n1, 70, le<int16_t>(64)), 72, le<int16_t>(32)), "a.nii", -1,
+       unsupported},
+      {"bitpix 24", patched(n1, 72, le<int16_t>(24)), "a.nii", -1, unsupported},
+      {"negative columns", patched(n1, 42, le<int16_t>(-5)), "a.nii", -1, "dim[1] is -5"},
+      {"zero frames", patched(n1, 46, le<int16_t>(0)), "a.nii", -1, "dim[3] is 0"},
+      {"huge vox_offset", patched(n1, 108, le<float>(3e38f)), "a.nii", -1, "vox_offset"},
+      {"big-endian header", patched(n1, 0, std::string("\0\0\x01\x5c", 4)), "a.nii", 0, ""},
+      {"not a header", std::string(400, 'x'), "a.nii", 0, ""},
+      {"short file", n1.substr(0, 200), "a.nii", 0, ""},
+      {"detached data missing", patched(n1, 345, "i"), "b.nii", -1,
+       "The detached NIfTI or Analyze data file '"},
+      {"Analyze marked regular", patched(an, 38, "r"), "c.hdr", 0, ""},
+      {"Analyze without extents", patched(an, 32, le<int32_t>(0)), "c.hdr", 0, ""},
+  };
+  scratch_dir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const wxString path = dir.write(c.file, c.bytes);
+    log_capture log;
+    EXPECT_EQ(read_hdr_data(wxFileName(path), -1, -1, nullptr, nullptr, nullptr), c.result);
+    if (c.message.empty())
+      EXPECT_EQ(log.count(wxLOG_Warning), 0);
+    else
+      EXPECT_TRUE(log.has(wxLOG_Warning, c.message));
+    wxRemoveFile(path);
+  }
+}
+
+TEST_F(VolumeReaders, CompressedDetachedHeaderAndTruncatedDataAreRefused) {
+  const size_t n = 20;
+  std::vector<uint16_t> raw(n);
+  std::vector<uint8_t> display(n);
+  scratch_dir dir;
+  // Data cut inside slice 2.
+  const std::string n1 = read_bytes(fx("n1_short.nii"));
+  const wxFileName cut(dir.write("cut.nii", n1.substr(0, 352 + 2 * 40 + 10)));
+  ASSERT_GT(dicom_utility::read_dicom_data(cut, -1, 0, nullptr, nullptr, nullptr), 0);
+  ASSERT_EQ(dicom_utility::read_dicom_data(cut, 0, 0, raw.data(), display.data(), nullptr), int(n));
+  log_capture log;
+  EXPECT_EQ(read_hdr_data(cut, 2, 2, raw.data(), display.data(), nullptr), -1);
+  EXPECT_TRUE(log.has(wxLOG_Warning, "Unable to read data from NIfTI or Analyze file."));
+}
+
+TEST_F(VolumeReaders, NrrdHeadersAcceptedAndRefused) {
+  const std::string ok_fields = "type: ushort\ndimension: 3\nsizes: 2 2 1\nencoding: raw\n";
+  const std::string data(8, '\1');
+  const std::string incomplete = "This NRRD file does not contain all the information Norvelith requires.";
+  const struct {
+    const char* name;
+    std::string text;
+    int result;
+    std::string message;
+  } cases[] = {
+      {"version digit", "NRRD0009\n" + ok_fields + "space origin: 0 0 0\nspacings: 1 1 1\n"
+                        "space directions: (1,0,0) (0,1,0) (0,0,1)\n\n" + data, 1, ""},
+      {"four letters only", "NRRD\n" + ok_fields + "\n" + data, 0, ""},
+      {"float type", "NRRD0004\ntype: float\n" + ok_fields.substr(13) + "\n" + data, -1,
+       "This NRRD file contains non-short and non-byte data."},
+      {"RAS space", "NRRD0004\nspace: RAS\n" + ok_fields + "\n" + data, -1,
+       "un-supported space"},
+      {"bzip2 encoding", "NRRD0004\n" + ok_fields + "encoding: bzip2\n\n" + data, -1,
+       "un-supported format"},
+      {"big endian", "NRRD0004\n" + ok_fields + "endian: big\n\n" + data, -1, "big-endian"},
+      {"four dimensions", "NRRD0004\ntype: ushort\ndimension: 4\nsizes: 2 2 1 1\n\n" + data, -1,
+       incomplete},
+      {"malformed origin", "NRRD0004\n" + ok_fields + "space origin: (1,x,2)\n\n" + data, -1,
+       incomplete},
+      {"zero size", "NRRD0004\ntype: ushort\ndimension: 3\nsizes: 2 0 1\n\n" + data, -1, incomplete},
+      {"no empty line", "NRRD0004\n" + ok_fields.substr(0, ok_fields.size() - 1), -1, incomplete},
+      {"no origin", "NRRD0004\n" + ok_fields + "\n" + data, 1,
+       "does not contain a spatial origin: presuming (0, 0, 0)."},
+      {"no spacing", "NRRD0004\n" + ok_fields + "\n" + data, 1, "presuming unit spacing."},
+      {"inconsistent scales", "NRRD0004\n" + ok_fields + "spacings: 2 1 1\nspace directions: (1,0,0) "
+                              "(0,1,0) (0,0,1)\n\n" + data, 1, "inconsistent scales"},
+      {"missing data file", "NRRD0004\n" + ok_fields + "data file: C:\\x\\y.raw\n\n", -1,
+       "does not exist or is not a single file."},
+  };
+  scratch_dir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const wxString path = dir.write("t.nrrd", c.text);
+    log_capture log;
+    EXPECT_EQ(read_nrrd_data(wxFileName(path), -1, -1, nullptr, nullptr, nullptr), c.result);
+    if (c.message.empty())
+      EXPECT_EQ(log.count(wxLOG_Warning), 0);
+    else
+      EXPECT_TRUE(log.has(wxLOG_Warning, c.message));
+    if (c.result < 0 && c.message != incomplete && c.message.find("single file") == std::string::npos)
+      EXPECT_TRUE(log.has(wxLOG_Warning, incomplete));
+  }
+}
+
+TEST_F(VolumeReaders, NrrdSpacingFromDirectionLengths) {
+  // Directions of length 0.5, 0.5 and 2 without spacings: those spacings, unit directions.
+  scratch_dir dir;
+  const std::string text =
+      "NRRD0004\ntype: uchar\ndimension: 3\nsizes: 2 2 2\nencoding: raw\nspace origin: (0,0,0)\n"
+      "space directions: (0,0.5,0) (-0.5,0,0) (0,0,2)\n\n" + std::string(8, '\7');
+  const wxFileName name(dir.write("s.nrrd", text));
+  ASSERT_EQ(read_nrrd_data(name, -1, 0, nullptr, nullptr, nullptr), 4);
+  EXPECT_DOUBLE_EQ(res.xscale.pending(), 0.05);
+  uint16_t raw[4];
+  uint8_t display[4] = {};
+  position_t p;
+  ASSERT_EQ(read_nrrd_data(name, 1, 1, raw, display, &p), 4);
+  EXPECT_EQ(display[3], 7);
+  EXPECT_DOUBLE_EQ(dicom_utility::slice_thickness, 0.2);
+  matrix4_t m;
+  matrix4_from_position_t(m, p);
+  expect_vec(matrix4_get_translation(m), {0, 0, 0.2}, 1e-6, "origin");
+  expect_vec(matrix4_get_x_axis(m), {0, 1, 0}, 1e-6, "column axis");
+  expect_vec(matrix4_get_y_axis(m), {-1, 0, 0}, 1e-6, "row axis");
+}
+
+TEST_F(VolumeReaders, MetaImageHeadersAcceptedAndRefused) {
+  const std::string body =
+      "ObjectType = Image\nNDims = 3\nBinaryData = True\nCompressedData = False\n"
+      "ElementSpacing = 1 1 1\nDimSize = 2 2 2\nElementDataFile = d.raw\n";
+  const std::string incomplete = "This MHD file does not contain all the information Norvelith requires.";
+  const struct {
+    const char* name;
+    std::string text;
+    int result;
+    std::string message;
+  } cases[] = {
+      {"complete", body + "Offset = 0 0 0\nElementType = MET_CHAR\n", 1, ""},
+      {"equals without blanks", body + "Offset=0 0 0\nElementType = MET_CHAR\n", 0, ""},
+      {"two dimensions", "NDims = 2\n" + body, 0, ""},
+      {"not an image", "ObjectType = Mesh\n" + body, -1, ""},
+      {"text data", body + "BinaryData = False\n", -1, "contains non-binary data."},
+      {"compressed", body + "CompressedData = True\n", -1, "contains compressed data."},
+      {"float samples", body + "ElementType = MET_FLOAT\n", -1, "un-supported data type."},
+      {"no offset", body + "ElementType = MET_SHORT\n", 0, incomplete},
+      {"zero spacing", body + "Offset = 0 0 0\nElementType = MET_SHORT\nElementSpacing = 1 0 1\n", 0,
+       incomplete},
+      {"malformed size", body + "DimSize = 2 two 2\n", 0, ""},
+  };
+  scratch_dir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const wxString path = dir.write("t.mhd", c.text);
+    log_capture log;
+    EXPECT_EQ(read_mhd_data(wxFileName(path), -1, -1, nullptr, nullptr, nullptr), c.result);
+    if (c.message.empty())
+      EXPECT_EQ(log.count(wxLOG_Warning), 0);
+    else
+      EXPECT_TRUE(log.has(wxLOG_Warning, c.message));
+  }
+}
+
+TEST_F(VolumeReaders, MetaImageBytesUnsignedSliceBoundsAndShortData) {
+  scratch_dir dir;
+  const std::string head =
+      "ObjectType = Image\nNDims = 3\nBinaryData = True\nCompressedData = False\nOffset = 0 0 0\n"
+      "ElementSpacing = 1 1 1\nDimSize = 2 1 2\nElementDataFile = d.raw\nElementType = MET_CHAR\n";
+  const wxFileName name(dir.write("b.mhd", head));
+  dir.write("d.raw", std::string("\xFF\x01\x02", 3));  // slice 1 is one byte short
+  ASSERT_EQ(read_mhd_data(name, -1, 0, nullptr, nullptr, nullptr), 2);
+  uint16_t raw[2];
+  uint8_t display[2] = {};
+  ASSERT_EQ(read_mhd_data(name, 0, 0, raw, display, nullptr), 2);
+  EXPECT_EQ(display[0], 255);
+  log_capture log;
+  EXPECT_EQ(read_mhd_data(name, 1, 1, raw, display, nullptr), -1);
+  EXPECT_TRUE(log.has(wxLOG_Warning, "Unable to read data from MHD file."));
+  EXPECT_EQ(read_mhd_data(name, 2, 2, raw, display, nullptr), 0);
+  EXPECT_TRUE(log.has(wxLOG_Warning, "This MHD file does not contain all the information"));
+}
+
+}  // namespace
