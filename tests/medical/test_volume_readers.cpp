@@ -13,6 +13,7 @@
 #include "data/geometry.h"
 #include "medical/dicom_utility.h"
 #include "medical/reader_state.h"
+#include "medical/volume_headers.h"
 #include "medical_support.h"
 
 namespace {
@@ -363,6 +364,125 @@ TEST_F(VolumeReaders, MetaImageBytesUnsignedSliceBoundsAndShortData) {
   EXPECT_TRUE(log.has(wxLOG_Warning, "Unable to read data from MHD file."));
   EXPECT_EQ(read_mhd_data(name, 2, 2, raw, display, nullptr), 0);
   EXPECT_TRUE(log.has(wxLOG_Warning, "This MHD file does not contain all the information"));
+}
+
+}  // namespace
+
+namespace {
+
+// Header fields that choose the transform, the units and the data offset,
+// on a NIfTI-1 header made here: 4 x 3 x 2 shorts, pixdim 2, 3, 4 mm.
+std::string small_nifti1() {
+  std::string h(352, '\0');
+  auto put = [&](size_t at, const std::string& v) { h.replace(at, v.size(), v); };
+  put(0, le<int32_t>(348));
+  for (int i = 0; i < 4; ++i) put(40 + 2 * size_t(i), le<int16_t>(int16_t(i == 0 ? 3 : 5 - i)));
+  put(70, le<int16_t>(4));
+  put(72, le<int16_t>(16));
+  for (int i = 0; i < 4; ++i) put(76 + 4 * size_t(i), le<float>(i == 0 ? 1.0f : float(i + 1)));
+  put(108, le<float>(352));
+  put(123, std::string(1, '\2'));
+  put(344, std::string("n+1\0", 4));
+  return h;
+}
+
+TEST(NiftiHeader, TransformChoiceUnitsAndOffsets) {
+  const std::string base = small_nifti1();
+  // qform: a rotation of 90 degrees about z (b = c = 0, d = sin 45), origin 10, 20, 30.
+  std::string q = base;
+  q.replace(252, 2, le<int16_t>(1));
+  q.replace(264, 4, le<float>(float(std::sqrt(0.5))));
+  q.replace(268, 12, le<float>(10) + le<float>(20) + le<float>(30));
+  // sform: axes along -x, y, z scaled by pixdim, origin 1, 2, 3.
+  std::string s = base;
+  s.replace(254, 2, le<int16_t>(1));
+  s.replace(280, 48, le<float>(-2) + le<float>(0) + le<float>(0) + le<float>(1) + le<float>(0) +
+                         le<float>(3) + le<float>(0) + le<float>(2) + le<float>(0) + le<float>(0) +
+                         le<float>(4) + le<float>(3));
+  std::string qs = q;  // both present
+  qs.replace(254, 2, le<int16_t>(1));
+  qs.replace(280, 48, s.substr(280, 48));
+  std::string q2s1 = qs, q2s2 = qs;
+  q2s1.replace(252, 2, le<int16_t>(2));
+  q2s2.replace(252, 2, le<int16_t>(2));
+  q2s2.replace(254, 2, le<int16_t>(2));
+  std::string big_quat = q;  // b^2 slightly above 1: a = 0 and b normalised
+  big_quat.replace(256, 12, le<float>(1.0000001f) + le<float>(0) + le<float>(0));
+  std::string metres = q;
+  metres.replace(123, 1, std::string(1, '\1'));
+  std::string mm_seconds = q;
+  mm_seconds.replace(123, 1, std::string(1, '\x0a'));
+  std::string qfac = q;
+  qfac.replace(76, 4, le<float>(-1));
+
+  const struct {
+    const char* name;
+    std::string bytes;
+    vec3_t column, row, slice, origin;
+    bool patient;
+  } cases[] = {
+      // Patient coordinates: x and y of the file's world negated.
+      {"no transform", base, {-1, 0, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, 0}, false},
+      {"qform", q, {0, -1, 0}, {1, 0, 0}, {0, 0, 1}, {-1, -2, 3}, true},
+      {"sform", s, {1, 0, 0}, {0, -1, 0}, {0, 0, 1}, {-0.1, -0.2, 0.3}, true},
+      {"qform code 1 wins", qs, {0, -1, 0}, {1, 0, 0}, {0, 0, 1}, {-1, -2, 3}, true},
+      {"qform 2 sform 1", q2s1, {1, 0, 0}, {0, -1, 0}, {0, 0, 1}, {-0.1, -0.2, 0.3}, true},
+      {"qform 2 sform 2", q2s2, {0, -1, 0}, {1, 0, 0}, {0, 0, 1}, {-1, -2, 3}, false},
+      {"quaternion above 1", big_quat, {-1, 0, 0}, {0, 1, 0}, {0, 0, -1}, {-1, -2, 3}, true},
+      {"metres", metres, {0, -1, 0}, {1, 0, 0}, {0, 0, 1}, {-1000, -2000, 3000}, true},
+      {"millimetres and seconds", mm_seconds, {0, -1, 0}, {1, 0, 0}, {0, 0, 1}, {-1, -2, 3}, true},
+      {"qfac -1", qfac, {0, -1, 0}, {1, 0, 0}, {0, 0, -1}, {-1, -2, 3}, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    nifti_info_t info;
+    wxString warning;
+    ASSERT_EQ(parse_nifti_header(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(),
+                                 false, info, warning), 1);
+    expect_vec(info.column_axis, c.column, 1e-6, "column");
+    expect_vec(info.row_axis, c.row, 1e-6, "row");
+    expect_vec(info.slice_axis, c.slice, 1e-6, "slice");
+    expect_vec(info.origin_cm, c.origin, 1e-4, "origin");
+    EXPECT_EQ(info.patient_coordinates, c.patient);
+    EXPECT_EQ(info.columns, 4);
+    EXPECT_EQ(info.frames, 2);
+    EXPECT_DOUBLE_EQ(info.voxel_cm[2], 0.4);
+  }
+}
+
+TEST(NiftiHeader, ScalingWindowAndDataOffset) {
+  const std::string base = small_nifti1();
+  const struct {
+    const char* name;
+    size_t at;
+    std::string with;
+    double slope, intercept, centre, width;
+    int64_t offset, gap;
+  } cases[] = {
+      // Signed samples are kept shifted by 32768, the intercept lowered to match.
+      {"unscaled", 0, le<int32_t>(348), 1, -32768, 1000, 4000, 352, 0},
+      {"slope 2", 112, le<float>(2) + le<float>(5), 2, 5 - 65536, 1000, 4000, 352, 0},
+      {"slope 0", 112, le<float>(0) + le<float>(5), 1, -32768, 1000, 4000, 352, 0},
+      {"slope NaN", 112, le<float>(NAN) + le<float>(5), 1, -32768, 1000, 4000, 352, 0},
+      {"window", 124, le<float>(300) + le<float>(-100), 1, -32768, 100, 400, 352, 0},
+      {"vox_offset 0", 108, le<float>(0), 1, -32768, 1000, 4000, 352, 0},
+      {"vox_offset 400.7", 108, le<float>(400.7f), 1, -32768, 1000, 4000, 400, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string b = base;
+    b.replace(c.at, c.with.size(), c.with);
+    nifti_info_t info;
+    wxString warning;
+    ASSERT_EQ(parse_nifti_header(reinterpret_cast<const uint8_t*>(b.data()), b.size(), false, info,
+                                 warning), 1);
+    EXPECT_DOUBLE_EQ(info.slope, c.slope);
+    EXPECT_DOUBLE_EQ(info.intercept, c.intercept);
+    EXPECT_DOUBLE_EQ(info.centre, c.centre);
+    EXPECT_DOUBLE_EQ(info.width, c.width);
+    EXPECT_EQ(info.data_offset, c.offset);
+    EXPECT_EQ(info.gap, c.gap);
+  }
 }
 
 }  // namespace
