@@ -486,3 +486,56 @@ TEST(NiftiHeader, ScalingWindowAndDataOffset) {
 }
 
 }  // namespace
+
+namespace {
+
+// Slices lying beyond 2 GiB are found by 64-bit offsets: a sparse volume of
+// 1024 x 1024 x 1100 shorts with marked voxels in slice 1050 only.
+TEST_F(VolumeReaders, SliceBeyondTwoGigabytesIsReadFromItsOwnOffset) {
+  scratch_dir dir;
+  std::string h = small_nifti1();
+  h.replace(42, 6, le<int16_t>(1024) + le<int16_t>(1024) + le<int16_t>(1100));
+  h.replace(70, 2, le<int16_t>(512));  // unsigned shorts
+  const wxString path = dir.write("big.nii", h);
+  const int64_t slice = 1024 * 1024 * 2, at = 352 + 1050 * slice;
+  ASSERT_GT(at, int64_t(1) << 31);
+  {
+    std::fstream f(path.ToStdString(), std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(at);
+    f.write(le<uint16_t>(4321).data(), 2);
+    f.seekp(at + slice - 2);
+    f.write(le<uint16_t>(1234).data(), 2);
+    f.seekp(352 + 1100 * slice - 1);
+    f.put('\0');
+    ASSERT_TRUE(f.good());
+  }
+  const wxFileName name(path);
+  ASSERT_EQ(read_hdr_data(name, -1, 0, nullptr, nullptr, nullptr), 1024 * 1024);
+  std::vector<uint16_t> raw(1024 * 1024, 7);
+  std::vector<uint8_t> display(1024 * 1024);
+  ASSERT_EQ(read_hdr_data(name, 0, 1050, raw.data(), display.data(), nullptr), 1024 * 1024);
+  EXPECT_EQ(raw.front(), 4321);
+  EXPECT_EQ(raw.back(), 1234);
+  EXPECT_EQ(raw[1000], 0);
+}
+
+// Equal corners of CT padding (calibrated -1024) mark the padding value and
+// leave the voxels as they are.
+TEST_F(VolumeReaders, CtPaddingCornersSetThePaddingValueWithoutChangingVoxels) {
+  scratch_dir dir;
+  const int16_t v[6] = {-1024, -1024, 5, 0, -1024, -1024};
+  std::string data;
+  for (int16_t s : v) data += le<int16_t>(s);
+  const wxFileName name(dir.write(
+      "ct.nrrd", "NRRD0004\ntype: short\ndimension: 3\nsizes: 2 3 1\nencoding: raw\n\n" + data));
+  ASSERT_EQ(dicom_utility::read_dicom_data(name, -1, 0, nullptr, nullptr, nullptr), 6);
+  uint16_t raw[6];
+  uint8_t display[6];
+  ASSERT_EQ(dicom_utility::read_dicom_data(name, 0, 0, raw, display, nullptr), 6);
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(raw[i], uint16_t(v[i] + 32768)) << i;
+  EXPECT_EQ(dicom_utility::padding_value, 32768 - 1024);
+  EXPECT_EQ(dicom_utility::value_units, "HU");
+  EXPECT_EQ(res.units.pending(), "HU");
+}
+
+}  // namespace
