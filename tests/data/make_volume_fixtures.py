@@ -98,6 +98,9 @@ write_nifti('n1_scaled', nib.Nifti1Image, pattern(-3000, 9000).astype(np.float64
 # Float samples placed by the sform alone.
 write_nifti('n1_float', nib.Nifti1Image, pattern(-2000, 2000).astype(np.float32), (0.5, 0.5, 1.5),
             rotation(0, -30), (-3.0, 2.0, 1.0), 0, 1)
+# A NIfTI-1 header with its data in the ".img" file beside it.
+write_nifti('n1_pair', nib.Nifti1Pair, mr, (1.1, 0.9, 2.0), rotation(-60, 5), (4.0, 3.0, 2.0), 1, 0,
+            ext='.hdr')
 # NIfTI-2, unsigned 16-bit.
 write_nifti('n2_ushort', nib.Nifti2Image, pattern(0, 60000).astype(np.uint16), (0.7, 0.7, 2.0),
             rotation(45, 10), (8.0, 9.0, 10.0), 1, 1)
@@ -131,6 +134,16 @@ with open(os.path.join(OUT, 'nr_uchar.nhdr'), 'w') as f:
 with gzip.open(os.path.join(OUT, 'nr_uchar.raw.gz'), 'wb') as f:
     f.write(an.transpose(2, 1, 0).tobytes())
 expect('nr_uchar', an, (0.6, 0.7), (0.1, 0.2, 0.3), (1, 0, 0), (0, 1, 0), (0, 0, 0.18))
+
+# NRRD: unsigned 16-bit, gzip data right after the header in the same file.
+us = pattern(0, 65535).astype(np.uint16)
+head = ['NRRD0004', 'type: unsigned short', 'dimension: 3', 'space: LPS', 'sizes: %d %d %d' % (COLS, ROWS, FRAMES),
+        'encoding: gz', 'space origin: (0.5,-0.5,10)', 'spacings: 0.4 0.3 5',
+        'space directions: (0,0.4,0) (0.3,0,0) (0,0,-5)']
+with open(os.path.join(OUT, 'nr_inline_gz.nrrd'), 'wb') as f:
+    f.write(('\n'.join(head) + '\n\n').encode())
+    f.write(gzip.compress(us.transpose(2, 1, 0).astype('<u2').tobytes()))
+expect('nr_inline_gz', us, (0.4, 0.3), (0.05, -0.05, 1.0), (0, 1, 0), (1, 0, 0), (0, 0, -0.5))
 
 # MetaImage: signed 16-bit, keys in an unusual order, an orientation that is ignored.
 head = ['ElementDataFile = mh_short.raw', 'DimSize   =   %d %d %d' % (COLS, ROWS, FRAMES),

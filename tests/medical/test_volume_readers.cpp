@@ -86,6 +86,7 @@ TEST_F(VolumeReaders, IndependentlyWrittenVolumesReadWithTheirValuesAndGeometry)
       {"n1_short.nii", "NIfTI"},    {"n1_short_gz.nii.gz", "NIfTI"}, {"n1_scaled.nii", "NIfTI"},
       {"n1_float.nii", "NIfTI"},    {"n2_ushort.nii", "NIfTI"},      {"an_uchar.hdr", "Analyze"},
       {"nr_short.nrrd", "NRRD"},    {"nr_uchar.nhdr", "NRRD"},       {"mh_short.mhd", "MHD"},
+      {"n1_pair.hdr", "NIfTI"},     {"nr_inline_gz.nrrd", "NRRD"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
@@ -536,6 +537,34 @@ TEST_F(VolumeReaders, CtPaddingCornersSetThePaddingValueWithoutChangingVoxels) {
   EXPECT_EQ(dicom_utility::padding_value, 32768 - 1024);
   EXPECT_EQ(dicom_utility::value_units, "HU");
   EXPECT_EQ(res.units.pending(), "HU");
+}
+
+}  // namespace
+
+namespace {
+
+// A negative vox_offset in an Analyze pair is a gap before every slice.
+TEST_F(VolumeReaders, AnalyzeGapBeforeEverySlice) {
+  expectation e;
+  ASSERT_TRUE(load_expectation(fx("an_uchar.expect"), e));
+  const size_t n = size_t(e.columns) * e.rows;
+  std::string img;
+  for (int k = 0; k < e.frames; ++k) {
+    img += std::string(8, '\x55');
+    for (size_t i = 0; i < n; ++i) img += char(uint8_t(e.values[size_t(k) * n + i]));
+  }
+  scratch_dir dir;
+  std::string hdr = read_bytes(fx("an_uchar.hdr"));
+  hdr.replace(108, 4, le<float>(-8));
+  const wxFileName name(dir.write("gap.hdr", hdr));
+  dir.write("gap.img", img);
+  ASSERT_GT(dicom_utility::read_dicom_data(name, -1, 0, nullptr, nullptr, nullptr), 0);
+  for (int k : {0, 2, 1}) {
+    std::vector<uint16_t> raw(n);
+    std::vector<uint8_t> display(n);
+    ASSERT_EQ(dicom_utility::read_dicom_data(name, k, k, raw.data(), display.data(), nullptr), int(n));
+    for (size_t i = 0; i < n; ++i) ASSERT_EQ(display[i], e.values[size_t(k) * n + i]) << k << " " << i;
+  }
 }
 
 }  // namespace
