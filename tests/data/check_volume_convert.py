@@ -39,7 +39,7 @@ with tempfile.TemporaryDirectory() as tmp:
     subprocess.run(['/usr/bin/python3', os.path.join(HERE, 'make_volume_fixtures.py'), fixtures], check=True)
     for source in ['n1_short.nii', 'n1_short_gz.nii.gz', 'n1_scaled.nii', 'n1_float.nii', 'n2_ushort.nii',
                    'an_uchar.hdr', 'nr_short.nrrd', 'nr_uchar.nhdr', 'mh_short.mhd', 'n1_pair.hdr',
-                   'nr_inline_gz.nrrd']:
+                   'nr_inline_gz.nrrd', 'n1_int.nii']:
         stem = source.split('.')[0]
         values, spacing, pos0, col, row, step = load_expect(os.path.join(fixtures, stem + '.expect'))
         for ext in ('.nii', '.nii.gz'):

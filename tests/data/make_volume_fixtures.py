@@ -98,6 +98,9 @@ write_nifti('n1_scaled', nib.Nifti1Image, pattern(-3000, 9000).astype(np.float64
 # Float samples placed by the sform alone.
 write_nifti('n1_float', nib.Nifti1Image, pattern(-2000, 2000).astype(np.float32), (0.5, 0.5, 1.5),
             rotation(0, -30), (-3.0, 2.0, 1.0), 0, 1)
+# Signed 32-bit samples within the 16-bit range.
+write_nifti('n1_int', nib.Nifti1Image, pattern(-32768, 32767).astype(np.int32), (0.6, 0.6, 1.0),
+            rotation(90, 0), (1.0, 1.0, 1.0), 1, 1)
 # A NIfTI-1 header with its data in the ".img" file beside it.
 write_nifti('n1_pair', nib.Nifti1Pair, mr, (1.1, 0.9, 2.0), rotation(-60, 5), (4.0, 3.0, 2.0), 1, 0,
             ext='.hdr')

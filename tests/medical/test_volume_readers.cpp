@@ -86,7 +86,7 @@ TEST_F(VolumeReaders, IndependentlyWrittenVolumesReadWithTheirValuesAndGeometry)
       {"n1_short.nii", "NIfTI"},    {"n1_short_gz.nii.gz", "NIfTI"}, {"n1_scaled.nii", "NIfTI"},
       {"n1_float.nii", "NIfTI"},    {"n2_ushort.nii", "NIfTI"},      {"an_uchar.hdr", "Analyze"},
       {"nr_short.nrrd", "NRRD"},    {"nr_uchar.nhdr", "NRRD"},       {"mh_short.mhd", "MHD"},
-      {"n1_pair.hdr", "NIfTI"},     {"nr_inline_gz.nrrd", "NRRD"},
+      {"n1_pair.hdr", "NIfTI"},     {"nr_inline_gz.nrrd", "NRRD"},   {"n1_int.nii", "NIfTI"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
@@ -565,6 +565,31 @@ TEST_F(VolumeReaders, AnalyzeGapBeforeEverySlice) {
     ASSERT_EQ(dicom_utility::read_dicom_data(name, k, k, raw.data(), display.data(), nullptr), int(n));
     for (size_t i = 0; i < n; ++i) ASSERT_EQ(display[i], e.values[size_t(k) * n + i]) << k << " " << i;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// 32-bit values outside the 16-bit range keep their low 16 bits and warn once.
+TEST_F(VolumeReaders, OutOfRangeThirtyTwoBitValuesWarnOnce) {
+  std::string h = small_nifti1();
+  h.replace(42, 6, le<int16_t>(2) + le<int16_t>(1) + le<int16_t>(1));
+  h.replace(70, 4, le<int16_t>(8) + le<int16_t>(32));
+  scratch_dir dir;
+  const wxFileName name(dir.write("w.nii", h + le<int32_t>(40000) + le<int32_t>(-40000)));
+  ASSERT_EQ(dicom_utility::read_dicom_data(name, -1, 0, nullptr, nullptr, nullptr), 2);
+  uint16_t raw[2];
+  uint8_t display[2];
+  log_capture log;
+  ASSERT_EQ(dicom_utility::read_dicom_data(name, 0, 0, raw, display, nullptr), 2);
+  EXPECT_EQ(raw[0], uint16_t((40000 + 32768) & 0xFFFF));
+  EXPECT_EQ(raw[1], uint16_t((-40000 + 32768) & 0xFFFF));
+  int warnings = 0;
+  for (const auto& r : log.records())
+    warnings += r.text.find("Some values were out of range when loading 32-bit NIfTI or Analyze file "
+                            "to 16-bit.") != std::string::npos;
+  EXPECT_EQ(warnings, 1);
 }
 
 }  // namespace
