@@ -129,7 +129,6 @@ int read_hdr_data(wxFileName name, int frame, int index, uint16_t* raw, uint8_t*
     }
     if (h.separate) {
       wxFileName data_name(name);
-      if (gz) data_name.ClearExt();  // not reached: compressed headers hold their data
       data_name.SetExt("img");
       const wxString data_path = data_name.GetFullPath();
       if (!wxFileExists(data_path) || !st.stream.open(data_path, 0, false)) {

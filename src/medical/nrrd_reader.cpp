@@ -46,10 +46,13 @@ const char* const kIncomplete = "This NRRD file does not contain all the informa
 int read_header(const wxString& path, nrrd_info_t& info) {
   volume_stream& s = state().stream;
   if (!s.open(path, 0, false)) return 0;
+  // Other formats are turned away by the magic before the header is read whole.
+  char magic[7];
+  if (!s.read(magic, 7) || std::string(magic, 7) != "NRRD000") return 0;
   const int64_t size = s.file_size();
   const int64_t n = std::min<int64_t>(size < 0 ? kMaxHeaderBytes : size, kMaxHeaderBytes);
-  std::string text(size_t(std::max<int64_t>(n, 0)), '\0');
-  if (n < 7 || !s.read(&text[0], n)) return 0;
+  std::string text(size_t(n), '\0');
+  if (!s.open(path, 0, false) || !s.read(&text[0], n)) return 0;
   s.close();
   wxString warning;
   const int r = parse_nrrd_header(text.data(), text.size(), info, warning);
