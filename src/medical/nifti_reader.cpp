@@ -62,6 +62,15 @@ int open_header(const wxString& path, bool gz, nifti_info_t& info) {
 bool read_slice(const nifti_info_t& h, uint16_t* raw, uint8_t* display, bool& out_of_range) {
   volume_stream& s = state().stream;
   const size_t w = size_t(h.columns);
+  // Rows follow one another in the file and in the buffers: 8- and 16-bit
+  // slices are read in one piece.
+  const size_t count = w * size_t(h.rows);
+  if (h.bytes_per_sample == 1) return s.read(display, int64_t(count));
+  if (h.bytes_per_sample == 2) {
+    if (!s.read(raw, int64_t(count) * 2)) return false;
+    if (h.is_signed) invert_sign_bits(raw, count);
+    return true;
+  }
   std::vector<int32_t> wide;
   if (h.bytes_per_sample == 4) wide.resize(w);
   for (int32_t r = 0; r < h.rows; ++r) {
