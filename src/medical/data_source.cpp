@@ -23,9 +23,9 @@ frame_file_info_t dicom_utility::frame_file_info;
 std::vector<data_series_t> dicom_utility::series_list;
 
 volume_reader_fn dicom_utility::qct_reader = nullptr;
-volume_reader_fn dicom_utility::metaimage_reader = nullptr;
-volume_reader_fn dicom_utility::nrrd_reader = nullptr;
-volume_reader_fn dicom_utility::nifti_reader = nullptr;
+volume_reader_fn dicom_utility::metaimage_reader = read_mhd_data;
+volume_reader_fn dicom_utility::nrrd_reader = read_nrrd_data;
+volume_reader_fn dicom_utility::nifti_reader = read_hdr_data;
 image_reader_fn dicom_utility::image_reader = nullptr;
 
 reader_state_t& reader_state() {

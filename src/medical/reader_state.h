@@ -36,6 +36,14 @@ reader_state_t& reader_state();
 int read_dicom_file(const wxFileName& name, int frame, int index, uint16_t* raw, uint8_t* display,
                     position_t* position, bool fell_back);
 
+// The volume file readers plugged into read_dicom_data's reader slots.
+int read_mhd_data(wxFileName name, int frame, int index, uint16_t* raw, uint8_t* display,
+                  position_t* position);
+int read_nrrd_data(wxFileName name, int frame, int index, uint16_t* raw, uint8_t* display,
+                   position_t* position);
+int read_hdr_data(wxFileName name, int frame, int index, uint16_t* raw, uint8_t* display,
+                  position_t* position);
+
 // Pending writes and pending values of resources found by name; a resource
 // that does not exist (a test without the resource table) is passed over.
 void write_pending_long(const wchar_t* name, int32_t value);

@@ -57,6 +57,11 @@ class ReaderProtocol : public ::testing::Test {
  protected:
   void SetUp() override {
     dicom_utility::reset_reader_state();
+    saved_[0] = dicom_utility::qct_reader;
+    saved_[1] = dicom_utility::metaimage_reader;
+    saved_[2] = dicom_utility::nrrd_reader;
+    saved_[3] = dicom_utility::nifti_reader;
+    saved_image_ = dicom_utility::image_reader;
     dicom_utility::qct_reader = qct;
     dicom_utility::metaimage_reader = meta;
     dicom_utility::nrrd_reader = nrrd;
@@ -65,13 +70,18 @@ class ReaderProtocol : public ::testing::Test {
     calls.clear();
     qct_result = meta_result = nrrd_result = nifti_result = image_result = 0;
   }
+  // The program's own readers go back into their slots for the other tests.
   void TearDown() override {
-    dicom_utility::qct_reader = dicom_utility::metaimage_reader = nullptr;
-    dicom_utility::nrrd_reader = dicom_utility::nifti_reader = nullptr;
-    dicom_utility::image_reader = nullptr;
+    dicom_utility::qct_reader = saved_[0];
+    dicom_utility::metaimage_reader = saved_[1];
+    dicom_utility::nrrd_reader = saved_[2];
+    dicom_utility::nifti_reader = saved_[3];
+    dicom_utility::image_reader = saved_image_;
     dicom_utility::reset_reader_state();
     dicom_utility::frame_file_info.clear();
   }
+  volume_reader_fn saved_[4] = {};
+  image_reader_fn saved_image_ = nullptr;
   int read(const wxString& name, int frame, int index = 0) {
     return dicom_utility::read_dicom_data(wxFileName(name), frame, index, frame >= 0 ? raw : nullptr,
                                           frame >= 0 ? display : nullptr, nullptr);

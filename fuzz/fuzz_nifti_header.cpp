@@ -1,0 +1,19 @@
+// Feeds arbitrary bytes to the NIfTI and Analyze header parser; any accepted header must
+// describe sizes and offsets that stay within 64-bit file positions.
+#include <cstdint>
+#include <cstdlib>
+#include <limits>
+
+#include "medical/volume_headers.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  nifti_info_t info;
+  wxString warning;
+  for (bool compressed : {false, true})
+    if (parse_nifti_header(data, size, compressed, info, warning) > 0) {
+      if (info.columns < 1 || info.rows < 1 || info.frames < 1 || info.data_offset < 0 || info.gap < 0)
+        std::abort();
+      if (int64_t(info.columns) * info.rows > std::numeric_limits<int32_t>::max()) std::abort();
+    }
+  return 0;
+}
