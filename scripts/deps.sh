@@ -12,6 +12,7 @@ packages=(
   xvfb xauth fonts-dejavu-core
   python3
   dcmtk libgdcm-tools python3-numpy python3-pydicom python3-nibabel clang
+  libtiff-tools python3-pil
 )
 
 missing=()

@@ -66,9 +66,11 @@ class ReaderProtocol : public ::testing::Test {
     qct_result = meta_result = nrrd_result = nifti_result = image_result = 0;
   }
   void TearDown() override {
-    dicom_utility::qct_reader = dicom_utility::metaimage_reader = nullptr;
+    // Back to the program's own readers for the tests that follow.
+    dicom_utility::qct_reader = dicom_utility::read_qct_data;
+    dicom_utility::metaimage_reader = nullptr;
     dicom_utility::nrrd_reader = dicom_utility::nifti_reader = nullptr;
-    dicom_utility::image_reader = nullptr;
+    dicom_utility::image_reader = dicom_utility::read_image_data;
     dicom_utility::reset_reader_state();
     dicom_utility::frame_file_info.clear();
   }
