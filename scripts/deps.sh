@@ -9,11 +9,10 @@ packages=(
   libeigen3-dev libtiff-dev libopenjp2-7-dev libcminpack-dev
   zlib1g-dev libpng-dev libjpeg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth fonts-dejavu-core libx11-dev
+  xvfb xauth fonts-dejavu-core libx11-dev locales
   python3
   dcmtk libgdcm-tools python3-numpy python3-pydicom python3-nibabel clang
-  xvfb xauth fonts-dejavu-core
-  locales
+  libtiff-tools python3-pil
 )
 
 missing=()

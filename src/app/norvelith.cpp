@@ -29,6 +29,7 @@
 #include "data/native_file.h"
 #include "data/objects.h"
 #include "medical/dicom_utility.h"
+#include "medical/toolkit/wx_image_toolkit.h"
 #include "registry/app_types.h"
 #include "registry/resource_table.h"
 #include "views/globcmap.h"
@@ -198,6 +199,7 @@ void MainWindow::create_frame_store() {
   // 16-bit frames derive their display pixels through the volume readers'
   // windowing.
   dicom_utility::install_frame_windowing();
+  install_toolkit_images();
   install_dicom_load_ui();
   dicom_utility::pass_progress = &windowing_progress_;
   // The display colour map, which every view and image export colours

@@ -22,11 +22,12 @@ bool dicom_utility::locations_from_file = false;
 frame_file_info_t dicom_utility::frame_file_info;
 std::vector<data_series_t> dicom_utility::series_list;
 
-volume_reader_fn dicom_utility::qct_reader = nullptr;
+volume_reader_fn dicom_utility::qct_reader = dicom_utility::read_qct_data;
 volume_reader_fn dicom_utility::metaimage_reader = read_mhd_data;
 volume_reader_fn dicom_utility::nrrd_reader = read_nrrd_data;
 volume_reader_fn dicom_utility::nifti_reader = read_hdr_data;
-image_reader_fn dicom_utility::image_reader = nullptr;
+image_reader_fn dicom_utility::image_reader = dicom_utility::read_image_data;
+image_toolkit_t* dicom_utility::image_toolkit = nullptr;
 
 reader_state_t& reader_state() {
   static reader_state_t state;

@@ -111,6 +111,19 @@ class dicom_load_ui {
   }
 };
 
+// The toolkit's image decoders as the image reader needs them, kept behind
+// this interface so that the readers stay free of the window libraries.
+class image_toolkit_t {
+ public:
+  virtual ~image_toolkit_t() = default;
+  // Images in the file through any of the registered handlers; 0 when none
+  // can read it.
+  virtual int image_count(const wxString& path) = 0;
+  // Loads image `page` of the file as width x height RGB triples.
+  virtual bool load_rgb(const wxString& path, int page, int& width, int& height,
+                        std::vector<uint8_t>& rgb) = 0;
+};
+
 class dicom_utility {
  public:
   // ---- description of the loaded data ----
@@ -137,6 +150,20 @@ class dicom_utility {
   // value for a recognised scan or probe, and 0 on any failure.
   static int read_dicom_data(wxFileName name, int frame, int index, uint16_t* raw,
                              uint8_t* display, position_t* position);
+
+  // Quantitative-CT files (.qct): a stack of 16-bit slices in Hounsfield
+  // units, placed along z by their records.
+  static int read_qct_data(wxFileName name, int frame, int index, uint16_t* raw, uint8_t* display,
+                           position_t* position);
+  // Grey 8- and 16-bit TIFF files through libtiff, every other image the
+  // toolkit can load (through image_toolkit) as 8-bit grey. pages 1 counts
+  // the pages on a scan or probe and selects page `index` on a frame read.
+  // -1 when a frame's size differs from the data set's or it cannot be read.
+  static int read_image_data(wxFileName caller_name, wxFileName resolved_name, int frame,
+                             int index, int pages, uint16_t* raw, uint8_t* display,
+                             position_t* position);
+  // The toolkit's image decoders (null: only grey TIFF files are read).
+  static class image_toolkit_t* image_toolkit;
 
   // The format readers tried before the DICOM parser, in this order; null
   // while a format has no reader in this program.

@@ -10,6 +10,7 @@
 #include "data/data_io_ui.h"
 #include "data/file_menu.h"
 #include "medical/dicom_utility.h"
+#include "medical/toolkit/wx_image_toolkit.h"
 #include "tools/headless_session.h"
 
 namespace {
@@ -42,6 +43,7 @@ int run_convert(int argc, char** argv) {
   convert_ui ui;
   data_ui_scope scope(ui);
   dicom_utility::install_frame_windowing();
+  install_toolkit_images();
   headless_session session;
   if (!open_image_data(in)) return 1;
   return dicom_utility::create_voxel_data(wxFileName(out), format, -2) ? 0 : 1;
