@@ -170,6 +170,14 @@ bool contour_editor::check_click_mode() {
   return true;
 }
 
+void contour_editor::objects_changed() {
+  if (s_.continued_object >= 0) {
+    s_.continued_contour = edited_existing();
+    if (!s_.continued_contour) s_.continued_object = -1;
+  }
+  show_selection();
+}
+
 void contour_editor::click_press(double x, double y, double r) {
   contour_t& c = *s_.edited_contour;
   if (c.trim_to_point({x, y}, r)) {

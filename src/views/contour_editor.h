@@ -75,6 +75,10 @@ class contour_editor {
   // Click mode belongs to the frame and object it started on; a change of
   // either drops the polygon. True when click mode was ended.
   bool check_click_mode();
+  // The objects changed under the editor: the pointers the view draws from
+  // (followed contour, selection) are made again from the indices, and
+  // dropped when they no longer lead anywhere.
+  void objects_changed();
 
   // The group dialog's entries for the current selection, with the
   // operation and target object of each.

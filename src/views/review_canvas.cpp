@@ -125,6 +125,7 @@ void review_canvas::changeproc() {
   if ((changed(t.RES_BUF_CURRENT_FRAME) || changed(t.CURRENT_OBJECT)) &&
       contour_editor_->check_click_mode())
     redraw = true;
+  if (changed(t.CONT) || changed(t.OBJECT)) contour_editor_->objects_changed();
   if (changed(t.RES_TOOL) || changed(t.RES_SEE_DRAW) || changed(t.RES_SEE_MARK) ||
       changed(t.RES_SEE_SSM) || changed(t.RES_CALIPERS))
     redraw = true;

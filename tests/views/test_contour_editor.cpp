@@ -296,6 +296,23 @@ TEST_F(ContourEditor, ClickModeFollowsAnotherObjectsContour) {
   EXPECT_EQ(entry(1)->contours[0].vertices.size(), 4u);
 }
 
+// The followed contour is held by index; when it goes, following ends
+// instead of reading freed memory.
+TEST_F(ContourEditor, FollowedContourRemovedElsewhereEndsFollowing) {
+  object(1).add_contour(0, polygon({{40, 40}, {80, 40}, {80, 80}, {40, 80}}));
+  click(20, 20);
+  click(41, 41);
+  ASSERT_EQ(state.continued_object, 1);
+  ASSERT_EQ(state.continued_contour, &entry(1)->contours[0]);
+  object(1).reset();
+  editor.objects_changed();
+  EXPECT_EQ(state.continued_object, -1);
+  EXPECT_EQ(state.continued_contour, nullptr);
+  click(79, 79);  // an ordinary polygon vertex now
+  ASSERT_NE(state.edited_contour, nullptr);
+  expect_vertices(*state.edited_contour, {{20, 20}, {79, 79}});
+}
+
 // ---- vertex edits -------------------------------------------------------------------
 
 TEST_F(ContourEditor, DraggingAnEdgeInsertsAVertexAndSelectsItsObject) {
