@@ -12,6 +12,7 @@
 #include <wx/image.h>
 #include <wx/log.h>
 
+#include "data/curves.h"
 #include "data/landmarks.h"
 #include "data/data_line_procs.h"
 #include "data/objects.h"
@@ -19,7 +20,9 @@
 #include "registry/resource_table.h"
 #include "data/calipers.h"
 #include "views/contour_editor_wx.h"
-#include "views/frame_rgba_adapter.h"
+#include "views/glfont.h"
+#include "views/globcmap.h"
+#include "views/shader.h"
 #include "views/gl_view_support.h"
 #include "views/review_coords.h"
 #include "views/review_overlay_math.h"
@@ -53,8 +56,8 @@ double view_aspect() {
   return review_aspect(resource_table->RES_XSCALE->read(), resource_table->RES_YSCALE->read());
 }
 
-// The size of text and marks; the texture font sets it once it is there.
-constexpr double kFontSize = 28.0;
+// The size of text and marks until the view has its font.
+constexpr double kDefaultFontSize = 28.0;
 
 }  // namespace
 
@@ -66,6 +69,7 @@ review_canvas::review_canvas(wxWindow* parent, wxWindowID id, const wxPoint& pos
   contour_editor_ = std::make_unique<contour_editor>(state_, *contour_ui_);
   tools_.set_contour_editor(contour_editor_.get());
   context_ = new wxGLContext(this);
+  shaders_ = new shader();
   matrix4_identity(projection_);
   SetBackgroundColour(background_colour());
 
@@ -101,7 +105,12 @@ review_canvas::~review_canvas() {
   if (resource_table)
     for (auto it = watched_.rbegin(); it != watched_.rend(); ++it) (*it)->remove_proc(proc_);
   delete static_cast<pmf_functor<review_canvas>*>(proc_);
-  if (view_texture_ && context_ && SetCurrent(*context_)) glDeleteTextures(1, &view_texture_);
+  if (context_ && !needs_gl_init_ && SetCurrent(*context_)) {
+    if (view_texture_) glDeleteTextures(1, &view_texture_);
+    delete font_;
+    shaders_->delete_programs();
+  }
+  delete shaders_;
   delete context_;
 }
 
@@ -180,8 +189,9 @@ void review_canvas::changeproc() {
     redraw = refit = true;
   if (changed(t.FIDUCIAL) || changed(t.LANDMARK) || changed(t.OBJECT) || changed(t.CONT) ||
       changed(t.RES_CURRENT_TASK_PAGE) || changed(t.RES_CURRENT_VISUAL_PAGE) ||
-      changed(t.CURVE) || changed(t.RES_GLUT_FONT))
+      changed(t.CURVE))
     redraw = true;
+  if (changed(t.RES_GLUT_FONT)) font_changed_ = redraw = true;
   for (base_res_t* s : t.RES_SURFACE)
     if (changed(s)) redraw = true;
   if (refit) fit_to_window(g.client_width, g.client_height);
@@ -376,7 +386,24 @@ void review_canvas::init_gl() {
       glGenFramebuffers && glBlitFramebuffer) {
     glGenTextures(1, &view_texture_);
     gl3_path_ = view_texture_ != 0;
+    // The programs serve the text; without them it is drawn fixed-function.
+    shaders_->install_programs(shader::kViewMask);
   }
+  font_ = new glfont(resource_table->RES_GLUT_FONT->read(), shaders_);
+}
+
+double review_canvas::font_size() const {
+  return font_ && font_->height() > 0 ? font_->height() : kDefaultFontSize;
+}
+
+void review_canvas::draw_text(const wxString& text, double wx, double wy, double ox, double oy) {
+  if (!font_ || text.empty()) return;
+  const review_geometry& g = state_.g;
+  double position[3] = {2.0 * wx / g.client_width - 1.0, 2.0 * wy / g.client_height - 1.0, 0.0};
+  const double offset[2] = {ox, oy};
+  float colour[4];
+  glGetFloatv(GL_CURRENT_COLOR, colour);
+  font_->draw_text(text, viewport_, position, offset, colour, false);
 }
 
 void review_canvas::set_viewport_projection() {
@@ -398,14 +425,14 @@ void review_canvas::make_view_image() {
   const review_geometry& g = state_.g;
   if (!display || g.visible_width < 1 || g.visible_height < 1) return;
   const resource_table_t& t = *resource_table;
+  if (!colour_map) return;
   rgba_.assign(static_cast<size_t>(g.visible_width) * g.visible_height * 4, 0);
-  const wxColour bg = background_colour();
   const bool masked = t.RES_MASKED_DATA->read() > 0 || t.RES_CMAP_LABELS->read();
   // Rows bottom-up for OpenGL, so that row 0 is at the top unless inverted.
-  map_frame_rgba(display, g.image_width, g.image_height, rgba_.data(), g.visible_width,
-                 g.visible_height, g.scroll_x_image, g.scroll_y_image, g.zoom,
-                 g.invert ? g.zoom_y : -g.zoom_y, masked, 1.0,
-                 frame_rgba_background_t{bg.Red(), bg.Green(), bg.Blue()});
+  colour_map->map_frame(display, g.image_width, g.image_height, rgba_.data(), g.visible_width,
+                        g.visible_height, static_cast<float>(g.scroll_x_image),
+                        static_cast<float>(g.scroll_y_image), static_cast<float>(g.zoom),
+                        static_cast<float>(g.invert ? g.zoom_y : -g.zoom_y), masked, 1.0);
   have_rgba_ = true;
   if (gl3_path_ && view_texture_) {
     while (glGetError() != GL_NO_ERROR) {
@@ -471,6 +498,7 @@ void review_canvas::OnPaint(wxPaintEvent&) {
   if (gl_view_painting) {
     // Another view is painting and the event loop was re-entered: the damage
     // was validated above, so ask for a new paint rather than an update.
+    ++deferred_paints_;
     Refresh(false);
     return;
   }
@@ -495,6 +523,11 @@ void review_canvas::render_scene() {
   if (viewport_changed_) {
     set_viewport_projection();
     viewport_changed_ = false;
+  }
+  if (font_changed_) {
+    delete font_;
+    font_ = new glfont(resource_table->RES_GLUT_FONT->read(), shaders_);
+    font_changed_ = false;
   }
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
@@ -544,6 +577,7 @@ void review_canvas::draw_overlays() {
     }
   }
   if (t.RES_SEE_MARK->read()) draw_landmarks();
+  if (t.RES_SEE_MARK->read()) draw_landmark_curves();
   if (tool == kToolMeasure) draw_calipers();
   if (!t.RES_USE_SCROLLBARS->read()) draw_navigation_box();
 }
@@ -553,8 +587,8 @@ void review_canvas::draw_contour(const contour_t* c, const uint8_t colour[3]) {
   const review_geometry& g = state_.g;
   glEnable(GL_LINE_SMOOTH);
   glEnable(GL_POINT_SMOOTH);
-  glLineWidth(static_cast<float>(kFontSize * 0.625 / 10.0));
-  glPointSize(static_cast<float>(kFontSize * 3.0 / 10.0));
+  glLineWidth(static_cast<float>(font_size() * 0.625 / 10.0));
+  glPointSize(static_cast<float>(font_size() * 3.0 / 10.0));
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   uint8_t alpha = 255;
@@ -605,7 +639,7 @@ void review_canvas::draw_landmarks() {
   const int32_t current = t.RES_BUF_CURRENT_FRAME->read();
   const contour_object* objects = t.RES_OBJECT->read();
   glEnable(GL_POINT_SMOOTH);
-  glPointSize(static_cast<float>(kFontSize * 3.0 / 10.0));
+  glPointSize(static_cast<float>(font_size() * 3.0 / 10.0));
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   for (size_t i = 0; i < list->size(); ++i) {
@@ -646,11 +680,89 @@ void review_canvas::draw_landmarks() {
     glBegin(GL_POINTS);
     glVertex2d(wx, wy);
     glEnd();
+    draw_text(lm.name, wx - 1, wy - 1, 0.32, 0.6);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   }
   glDisable(GL_BLEND);
   glDisable(GL_POINT_SMOOTH);
   glPointSize(1.0f);
   glFlush();
+}
+
+void review_canvas::draw_landmark_curves() {
+  const resource_table_t& t = *resource_table;
+  curve_set* curves = t.RES_CURVE->read();
+  matrix4_t m;
+  if (!curves || !current_frame_transform(m)) return;
+  const double xs = t.RES_XSCALE->read(), ys = t.RES_YSCALE->read();
+  const contour_object* objects = t.RES_OBJECT->read();
+  const double p = font_size();
+  glEnable(GL_POINT_SMOOTH);
+  glPointSize(static_cast<float>(p * 3.5 / 10.0));
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glShadeModel(GL_SMOOTH);
+  glEnable(GL_LINE_SMOOTH);
+  glLineWidth(static_cast<float>(p * 3.5 / 10.0 * 0.5));
+  auto to_frame = [&](const curve_point& cp) {
+    vec3_t q;
+    matrix4_transform_point(q, m, vec3_t{cp.x, cp.y, cp.z});
+    return vec3_t{q.x / xs, q.y / ys, q.z / xs};
+  };
+  auto vertex = [&](double x, double y, const double c[3], double alpha) {
+    double wx = 0.0, wy = 0.0;
+    state_.g.frame_to_window(x, y, wx, wy);
+    glColor4d(c[0], c[1], c[2], alpha);
+    glVertex2d(wx, wy);
+  };
+  for (const curve_t& curve : curves->curves) {
+    if (curve.points.empty()) continue;
+    double c[3] = {0.0, 1.0, 1.0};
+    if (objects && curve.object >= 0 && curve.object < kObjectCount) {
+      const rgba_colour_t& oc = objects[curve.object].colour;
+      const double in[3] = {oc.Red() / 255.0, oc.Green() / 255.0, oc.Blue() / 255.0};
+      landmark_shade(in, c);
+    }
+    vec3_t previous = to_frame(curve.closed ? curve.points.back() : curve.points.front());
+    bool named = false;
+    for (const curve_point& cp : curve.points) {
+      const vec3_t current = to_frame(cp);
+      const curve_piece_t piece = clip_curve_segment(previous, current);
+      previous = current;
+      if (!piece.drawn) continue;
+      if (!piece.crossing) {
+        glBegin(GL_LINES);
+        vertex(piece.x1, piece.y1, c, piece.alpha1);
+        vertex(piece.x2, piece.y2, c, piece.alpha2);
+        glEnd();
+      } else {
+        glBegin(GL_LINE_STRIP);
+        vertex(piece.x1, piece.y1, c, piece.alpha1);
+        vertex(piece.cx, piece.cy, c, 1.0);
+        vertex(piece.x2, piece.y2, c, piece.alpha2);
+        glEnd();
+        glBegin(GL_POINTS);
+        vertex(piece.cx, piece.cy, c, 1.0);
+        glEnd();
+      }
+      if (!named) {
+        named = true;
+        double wx = 0.0, wy = 0.0;
+        state_.g.frame_to_window((piece.x1 + piece.x2) / 2, (piece.y1 + piece.y2) / 2, wx, wy);
+        glColor4d(c[0], c[1], c[2], 1.0);
+        draw_text(curve.name, wx - 1, wy - 1, 0.32, 0.6);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+      }
+    }
+  }
+  glDisable(GL_BLEND);
+  glLineWidth(1.0f);
+  glDisable(GL_LINE_SMOOTH);
+  glDisable(GL_POINT_SMOOTH);
+  glPointSize(1.0f);
+  glShadeModel(GL_FLAT);
 }
 
 void review_canvas::draw_calipers() {
@@ -698,10 +810,10 @@ void review_canvas::draw_navigation_box() {
   if (!resource_table->RES_DISPLAY_COG->read()) return;
   if (g.display_width <= g.client_width && g.display_height <= g.client_height) return;
   const navigation_box_t b =
-      navigation_box(kFontSize, g.display_width, g.display_height, g.client_width,
+      navigation_box(font_size(), g.display_width, g.display_height, g.client_width,
                      g.client_height, g.scroll_x, g.scroll_y, g.invert);
-  if (kFontSize > 24) glEnable(GL_LINE_SMOOTH);
-  glLineWidth(static_cast<float>(kFontSize * 0.4 / 10.0));
+  if (font_size() > 24) glEnable(GL_LINE_SMOOTH);
+  glLineWidth(static_cast<float>(font_size() * 0.4 / 10.0));
   glColor3d(0.0, 1.0, 1.0);
   glBegin(GL_LINE_LOOP);
   glVertex2d(b.box_left, b.box_bottom);

@@ -16,6 +16,8 @@
 
 class base_res_t;
 class base_functor;
+class glfont;
+class shader;
 
 class review_canvas : public wxGLCanvas, public review_tool_host {
  public:
@@ -44,6 +46,8 @@ class review_canvas : public wxGLCanvas, public review_tool_host {
   // Draws with the raster-position path even where OpenGL 3 is present.
   void force_raster_path(bool on) { force_raster_ = on; }
   int paints() const { return paints_; }
+  // Paint events that came while another view was painting.
+  int deferred_paints() const { return deferred_paints_; }
   mask_region_t& mask_region() { return mask_; }
 
   // review_tool_host
@@ -71,10 +75,15 @@ class review_canvas : public wxGLCanvas, public review_tool_host {
   void draw_overlays();
   void draw_contour(const contour_t* c, const uint8_t colour[3]);
   void draw_landmarks();
+  void draw_landmark_curves();
   void draw_calipers();
   void draw_navigation_box();
   void draw_mask_region();
   bool light_background() const;
+  // P: the height of the view's font in pixels; sizes of marks follow it.
+  double font_size() const;
+  // Text anchored at window point (wx, wy), offset in font sizes, in the current GL colour.
+  void draw_text(const wxString& text, double wx, double wy, double ox, double oy);
   void watch(base_res_t* res);
 
   wxGLContext* context_ = nullptr;
@@ -90,6 +99,9 @@ class review_canvas : public wxGLCanvas, public review_tool_host {
   int viewport_[4] = {0, 0, 1, 1};
   bool needs_gl_init_ = true;
   bool viewport_changed_ = true;
+  bool font_changed_ = false;
+  shader* shaders_ = nullptr;
+  glfont* font_ = nullptr;
   bool gl3_path_ = false;
   bool force_raster_ = false;
   unsigned int view_texture_ = 0;
@@ -98,6 +110,7 @@ class review_canvas : public wxGLCanvas, public review_tool_host {
   bool have_rgba_ = false;
   int32_t image_pixels_ = 0;
   int paints_ = 0;
+  int deferred_paints_ = 0;
 
   // The fit's memory of the last outer size, image size and scroll bars.
   int32_t fit_ww_ = -1, fit_wh_ = -1, fit_iw_ = -1, fit_ih_ = -1;

@@ -54,3 +54,15 @@ struct navigation_box_t {
 };
 navigation_box_t navigation_box(double font_size, int32_t dw, int32_t dh, int32_t cw, int32_t ch,
                                 int32_t sx, int32_t sy, bool invert);
+
+// One segment of a landmark curve near the frame plane: its ends in frame
+// pixels with z their distance from the plane in pixels, clipped to the band
+// within 5 pixels of the plane and faded with the distance.
+struct curve_piece_t {
+  bool drawn = false;
+  bool crossing = false;  // the ends lie on both sides: drawn through the crossing point
+  double x1 = 0, y1 = 0, alpha1 = 0;  // the current point's end
+  double x2 = 0, y2 = 0, alpha2 = 0;  // the previous point's end
+  double cx = 0, cy = 0;              // where the segment crosses the plane
+};
+curve_piece_t clip_curve_segment(const vec3_t& previous, const vec3_t& current);

@@ -19,6 +19,7 @@
 #include "registry/res_values.h"
 #include "tools/headless_session.h"
 #include "views/gl_view_support.h"
+#include "views/globcmap.h"
 #include "views/review_canvas.h"
 
 namespace {
@@ -49,6 +50,7 @@ class ReviewCanvasScreen : public ::testing::Test {
                                WX_GL_MIN_GREEN, 8,                  WX_GL_MIN_BLUE,   8,
                                0};
     gl_attributes = attributes;
+    colour_map = new globcmap_t;
     resource_table_t& t = *resource_table;
     t.RES_BACKGROUND->write("#204060");
     t.RES_LOCK_ZOOM->write(true);
@@ -67,6 +69,8 @@ class ReviewCanvasScreen : public ::testing::Test {
     frame_->Destroy();
     wait_for([] { return wxTheApp->Pending() == false; });
     wxTheApp->ProcessIdle();
+    delete colour_map;
+    colour_map = nullptr;
   }
 
   void load_gradient() {
@@ -192,6 +196,45 @@ TEST_F(ReviewCanvasScreen, MaskedDataGetAFrameBorder) {
   EXPECT_FALSE(white(10, 10));
   EXPECT_FALSE(white(W + 2, 10));
   EXPECT_FALSE(white(10, H + 2));
+}
+
+TEST_F(ReviewCanvasScreen, ZoomChangeIsReportedAndApplied) {
+  load_gradient();
+  resource_table->RES_REVIEW_ZOOM->write(1.5);
+  EXPECT_EQ(resource_table->RES_ALERT_STRING->read(), "Review zoom factor 1.50");
+  EXPECT_DOUBLE_EQ(view_->state().g.zoom, 1.5);
+  EXPECT_EQ(view_->state().g.display_width, 96);  // ceil(64 x 1.5 - 0.5)
+  EXPECT_EQ(view_->state().g.display_height, 72);
+}
+
+// A paint that arrives while another view paints is not lost: it comes again
+// once that paint is over, without anyone asking.
+TEST_F(ReviewCanvasScreen, PaintDuringAnotherViewsPaintComesAgain) {
+  load_gradient();
+  const int painted = view_->paints();
+  const int deferred = view_->deferred_paints();
+  gl_view_painting = true;
+  view_->Refresh(false);
+  const bool seen = wait_for([&] { return view_->deferred_paints() > deferred; });
+  gl_view_painting = false;
+  ASSERT_TRUE(seen);
+  EXPECT_EQ(view_->paints(), painted);
+  EXPECT_TRUE(wait_for([&] { return view_->paints() > painted; }));
+}
+
+// A destroyed view leaves no change procedure behind on the resources.
+TEST_F(ReviewCanvasScreen, DestroyedViewLeavesNoChangeProcedure) {
+  base_res_t* watched[] = {resource_table->RES_BUF_CURRENT_FRAME, resource_table->RES_TOOL,
+                           resource_table->RES_SURFACE[200]};
+  std::vector<int32_t> with_view;
+  for (base_res_t* r : watched) with_view.push_back(r->worry_count());
+  view_->Destroy();
+  view_ = nullptr;
+  wait_for([] { return wxTheApp->Pending() == false; });
+  wxTheApp->ProcessIdle();
+  for (size_t i = 0; i < std::size(watched); ++i)
+    EXPECT_EQ(watched[i]->worry_count(), with_view[i] - 1) << watched[i]->name();
+  resource_table->RES_BUF_CURRENT_FRAME->write(3);  // reaches no view
 }
 
 }  // namespace

@@ -10,6 +10,16 @@
 
 #include <wx/gdicmn.h>
 
+// Size of the default screen; 0 x 0 when the display cannot be opened.
+inline void screen_size(int& w, int& h) {
+  w = h = 0;
+  Display* d = XOpenDisplay(nullptr);
+  if (!d) return;
+  w = DisplayWidth(d, DefaultScreen(d));
+  h = DisplayHeight(d, DefaultScreen(d));
+  XCloseDisplay(d);
+}
+
 // RGB rows from the top of the w x h area at screen point origin; empty when
 // the display cannot be read.
 inline std::vector<uint8_t> screenshot(const wxPoint& origin, int w, int h) {

@@ -88,3 +88,33 @@ TEST(ReviewOverlays, NavigationBoxShowsTheVisiblePart) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ReviewOverlays, CurveSegmentsNearThePlane) {
+  // Running 3 pixels above the plane: drawn, faded to alpha 0.4.
+  curve_piece_t p = clip_curve_segment({0, 0, 3}, {10, 0, 3});
+  ASSERT_TRUE(p.drawn);
+  EXPECT_FALSE(p.crossing);
+  EXPECT_NEAR(p.alpha1, 0.4, 1e-12);
+  EXPECT_NEAR(p.alpha2, 0.4, 1e-12);
+  // 6 pixels away on either side: not drawn.
+  EXPECT_FALSE(clip_curve_segment({0, 0, 6}, {10, 0, 6}).drawn);
+  EXPECT_FALSE(clip_curve_segment({0, 0, -6}, {10, 0, -7}).drawn);
+  // Crossing from -2 to +2: the crossing point halfway, both ends at alpha 0.6.
+  p = clip_curve_segment({0, 0, -2}, {10, 4, 2});
+  ASSERT_TRUE(p.crossing);
+  EXPECT_NEAR(p.cx, 5.0, 1e-12);
+  EXPECT_NEAR(p.cy, 2.0, 1e-12);
+  EXPECT_NEAR(p.alpha1, 0.6, 1e-12);
+  // An end beyond the band moves to the band's edge: from z 15 to z -5 the
+  // end at 15 comes to z 5, half-way along, with alpha 0.
+  p = clip_curve_segment({0, 0, 15}, {20, 0, -5});
+  ASSERT_TRUE(p.drawn);
+  EXPECT_NEAR(p.x2, 10.0, 1e-12);
+  EXPECT_NEAR(p.alpha2, 0.0, 1e-12);
+  EXPECT_NEAR(p.x1, 20.0, 1e-12);
+  EXPECT_NEAR(p.cx, 15.0, 1e-12);  // z 0 three quarters of the way
+}
+
+}  // namespace
