@@ -526,6 +526,25 @@ TEST_F(ContourEditor, SelectToolOutlinesAMaskInsteadOfAContour) {
   EXPECT_EQ(entry(0), nullptr);
 }
 
+TEST_F(ContourEditor, SelectToolClickModeOutlineMasksOnClosing) {
+  count_cont();
+  use_tool(kSelect);
+  click(20, 20);
+  EXPECT_TRUE(state.click_drawing);
+  EXPECT_TRUE(state.mask_outline);
+  click(60, 20);
+  click(60, 60);
+  click(20, 21);
+  EXPECT_EQ(ui.masks, 1);
+  expect_vertices(ui.mask_outline, {{20, 20}, {60, 20}, {60, 60}});
+  EXPECT_TRUE(ui.mask_outline.closed);
+  EXPECT_FALSE(state.mask_outline);
+  EXPECT_FALSE(state.click_drawing);
+  EXPECT_EQ(state.edited_contour, nullptr);
+  EXPECT_EQ(entry(0), nullptr);
+  EXPECT_EQ(cont_raises(), 0);
+}
+
 TEST_F(ContourEditor, SelectToolDoesNothingOn16BitData) {
   resource_table->RES_BUF_DICOM->write(true);
   const bool was = dicom_utility::data_16bit;
@@ -672,8 +691,16 @@ TEST_F(ContourEditor, ConcavityRemovalFollowsTheThreshold) {
     object(0).add_contour(0, notched);
     contour_value_threshold = threshold;
     std::vector<vec2_t> kept;
+    std::vector<size_t> kept_index;
     for (size_t i = 0; i < values.size(); ++i)
-      if (values[i] < threshold) kept.push_back(notched.vertices[i]);
+      if (values[i] < threshold) {
+        kept.push_back(notched.vertices[i]);
+        kept_index.push_back(i);
+      }
+    // What goes is what the view leaves out of the drawn line.
+    std::vector<size_t> drawn = contour_line_vertices(probe, threshold);
+    if (!drawn.empty()) drawn.pop_back();  // the closing repeat
+    EXPECT_EQ(drawn, kept_index);
     use_tool(kErase);
     press(20, 10);
     drag(60, 10);
