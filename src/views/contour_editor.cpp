@@ -100,8 +100,16 @@ void contour_editor::add_to_object(int32_t object, int32_t frame, const contour_
 
 // ---- presses -------------------------------------------------------------------
 
+bool contour_editor::ask(const wxString& caption, const wxString& question) {
+  asking_ = true;
+  const bool yes = ui_.ask(caption, question);
+  asking_ = false;
+  return yes;
+}
+
 void contour_editor::draw_press(double x, double y, double r, bool select_tool) {
   const resource_table_t& t = *resource_table;
+  if (asking_) return;
   check_click_mode();
   if (select_tool && !s_.mask_outline) {
     // Masking works on display bytes only: not on 16-bit data, nor without frames.
@@ -259,6 +267,7 @@ void contour_editor::follow_press(double x, double y, double r) {
 // ---- a stroke or a vertex drag in progress ---------------------------------------
 
 void contour_editor::on_event(const review_mouse_event& e, double x, double y, double r) {
+  if (asking_) return;
   if (group_selecting_) {
     group_event(e, x, y, r);
     return;
@@ -344,7 +353,7 @@ bool contour_editor::split(double r) {
   size_t i = 0, b = 0;
   if (!c->find_near_segment_excluding(j, i, b, r) || i != b) return false;
   if ((j + n - i) % n <= 2 || (i + n - j) % n <= 2) return false;
-  if (!t.RES_EXPERT_MODE->read() && !ui_.ask("Contour split", "Split the contour at this point ?"))
+  if (!t.RES_EXPERT_MODE->read() && !ask("Contour split", "Split the contour at this point ?"))
     return false;
   c = edited_existing();  // the question ran a nested event loop
   if (!c || c->vertices.size() != n) return true;
@@ -371,7 +380,7 @@ void contour_editor::merge(double x, double y, double r) {
     const contour_t& other = e->contours[k];
     size_t w = 0, b = 0;
     if (other.vertices.empty() || !other.find_near_segment(p, w, b, r) || w != b) continue;
-    if (!t.RES_EXPERT_MODE->read() && !ui_.ask("Contour merge", "Merge contours at this point ?"))
+    if (!t.RES_EXPERT_MODE->read() && !ask("Contour merge", "Merge contours at this point ?"))
       continue;
     e = entry(edit_object_, edit_frame_);  // the question ran a nested event loop
     contour_t* c = edited_existing();

@@ -62,7 +62,9 @@ class contour_editor {
   void set_segmenter(click_segmenter* segmenter) { segmenter_ = segmenter; }
 
   // A stroke, a vertex drag or a group selection is in progress: the events go to on_event.
-  bool busy() const { return s_.freehand_drawing || vertex_editing_ || group_selecting_; }
+  bool busy() const {
+    return s_.freehand_drawing || vertex_editing_ || group_selecting_ || asking_;
+  }
   bool vertex_editing() const { return vertex_editing_; }
   bool group_selecting() const { return group_selecting_; }
 
@@ -127,9 +129,13 @@ class contour_editor {
   void select_near(double x, double y, double r);
   void show_selection();
   void end_group_changes();
+  bool ask(const wxString& caption, const wxString& question);
 
   review_view_state& s_;
   contour_editor_ui& ui_;
+  // A question or the group dialog is open: events that reach the view from
+  // its nested event loop change nothing.
+  bool asking_ = false;
   click_segmenter* segmenter_ = nullptr;
 
   // The existing contour being dragged or followed, by index.

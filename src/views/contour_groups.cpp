@@ -9,6 +9,7 @@
 #include "views/review_overlay_math.h"
 
 void contour_editor::erase_press(double x, double y, double r) {
+  if (asking_) return;
   selection_.clear();
   const int32_t frame = current_frame();
   for (int32_t k = 0; k < object_count(); ++k)
@@ -82,8 +83,10 @@ void contour_editor::group_release(double x, double y, double r) {
     const std::vector<group_choice> choices = group_choices();
     std::vector<wxString> labels;
     for (const group_choice& c : choices) labels.push_back(c.label);
+    asking_ = true;
     const int chosen = ui_.choose("Contour group operation",
                                   "What do you want to do with these contours?", labels);
+    asking_ = false;
     // The dialog ran a nested event loop: the selection is checked again.
     if (chosen >= 0 && static_cast<size_t>(chosen) < choices.size())
       apply_group_operation(choices[chosen].op, choices[chosen].object);

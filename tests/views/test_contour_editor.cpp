@@ -3,6 +3,7 @@
 // session. Expected polygons are worked out by hand from the strokes.
 #include <cmath>
 #include <deque>
+#include <functional>
 
 #include "review_tools_support.h"
 #include "medical/dicom_utility.h"
@@ -473,6 +474,36 @@ TEST_F(ContourEditor, ObjectsChangedDuringAQuestionEndTheEditSafely) {
   release(70, 20);
   EXPECT_EQ(entry(0), nullptr);
   EXPECT_TRUE(state.selected_contours.empty());
+}
+
+// Mouse events reaching the view while a question is open change nothing.
+TEST_F(ContourEditor, EventsDuringAQuestionAreIgnored) {
+  class meddling_ui final : public contour_editor_ui {
+   public:
+    std::function<void()> meddle;
+    bool ask(const wxString&, const wxString&) override {
+      meddle();
+      return true;
+    }
+    int choose(const wxString&, const wxString&, const std::vector<wxString>&) override { return -1; }
+    void refresh() override {}
+    void mask_data(frame_contours_t*, const contour_t*) override {}
+  } meddling;
+  meddling.meddle = [this] {
+    press(90, 90);  // on the other contour's vertex
+    drag(95, 95);
+    release(95, 95);
+  };
+  contour_editor e2(state, meddling);
+  tools.set_contour_editor(&e2);
+  object(0).add_contour(0, polygon(
+      {{20, 20}, {40, 20}, {60, 20}, {60, 40}, {60, 60}, {40, 60}, {20, 60}, {20, 40}}));
+  object(1).add_contour(0, polygon({{90, 90}, {80, 90}, {80, 80}}));
+  press(40, 20);
+  release(40, 60);
+  ASSERT_EQ(entry(0)->contours.size(), 2u);
+  expect_vertices(entry(1)->contours[0], {{90, 90}, {80, 90}, {80, 80}});
+  EXPECT_FALSE(e2.busy());
 }
 
 // ---- single clicks on thresholded or labelled data, and mask outlines -----------------
