@@ -11,6 +11,8 @@
 #include <wx/filefn.h>
 #include <wx/image.h>
 #include <wx/log.h>
+#include <wx/msgdlg.h>
+#include <wx/progdlg.h>
 
 #include "data/curves.h"
 #include "data/landmarks.h"
@@ -918,6 +920,42 @@ bool review_canvas::mask_data(mask_ui& ui) {
   const bool done = ::mask_data(mask_, state_.edited_contour.get(), shown);
   Refresh(true);
   return done;
+}
+
+namespace {
+
+// The masking's question and progress as the program shows them.
+class wx_mask_ui final : public mask_ui {
+ public:
+  explicit wx_mask_ui(wxWindow* parent) : parent_(parent) {}
+  ~wx_mask_ui() override { delete progress_; }
+  bool ask(const wxString& caption, const wxString& question) override {
+    wxMessageDialog dialog(parent_, question, caption, wxYES_NO | wxICON_QUESTION);
+    return dialog.ShowModal() == wxID_YES;
+  }
+  void progress_start(const wxString& title, const wxString& message, int maximum) override {
+    progress_ = new wxProgressDialog(title, message, std::max(1, maximum), parent_,
+                                     wxPD_APP_MODAL | wxPD_AUTO_HIDE | wxPD_ELAPSED_TIME |
+                                         wxPD_ESTIMATED_TIME | wxPD_REMAINING_TIME);
+  }
+  void progress_update(int value, const wxString& message) override {
+    if (progress_) progress_->Update(std::min(value, progress_->GetRange()), message);
+  }
+  void progress_finish() override {
+    delete progress_;
+    progress_ = nullptr;
+  }
+
+ private:
+  wxWindow* parent_;
+  wxProgressDialog* progress_ = nullptr;
+};
+
+}  // namespace
+
+bool review_canvas::mask_data() {
+  wx_mask_ui ui(wxGetTopLevelParent(this));
+  return mask_data(ui);
 }
 
 bool review_canvas::dump_window(const wxString& file_name, wxBitmapType type) {

@@ -35,6 +35,8 @@ class review_canvas : public wxGLCanvas, public review_tool_host {
   // The masking of the data with the edited contour (or the region already
   // in the mask region).
   bool mask_data(mask_ui& ui);
+  // The same with the question and progress in dialogs over the top window.
+  bool mask_data();
 
   // How the tools reach the main window's toolbar and pages.
   void set_tool_selector(std::function<int32_t(int32_t)> selector) { select_tool_ = selector; }

@@ -16,6 +16,7 @@
 #include <wx/utils.h>
 
 #include "screen_capture.h"
+#include "data/landmarks.h"
 #include "registry/res_values.h"
 #include "tools/headless_session.h"
 #include "views/gl_view_support.h"
@@ -196,6 +197,32 @@ TEST_F(ReviewCanvasScreen, MaskedDataGetAFrameBorder) {
   EXPECT_FALSE(white(10, 10));
   EXPECT_FALSE(white(W + 2, 10));
   EXPECT_FALSE(white(10, H + 2));
+}
+
+TEST_F(ReviewCanvasScreen, LandmarkShowsOnItsFrameOnlyWhileMarksAreShown) {
+  load_gradient();
+  resource_table_t& t = *resource_table;
+  t.RES_XSCALE->write(0.01);
+  t.RES_YSCALE->write(0.01);
+  t.RES_LANDMARKS->read()->add_landmark(vec3_t{0.20, 0.10, 0.0}, "", LM_2D);
+  auto at = [&](const std::vector<uint8_t>& s, int x, int y) {
+    const uint8_t* p = &s[(y * CW + x) * 3];
+    return std::vector<int>{p[0], p[1], p[2]};
+  };
+  t.RES_SEE_MARK->write(false);
+  repaint();
+  EXPECT_EQ(at(screen(), 20, 10), (std::vector<int>{60, 60, 60}));  // 20 + 4 x 10
+  t.RES_SEE_MARK->write(true);
+  repaint();
+  const std::vector<uint8_t> shown = screen();
+  EXPECT_EQ(at(shown, 20, 10), (std::vector<int>{0, 255, 255}));
+  EXPECT_EQ(at(shown, 30, 10), (std::vector<int>{70, 70, 70}));
+  // On another frame the 2D landmark of frame 0 is not drawn.
+  frame_store->add_image(frame_store->imagecp(0));
+  t.RES_BUF_FRAMES->write(2);
+  t.RES_BUF_CURRENT_FRAME->write(1);
+  repaint();
+  EXPECT_EQ(at(screen(), 20, 10), (std::vector<int>{60, 60, 60}));
 }
 
 TEST_F(ReviewCanvasScreen, ZoomChangeIsReportedAndApplied) {

@@ -111,9 +111,9 @@ TEST_F(Program, OpenedRecordingShowsItsCurrentFrameOnScreen) {
   while (!found && std::chrono::steady_clock::now() < deadline) {
     int status = 0;
     ASSERT_EQ(::waitpid(pid_, &status, WNOHANG), 0) << "norvelith ended early";
+    // A read can fail while the server is busy; the next one is tried.
     const std::vector<uint8_t> s = screenshot(wxPoint(0, 0), screen_w, screen_h);
-    ASSERT_FALSE(s.empty()) << "the display cannot be read";
-    found = find_frame(s, screen_w, screen_h, x, y);
+    found = !s.empty() && find_frame(s, screen_w, screen_h, x, y);
     if (!found) std::this_thread::sleep_for(std::chrono::milliseconds(200));
   }
   EXPECT_TRUE(found) << "frame 0 never appeared on the screen";
