@@ -123,6 +123,7 @@ void contour_editor::draw_press(double x, double y, double r, bool select_tool) 
     if (!s_.edited_contour) s_.edited_contour = std::make_unique<contour_t>();
     s_.edited_contour->vertices.push_back({x, y});
     s_.freehand_drawing = true;
+    ui_.refresh();
   } else {
     if (s_.continued_object < 0)
       click_press(x, y, r);
