@@ -29,9 +29,9 @@ std::vector<uint8_t> frame_pixels() {
 
 void per_output_pixel(benchmark::State& state) {
   // Seconds per (output pixels / 1e9): nanoseconds per output pixel.
-  state.counters["ns_per_px"] = benchmark::Counter(
-      static_cast<double>(state.iterations()) * kOut * kOut * 1e-9,
-      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["ns_per_px"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * kOut * kOut * 1e-9,
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 // modes: 0 plain, 1 masked, 2 thresholds with the gradient test
@@ -54,7 +54,12 @@ void BM_MapFrameZoom2Cubic(benchmark::State& state) {
   state.SetBytesProcessed(int64_t(state.iterations()) * kOut * kOut * 4);
   per_output_pixel(state);
 }
-BENCHMARK(BM_MapFrameZoom2Cubic)->Arg(0)->Arg(1)->Arg(2)->ArgName("mode")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MapFrameZoom2Cubic)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->ArgName("mode")
+    ->Unit(benchmark::kMillisecond);
 
 // Baseline: copying the output bytes once.
 void BM_CopyOutputBytes(benchmark::State& state) {

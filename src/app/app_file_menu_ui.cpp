@@ -1,5 +1,6 @@
 #include "app/app_file_menu_ui.h"
 
+#include <wx/choicdlg.h>
 #include <wx/dirdlg.h>
 #include <wx/filedlg.h>
 #include <wx/log.h>
@@ -82,6 +83,22 @@ bool wx_file_menu_ui::ask_text(const wxString& caption, const wxString& message,
   wxTextEntryDialog dialog(main_frame, message, caption, initial, wxOK | wxCANCEL | wxCENTRE);
   if (dialog.ShowModal() != wxID_OK) return false;
   text = dialog.GetValue();
+  return true;
+}
+
+bool wx_file_menu_ui::choose_one(const wxString& caption, const wxString& message,
+                                 const std::vector<wxString>& choices, int& index) {
+  if (dialogs_suppressed()) {
+    note_suppressed(caption);
+    return false;
+  }
+  wxArrayString items;
+  for (const wxString& c : choices) items.Add(c);
+  wxSingleChoiceDialog dialog(main_frame, message, caption, items, nullptr,
+                              wxCHOICEDLG_STYLE | wxRESIZE_BORDER | wxCENTRE);
+  dialog.SetSelection(0);
+  if (dialog.ShowModal() != wxID_OK || dialog.GetSelection() < 0) return false;
+  index = dialog.GetSelection();
   return true;
 }
 

@@ -25,6 +25,8 @@ class wx_file_menu_ui final : public file_menu_ui {
   bool ask_text(const wxString& caption, const wxString& message, const wxString& initial,
                 wxString& text) override;
   void show_message(const wxString& caption, const wxString& text) override;
+  bool choose_one(const wxString& caption, const wxString& message, const std::vector<wxString>& choices,
+                  int& index) override;
 };
 
 // The check boxes of the settings save dialog: one per resource group the

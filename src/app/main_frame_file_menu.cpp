@@ -5,6 +5,7 @@
 #include "data/file_menu.h"
 #include "data/file_menu_export.h"
 #include "data/file_menu_settings.h"
+#include "views/reslice_export.h"
 
 void MainFrame::OnFileOpen(wxCommandEvent&) {
   file_menu_handler_scope scope;
@@ -49,6 +50,11 @@ void MainFrame::OnSettingsReset(wxCommandEvent&) {
 void MainFrame::OnFileExportFrames(wxCommandEvent&) {
   file_menu_handler_scope scope;
   file_export_frames();
+}
+
+void MainFrame::OnFileExportVoxels(wxCommandEvent&) {
+  file_menu_handler_scope scope;
+  file_export_voxels();
 }
 
 // The close handler asks about unsaved changes and keeps the program when

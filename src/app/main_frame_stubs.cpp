@@ -11,7 +11,6 @@
 // clang-format off
 
 // Data files: File menu
-void MainFrame::OnFileExportVoxels(wxCommandEvent&) {}
 void MainFrame::OnFileExportImage(wxCommandEvent&) {}
 
 // Thickness mapping: Thickness task page

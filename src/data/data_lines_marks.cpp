@@ -95,9 +95,9 @@ bool parse_reslice(wxString& text) {
       !read_xyz(words, up, "Problem reading up %s coordinate in RESLICE line"))
     return false;
   for (int32_t size : {width, height}) {
-    if (size < reslice_info::kMinSize || size > reslice_info::kMaxSize) {
+    if (size < reslice_info::kMinFileSize || size > reslice_info::kMaxFileSize) {
       error(wxString::Format("Reslice size %i x %i in RESLICE line is not within %i to %i pixels",
-                             width, height, reslice_info::kMinSize, reslice_info::kMaxSize));
+                             width, height, reslice_info::kMinFileSize, reslice_info::kMaxFileSize));
       return false;
     }
   }

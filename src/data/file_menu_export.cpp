@@ -430,6 +430,10 @@ bool export_frame_images(const frame_selection& selection, const wxString& path,
 void set_frame_image_writer(frame_image_writer* writer) { installed_writer = writer; }
 frame_image_writer* current_frame_image_writer() { return installed_writer; }
 
+void map_frame_rgb(const uint8_t* pixels, int32_t width, int32_t height, uint8_t* rgb) {
+  installed_mapper(pixels, width, height, rgb);
+}
+
 void set_frame_rgb_mapper(frame_rgb_mapper mapper) {
   installed_mapper = mapper ? mapper : &grey_mapper;
 }

@@ -80,3 +80,5 @@ using frame_rgb_mapper = void (*)(const uint8_t* pixels, int32_t width, int32_t 
                                   uint8_t* rgb);
 // Null restores the grey mapping.
 void set_frame_rgb_mapper(frame_rgb_mapper mapper);
+// Maps through the installed mapper; for every export of 8-bit images.
+void map_frame_rgb(const uint8_t* pixels, int32_t width, int32_t height, uint8_t* rgb);

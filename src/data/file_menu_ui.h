@@ -40,6 +40,12 @@ class file_menu_ui {
                         wxString& text) = 0;
   // A message with an OK button and an exclamation icon.
   virtual void show_message(const wxString& caption, const wxString& text) = 0;
+  // One of choices, the first preselected, with OK and Cancel; false unless
+  // OK with a selection. Dialogs that offer no such choice cancel it.
+  virtual bool choose_one(const wxString& caption, const wxString& message,
+                          const std::vector<wxString>& choices, int& index) {
+    return false;
+  }
 };
 
 // The dialogs in force; while none is installed every dialog counts as

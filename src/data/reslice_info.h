@@ -24,10 +24,15 @@ class reslice_builder : public image_builder {
 
 class reslice_info {
  public:
-  // Plane sizes are kept within these bounds whatever a caller or a file asks
-  // for, since builders allocate width x height pixels of several buffers.
-  static constexpr int32_t kMinSize = 1;
-  static constexpr int32_t kMaxSize = 8192;
+  // Plane sizes are kept within the range the pages offer whatever a caller
+  // or a file asks for: builders allocate width x height pixels of several
+  // buffers and divide by width - 1 and height - 1.
+  static constexpr int32_t kMinSize = 24;
+  static constexpr int32_t kMaxSize = 5000;
+  // Sizes a RESLICE line may hold; files written from large frames can hold
+  // more than the pages offer, and the setters bring them into range.
+  static constexpr int32_t kMinFileSize = 1;
+  static constexpr int32_t kMaxFileSize = 8192;
 
   reslice_info() = default;
   ~reslice_info();

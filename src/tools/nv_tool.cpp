@@ -32,7 +32,8 @@ int usage() {
   std::fprintf(stderr,
                "usage: nv_tool roundtrip IN.hm OUT.hm\n"
                "       nv_tool export-frames IN.hm RANGE hm|bmp|png|jpeg|tiff OUT "
-               "[grey|thresholds|labels]\n");
+               "[grey|thresholds|labels]\n"
+               "       nv_tool reslice IN.hm PLANE OUT.hm [CHOICE]\n");
   return 2;
 }
 

@@ -167,8 +167,8 @@ void globcmap_t::build_tables() {
           not_[v] = !band_[v] && ((anti >= hi && v > anti) || (anti <= lo && v < anti));
         } else {
           band_[v] = v < hi || v > lo;
-          not_[v] = !band_[v] && ((hi == 0 && anti <= lo && v < anti) ||
-                                  (lo == 255 && anti >= hi && v > anti));
+          not_[v] = !band_[v] &&
+                    ((hi == 0 && anti <= lo && v < anti) || (lo == 255 && anti >= hi && v > anti));
         }
       }
     }
@@ -202,8 +202,7 @@ void globcmap_t::build_tables() {
   // The three colours a value can show: violet beyond "not", magenta in the
   // highlighted band, else the table colour.
   for (int v = 0; v < 256; ++v) {
-    const double r = 0.6 * red_[v] + 102.0, g = 0.6 * green_[v] + 102.0,
-                 b = 0.6 * blue_[v] + 102.0;
+    const double r = 0.6 * red_[v] + 102.0, g = 0.6 * green_[v] + 102.0, b = 0.6 * blue_[v] + 102.0;
     plain_rgb_[v][0] = red_[v];
     plain_rgb_[v][1] = green_[v];
     plain_rgb_[v][2] = blue_[v];
@@ -287,8 +286,7 @@ void globcmap_t::map_to_rgba(const uint8_t* data, int32_t width, int32_t height,
                              int32_t out_width, int32_t out_height, float background_red,
                              float background_green, float background_blue, float opacity,
                              bool zero_transparent) const {
-  if (!data || !out || width < 1 || height < 1 || out_width < width || out_height < height)
-    return;
+  if (!data || !out || width < 1 || height < 1 || out_width < width || out_height < height) return;
   auto byte_of = [](float f) {
     return static_cast<uint8_t>(static_cast<int32_t>(255.0f * std::min(1.0f, std::max(0.0f, f))));
   };
@@ -401,20 +399,25 @@ void globcmap_t::volume_transfer_function(float (*out)[4], float p1, float p2,
       points[count++] = 255;
     }
   }
+  // Linear between neighbouring points, written as a + f (b - a) so that a
+  // constant stretch stays exactly constant: (1 - f) a + f b in single
+  // precision drifts by an ulp, which the tables' truncation to bytes turns
+  // into speckles one level darker.
+  auto lerp = [](float a, float b, float f) { return a + f * (b - a); };
   for (int32_t j = 0; j + 1 < count; ++j) {
     const int32_t a = points[j], b = points[j + 1];
     for (int32_t i = a + 1; i < b; ++i) {
       const float f = static_cast<float>(i - a) / static_cast<float>(b - a);
-      for (int c = 0; c < 4; ++c) out[i][c] = (1.0f - f) * out[a][c] + f * out[b][c];
+      for (int c = 0; c < 4; ++c) out[i][c] = lerp(out[a][c], out[b][c], f);
       if (material)
-        for (int c = 0; c < 3; ++c) material[i][c] = (1.0f - f) * material[a][c] + f * material[b][c];
+        for (int c = 0; c < 3; ++c) material[i][c] = lerp(material[a][c], material[b][c], f);
     }
   }
   out[0][3] = out[1][3] = 0.0f;
   for (int32_t i = 2; i < 256; ++i) {
     const double a = out[i][3];
-    out[i][3] = static_cast<float>(1.0 - std::pow(1.0 - std::pow(a, static_cast<double>(p1)),
-                                                  static_cast<double>(p2)));
+    out[i][3] = static_cast<float>(
+        1.0 - std::pow(1.0 - std::pow(a, static_cast<double>(p1)), static_cast<double>(p2)));
   }
 }
 

@@ -58,11 +58,14 @@ class globcmap_t {
   // The zoomed mapping of the 2D views (map_frame.cpp): cuts the visible
   // part of a width x height frame, scales it by zoom (output pixels per
   // source pixel) and colours it into out_width x out_height RGBA pixels.
-  // x0, y0: source coordinates of the output's left column and top row.
-  // A negative zoom_y stores the output rows bottom-up. masked: value 0 is
+  // x0, y0: source coordinates, in pixels, of the output's left and top
+  // edges (at zoom 1 and whole x0, y0 the output shows source pixels
+  // exactly). A negative zoom_y stores the output rows bottom-up. masked: value 0 is
   // "no data". Pixels without data take the background (RES_BACKGROUND)
   // with alpha 0; the others have alpha 255 x opacity. Nothing is written
-  // when an argument is out of range.
+  // when an argument is out of range (a zoom of 0 or below, a view side
+  // beyond kMaxViewSide, an origin beyond the frame).
+  static constexpr int32_t kMaxViewSide = 16384;
   void map_frame(const uint8_t* data, int32_t width, int32_t height, uint8_t* out,
                  int32_t out_width, int32_t out_height, float x0, float y0, float zoom_x,
                  float zoom_y, bool masked, double opacity) const;
@@ -116,9 +119,8 @@ class globcmap_t {
   // and blue; the other values clamped to 0..1) and returns it; a size below
   // one pixel leaves out as it was. Needs the toolkit's GUI library
   // (material_swatch_wx.cpp); the computation is material_sphere_rgba.
-  static wxBitmap& material_sphere_bitmap(wxBitmap& out, const wxSize& size,
-                                          const wxColour& colour, double metallic,
-                                          double roughness, double anisotropy);
+  static wxBitmap& material_sphere_bitmap(wxBitmap& out, const wxSize& size, const wxColour& colour,
+                                          double metallic, double roughness, double anisotropy);
 
   // ---- What the tables hold (for views and tests) ---------------------------
 

@@ -11,13 +11,14 @@
 // keeps values in units of 1/256 (value units for Doppler data, whose values
 // are classes as much as intensities); the vertical pass brings them back to
 // value units, -1 marking a pixel without data.
+#include <wx/string.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <cwchar>
 #include <new>
 #include <vector>
-
-#include <wx/string.h>
 
 #include "registry/resource_table.h"
 #include "views/globcmap.h"
@@ -28,8 +29,8 @@ namespace {
 // precision and 0.5 added to the constant terms, so that flooring the value
 // rounds the weight.
 struct cubic_kernel {
-  float near3, near2, near0;        // |t| < 1
-  float far3, far2, far1, far0;     // 1 <= |t| < 2
+  float near3, near2, near0;     // |t| < 1
+  float far3, far2, far1, far0;  // 1 <= |t| < 2
 
   cubic_kernel(double b, double c) {
     near3 = static_cast<float>((12.0 - 9.0 * b - 6.0 * c) / 6.0) * 256.0f;
@@ -101,8 +102,7 @@ inline int32_t either(int32_t x, int32_t y) { return x != 0 ? x : y; }
 // The cubic sum of four taps; masked, 0 is "no data" and an empty side tap
 // borrows its neighbour, while an empty centre tap that weighs more gives no
 // data, so that nothing is invented across the edge of the data.
-inline int32_t cubic_sum(const taps_t& s, int32_t a, int32_t b, int32_t c, int32_t d,
-                         bool masked) {
+inline int32_t cubic_sum(const taps_t& s, int32_t a, int32_t b, int32_t c, int32_t d, bool masked) {
   if (!masked) return s.wa * a + s.wb * b + s.wc * c + s.wd * d;
   if (b != 0 && c != 0) return s.wa * either(a, b) + s.wb * b + s.wc * c + s.wd * either(d, c);
   if (b != 0)
@@ -153,15 +153,18 @@ void parse_background(const wxString& text, uint8_t rgb[3]) {
 }  // namespace
 
 void globcmap_t::map_frame(const uint8_t* data, int32_t width, int32_t height, uint8_t* out,
-                           int32_t out_width, int32_t out_height, float x0, float y0,
-                           float zoom_x, float zoom_y, bool masked, double opacity) const {
+                           int32_t out_width, int32_t out_height, float x0, float y0, float zoom_x,
+                           float zoom_y, bool masked, double opacity) const {
   if (!data || !out || width < 2 || height < 2) return;
   if (!std::isfinite(x0) || !std::isfinite(y0)) return;
   if (y0 > height - 0.5 || x0 > width - 0.5) return;
-  // A zoom of 0 (or an empty view) would divide by zero below.
-  if (out_width < 1 || out_height < 1) return;
+  // An empty view has nothing to draw; one beyond any screen is refused
+  // rather than allocating its working buffers.
+  if (out_width < 1 || out_height < 1 || out_width > kMaxViewSide || out_height > kMaxViewSide)
+    return;
   const bool bottom_up = zoom_y < 0.0f;
   zoom_y = std::fabs(zoom_y);
+  // A zoom of 0 would divide by zero below.
   if (!(zoom_x > 0.0f) || !(zoom_y > 0.0f) || !std::isfinite(zoom_x) || !std::isfinite(zoom_y))
     return;
 
@@ -262,25 +265,29 @@ void globcmap_t::map_frame(const uint8_t* data, int32_t width, int32_t height, u
     step_x = static_cast<int32_t>(std::max(1L, std::lround(std::min(zoom_x, 65536.0f))));
     step_y = static_cast<int32_t>(std::max(1L, std::lround(std::min(zoom_y, 65536.0f))));
   }
+  // Without the gradient test the flags alone decide: one RGBA entry per value.
+  uint8_t rgba[256][4];
+  for (int32_t v = 0; v < 256; ++v) {
+    colour_of(v, band_[v] != 0, rgba[v]);
+    rgba[v][3] = alpha;
+  }
+  const uint8_t none[4] = {background[0], background[1], background[2], 0};
   for (int32_t y = 0; y < out_height; ++y) {
     const int32_t* src = values.data() + static_cast<size_t>(y) * static_cast<size_t>(out_width);
     uint8_t* p = out + static_cast<size_t>(y) * static_cast<size_t>(out_width) * 4;
     for (int32_t x = 0; x < out_width; ++x, p += 4) {
       const int32_t v = src[x];
       if (v < 0 || v > 255) {
-        p[0] = background[0];
-        p[1] = background[1];
-        p[2] = background[2];
-        p[3] = 0;
-        continue;
+        std::memcpy(p, none, 4);
+      } else if (gradient_range_ == 0 || not_[v]) {
+        std::memcpy(p, rgba[v], 4);
+      } else {
+        colour_of(v,
+                  is_highlighted_resampled(values.data(), x, y, out_width, out_height, step_x,
+                                           step_y, zoom_x, zoom_y),
+                  p);
+        p[3] = alpha;
       }
-      const bool highlighted =
-          !not_[v] && (gradient_range_ == 0
-                           ? band_[v] != 0
-                           : is_highlighted_resampled(values.data(), x, y, out_width, out_height,
-                                                      step_x, step_y, zoom_x, zoom_y));
-      colour_of(v, highlighted, p);
-      p[3] = alpha;
     }
   }
 }

@@ -86,7 +86,8 @@ bool material_sphere_rgba(int32_t width, int32_t height, uint8_t red, uint8_t gr
         swatch.rgb[3 * i + c] = static_cast<uint8_t>(static_cast<int32_t>(value + 0.5));
       }
       const double rim = radius - d;
-      swatch.alpha[i] = rim >= 1.0 ? 255 : static_cast<uint8_t>(static_cast<int32_t>(255.0 * rim + 0.5));
+      swatch.alpha[i] =
+          rim >= 1.0 ? 255 : static_cast<uint8_t>(static_cast<int32_t>(255.0 * rim + 0.5));
     }
   }
   return true;

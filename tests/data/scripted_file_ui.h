@@ -20,6 +20,8 @@ class scripted_file_ui : public file_menu_ui {
   std::vector<wxString> asked;     // "caption|text" of OK/Cancel questions
   std::vector<wxString> messages;  // "caption|text"
   std::vector<wxString> text_requests;  // "caption|initial"
+  std::deque<int> picks;                          // answers of single-choice dialogs
+  std::vector<std::vector<wxString>> choice_lists;  // the choices offered, caption first
 
   void choose(const wxString& path, int filter = 0, std::vector<bool> checks = {}) {
     file_dialog_result r;
@@ -59,5 +61,15 @@ class scripted_file_ui : public file_menu_ui {
   }
   void show_message(const wxString& caption, const wxString& text) override {
     messages.push_back(caption + "|" + text);
+  }
+  bool choose_one(const wxString& caption, const wxString& message, const std::vector<wxString>& choices,
+                  int& index) override {
+    std::vector<wxString> offered{caption + "|" + message};
+    offered.insert(offered.end(), choices.begin(), choices.end());
+    choice_lists.push_back(offered);
+    if (picks.empty()) return false;
+    index = picks.front();
+    picks.pop_front();
+    return true;
   }
 };

@@ -279,6 +279,12 @@ TEST_F(native_lines, ResliceLinesPlaceThePlanes) {
   EXPECT_EQ(pages.slider_height, 200);
   EXPECT_DOUBLE_EQ(planes[0].normal.z, 1.0);
   EXPECT_DOUBLE_EQ(planes[0].centre.y, 2.0);
+  // A plane saved from frames larger or smaller than the pages offer opens,
+  // brought into their range of 24 to 5000 pixels.
+  ASSERT_TRUE(body_line("RESLICE 0 6000 10 0 0 1 0 0 0 0 1 0"));
+  EXPECT_EQ(planes[0].width, 5000);
+  EXPECT_EQ(planes[0].height, 24);
+  EXPECT_EQ(pages.slider_width, 5000);
   ASSERT_TRUE(body_line("RESLICE 1 1.5 -2 0.25"));
   EXPECT_NE(written(write_out_reslice).find("RESLICE 1 1.500000 -2.000000 0.250000\n"),
             std::string::npos);

@@ -23,13 +23,23 @@ class ReslicePlanes : public TableTest {
     TableTest::SetUp();
     plane0 = &t().RESLICE->read()[0];
     builder = new reslice_internals(0, 0, 0);
+    baseline_ = t().RES_REDISPLAY_RESLICE0->read();
   }
   void TearDown() override {
     delete frame_store;
     frame_store = nullptr;
     TableTest::TearDown();  // the table deletes the attached builder
   }
-  int32_t redisplays() { return t().RES_REDISPLAY_RESLICE0->read(); }
+  // Redisplays since the builder was made (which raises one).
+  int32_t redisplays() { return t().RES_REDISPLAY_RESLICE0->read() - baseline_; }
+
+  // The attached builder places plane 0 when frames arrive; tests of the
+  // plane's own geometry put it back where a new plane stands.
+  void restore_new_plane() {
+    plane0->reset_placement();
+    plane0->set_width(512);
+    plane0->set_height(512);
+  }
 
   // Frames of identity orientation at heights z, 512 x 512 pixels of 0.01 cm.
   void add_frames(std::initializer_list<float> heights) {
@@ -44,6 +54,7 @@ class ReslicePlanes : public TableTest {
 
   reslice_info* plane0 = nullptr;
   reslice_internals* builder = nullptr;
+  int32_t baseline_ = 0;
 };
 
 TEST_F(ReslicePlanes, SetPlaneKeepsUnitPerpendicularAxesAndThePlaneConstant) {
@@ -88,8 +99,11 @@ TEST_F(ReslicePlanes, SizesAreKeptWithinBounds) {
   struct size_case_t {
     int32_t asked, stored;
   };
-  for (const size_case_t& c : {size_case_t{300, 300}, size_case_t{0, 1}, size_case_t{-5, 1},
-                               size_case_t{100000, reslice_info::kMaxSize}}) {
+  // The pages offer 24 to 5000 pixels; a file or caller asking for more or
+  // less gets the nearest bound.
+  for (const size_case_t& c : {size_case_t{300, 300}, size_case_t{24, 24}, size_case_t{23, 24},
+                               size_case_t{0, 24}, size_case_t{-5, 24}, size_case_t{5000, 5000},
+                               size_case_t{5001, 5000}, size_case_t{100000, 5000}}) {
     plane0->set_width(c.asked);
     plane0->set_height(c.asked);
     EXPECT_EQ(plane0->width, c.stored) << c.asked;
@@ -143,6 +157,7 @@ TEST_F(ReslicePlanes, ExtentOfNoFramesIsAZeroBox) {
 
 TEST_F(ReslicePlanes, ExtentAndFitOverTwoFrames) {
   add_frames({0.0f, 1.0f});
+  restore_new_plane();
   vec3_t max, min;
   plane0->data_extent(0, 1, max, min);
   expect_vec(max, 768, 768, 1);
@@ -200,8 +215,8 @@ TEST_F(ReslicePlanes, DefaultPlacementFromTheCurrentFrame) {
 }
 
 TEST_F(ReslicePlanes, PlacementNeedsACurrentFrameWithAPosition) {
-  add_frames({0.0f});
   t().RES_BUF_CURRENT_FRAME->write(1);
+  add_frames({0.0f});
   plane0->place_default();
   EXPECT_FALSE(plane0->defined);
   expect_vec(plane0->normal, 0, 0, 1);
@@ -223,6 +238,7 @@ TEST_F(ReslicePlanes, BuildersDetachAndPrivatePlanesGoWithTheirBuilder) {
   plane0->set_width(100);  // no builder: nothing to rebuild or raise
   EXPECT_EQ(redisplays(), 0);
   builder = new reslice_internals(0, 0, 0);
+  EXPECT_EQ(redisplays(), 1);  // a new shared builder builds and raises at once
 }
 
 TEST_F(ReslicePlanes, ResetPlacementRestoresANewPlane) {

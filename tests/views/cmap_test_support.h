@@ -121,12 +121,11 @@ inline std::vector<oracle_case> read_oracle(const std::string& file) {
       current.kind = key;
       current.name = rest.at(0);
       if (rest.size() >= 14) {
-        int* const fields[12] = {&current.settings.doppler, &current.settings.binary,
-                                 &current.settings.volume,  &current.settings.labels,
-                                 &current.settings.lo,      &current.settings.hi,
-                                 &current.settings.anti,    &current.settings.red_lo,
-                                 &current.settings.red_hi,  &current.settings.blue_lo,
-                                 &current.settings.blue_hi, &current.settings.display_pixels};
+        int* const fields[12] = {
+            &current.settings.doppler, &current.settings.binary,  &current.settings.volume,
+            &current.settings.labels,  &current.settings.lo,      &current.settings.hi,
+            &current.settings.anti,    &current.settings.red_lo,  &current.settings.red_hi,
+            &current.settings.blue_lo, &current.settings.blue_hi, &current.settings.display_pixels};
         for (int k = 0; k < 12; ++k) *fields[k] = std::stoi(rest[1 + k]);
         current.settings.background = rest[13];
       } else {

@@ -1,16 +1,15 @@
 // Exported frame images show the frames through the colour map, as the views
 // do: run through nv_tool export-frames on recordings whose display settings
 // come from their files.
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <wx/image.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-
-#include <gtest/gtest.h>
-#include <wx/image.h>
 
 namespace {
 
@@ -38,12 +37,13 @@ class frame_export_colours : public ::testing::Test {
        << ".qzi\nIM 1000 0 0 0 0 0 0\n"
        << body;
     std::ofstream qzi(at(name + ".qzi"), std::ios::binary);
-    qzi.write(reinterpret_cast<const char*>(pixels.data()), static_cast<std::streamsize>(pixels.size()));
+    qzi.write(reinterpret_cast<const char*>(pixels.data()),
+              static_cast<std::streamsize>(pixels.size()));
   }
 
   int tool(const std::string& args) {
-    const std::string cmd = std::string(NV_TOOL_PATH) + " export-frames " + args + " 2>'" +
-                            at("err.txt") + "'";
+    const std::string cmd =
+        std::string(NV_TOOL_PATH) + " export-frames " + args + " 2>'" + at("err.txt") + "'";
     const int rc = std::system(cmd.c_str());
     return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
   }
@@ -71,12 +71,14 @@ TEST_F(frame_export_colours, ThresholdsFromTheFileTintTheBands) {
   for (int v = 0; v < 256; v += 5) pixels.push_back(static_cast<uint8_t>(v));  // 52 values
   write_recording("bands", 13, 4, pixels,
                   "RES_CMAP_GREY_LO 0\nRES_CMAP_GREY_HI 100\nRES_CMAP_GREY_ANTI 200\n");
-  ASSERT_EQ(tool("'" + at("bands.hm") + "' 0 png '" + at("bands.png") + "' thresholds"), 0) << err();
+  ASSERT_EQ(tool("'" + at("bands.hm") + "' 0 png '" + at("bands.png") + "' thresholds"), 0)
+      << err();
   std::vector<uint8_t> expected;
   for (int v : pixels) {
     const double lift = 0.6 * v + 102.0;
     if (v <= 100)  // magenta
-      expected.insert(expected.end(), {uint8_t(int(lift)), uint8_t(int(lift * 0.2)), uint8_t(int(lift))});
+      expected.insert(expected.end(),
+                      {uint8_t(int(lift)), uint8_t(int(lift * 0.2)), uint8_t(int(lift))});
     else if (v > 200)  // violet
       expected.insert(expected.end(), {uint8_t(int(lift * 0.8)), 0, uint8_t(int(lift))});
     else
@@ -95,13 +97,13 @@ TEST_F(frame_export_colours, LabelsAndDopplerShowTheirPalettes) {
   write_recording("labels", 4, 2, {0, 1, 2, 3, 4, 5, 6, 15}, "");
   ASSERT_EQ(tool("'" + at("labels.hm") + "' 0 png '" + at("labels.png") + "' labels"), 0) << err();
   EXPECT_EQ(png_rgb("labels.png"),
-            (std::vector<uint8_t>{0, 0, 0, 200, 200, 40, 40, 200, 0, 20, 140, 200, 80, 60, 200,
-                                  180, 20, 40, 200, 100, 0, 13, 97, 140}));
+            (std::vector<uint8_t>{0,  0,  0,   200, 200, 40, 40,  200, 0, 20, 140, 200,
+                                  80, 60, 200, 180, 20,  40, 200, 100, 0, 13, 97,  140}));
 
   write_recording("flow", 3, 2, {100, 128, 149, 191, 192, 255}, "RES_BUF_DOPPLER true\n");
   ASSERT_EQ(tool("'" + at("flow.hm") + "' 0 png '" + at("flow.png") + "'"), 0) << err();
-  EXPECT_EQ(png_rgb("flow.png"), (std::vector<uint8_t>{200, 200, 200, 0, 0, 133, 0, 5, 255, 0,
-                                                       255, 255, 133, 0, 0, 255, 255, 0}));
+  EXPECT_EQ(png_rgb("flow.png"), (std::vector<uint8_t>{200, 200, 200, 0, 0, 133, 0, 5, 255, 0, 255,
+                                                       255, 133, 0, 0, 255, 255, 0}));
 }
 
 TEST_F(frame_export_colours, AnUnknownDisplayModeIsAWrongCommandLine) {

@@ -1,4 +1,5 @@
 // The zoomed frame mapping of the 2D views.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -33,9 +34,9 @@ TEST_F(cmap_test, MapFrameEqualsTheReference) {
     const std::vector<uint8_t> frame = from_hex(f.at(2));
     const std::vector<std::string>& p = c.line("params");
     const int ow = std::stoi(p.at(0)), oh = std::stoi(p.at(1));
-    const frame_run r = run(map(), frame, w, h, ow, oh, std::stof(p.at(2)), std::stof(p.at(3)),
-                            std::stof(p.at(4)), std::stof(p.at(5)), p.at(6) == "1",
-                            std::stod(p.at(7)));
+    const frame_run r =
+        run(map(), frame, w, h, ow, oh, std::stof(p.at(2)), std::stof(p.at(3)), std::stof(p.at(4)),
+            std::stof(p.at(5)), p.at(6) == "1", std::stod(p.at(7)));
     const std::string& want = c.line("expect").at(0);
     if (want == "none") {
       EXPECT_EQ(r.out, std::vector<uint8_t>(r.out.size(), 0xEE));
@@ -46,9 +47,9 @@ TEST_F(cmap_test, MapFrameEqualsTheReference) {
     int wrong = 0;
     for (size_t i = 0; i < expected.size(); i += 4)
       if (std::memcmp(&r.out[i], &expected[i], 4) != 0 && wrong++ < 3)
-        ADD_FAILURE() << "pixel " << (i / 4) % ow << "," << (i / 4) / ow << ": "
-                      << int(r.out[i]) << " " << int(r.out[i + 1]) << " " << int(r.out[i + 2])
-                      << " " << int(r.out[i + 3]) << " expected " << int(expected[i]) << " "
+        ADD_FAILURE() << "pixel " << (i / 4) % ow << "," << (i / 4) / ow << ": " << int(r.out[i])
+                      << " " << int(r.out[i + 1]) << " " << int(r.out[i + 2]) << " "
+                      << int(r.out[i + 3]) << " expected " << int(expected[i]) << " "
                       << int(expected[i + 1]) << " " << int(expected[i + 2]) << " "
                       << int(expected[i + 3]);
     EXPECT_EQ(wrong, 0);
@@ -60,8 +61,7 @@ TEST_F(cmap_test, MapFrameEqualsTheReference) {
 // Grey values of a grey-mode output, one per pixel, -1 for background.
 std::vector<int> greys(const frame_run& r) {
   std::vector<int> g;
-  for (int i = 0; i < r.ow * r.oh; ++i)
-    g.push_back(r.out[4 * i + 3] == 0 ? -1 : r.out[4 * i]);
+  for (int i = 0; i < r.ow * r.oh; ++i) g.push_back(r.out[4 * i + 3] == 0 ? -1 : r.out[4 * i]);
   return g;
 }
 
@@ -108,8 +108,10 @@ TEST_F(cmap_test, DopplerValuesOfDifferentClassesAreNotMixed) {
                             static_cast<int>(3 * zoom), 0.0f, 0.0f, zoom, zoom, false);
     for (int i = 0; i < r.ow * r.oh; ++i) {
       const uint8_t* p = &r.out[4 * i];
-      const bool is100 = p[0] == palette[100][0] && p[1] == palette[100][1] && p[2] == palette[100][2];
-      const bool is150 = p[0] == palette[150][0] && p[1] == palette[150][1] && p[2] == palette[150][2];
+      const bool is100 =
+          p[0] == palette[100][0] && p[1] == palette[100][1] && p[2] == palette[100][2];
+      const bool is150 =
+          p[0] == palette[150][0] && p[1] == palette[150][1] && p[2] == palette[150][2];
       EXPECT_TRUE(is100 || is150) << zoom << " pixel " << i;
     }
   }
@@ -171,9 +173,11 @@ TEST_F(cmap_test, OutOfRangeArgumentsWriteNothing) {
       {"infinite zoom", 5, 4, 6, 6, 0.0f, 0.0f, 1.0f, inf},
       {"origin not a number", 5, 4, 6, 6, nan, 0.0f, 1.0f, 1.0f},
       {"empty view", 5, 4, 0, 6, 0.0f, 0.0f, 1.0f, 1.0f},
+      // A view beyond any screen would only allocate (and touch) gigabytes.
+      {"view too tall", 5, 4, 6, globcmap_t::kMaxViewSide + 1, 0.0f, 0.0f, 1.0f, 1.0f},
   };
   for (const auto& c : cases) {
-    std::vector<uint8_t> out(6 * 6 * 4, 0xEE);
+    std::vector<uint8_t> out(static_cast<size_t>(std::max(c.ow, 6)) * std::max(c.oh, 6) * 4, 0xEE);
     map().map_frame(frame.data(), c.w, c.h, out.data(), c.ow, c.oh, c.x0, c.y0, c.zx, c.zy, false,
                     1.0);
     EXPECT_EQ(out, std::vector<uint8_t>(out.size(), 0xEE)) << c.what;
@@ -215,7 +219,8 @@ namespace {
 // B = 1 kernel of masked frames does not.
 TEST_F(cmap_test, KernelsByZoomAndMode) {
   std::vector<uint8_t> frame(9 * 9);
-  for (size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<uint8_t>((i * 97 + 13) % 251 + 1);
+  for (size_t i = 0; i < frame.size(); ++i)
+    frame[i] = static_cast<uint8_t>((i * 97 + 13) % 251 + 1);
   const frame_run catmull = run(map(), frame, 9, 9, 18, 18, 0.25f, 0.25f, 2.0f, 2.0f, false);
   const frame_run bspline = run(map(), frame, 9, 9, 18, 18, 0.25f, 0.25f, 2.0f, 2.0f, true);
   int differ = 0;

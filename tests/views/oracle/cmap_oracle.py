@@ -85,10 +85,10 @@ def transfer_function(rows, p1, p2, material=False):
         knots = sorted(set([0] + keys + [255]))
     for a, b in zip(knots, knots[1:]):
         for i in range(a + 1, b):
+            # a + f (b - a): a constant stretch stays exactly constant
             f = f32((i - a) / (b - a))
-            g = f32(1.0 - f)
-            out[i] = [f32(f32(g * out[a][c]) + f32(f * out[b][c])) for c in range(4)]
-            mat[i] = [f32(f32(g * mat[a][c]) + f32(f * mat[b][c])) for c in range(3)]
+            out[i] = [f32(out[a][c] + f32(f * f32(out[b][c] - out[a][c]))) for c in range(4)]
+            mat[i] = [f32(mat[a][c] + f32(f * f32(mat[b][c] - mat[a][c]))) for c in range(3)]
     out[0][3] = out[1][3] = 0.0
     for i in range(2, 256):
         out[i][3] = f32(1.0 - math.pow(1.0 - math.pow(out[i][3], p1), p2))
@@ -492,7 +492,35 @@ def hexbytes(values):
     return ''.join('%02x' % v for v in values)
 
 
+def self_check():
+    """The worked examples of the description, before anything is written."""
+    _, _, colours, _ = tables(Settings(labels=1))
+    assert colours[15] == (13, 97, 140) and colours[1] == (200, 200, 40), colours[15]
+    _, _, colours, _ = tables(Settings(doppler=1))
+    for v, rgb in ((128, (0, 0, 133)), (149, (0, 5, 255)), (191, (0, 255, 255)),
+                   (192, (133, 0, 0)), (255, (255, 255, 0)), (126, (252,) * 3), (127, (255,) * 3)):
+        assert colours[v] == rgb, (v, colours[v])
+    band, nots, _, rng = tables(Settings(binary=1, lo=50, hi=100, anti=150))
+    assert band[50] and band[100] and not band[120] and not nots[120] and nots[151] and rng == 2500
+    band, _, _, rng = tables(Settings(binary=1, lo=100, hi=50))
+    assert band[40] and band[120] and not band[60] and rng == -2500
+    band, _, _, _ = tables(Settings(doppler=1, binary=1))
+    assert [v for v in range(256) if band[v]] == [0, 128, 192]
+    tf, _ = transfer_function([(1, 200, 250, 20, 10, 240, 0, 0, 0), (1, 50, 30, 180, 90, 128, 0, 0, 0),
+                               (1, 50, 255, 255, 255, 255, 0, 0, 0)], 1.0, 1.0)
+    assert all(tf[i][:3] == tf[50][:3] for i in range(51)) and tf[0][3] == tf[1][3] == 0.0
+    _, _, colours, _ = tables(Settings(volume=1, rows=VOLUME_ROWS))
+    assert set(colours[:51]) == {(30, 180, 90)} and set(colours[200:]) == {(250, 20, 10)}
+    rgb, alpha = swatch(1, 1, (255, 255, 255), 0.0, 1.0, 0.0)
+    assert alpha == [128]
+    rgb, alpha = swatch(9, 9, (255, 255, 255), 0.0, 1.0, 0.0)
+    assert rgb[3 * 40:3 * 41] == [205] * 3 and alpha[0] == 0
+    coeffs = kernel_coeffs(0.0, 0.5)  # Catmull-Rom: 0, 256, 0, 0 at f = 0
+    assert [cubic_weight(coeffs, t) for t in (1.0, 0.0, 1.0, 2.0)] == [0, 256, 0, 0]
+
+
 def main(outdir):
+    self_check()
     with open(outdir + '/tables.txt', 'w') as f:
         for name, s in TABLE_CASES:
             band, nots, colours, rng = tables(s)

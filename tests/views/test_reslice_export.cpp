@@ -1,0 +1,267 @@
+// Export of resliced data: the choices offered, the files written by the
+// engine and by nv_tool reslice, and what happens when they cannot be.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "common/log_capture.h"
+#include "data/native_file.h"
+#include "data/scripted_file_ui.h"
+#include "reslice_test_support.h"
+#include "views/reslice_export.h"
+#include "views/reslice_internals.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string read_file(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// The numbers of every "IM" line: timestamp, x, y, z, azimuth, elevation, roll.
+std::vector<std::vector<double>> im_lines(const std::string& text) {
+  std::vector<std::vector<double>> lines;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind("IM ", 0) != 0) continue;
+    std::istringstream words(line.substr(3));
+    std::vector<double> v;
+    double d;
+    while (words >> d) v.push_back(d);
+    lines.push_back(v);
+  }
+  return lines;
+}
+
+void expect_numbers(const std::vector<double>& got, const std::vector<double>& want) {
+  ASSERT_EQ(got.size(), want.size());
+  for (size_t i = 0; i < want.size(); ++i) EXPECT_NEAR(got[i], want[i], 1e-9) << "number " << i;
+}
+
+struct export_choice_case {
+  int index;
+  const char* text;
+};
+
+TEST(ResliceExportChoices, SizesShownForEachChoice) {
+  // 512 x 512 pixels of 0.05 cm through 10.02 cm of data: 201 slices a pixel
+  // width apart make 512 * 512 * 201 bytes, 50 whole mebibytes; 101 slices a
+  // millimetre apart make 25.
+  const export_choice_case cases[] = {
+      {0, "Resolution and spacing =  1 pixel widths       (size = 50.00Mb)"},
+      {1, "Resolution and spacing =  2 pixel widths       (size =  6.25Mb)"},
+      {8, "Resolution = 1 pixel width, spacing =  1 mm   (size = 25.00Mb)"},
+      {9, "Resolution = 1 pixel width, spacing =  2 mm   (size = 12.50Mb)"},
+      {27, "Resolution = 1 pixel width, spacing = 20 mm   (size =  1.25Mb)"},
+  };
+  for (const export_choice_case& c : cases)
+    EXPECT_EQ(reslice_export_choice_text(c.index, 512, 512, 10.02, 0.05).ToStdString(), c.text);
+
+  EXPECT_EQ(reslice_export_choice_at(2, 0.05).step, 3);
+  EXPECT_DOUBLE_EQ(reslice_export_choice_at(2, 0.05).spacing, 0.15);
+  EXPECT_EQ(reslice_export_choice_at(10, 0.05).step, 1);
+  EXPECT_DOUBLE_EQ(reslice_export_choice_at(10, 0.05).spacing, 0.3);
+}
+
+class ResliceExport : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() / ("nv-reslice-export-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    session_ = std::make_unique<headless_session>();
+  }
+  void TearDown() override {
+    session_.reset();
+    fs::remove_all(folder_);
+  }
+
+  // Frames one pixel width apart whose neighbours differ by one grey level,
+  // so that the interpolation of the accurate mode reproduces each frame
+  // exactly a hair beside it.
+  void load_stack(int frames) {
+    std::vector<double> z;
+    for (int k = 0; k < frames; ++k) z.push_back(0.05 * k);
+    stack_.load(z);
+    for (int k = 0; k < frames; ++k)
+      for (int y = 0; y < stack_.h; ++y)
+        for (int x = 0; x < stack_.w; ++x) {
+          const uint8_t v = static_cast<uint8_t>(1 + (x * 5 + y * 3) % 200 + k);
+          stack_.pixels[k][static_cast<size_t>(y) * stack_.w + x] = v;
+          frame_store->images[k]->display[static_cast<size_t>(y) * stack_.w + x] = v;
+        }
+  }
+
+  // Plane 0 in the plane of the frames, showing each frame pixel for pixel.
+  void place_plane_on_frames() {
+    reslice_info& p = resource_table->RESLICE->read()[0];
+    p.set_width(stack_.w);
+    p.set_height(stack_.h);
+    p.set_plane({0, 0, 1}, {stack_.w * stack_.s / 2, stack_.h * stack_.s / 2, 0.0}, {0, 1, 0}, true);
+  }
+
+  fs::path folder_;
+  std::unique_ptr<headless_session> session_;
+  synthetic_stack stack_;
+};
+
+#ifdef NV_TOOL_PATH
+TEST_F(ResliceExport, ToolReproducesTheFramesAlongAnAxisAlignedPlane) {
+  const int frames = 6;
+  load_stack(frames);
+  place_plane_on_frames();
+  const fs::path in = folder_ / "stack.hm";
+  ASSERT_TRUE(save_native_file_as(in.string(), false));
+  session_.reset();
+
+  const fs::path out = folder_ / "resliced";  // no extension: ".hm" is added
+  const std::string cmd = std::string(NV_TOOL_PATH) + " reslice '" + in.string() + "' 0 '" + out.string() +
+                          "' 2>'" + (folder_ / "err.txt").string() + "'";
+  const int rc = std::system(cmd.c_str());
+  ASSERT_TRUE(WIFEXITED(rc));
+  ASSERT_EQ(WEXITSTATUS(rc), 0) << read_file(folder_ / "err.txt");
+
+  // The depth range stops 1e-4 cm inside the outermost frames, so the
+  // slices lie just below frames 5 .. 1, top down; frame 0 is not reached.
+  const std::string text = read_file(folder_ / "resliced.hm");
+  EXPECT_EQ(text.rfind("RES_BUF_FRAMES 5\nRES_BUF_WIDTH 48\nRES_BUF_HEIGHT 48\nRES_POS_REC true\n", 0), 0u)
+      << text;
+  EXPECT_NE(text.find("RES_XSCALE 0.05\nRES_YSCALE 0.05\n"), std::string::npos);
+  EXPECT_NE(text.find("RES_BIN_IM_FILENAME resliced.qzi\n"), std::string::npos);
+  // Each slice's frame starts at the image corner, (0, 0) in x and y.
+  const auto ims = im_lines(text);
+  ASSERT_EQ(ims.size(), 5u);
+  for (int k = 0; k < 5; ++k) expect_numbers(ims[k], {0, 0, 0, 0.2499 - 0.05 * k, 0, 0, 0});
+
+  const std::string bytes = read_file(folder_ / "resliced.qzi");
+  ASSERT_EQ(bytes.size(), static_cast<size_t>(5 * 48 * 48));
+  for (int k = 0; k < 5; ++k)
+    for (int i = 0; i < 48 * 48; ++i)
+      ASSERT_EQ(static_cast<uint8_t>(bytes[k * 48 * 48 + i]), stack_.pixels[frames - 1 - k][i])
+          << "slice " << k << " pixel " << i;
+
+  // The written file opens again with the same frames.
+  session_ = std::make_unique<headless_session>();
+  ASSERT_TRUE(open_native_file((folder_ / "resliced.hm").string()));
+  ASSERT_EQ(resource_table->RES_BUF_FRAMES->read(), 5);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(frame_store->images[4]->display), 48 * 48),
+            std::string(stack_.pixels[1].begin(), stack_.pixels[1].end()));
+  EXPECT_NEAR(frame_store->positions[4]->z, 0.0499, 1e-6);
+}
+#endif
+
+TEST_F(ResliceExport, CoarseStepKeepsEverySecondPixelAndPutsThePlaneBack) {
+  load_stack(4);
+  reslice_internals* builder = new reslice_internals(0, 0, 0);  // the table deletes it
+  place_plane_on_frames();
+  reslice_info& plane = *builder->plane();
+  plane.set_height(47);
+  const vec3_t centre = plane.centre;
+  plane.set_centre({centre.x, centre.y, 0.075}, true);  // between frames 1 and 2
+  ASSERT_NE(builder->get_image(), nullptr);
+  const std::vector<uint8_t> before(builder->get_image(), builder->get_image() + plane.width * plane.height);
+  log_capture log;
+  ASSERT_TRUE(
+      export_resliced_data(*builder, reslice_export_choice_at(1, stack_.s), (folder_ / "half").string()));
+
+  const std::string text = read_file(folder_ / "half.hm");
+  EXPECT_NE(text.find("RES_BUF_WIDTH 24\nRES_BUF_HEIGHT 24\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("RES_XSCALE 0.1\nRES_YSCALE 0.1\n"), std::string::npos);
+  // 0.15 - 2e-4 cm deep at 0.1 cm: two slices.
+  EXPECT_NE(text.find("RES_BUF_FRAMES 2\n"), std::string::npos);
+  const std::string bytes = read_file(folder_ / "half.qzi");
+  ASSERT_EQ(bytes.size(), 2u * 24 * 24);
+  // Slice 0 lies a hair below frame 3. With a step of 2 the samples of the
+  // 48 x 47 image are at image points (1 + 2i, 0.5 + 2j), which the 47 rows
+  // centred on the frame put at frame pixel corners (2i + 1, 2j + 1): the mean
+  // of four frame pixels.
+  for (int j = 0; j < 24; ++j)
+    for (int i = 0; i < 24; ++i)
+      ASSERT_NEAR(static_cast<uint8_t>(bytes[j * 24 + i]),
+                  stored_byte(stack_.bilinear(3, 2 * i + 0.5, 2 * j + 0.5)), 1)
+          << i << "," << j;
+  const auto ims = im_lines(text);
+  ASSERT_EQ(ims.size(), 2u);
+  expect_numbers(ims[0], {0, 0, 0.025, 0.1499, 0, 0, 0});
+  expect_numbers(ims[1], {0, 0, 0.025, 0.0499, 0, 0, 0});
+
+  EXPECT_FALSE(resource_table->RES_DYNAMIC_UPDATE->read());
+  EXPECT_NEAR(plane.centre.x, centre.x, 1e-12);
+  EXPECT_NEAR(plane.centre.z, 0.075, 1e-12);
+  EXPECT_EQ(builder->pixel_step(), 1);
+  ASSERT_NE(builder->get_image(), nullptr);
+  EXPECT_EQ(std::vector<uint8_t>(builder->get_image(), builder->get_image() + plane.width * plane.height),
+            before);
+}
+
+TEST_F(ResliceExport, UnwritableTargetWritesNothingAndLeavesFilesAlone) {
+  load_stack(3);
+  reslice_internals* builder = new reslice_internals(0, 0, 0);
+  place_plane_on_frames();
+  log_capture log;
+  EXPECT_FALSE(export_resliced_data(*builder, reslice_export_choice_at(0, stack_.s),
+                                    (folder_ / "missing" / "out.hm").string()));
+  EXPECT_TRUE(log.has(wxLOG_Error, "Error opening file for writing."));
+  EXPECT_FALSE(fs::exists(folder_ / "missing"));
+
+  // A companion name taken by a folder: the data file of that name keeps its
+  // old bytes.
+  std::ofstream(folder_ / "old.hm") << "old data\n";
+  fs::create_directories(folder_ / "old.qzi");
+  log.clear();
+  EXPECT_FALSE(
+      export_resliced_data(*builder, reslice_export_choice_at(0, stack_.s), (folder_ / "old.hm").string()));
+  EXPECT_TRUE(log.has(wxLOG_Error, "Error opening file for writing."));
+  EXPECT_EQ(read_file(folder_ / "old.hm"), "old data\n");
+  EXPECT_TRUE(fs::is_directory(folder_ / "old.qzi"));
+}
+
+TEST_F(ResliceExport, FileCommandAsksForResolutionAndFileThenExports) {
+  load_stack(4);
+  scripted_file_ui ui;
+  file_menu_ui_scope scope(ui);
+  // No plane has a builder yet: the command does nothing at all.
+  EXPECT_FALSE(file_export_voxels());
+  EXPECT_TRUE(ui.choice_lists.empty());
+
+  new reslice_internals(3, 0, 0);  // the Pressure page's plane; the table deletes it
+  reslice_internals* shown = new reslice_internals(0, 0, 0);
+  place_plane_on_frames();
+  // Cancelled at the resolution: no file dialog, nothing written.
+  EXPECT_FALSE(file_export_voxels());
+  ASSERT_EQ(ui.choice_lists.size(), 1u);
+  EXPECT_TRUE(ui.file_requests.empty());
+  const std::vector<wxString>& offered = ui.choice_lists[0];
+  ASSERT_EQ(offered.size(), 29u);
+  EXPECT_EQ(
+      offered[0],
+      "Export voxel resolution|Resolution and slice spacing of output data\n(and approximate size in Mb)");
+  // 48 x 48 pixels, 0.15 - 2e-4 cm deep: 3 slices a pixel width apart.
+  EXPECT_EQ(offered[1], reslice_export_choice_text(0, 48, 48, 0.15 - 2e-4, stack_.s));
+
+  // Two pixel widths, to a name without extension: plane 0 comes first.
+  ui.picks.push_back(1);
+  ui.choose((folder_ / "cmd").string());
+  EXPECT_TRUE(file_export_voxels());
+  ASSERT_EQ(ui.file_requests.size(), 1u);
+  EXPECT_EQ(ui.file_requests[0].message, "Export resliced data as");
+  EXPECT_EQ(ui.file_requests[0].wildcard, "Halmondo file|*.hm");
+  EXPECT_TRUE(ui.file_requests[0].save);
+  const std::string text = read_file(folder_ / "cmd.hm");
+  EXPECT_NE(text.find("RES_BUF_WIDTH 24\nRES_BUF_HEIGHT 24\n"), std::string::npos) << text;
+  EXPECT_EQ(fs::file_size(folder_ / "cmd.qzi"), 2u * 24 * 24);
+  EXPECT_NEAR(shown->plane()->centre.z, 0.0, 1e-12);
+}
+
+}  // namespace
