@@ -24,6 +24,7 @@
 #include "surfaces/surface_section.h"
 #include "registry/resource_table.h"
 #include "data/calipers.h"
+#include "views/contour_editor_wx.h"
 #include "views/glfont.h"
 #include "views/globcmap.h"
 #include "views/shader.h"
@@ -69,6 +70,9 @@ review_canvas::review_canvas(wxWindow* parent, wxWindowID id, const wxPoint& pos
                              const wxSize& size, long style, const wxString& name)
     : wxGLCanvas(parent, id, gl_attributes, pos, size, style, name), tools_(state_, *this) {
   mask_.region.frame = -1;
+  contour_ui_ = std::make_unique<review_contour_ui>(*this);
+  contour_editor_ = std::make_unique<contour_editor>(state_, *contour_ui_);
+  tools_.set_contour_editor(contour_editor_.get());
   context_ = new wxGLContext(this);
   shaders_ = new shader();
   matrix4_identity(projection_);
@@ -88,7 +92,7 @@ review_canvas::review_canvas(wxWindow* parent, wxWindowID id, const wxPoint& pos
   for (base_res_t* r : std::initializer_list<base_res_t*>{
            t.RES_BACKGROUND, t.IM, t.RES_BUF_CURRENT_FRAME, t.RES_DICOM_REDRAW, t.RES_MASKED_DATA,
            t.RES_CMAP_LABELS, t.RES_TOOL, t.FIDUCIAL, t.LANDMARK, t.RES_REDISPLAY_THICKNESS,
-           t.OBJECT, t.CONT, t.RES_CURRENT_TASK_PAGE, t.RES_CURRENT_VISUAL_PAGE, t.RES_POS_REC,
+           t.OBJECT, t.CONT, t.CURRENT_OBJECT, t.RES_CURRENT_TASK_PAGE, t.RES_CURRENT_VISUAL_PAGE, t.RES_POS_REC,
            t.RES_CORRECTED_POS, t.RES_CORRECTED_PRESSURE, t.RES_XTRANS, t.RES_YTRANS,
            t.RES_ZTRANS, t.RES_AZIMUTH, t.RES_ELEVATION, t.RES_ROLL, t.RES_XSCALE, t.RES_YSCALE,
            t.RES_CALIPERS, t.RES_INVERT_BSCAN, t.RES_SEE_DRAW, t.RES_SEE_MARK, t.RES_SEE_SSM,
@@ -131,6 +135,11 @@ void review_canvas::changeproc() {
   bool redraw = false, refit = false;
   auto changed = [](base_res_t* r) { return r->changed_in_flush(); };
 
+  // A polygon placed click by click belongs to its frame and object.
+  if ((changed(t.RES_BUF_CURRENT_FRAME) || changed(t.CURRENT_OBJECT)) &&
+      contour_editor_->check_click_mode())
+    redraw = true;
+  if (changed(t.CONT) || changed(t.OBJECT)) contour_editor_->objects_changed();
   if (changed(t.RES_TOOL) || changed(t.RES_SEE_DRAW) || changed(t.RES_SEE_MARK) ||
       changed(t.RES_SEE_SSM) || changed(t.RES_CALIPERS))
     redraw = true;

@@ -10,6 +10,7 @@
 #include <wx/glcanvas.h>
 
 #include "data/geometry.h"
+#include "views/contour_editor.h"
 #include "views/review_mask.h"
 #include "views/review_tools.h"
 
@@ -42,6 +43,7 @@ class review_canvas : public wxGLCanvas, public review_tool_host {
 
   // The view's state and the path it draws with, for the window's owner and tests.
   review_view_state& state() { return state_; }
+  contour_editor& contour_editing() { return *contour_editor_; }
   bool gl3_path() const { return gl3_path_ && view_texture_ != 0; }
   // Draws with the raster-position path even where OpenGL 3 is present.
   void force_raster_path(bool on) { force_raster_ = on; }
@@ -90,6 +92,8 @@ class review_canvas : public wxGLCanvas, public review_tool_host {
   wxGLContext* context_ = nullptr;
   review_view_state state_;
   review_tools tools_;
+  std::unique_ptr<contour_editor_ui> contour_ui_;
+  std::unique_ptr<contour_editor> contour_editor_;
   mask_region_t mask_;
   std::function<int32_t(int32_t)> select_tool_;
   base_functor* proc_ = nullptr;

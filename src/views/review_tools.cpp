@@ -7,6 +7,7 @@
 #include "medical/dicom_utility.h"
 #include "registry/res_values.h"
 #include "registry/resource_table.h"
+#include "views/contour_editor.h"
 #include "data/calipers.h"
 #include "views/review_coords.h"
 #include "views/review_overlay_math.h"
@@ -14,6 +15,8 @@
 namespace {
 
 constexpr int32_t kToolDrag = 0;
+constexpr int32_t kToolSelect = 1;
+constexpr int32_t kToolDraw = 3;
 constexpr int32_t kToolMark = 2;
 constexpr int32_t kToolMeasure = 4;
 constexpr int32_t kToolErase = 5;
@@ -101,6 +104,10 @@ void review_tools::on_mouse(const review_mouse_event& e) {
     if (released_or_left(e)) s_.thickness_drag = false;
     return;
   }
+  if (contours_ && (contours_->busy())) {
+    contours_->on_event(e, x, y, r);
+    return;
+  }
   if (s_.landmark_drag) {
     if (released_or_left(e)) {
       landmark_drop(x, y);
@@ -159,8 +166,12 @@ void review_tools::tool_press(const review_mouse_event& e, double x, double y) {
     case kToolErase:
       erase_press(x, y, r);
       break;
+    case kToolSelect:
+    case kToolDraw:
+      if (contours_) contours_->draw_press(x, y, r, static_cast<int32_t>(t.RES_TOOL->read()) == kToolSelect);
+      break;
     default:
-      break;  // Select and Draw: contour work
+      break;
   }
 }
 
@@ -440,5 +451,7 @@ void review_tools::erase_press(double x, double y, double r) {
       t.FIDUCIAL->write();
     else
       t.LANDMARK->write();
+    return;
   }
+  if (contours_ && t.RES_SEE_DRAW->read() && !s_.click_drawing) contours_->erase_press(x, y, r);
 }

@@ -17,6 +17,8 @@
 #include "data/dynabuf.h"
 #include "views/review_geometry.h"
 
+class contour_editor;
+
 // What the tools need of the window and of the rest of the program.
 class review_tool_host {
  public:
@@ -96,6 +98,8 @@ class review_tools {
   review_tools(review_view_state& state, review_tool_host& host) : s_(state), host_(host) {}
 
   void on_mouse(const review_mouse_event& e);
+  // The Draw, Select and Erase tools' contour work; none when null.
+  void set_contour_editor(contour_editor* editor) { contours_ = editor; }
 
   // The status text for the window/level of 16-bit data at a pixel.
   static wxString window_readout(int32_t column, int32_t row, int32_t raw_value);
@@ -120,4 +124,5 @@ class review_tools {
 
   review_view_state& s_;
   review_tool_host& host_;
+  contour_editor* contours_ = nullptr;
 };

@@ -1,0 +1,222 @@
+// Drawing a contour in the review view on screen: synthesised mouse events of
+// a freehand loop reach the window's handler, the loop becomes a contour of
+// the current object on the current frame, the view shows it in the object's
+// colour, and the native data file stores it.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <wx/app.h>
+#include <wx/frame.h>
+#include <wx/init.h>
+#include <wx/utils.h>
+
+#include "screen_capture.h"
+#include "data/native_file.h"
+#include "registry/app_types.h"
+#include "registry/res_values.h"
+#include "tools/headless_session.h"
+#include "views/gl_view_support.h"
+#include "views/review_canvas.h"
+
+namespace {
+
+constexpr int W = 64, H = 48;
+constexpr int CW = 200, CH = 150;
+constexpr int kObject = 2;
+
+bool wait_for(const std::function<bool()>& cond) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!cond()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    wxTheApp->Yield(true);
+    wxMilliSleep(2);
+  }
+  return true;
+}
+
+class ContourDrawingScreen : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static int attributes[] = {WX_GL_RGBA,      WX_GL_DOUBLEBUFFER, WX_GL_DEPTH_SIZE, 16,
+                               WX_GL_MIN_ALPHA, 8,                  WX_GL_MIN_RED,    8,
+                               WX_GL_MIN_GREEN, 8,                  WX_GL_MIN_BLUE,   8,
+                               0};
+    gl_attributes = attributes;
+    resource_table_t& t = *resource_table;
+    t.RES_BACKGROUND->write("#000000");
+    t.RES_REVIEW_ZOOM->write(1.0);
+    t.RES_USE_SCROLLBARS->write(false);
+    t.RES_SEE_DRAW->write(true);
+    t.RES_MOUSE_SENSITIVITY->write(5);
+    t.RES_SIMPLIFY_THRESH->write(3);
+    t.RES_MOUSE_RIGHT_OVERRIDE->write(0);
+    t.RES_MOUSE_MIDDLE_OVERRIDE->write(0);
+    t.RES_TOOL->write(static_cast<tool_selection_t>(3));  // Draw
+    t.CURRENT_OBJECT->write(kObject);
+    t.RES_OBJECT->read()[kObject].colour.Set(255, 0, 0);
+    frame_ = new wxFrame(nullptr, wxID_ANY, "review", wxDefaultPosition, wxDefaultSize);
+    view_ = new review_canvas(frame_, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                              wxHSCROLL | wxVSCROLL | wxWANTS_CHARS, "review_canvas");
+    frame_->SetClientSize(CW, CH);
+    frame_->Show();
+    ASSERT_TRUE(wait_for([&] {
+      return view_->GetClientSize() == wxSize(CW, CH) && view_->paints() > 0;
+    }));
+    // One frame of zeros.
+    frame_store->add_image(frame_image_t::create(new uint8_t[W * H](), W * H));
+    frame_store->positions.push_back(position_holder_t::create(position_t{}));
+    t.RES_BUF_WIDTH->write_no_changeprocs(W);
+    t.RES_BUF_HEIGHT->write_no_changeprocs(H);
+    t.RES_BUF_FRAMES->write_no_changeprocs(1);
+    t.IM->write();
+    repaint();
+    // The new frame was fitted to the window; at zoom 1 window pixels are
+    // image pixels.
+    t.RES_REVIEW_ZOOM->write(1.0);
+    repaint();
+    ASSERT_TRUE(view_->state().image_shown);
+    ASSERT_EQ(view_->state().g.zoom, 1.0);
+    ASSERT_EQ(view_->state().g.scroll_x_image, 0.0);
+    ASSERT_EQ(view_->state().g.scroll_y_image, 0.0);
+  }
+  void TearDown() override {
+    frame_->Destroy();
+    wait_for([] { return wxTheApp->Pending() == false; });
+    wxTheApp->ProcessIdle();
+  }
+
+  void repaint() {
+    const int before = view_->paints();
+    view_->Refresh(false);
+    ASSERT_TRUE(wait_for([&] { return view_->paints() > before; }));
+  }
+
+  // A mouse event as the toolkit delivers it to the window.
+  void mouse(wxEventType type, int x, int y, bool left_down) {
+    wxMouseEvent e(type);
+    e.SetEventObject(view_);
+    e.SetId(view_->GetId());
+    e.SetPosition(wxPoint(x, y));
+    e.SetLeftDown(left_down);
+    view_->GetEventHandler()->ProcessEvent(e);
+  }
+
+  std::vector<uint8_t> screen() { return screenshot(view_->ClientToScreen(wxPoint(0, 0)), CW, CH); }
+
+  headless_session session_;
+  wxFrame* frame_ = nullptr;
+  review_canvas* view_ = nullptr;
+};
+
+TEST_F(ContourDrawingScreen, FreehandLoopBecomesAContourShownAndSaved) {
+  const std::vector<uint8_t> before = screen();
+  ASSERT_EQ(before.size(), static_cast<size_t>(CW * CH * 3));
+
+  // Round the rectangle (10,10)-(50,40) every 2 pixels, ending 2 pixels short
+  // of the start, as a hand would.
+  std::vector<wxPoint> loop;
+  const wxPoint corners[] = {{10, 10}, {50, 10}, {50, 40}, {10, 40}, {10, 12}};
+  loop.push_back(corners[0]);
+  for (int i = 1; i < 5; ++i) {
+    const wxPoint a = corners[i - 1], b = corners[i];
+    const int n = std::max(std::abs(b.x - a.x), std::abs(b.y - a.y)) / 2;
+    for (int k = 1; k <= n; ++k) loop.push_back({a.x + (b.x - a.x) * k / n, a.y + (b.y - a.y) * k / n});
+  }
+  const int paints = view_->paints();
+  mouse(wxEVT_LEFT_DOWN, loop[0].x, loop[0].y, true);
+  for (size_t i = 1; i < loop.size(); ++i) mouse(wxEVT_MOTION, loop[i].x, loop[i].y, true);
+  mouse(wxEVT_LEFT_UP, loop.back().x, loop.back().y, false);
+  EXPECT_FALSE(view_->state().freehand_drawing);
+
+  // One closed contour of the current object on the current frame, simplified
+  // to the rectangle's corners.
+  contour_object* objects = resource_table->RES_OBJECT->read();
+  for (int k = 0; k < NUM_OBJECTS; ++k) {
+    if (k != kObject) {
+      EXPECT_TRUE(objects[k].frames.empty()) << k;
+    }
+  }
+  ASSERT_EQ(objects[kObject].frames.size(), 1u);
+  const frame_contours_t& entry = objects[kObject].frames.front();
+  EXPECT_EQ(entry.frame, 0);
+  ASSERT_EQ(entry.contours.size(), 1u);
+  const contour_t& c = entry.contours[0];
+  EXPECT_TRUE(c.closed);
+  const double want[4][2] = {{10, 10}, {50, 10}, {50, 40}, {10, 40}};
+  ASSERT_EQ(c.vertices.size(), 4u);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_DOUBLE_EQ(c.vertices[i].x, want[i][0]);
+    EXPECT_DOUBLE_EQ(c.vertices[i].y, want[i][1]);
+  }
+
+  // Shown in red on the edges' middles (the line lies on a pixel boundary and
+  // may cover either side), nowhere inside or outside.
+  ASSERT_TRUE(wait_for([&] { return view_->paints() > paints; }));
+  repaint();
+  const std::vector<uint8_t> after = screen();
+  auto reddened = [&](int x, int y) {
+    const size_t i = (static_cast<size_t>(y) * CW + x) * 3;
+    return after[i] >= before[i] + 60 && after[i + 1] <= before[i + 1] + 10 &&
+           after[i + 2] <= before[i + 2] + 10;
+  };
+  auto near_red = [&](int x, int y) {
+    for (int dy = -1; dy <= 1; ++dy)
+      for (int dx = -1; dx <= 1; ++dx)
+        if (reddened(x + dx, y + dy)) return true;
+    return false;
+  };
+  EXPECT_TRUE(near_red(30, 10)) << "top edge";
+  EXPECT_TRUE(near_red(30, 40)) << "bottom edge";
+  EXPECT_TRUE(near_red(10, 25)) << "left edge";
+  EXPECT_TRUE(near_red(50, 25)) << "right edge";
+  EXPECT_FALSE(near_red(30, 25)) << "inside";
+  EXPECT_FALSE(near_red(30, 3)) << "above";
+
+  // The native data file holds the contour.
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("nv_contour_draw_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string path = (dir / "drawn.hm").string();
+  ASSERT_TRUE(save_native_file_as(path, false));
+  std::ifstream in(path);
+  std::string line;
+  std::vector<std::string> cont;
+  while (std::getline(in, line))
+    if (line.rfind("CONT ", 0) == 0) cont.push_back(line);
+  std::filesystem::remove_all(dir);
+  ASSERT_EQ(cont.size(), 1u);
+  EXPECT_EQ(cont[0], "CONT 2 0 1 10.00 10.00 50.00 10.00 50.00 40.00 10.00 40.00");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  wxSetAssertHandler([](const wxString& file, int line, const wxString& func, const wxString& cond,
+                        const wxString& msg) {
+    std::fprintf(stderr, "toolkit assertion %s at %s:%d %s\n",
+                 static_cast<const char*>(cond.utf8_str()),
+                 static_cast<const char*>(file.utf8_str()), line,
+                 static_cast<const char*>(msg.utf8_str()));
+    std::abort();
+  });
+  wxApp::SetInstance(new wxApp);
+  if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) {
+    std::fprintf(stderr, "cannot initialise the toolkit (no display?)\n");
+    return 1;
+  }
+  int rc = RUN_ALL_TESTS();
+  wxTheApp->OnExit();
+  wxEntryCleanup();
+  return rc;
+}
