@@ -19,6 +19,7 @@
 #include "data/data_line_procs.h"
 #include "data/objects.h"
 #include "registry/res_values.h"
+#include "surfaces/surface_section.h"
 #include "registry/resource_table.h"
 #include "data/calipers.h"
 #include "views/glfont.h"
@@ -559,9 +560,11 @@ void review_canvas::draw_overlays() {
     }
     const int32_t frame = t.RES_BUF_CURRENT_FRAME->read();
     for (int k = 0; objects && k < kObjectCount; ++k) {
-      // Surface sections of objects without a contour here arrive with the surfaces.
       frame_contours_t* entry = objects[k].find_frame(frame);
-      if (!entry) continue;
+      if (!entry) {
+        draw_surface_section(k);
+        continue;
+      }
       const rgba_colour_t& c = objects[k].colour;
       const uint8_t rgb[3] = {c.Red(), c.Green(), c.Blue()};
       for (const contour_t& contour : entry->contours)
@@ -569,6 +572,7 @@ void review_canvas::draw_overlays() {
           draw_contour(&contour, rgb);
     }
   }
+  if (t.RES_SEE_SSM->read()) draw_surface_section(kObjectCount);  // the fitted shape model
   if (t.RES_SEE_MARK->read()) draw_landmarks();
   if (t.RES_SEE_MARK->read()) draw_landmark_curves();
   if (tool == kToolMeasure) draw_calipers();
@@ -642,6 +646,38 @@ void review_canvas::draw_contour(const contour_t* c, const uint8_t colour[3]) {
   glDisable(GL_BLEND);
   glLineWidth(1.0f);
   glPointSize(1.0f);
+}
+
+void review_canvas::draw_surface_section(int object) {
+  const resource_table_t& t = *resource_table;
+  surface_interp* surface = t.RES_SURFACE[object]->read();
+  const contour_object* objects = t.RES_OBJECT->read();
+  if (!surface || !objects || objects[object].colour.Alpha() == 0) return;
+  std::unique_ptr<frame_contours_t> section = plane_cross_section(*surface, -1, 1, 0.1);
+  if (!section || section->contours.empty()) return;
+  const rgba_colour_t& c = objects[object].colour;
+  glColor4ub(c.Red(), c.Green(), c.Blue(), 255);
+  glEnable(GL_LINE_STIPPLE);
+  glLineStipple(1, 0x3333);
+  glEnable(GL_LINE_SMOOTH);
+  glLineWidth(static_cast<float>(font_size() * 0.625 / 10.0));
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  for (const contour_t& contour : section->contours) {
+    if (contour.vertices.size() < 2) continue;
+    glBegin(contour.closed ? GL_LINE_LOOP : GL_LINE_STRIP);
+    for (const vec2_t& v : contour.vertices) {
+      double wx = 0.0, wy = 0.0;
+      state_.g.frame_to_window(v.x, v.y, wx, wy);
+      glVertex2d(wx, wy);
+    }
+    glEnd();
+    glFlush();
+  }
+  glDisable(GL_LINE_STIPPLE);
+  glDisable(GL_LINE_SMOOTH);
+  glDisable(GL_BLEND);
+  glLineWidth(1.0f);
 }
 
 void review_canvas::draw_landmarks() {

@@ -74,6 +74,7 @@ class review_canvas : public wxGLCanvas, public review_tool_host {
   void draw_frame_border();
   void draw_overlays();
   void draw_contour(const contour_t* c, const uint8_t colour[3]);
+  void draw_surface_section(int object);
   void draw_landmarks();
   void draw_landmark_curves();
   void draw_calipers();
