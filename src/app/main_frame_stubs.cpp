@@ -136,7 +136,6 @@ void MainFrame::OnGrabReview(wxCommandEvent&) {}
 void MainFrame::OnGrab3D(wxCommandEvent&) {}
 void MainFrame::OnGrabCentre(wxCommandEvent&) {}
 void MainFrame::OnGrabRight(wxCommandEvent&) {}
-void MainFrame::OnVisualChanged(wxBookCtrlEvent&) {}
 void MainFrame::OnResliceThickness(wxScrollEvent&) {}
 void MainFrame::OnResliceOpacity(wxScrollEvent&) {}
 void MainFrame::OnResliceCompounding(wxCommandEvent&) {}

@@ -7,6 +7,7 @@
 
 #include "app/proc_registrations.h"
 
+#include "views/centre_canvas.h"
 #include "views/gl_view_support.h"
 #include "views/review_canvas.h"
 
@@ -28,11 +29,6 @@ class gl_view_shell : public wxGLCanvas {
 };
 
 class outline_canvas : public gl_view_shell {
- public:
-  using gl_view_shell::gl_view_shell;
-};
-
-class centre_canvas : public gl_view_shell {
  public:
   using gl_view_shell::gl_view_shell;
 };

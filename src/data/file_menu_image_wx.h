@@ -79,3 +79,17 @@ inline bool save_rgb_image_file(const wxString& path, int32_t width, int32_t hei
   out.CopyTo(&bytes[0], bytes.size());
   return save_file(path, bytes, why);
 }
+
+// Saves a view's image as the whole of path through the save helper, encoded
+// in memory first. False with *why set on failure.
+inline bool save_wx_image_file(const wxString& path, const wxImage& image, wxBitmapType type,
+                               wxString* why = nullptr) {
+  wxMemoryOutputStream out;
+  if (!image.SaveFile(out, type) || out.GetLength() == 0) {
+    if (why) *why = wxString::Format("The image for \"%s\" could not be encoded.", path);
+    return false;
+  }
+  std::string bytes(out.GetLength(), '\0');
+  out.CopyTo(&bytes[0], bytes.size());
+  return save_file(path, bytes, why);
+}

@@ -8,10 +8,11 @@
 #include <new>
 
 #include "data/dynabuf.h"
+#include "views/globcmap.h"
 
 namespace {
 
-reslice_span_source span_source = nullptr;
+reslice_span_source span_source = surface_section_spans;
 reslice_correction_source correction_source;
 int32_t dynamic_pixel_step = 1;
 int32_t dynamic_slice_factor = 1;
@@ -54,29 +55,36 @@ double doppler_velocity(double x) {
   return x - 192.0;
 }
 
-// Blends the values either side of a sample with weights (256 - t256) for the
-// positive and t256 for the negative side: an average within one colour
-// class, else the nearer side's value.
-double blend_doppler(double negative, double positive, int t256) {
-  const bool grey_n = negative <= 127.0, grey_p = positive <= 127.0;
-  if (grey_n == grey_p) return (negative * t256 + positive * (256 - t256)) / 256.0;
-  return 256 - t256 < t256 ? negative : positive;
+// The value between the frames either side of a sample, t256 / 256 of the
+// way from the positive side: the colour map's blend, which never mixes
+// Doppler classes.
+double doppler_between(double negative, double positive, int t256) {
+  return globcmap_t::blend_doppler(static_cast<int32_t>(negative), static_cast<int32_t>(positive), t256 * 256,
+                                   (256 - t256) * 256);
 }
 
 }  // namespace
 
-void set_reslice_span_source(reslice_span_source source) { span_source = source; }
+void set_reslice_span_source(reslice_span_source source) {
+  span_source = source ? source : surface_section_spans;
+}
 
 void set_reslice_correction_source(const reslice_correction_source& source) { correction_source = source; }
+
+const reslice_correction_source& installed_reslice_correction_source() { return correction_source; }
 
 void set_reslice_dynamic_steps(int32_t pixel_step, int32_t slice_factor) {
   dynamic_pixel_step = std::max(pixel_step, 1);
   dynamic_slice_factor = std::max(slice_factor, 1);
+  if (colour_map) colour_map->set_step(dynamic_pixel_step, dynamic_slice_factor);
 }
 
 void reslice_dynamic_steps(int32_t& pixel_step, int32_t& slice_factor) {
   pixel_step = dynamic_pixel_step;
   slice_factor = dynamic_slice_factor;
+  if (colour_map) colour_map->get_step(pixel_step, slice_factor);
+  pixel_step = std::max(pixel_step, 1);
+  slice_factor = std::max(slice_factor, 1);
 }
 
 // ---------------------------------------------------------------------------
@@ -615,7 +623,7 @@ void reslice_internals::combine_sides(build_state& b) {
     const double t = p / (p - q);
     if (b.doppler)
       b.slice[idx] =
-          static_cast<float>(blend_doppler(b.neg_value[idx], b.slice[idx], static_cast<int>(t * 256)));
+          static_cast<float>(doppler_between(b.neg_value[idx], b.slice[idx], static_cast<int>(t * 256)));
     else
       b.slice[idx] = static_cast<float>((1.0 - t) * b.slice[idx] + t * b.neg_value[idx]);
   });

@@ -36,15 +36,17 @@ class reslice_progress {
 
 // Where crop spans come from: for a plane shifted by offset cm along its
 // normal, the span list of the surface of object (null when the object has
-// no surface or no section). Installed by the surfaces code; without it no
-// image is cropped.
+// no surface or no section). By default the section of the object's surface
+// in RES_SURFACE; null restores that.
 using reslice_span_source = span_list* (*)(int32_t object, const reslice_info& plane, int32_t step,
                                            double offset);
 void set_reslice_span_source(reslice_span_source source);
+span_list* surface_section_spans(int32_t object, const reslice_info& plane, int32_t step, double offset);
 
 // The coarse pixel step and slice factor that builders take while
-// RES_DYNAMIC_UPDATE is on. The display colour map's step estimate will set
-// them; the export of resliced data sets them itself.
+// RES_DYNAMIC_UPDATE is on: the display colour map's steps while it exists
+// (its step estimate sets them), else steps kept here; the export of
+// resliced data sets them itself.
 void set_reslice_dynamic_steps(int32_t pixel_step, int32_t slice_factor);
 void reslice_dynamic_steps(int32_t& pixel_step, int32_t& slice_factor);
 
@@ -62,6 +64,8 @@ struct reslice_correction_source {
   bool (*image)(const image_correlation& run, int32_t k, uint8_t* pixels) = nullptr;
 };
 void set_reslice_correction_source(const reslice_correction_source& source);
+// The source installed; the panorama builder shares it.
+const reslice_correction_source& installed_reslice_correction_source();
 
 class reslice_internals : public reslice_builder {
  public:

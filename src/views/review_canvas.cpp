@@ -15,6 +15,7 @@
 #include <wx/msgdlg.h>
 #include <wx/progdlg.h>
 
+#include "data/file_menu_image_wx.h"
 #include "data/file_save.h"
 #include "data/curves.h"
 #include "data/landmarks.h"
@@ -1046,12 +1047,8 @@ bool review_canvas::dump_window(const wxString& file_name, wxBitmapType type) {
                 image.GetData() + static_cast<size_t>(r) * w * 3);
   if (type == wxBITMAP_TYPE_JPEG) image.SetOption(wxIMAGE_OPTION_QUALITY, 95);
   if (!wxImage::FindHandler(type)) wxInitAllImageHandlers();
-  // Encoded in memory (the TIFF writer seeks), then saved beside the target
-  // and renamed into place, so that a failed save leaves the old file as it was.
-  wxMemoryOutputStream out;
-  if (!image.SaveFile(out, type) || out.GetLength() == 0) return false;
-  std::string bytes(out.GetLength(), '\0');
-  out.CopyTo(&bytes[0], bytes.size());
-  const bool ok = save_file(file_name, bytes);
+  // Saved beside the target and renamed into place, so that a failed save
+  // leaves the old file as it was.
+  const bool ok = save_wx_image_file(file_name, image, type);
   return ok;
 }

@@ -24,7 +24,7 @@ TEST_F(Teardown, FreesHeldObjectsBuildersAndSurfaces) {
   EXPECT_EQ(t().RESLICE->read()[2].width, 300);
   t().RES_SURFACE[3]->write(new surface_interp);
   t().RES_SURFACE[200]->write(new surface_interp);
-  t().RES_PANORAMA->write(new panorama_internals);
+  t().RES_PANORAMA->write(new panorama_internals(false));
   t().RES_CORRELATION->write(new image_correlation);
 
   // Data in the held lists.
