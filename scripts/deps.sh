@@ -9,7 +9,7 @@ packages=(
   libeigen3-dev libtiff-dev libopenjp2-7-dev libcminpack-dev
   zlib1g-dev libpng-dev libjpeg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth fonts-dejavu-core
+  xvfb xauth fonts-dejavu-core libx11-dev
   python3
   dcmtk libgdcm-tools python3-numpy python3-pydicom python3-nibabel clang
 )

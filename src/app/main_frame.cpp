@@ -18,6 +18,7 @@
 #include "app/app_ids.h"
 #include "app/main_frame_tables.h"
 #include "app/placeholder_views.h"
+#include "views/review_canvas.h"
 #include "app/toolbar_art.h"
 #include "data/objects.h"
 #include "registry/resource_table.h"
@@ -236,6 +237,7 @@ void MainFrame::build_views() {
                                              wxDefaultSize, kViewSplitterStyle);
   review_view = new review_canvas(upper_view_splitter, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                                   kViewStyle, L"review_canvas");
+  review_view->set_tool_selector([this](int32_t n) { return select_tool(n); });
   outline_view = new outline_canvas(upper_view_splitter, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                                     kViewStyle, L"outline_canvas");
   lower_view_splitter = new wxSplitterWindow(view_splitter, ID_LOWER_VIEW_SPLITTER, wxDefaultPosition,

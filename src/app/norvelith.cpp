@@ -32,7 +32,6 @@
 #include "registry/resource_table.h"
 #include "views/globcmap.h"
 
-int* gl_attributes = nullptr;
 
 namespace {
 

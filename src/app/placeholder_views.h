@@ -1,4 +1,4 @@
-// The four OpenGL views of the main window as empty shells: each is a GL
+// The OpenGL views of the main window not built yet, as empty shells: each is a GL
 // canvas with the program's attribute list that validates its paint events
 // and draws nothing. The views themselves replace these classes.
 #pragma once
@@ -7,8 +7,8 @@
 
 #include "app/proc_registrations.h"
 
-// The attribute list given to every OpenGL view; owned by the application.
-extern int* gl_attributes;
+#include "views/gl_view_support.h"
+#include "views/review_canvas.h"
 
 class gl_view_shell : public wxGLCanvas {
  public:
@@ -25,11 +25,6 @@ class gl_view_shell : public wxGLCanvas {
 
   proc_registrations procs_;
   int paints_ = 0;
-};
-
-class review_canvas : public gl_view_shell {
- public:
-  using gl_view_shell::gl_view_shell;
 };
 
 class outline_canvas : public gl_view_shell {

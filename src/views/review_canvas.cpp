@@ -1,0 +1,1013 @@
+// GLEW before any other OpenGL header.
+#include <GL/glew.h>
+
+#include "views/review_canvas.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <wx/colour.h>
+#include <wx/dcclient.h>
+#include <wx/filefn.h>
+#include <wx/image.h>
+#include <wx/log.h>
+#include <wx/msgdlg.h>
+#include <wx/progdlg.h>
+
+#include "data/curves.h"
+#include "data/landmarks.h"
+#include "data/data_line_procs.h"
+#include "data/objects.h"
+#include "registry/res_values.h"
+#include "registry/resource_table.h"
+#include "data/calipers.h"
+#include "views/glfont.h"
+#include "views/globcmap.h"
+#include "views/shader.h"
+#include "views/gl_view_support.h"
+#include "views/review_coords.h"
+#include "views/review_overlay_math.h"
+
+// clang-format off
+wxBEGIN_EVENT_TABLE(review_canvas, wxGLCanvas)
+  EVT_SIZE(review_canvas::OnSize)
+  EVT_PAINT(review_canvas::OnPaint)
+  EVT_ERASE_BACKGROUND(review_canvas::OnEraseBackground)
+  EVT_MOUSE_EVENTS(review_canvas::OnMouse)
+  EVT_MAGNIFY(review_canvas::OnMouse)
+  EVT_KEY_DOWN(review_canvas::OnKey)
+  EVT_SCROLLWIN(review_canvas::OnScroll)
+wxEND_EVENT_TABLE()
+// clang-format on
+
+namespace {
+
+constexpr int32_t kToolSelect = 1;
+constexpr int32_t kToolDraw = 3;
+constexpr int32_t kToolMeasure = 4;
+constexpr int32_t kToolErase = 5;
+constexpr int kObjectCount = 200;
+
+wxColour background_colour() {
+  wxColour c(resource_table->RES_BACKGROUND->read());
+  return c.IsOk() ? c : wxColour(128, 128, 128);
+}
+
+double view_aspect() {
+  return review_aspect(resource_table->RES_XSCALE->read(), resource_table->RES_YSCALE->read());
+}
+
+// The size of text and marks until the view has its font.
+constexpr double kDefaultFontSize = 28.0;
+
+}  // namespace
+
+review_canvas::review_canvas(wxWindow* parent, wxWindowID id, const wxPoint& pos,
+                             const wxSize& size, long style, const wxString& name)
+    : wxGLCanvas(parent, id, gl_attributes, pos, size, style, name), tools_(state_, *this) {
+  mask_.region.frame = -1;
+  context_ = new wxGLContext(this);
+  shaders_ = new shader();
+  matrix4_identity(projection_);
+  SetBackgroundColour(background_colour());
+
+  resource_table_t& t = *resource_table;
+  proc_ = new pmf_functor<review_canvas>(this, &review_canvas::changeproc);
+  watch(t.RES_BUF_WIDTH);
+  watch(t.RES_BUF_HEIGHT);
+  state_.g.image_width = t.RES_BUF_WIDTH->read();
+  state_.g.image_height = t.RES_BUF_HEIGHT->read();
+  image_pixels_ = state_.g.image_width * state_.g.image_height;
+  watch(t.RES_BUF_FRAMES);
+  watch(t.RES_REVIEW_ZOOM);
+  state_.g.invert = t.RES_INVERT_BSCAN->read();
+  state_.g.set_zoom(t.RES_REVIEW_ZOOM->read(), view_aspect());
+  for (base_res_t* r : std::initializer_list<base_res_t*>{
+           t.RES_BACKGROUND, t.IM, t.RES_BUF_CURRENT_FRAME, t.RES_DICOM_REDRAW, t.RES_MASKED_DATA,
+           t.RES_CMAP_LABELS, t.RES_TOOL, t.FIDUCIAL, t.LANDMARK, t.RES_REDISPLAY_THICKNESS,
+           t.OBJECT, t.CONT, t.RES_CURRENT_TASK_PAGE, t.RES_CURRENT_VISUAL_PAGE, t.RES_POS_REC,
+           t.RES_CORRECTED_POS, t.RES_CORRECTED_PRESSURE, t.RES_XTRANS, t.RES_YTRANS,
+           t.RES_ZTRANS, t.RES_AZIMUTH, t.RES_ELEVATION, t.RES_ROLL, t.RES_XSCALE, t.RES_YSCALE,
+           t.RES_CALIPERS, t.RES_INVERT_BSCAN, t.RES_SEE_DRAW, t.RES_SEE_MARK, t.RES_SEE_SSM,
+           t.RES_GLUT_FONT, t.CURVE, t.RES_USE_SCROLLBARS})
+    watch(r);
+  for (base_res_t* s : t.RES_SURFACE) watch(s);
+  for (base_res_t* r : std::initializer_list<base_res_t*>{
+           t.FINDING_LOCATION, t.RES_CMAP_CHANGED, t.RES_DISPLAY_PIXELS, t.RES_DISPLAY_COG,
+           t.RES_SEE_OUTLINES})
+    watch(r);
+}
+
+review_canvas::~review_canvas() {
+  // No commit may reach a view that is gone.
+  if (resource_table)
+    for (auto it = watched_.rbegin(); it != watched_.rend(); ++it) (*it)->remove_proc(proc_);
+  delete static_cast<pmf_functor<review_canvas>*>(proc_);
+  if (context_ && !needs_gl_init_ && SetCurrent(*context_)) {
+    if (view_texture_) glDeleteTextures(1, &view_texture_);
+    delete font_;
+    shaders_->delete_programs();
+  }
+  delete shaders_;
+  delete context_;
+}
+
+void review_canvas::watch(base_res_t* res) {
+  if (!res) return;
+  res->add_proc(proc_);
+  watched_.push_back(res);
+}
+
+int32_t review_canvas::select_tool(int32_t n) { return select_tool_ ? select_tool_(n) : -1; }
+
+// ---- change procedure ------------------------------------------------------
+
+void review_canvas::changeproc() {
+  resource_table_t& t = *resource_table;
+  review_geometry& g = state_.g;
+  bool redraw = false, refit = false;
+  auto changed = [](base_res_t* r) { return r->changed_in_flush(); };
+
+  if (changed(t.RES_TOOL) || changed(t.RES_SEE_DRAW) || changed(t.RES_SEE_MARK) ||
+      changed(t.RES_SEE_SSM) || changed(t.RES_CALIPERS))
+    redraw = true;
+  if (changed(t.RES_CMAP_CHANGED)) state_.image_dirty = redraw = true;
+  if (changed(t.RES_BACKGROUND)) {
+    SetBackgroundColour(background_colour());
+    state_.image_dirty = redraw = true;
+  }
+  if (t.RES_BUF_WIDTH->read() != g.image_width || t.RES_BUF_HEIGHT->read() != g.image_height) {
+    g.image_width = t.RES_BUF_WIDTH->read();
+    g.image_height = t.RES_BUF_HEIGHT->read();
+    image_pixels_ = g.image_width * g.image_height;
+    g.set_zoom(g.zoom, view_aspect());
+    refit = true;
+  }
+  // A new display window brings the unmasked 16-bit values back.
+  if (changed(t.RES_DICOM_REDRAW)) reset_mask_after_windowing();
+  if (changed(t.IM) || changed(t.RES_BUF_CURRENT_FRAME) || changed(t.RES_BUF_FRAMES) ||
+      changed(t.RES_MASKED_DATA) || changed(t.RES_CMAP_LABELS) || changed(t.RES_DICOM_REDRAW) ||
+      changed(t.RES_CORRECTED_POS) || changed(t.RES_CORRECTED_PRESSURE)) {
+    reload_frame();
+    redraw = true;
+  }
+  const double z = t.RES_REVIEW_ZOOM->read();
+  if (changed(t.RES_REVIEW_ZOOM) && z != g.zoom && z > 0.0 && std::isfinite(z)) {
+    t.RES_ALERT_STRING->write_no_changeprocs(wxString::Format("Review zoom factor %.2lf", z));
+    base_res_t::make_pending_writes_happen();
+    g.change_zoom(z, view_aspect(), state_.zoom_positioned);
+    state_.zoom_positioned = false;
+    redraw = refit = true;
+  }
+  if (changed(t.RES_XTRANS) || changed(t.RES_YTRANS) || changed(t.RES_ZTRANS) ||
+      changed(t.RES_AZIMUTH) || changed(t.RES_ELEVATION) || changed(t.RES_ROLL) ||
+      changed(t.RES_XSCALE) || changed(t.RES_YSCALE))
+    redraw = true;
+  if (changed(t.RES_XSCALE) || changed(t.RES_YSCALE)) {
+    g.set_zoom(g.zoom, view_aspect());
+    refit = true;
+  }
+  if (changed(t.RES_INVERT_BSCAN)) {
+    g.invert = t.RES_INVERT_BSCAN->read();
+    state_.image_dirty = redraw = true;
+    if (g.client_height < g.display_height) refit = true;
+  } else if (changed(t.RES_REDISPLAY_THICKNESS)) {
+    redraw = true;
+  }
+  if (changed(t.RES_DISPLAY_PIXELS)) state_.image_dirty = redraw = true;
+  if (changed(t.RES_USE_SCROLLBARS)) redraw = refit = true;
+  if (changed(t.RES_SEE_OUTLINES) || changed(t.RES_DISPLAY_COG)) redraw = true;
+  if (changed(t.FINDING_LOCATION) &&
+      g.centre_on(t.FIND_LOCATION_X->read(), t.FIND_LOCATION_Y->read()))
+    redraw = refit = true;
+  if (changed(t.FIDUCIAL) || changed(t.LANDMARK) || changed(t.OBJECT) || changed(t.CONT) ||
+      changed(t.RES_CURRENT_TASK_PAGE) || changed(t.RES_CURRENT_VISUAL_PAGE) ||
+      changed(t.CURVE))
+    redraw = true;
+  if (changed(t.RES_GLUT_FONT)) font_changed_ = redraw = true;
+  for (base_res_t* s : t.RES_SURFACE)
+    if (changed(s)) redraw = true;
+  if (refit) fit_to_window(g.client_width, g.client_height);
+  if (redraw) {
+    Refresh(true);
+    Update();
+  }
+}
+
+void review_canvas::reload_frame() {
+  const resource_table_t& t = *resource_table;
+  const int32_t frames = t.RES_BUF_FRAMES->read();
+  if (frames >= 1 && frame_store) {
+    const int32_t current = t.RES_BUF_CURRENT_FRAME->read();
+    if (current >= 0 && static_cast<size_t>(current) < frame_store->images.size())
+      state_.frame = frame_store->imagecp(current);
+  } else {
+    state_.frame = frame_image_ref();
+  }
+  const uint8_t* display = image_pixels_ >= 1 ? frame_image_t::display_data(state_.frame) : nullptr;
+  state_.image_shown = frames >= 1 && image_pixels_ >= 1 && display &&
+                       state_.frame->size >= image_pixels_;
+  state_.image_dirty = true;
+}
+
+// ---- fit, size and scrolling -----------------------------------------------
+
+void review_canvas::fit_to_window(int32_t cw, int32_t ch) {
+  if (resize_guard_) return;
+  resource_table_t& t = *resource_table;
+  review_geometry& g = state_.g;
+  int ww = 0, wh = 0;
+  GetSize(&ww, &wh);
+  const bool same = ww == fit_ww_ && wh == fit_wh_ && g.image_width == fit_iw_ &&
+                    g.image_height == fit_ih_;
+  fit_ww_ = ww;
+  fit_wh_ = wh;
+  fit_iw_ = g.image_width;
+  fit_ih_ = g.image_height;
+  if (!t.RES_LOCK_ZOOM->read() && !same) {
+    const review_fit_t fit = review_fit(ww, wh, g.image_width, g.image_height, view_aspect());
+    if (fit.ok) {
+      g.zoom = fit.zoom;
+      g.zoom_y = fit.zoom * view_aspect();
+      g.display_width = fit.display_width;
+      g.display_height = fit.display_height;
+      if (t.RES_REVIEW_ZOOM->read() != g.zoom || t.RES_REVIEW_ZOOM->pending() != g.zoom)
+        t.RES_REVIEW_ZOOM->write_no_changeprocs(g.zoom);
+    }
+    base_res_t::make_pending_writes_happen();
+  }
+  if (cw != g.client_width || ch != g.client_height) {
+    g.client_width = std::max(1, cw);
+    g.client_height = std::max(1, ch);
+    viewport_changed_ = true;
+  }
+  state_.image_dirty = true;
+  g.update_visible();
+
+  bool hbar = false, vbar = false;
+  review_needed_bars(g.display_width, g.display_height, ww, wh, g.client_width, g.client_height,
+                     hbar, vbar);
+  if (t.RES_USE_SCROLLBARS->read() && HasScrollbar(wxHORIZONTAL) && HasScrollbar(wxVERTICAL)) {
+    if (hbar) {
+      SetScrollbar(wxHORIZONTAL, review_scroll_to_bar(g.scroll_x, g.zoom),
+                   review_scroll_to_bar(g.client_width, g.zoom),
+                   review_scroll_to_bar(g.display_width, g.zoom), true);
+    } else {
+      SetScrollbar(wxHORIZONTAL, 0, 0, 0, true);
+      g.scroll_x = 0;
+    }
+    if (vbar) {
+      const int32_t pos = g.invert ? g.display_height - g.client_height - g.scroll_y : g.scroll_y;
+      SetScrollbar(wxVERTICAL, review_scroll_to_bar(pos, g.zoom_y),
+                   review_scroll_to_bar(g.client_height, g.zoom_y),
+                   review_scroll_to_bar(g.display_height, g.zoom_y), true);
+    } else {
+      SetScrollbar(wxVERTICAL, 0, 0, 0, true);
+      g.scroll_y = 0;
+    }
+  } else {
+    if (!hbar) g.scroll_x = 0;
+    if (!vbar) g.scroll_y = 0;
+    for (int o : {wxHORIZONTAL, wxVERTICAL})
+      if (HasScrollbar(o) && GetScrollRange(o) > 1) SetScrollbar(o, 0, 0, 0, true);
+    hbar = vbar = false;
+  }
+  g.update_scroll_image();
+  if (hbar != fit_hbar_ || vbar != fit_vbar_) {
+    // A one-pixel nudge makes the toolkit lay the client area out again.
+    resize_guard_ = true;
+    SetSize(ww + 1, wh);
+    Refresh(true);
+    SetSize(ww, wh);
+    resize_guard_ = false;
+    fit_hbar_ = hbar;
+    fit_vbar_ = vbar;
+  }
+}
+
+void review_canvas::OnSize(wxSizeEvent& event) {
+  event.Skip();
+  int cw = 0, ch = 0;
+  GetClientSize(&cw, &ch);
+  fit_to_window(cw, ch);
+  Refresh(true);
+}
+
+bool review_canvas::scroll_bar(bool horizontal, int32_t& pos, int32_t& range, int32_t& thumb) {
+  const int o = horizontal ? wxHORIZONTAL : wxVERTICAL;
+  if (!HasScrollbar(o)) return false;
+  pos = GetScrollPos(o);
+  range = GetScrollRange(o);
+  thumb = GetScrollThumb(o);
+  return true;
+}
+
+void review_canvas::scroll_thumb_track(bool horizontal, int32_t position) {
+  scroll_to(horizontal ? wxHORIZONTAL : wxVERTICAL, position);
+}
+
+void review_canvas::OnScroll(wxScrollWinEvent& event) {
+  const int o = event.GetOrientation();
+  const wxEventType type = event.GetEventType();
+  review_scroll_kind kind = SCROLL_THUMB_RELEASE;
+  if (type == wxEVT_SCROLLWIN_TOP)
+    kind = SCROLL_TOP;
+  else if (type == wxEVT_SCROLLWIN_BOTTOM)
+    kind = SCROLL_BOTTOM;
+  else if (type == wxEVT_SCROLLWIN_LINEUP)
+    kind = SCROLL_LINE_UP;
+  else if (type == wxEVT_SCROLLWIN_LINEDOWN)
+    kind = SCROLL_LINE_DOWN;
+  else if (type == wxEVT_SCROLLWIN_PAGEUP)
+    kind = SCROLL_PAGE_UP;
+  else if (type == wxEVT_SCROLLWIN_PAGEDOWN)
+    kind = SCROLL_PAGE_DOWN;
+  else if (type == wxEVT_SCROLLWIN_THUMBTRACK)
+    kind = SCROLL_THUMB_TRACK;
+  scroll_to(o, review_scroll_position(kind, GetScrollPos(o), GetScrollRange(o),
+                                      GetScrollThumb(o), event.GetPosition()));
+}
+
+void review_canvas::scroll_to(int orientation, int32_t position) {
+  review_geometry& g = state_.g;
+  if (orientation == wxHORIZONTAL) {
+    g.scroll_x = review_bar_to_scroll(position, g.zoom);
+  } else {
+    g.scroll_y = review_bar_to_scroll(position, g.zoom_y);
+    if (g.invert) g.scroll_y = g.display_height - g.client_height - g.scroll_y;
+  }
+  fit_to_window(g.client_width, g.client_height);
+  Refresh(true);
+  Update();
+}
+
+// ---- OpenGL ---------------------------------------------------------------
+
+void review_canvas::init_gl() {
+  glewExperimental = GL_TRUE;
+  glewInit();
+  for (GLenum cap : {GL_ALPHA_TEST, GL_BLEND, GL_DEPTH_TEST, GL_DITHER, GL_FOG, GL_LIGHTING,
+                     GL_COLOR_LOGIC_OP, GL_STENCIL_TEST, GL_TEXTURE_1D, GL_TEXTURE_2D})
+    glDisable(cap);
+  glPixelTransferi(GL_MAP_COLOR, GL_FALSE);
+  glPixelTransferf(GL_RED_SCALE, 1.0f);
+  glPixelTransferf(GL_GREEN_SCALE, 1.0f);
+  glPixelTransferf(GL_BLUE_SCALE, 1.0f);
+  glPixelTransferf(GL_ALPHA_SCALE, 1.0f);
+  glPixelTransferf(GL_RED_BIAS, 0.0f);
+  glPixelTransferf(GL_GREEN_BIAS, 0.0f);
+  glPixelTransferf(GL_BLUE_BIAS, 0.0f);
+  glPixelTransferf(GL_ALPHA_BIAS, 0.0f);
+  glPixelTransferi(GL_INDEX_SHIFT, 0);
+  glPixelTransferi(GL_INDEX_OFFSET, 0);
+  glPixelZoom(1.0f, 1.0f);
+  glPixelStorei(GL_UNPACK_SWAP_BYTES, GL_FALSE);
+  glPixelStorei(GL_UNPACK_LSB_FIRST, GL_FALSE);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+  glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  const wxColour bg = background_colour();
+  glClearColor(bg.Red() / 255.0f, bg.Green() / 255.0f, bg.Blue() / 255.0f, 0.0f);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  gl3_path_ = false;
+  view_texture_ = 0;
+  int major = 0, minor = 0;
+  const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+  if (version && std::sscanf(version, "%d.%d", &major, &minor) == 2 && major >= 3 &&
+      glGenFramebuffers && glBlitFramebuffer) {
+    glGenTextures(1, &view_texture_);
+    gl3_path_ = view_texture_ != 0;
+    // The programs serve the text; without them it is drawn fixed-function.
+    shaders_->install_programs(shader::kViewMask);
+  }
+  font_ = new glfont(resource_table->RES_GLUT_FONT->read(), shaders_);
+}
+
+double review_canvas::font_size() const {
+  return font_ && font_->height() > 0 ? font_->height() : kDefaultFontSize;
+}
+
+void review_canvas::draw_text(const wxString& text, double wx, double wy, double ox, double oy) {
+  if (!font_ || text.empty()) return;
+  const review_geometry& g = state_.g;
+  double position[3] = {2.0 * wx / g.client_width - 1.0, 2.0 * wy / g.client_height - 1.0, 0.0};
+  const double offset[2] = {ox, oy};
+  float colour[4];
+  glGetFloatv(GL_CURRENT_COLOR, colour);
+  font_->draw_text(text, viewport_, position, offset, colour, false);
+}
+
+void review_canvas::set_viewport_projection() {
+  const review_geometry& g = state_.g;
+  glViewport(0, 0, g.client_width, g.client_height);
+  viewport_[0] = viewport_[1] = 0;
+  viewport_[2] = g.client_width;
+  viewport_[3] = g.client_height;
+  matrix4_ortho(projection_, 0.0, g.client_width, 0.0, g.client_height, -1.0, 1.0);
+  glMatrixMode(GL_PROJECTION);
+  glLoadMatrixd(projection_.m);
+  glMatrixMode(GL_MODELVIEW);
+}
+
+void review_canvas::make_view_image() {
+  have_rgba_ = false;
+  if (!state_.image_shown) return;
+  const uint8_t* display = frame_image_t::display_data(state_.frame);
+  const review_geometry& g = state_.g;
+  if (!display || g.visible_width < 1 || g.visible_height < 1) return;
+  const resource_table_t& t = *resource_table;
+  if (!colour_map) return;
+  rgba_.assign(static_cast<size_t>(g.visible_width) * g.visible_height * 4, 0);
+  const bool masked = t.RES_MASKED_DATA->read() > 0 || t.RES_CMAP_LABELS->read();
+  // Rows bottom-up for OpenGL, so that row 0 is at the top unless inverted.
+  colour_map->map_frame(display, g.image_width, g.image_height, rgba_.data(), g.visible_width,
+                        g.visible_height, static_cast<float>(g.scroll_x_image),
+                        static_cast<float>(g.scroll_y_image), static_cast<float>(g.zoom),
+                        static_cast<float>(g.invert ? g.zoom_y : -g.zoom_y), masked, 1.0);
+  have_rgba_ = true;
+  if (gl3_path_ && view_texture_) {
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    glBindTexture(GL_TEXTURE_2D, view_texture_);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, g.visible_width, g.visible_height, 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, rgba_.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    if (glGetError() != GL_NO_ERROR) {
+      // From now on this view draws with the raster-position path.
+      glDeleteTextures(1, &view_texture_);
+      view_texture_ = 0;
+    }
+  }
+}
+
+void review_canvas::put_image_on_screen() {
+  const review_geometry& g = state_.g;
+  if (gl3_path_ && view_texture_ && !force_raster_) {
+    GLuint fb = 0;
+    glGenFramebuffers(1, &fb);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, fb);
+    glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D,
+                           view_texture_, 0);
+    glBlitFramebuffer(0, 0, g.visible_width, g.visible_height, 0,
+                      g.client_height - g.visible_height, g.visible_width, g.client_height,
+                      GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glDeleteFramebuffers(1, &fb);
+    return;
+  }
+  const double y = g.display_height > g.client_height ? 0.1
+                                                      : g.client_height + 0.1 - g.display_height;
+  glRasterPos2d(0.1, y);
+  glDrawPixels(g.visible_width, g.visible_height, GL_RGBA, GL_UNSIGNED_BYTE, rgba_.data());
+}
+
+bool review_canvas::light_background() const {
+  const wxColour c = background_colour();
+  return c.Red() > 220 && c.Green() > 220 && c.Blue() > 220;
+}
+
+void review_canvas::draw_frame_border() {
+  const review_geometry& g = state_.g;
+  if (light_background())
+    glColor3d(0.35, 0.35, 0.35);
+  else
+    glColor3d(1.0, 1.0, 1.0);
+  const double x_right = g.display_width - g.scroll_x_image * g.zoom;
+  const double y_top = g.screen_y(-g.scroll_y_image * g.zoom_y);
+  const double y_bottom = g.screen_y(g.display_height - 1 - g.scroll_y_image * g.zoom_y);
+  glBegin(GL_LINE_STRIP);
+  glVertex2d(x_right, y_top);
+  glVertex2d(x_right, y_bottom);
+  glVertex2d(-g.scroll_x_image * g.zoom, y_bottom);
+  glEnd();
+}
+
+void review_canvas::OnPaint(wxPaintEvent&) {
+  wxPaintDC dc(this);
+  if (gl_view_painting) {
+    // Another view is painting and the event loop was re-entered: the damage
+    // was validated above, so ask for a new paint rather than an update.
+    ++deferred_paints_;
+    Refresh(false);
+    return;
+  }
+  gl_painting_scope painting;
+  if (!dc.IsOk()) {
+    wxLogDebug("DC not OK in review_canvas");
+    return;
+  }
+  if (!SetCurrent(*context_)) return;
+  ++paints_;
+  render_scene();
+  glFlush();
+  SwapBuffers();
+}
+
+void review_canvas::render_scene() {
+  glDrawBuffer(GL_BACK);
+  if (needs_gl_init_) {
+    init_gl();
+    needs_gl_init_ = false;
+  }
+  if (viewport_changed_) {
+    set_viewport_projection();
+    viewport_changed_ = false;
+  }
+  if (font_changed_) {
+    delete font_;
+    font_ = new glfont(resource_table->RES_GLUT_FONT->read(), shaders_);
+    font_changed_ = false;
+  }
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  const wxColour bg = background_colour();
+  glClearColor(bg.Red() / 255.0f, bg.Green() / 255.0f, bg.Blue() / 255.0f, 0.0f);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  if (!state_.image_shown) return;
+  state_.g.update_scroll_image();
+  if (state_.image_dirty) {
+    make_view_image();
+    state_.image_dirty = false;
+  }
+  const resource_table_t& t = *resource_table;
+  if (have_rgba_ && frame_image_t::display_data(state_.frame)) {
+    put_image_on_screen();
+    if (t.RES_SEE_OUTLINES->read() != 0 &&
+        (t.RES_MASKED_DATA->read() > 0 || t.RES_CMAP_LABELS->read()))
+      draw_frame_border();
+  }
+  draw_overlays();
+}
+
+// ---- overlays --------------------------------------------------------------
+
+void review_canvas::draw_overlays() {
+  const resource_table_t& t = *resource_table;
+  const int32_t tool = static_cast<int32_t>(t.RES_TOOL->read());
+  if (state_.mask_outline) draw_mask_region();
+  if (state_.click_drawing || state_.freehand_drawing || t.RES_SEE_DRAW->read()) {
+    contour_object* objects = t.RES_OBJECT->read();
+    const int32_t current_object = t.CURRENT_OBJECT->read();
+    if (objects && state_.edited_contour && current_object >= 0 && current_object < kObjectCount) {
+      const rgba_colour_t& c = objects[current_object].colour;
+      const uint8_t rgb[3] = {c.Red(), c.Green(), c.Blue()};
+      draw_contour(state_.edited_contour.get(), rgb);
+    }
+    const int32_t frame = t.RES_BUF_CURRENT_FRAME->read();
+    for (int k = 0; objects && k < kObjectCount; ++k) {
+      // Surface sections of objects without a contour here arrive with the surfaces.
+      frame_contours_t* entry = objects[k].find_frame(frame);
+      if (!entry) continue;
+      const rgba_colour_t& c = objects[k].colour;
+      const uint8_t rgb[3] = {c.Red(), c.Green(), c.Blue()};
+      for (const contour_t& contour : entry->contours)
+        if (!contour.vertices.empty() && &contour != state_.edited_contour.get())
+          draw_contour(&contour, rgb);
+    }
+  }
+  if (t.RES_SEE_MARK->read()) draw_landmarks();
+  if (t.RES_SEE_MARK->read()) draw_landmark_curves();
+  if (tool == kToolMeasure) draw_calipers();
+  if (!t.RES_USE_SCROLLBARS->read()) draw_navigation_box();
+}
+
+void review_canvas::draw_contour(const contour_t* c, const uint8_t colour[3]) {
+  if (!c || c->vertices.empty()) return;
+  const review_geometry& g = state_.g;
+  glEnable(GL_LINE_SMOOTH);
+  glEnable(GL_POINT_SMOOTH);
+  glLineWidth(static_cast<float>(font_size() * 0.625 / 10.0));
+  glPointSize(static_cast<float>(font_size() * 3.0 / 10.0));
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  uint8_t alpha = 255;
+  if (std::find(state_.selected_contours.begin(), state_.selected_contours.end(), c) !=
+      state_.selected_contours.end())
+    alpha = 80;
+  if (state_.edited_contour && c != state_.edited_contour.get()) alpha = 80;
+  auto vertex = [&](const vec2_t& v) {
+    double wx = 0.0, wy = 0.0;
+    g.frame_to_window(v.x, v.y, wx, wy);
+    glVertex2d(wx, wy);
+  };
+  const std::vector<size_t> line = contour_line_vertices(*c, contour_value_threshold);
+  if (!line.empty()) {
+    if (state_.mask_outline && c == state_.edited_contour.get())
+      glColor4ub(255, 255, 255, 200);
+    else
+      glColor4ub(colour[0], colour[1], colour[2], alpha);
+    glBegin(GL_LINE_STRIP);
+    for (size_t i : line) vertex(c->vertices[i]);
+    glEnd();
+  }
+  const int32_t tool = static_cast<int32_t>(resource_table->RES_TOOL->read());
+  if (!state_.freehand_drawing && (tool == kToolSelect || tool == kToolDraw || tool == kToolErase)) {
+    uint8_t p[3];
+    vertex_point_colour(colour[0], colour[1], colour[2], p);
+    glColor4ub(p[0], p[1], p[2], alpha);
+    glBegin(GL_POINTS);
+    for (const vec2_t& v : c->vertices) vertex(v);
+    glEnd();
+  }
+  // The direction in which a contour being extended point by point grows.
+  const size_t n = c->vertices.size();
+  if (state_.click_drawing && state_.continued_object >= 0 && c == state_.continued_contour &&
+      state_.continuation_vertex < n) {
+    const size_t vi = state_.continuation_vertex;
+    const size_t ni = state_.continuation_direction == 1 ? (vi + 1) % n : (vi + n - 1) % n;
+    const vec2_t v = c->vertices[vi], nv = c->vertices[ni];
+    const vec2_t h{(nv.x - v.x) / 2, (nv.y - v.y) / 2};
+    const double len = std::hypot(h.x, h.y);
+    const vec2_t u = len > 0 ? vec2_t{h.x / len, h.y / len} : h;
+    const vec2_t w{-u.y, u.x};
+    const vec2_t m{v.x + h.x, v.y + h.y};
+    const double z = g.zoom;
+    glColor4ub(colour[0], colour[1], colour[2], 255);
+    glBegin(GL_LINES);
+    vertex(v);
+    vertex(m);
+    vertex(m);
+    vertex(vec2_t{m.x - 4 * u.x / z + 5 * w.x / z, m.y - 4 * u.y / z + 5 * w.y / z});
+    vertex(m);
+    vertex(vec2_t{m.x - 4 * u.x / z - 5 * w.x / z, m.y - 4 * u.y / z - 5 * w.y / z});
+    glEnd();
+  }
+  glFlush();
+  glDisable(GL_LINE_SMOOTH);
+  glDisable(GL_POINT_SMOOTH);
+  glDisable(GL_BLEND);
+  glLineWidth(1.0f);
+  glPointSize(1.0f);
+}
+
+void review_canvas::draw_landmarks() {
+  const resource_table_t& t = *resource_table;
+  landmarks* list = t.RES_LANDMARKS->read();
+  if (!list) return;
+  matrix4_t m;
+  const bool have_m = current_frame_transform(m);
+  const double xs = t.RES_XSCALE->read(), ys = t.RES_YSCALE->read();
+  const double tol = landmark_tolerance(xs, ys, t.RES_ZSCALE->read());
+  const int32_t current = t.RES_BUF_CURRENT_FRAME->read();
+  const contour_object* objects = t.RES_OBJECT->read();
+  glEnable(GL_POINT_SMOOTH);
+  glPointSize(static_cast<float>(font_size() * 3.0 / 10.0));
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  for (size_t i = 0; i < list->size(); ++i) {
+    const landmark_t& lm = (*list)[i];
+    double px = 0.0, py = 0.0, d = 0.0;
+    if (!landmark_frame_position(lm, have_m ? m.m : nullptr, xs, ys, px, py, d)) continue;
+    if (!landmark_near_frame(lm.kind, d, tol, current)) continue;
+    if (state_.landmark_drag && state_.landmark_index == i) {
+      px = state_.landmark_drag_x;
+      py = state_.landmark_drag_y;
+    }
+    double wx = 0.0, wy = 0.0;
+    state_.g.frame_to_window(px, py, wx, wy);
+    if (lm.kind == LM_SURFACE && objects && lm.object >= 0 && lm.object < kObjectCount) {
+      const rgba_colour_t& c = objects[lm.object].colour;
+      const double in[3] = {c.Red() / 255.0, c.Green() / 255.0, c.Blue() / 255.0};
+      double shade[3];
+      landmark_shade(in, shade);
+      glColor3dv(shade);
+      const double radius = std::fabs(d / xs);
+      glEnable(GL_LINE_STIPPLE);
+      glLineStipple(1, 0xF0F0);
+      glBegin(GL_LINE_LOOP);
+      for (int a = 0; a < 360; a += 10) {
+        double cx = 0.0, cy = 0.0;
+        state_.g.frame_to_window(px + radius * std::cos(deg_to_rad(a)),
+                                 py + radius * std::sin(deg_to_rad(a)), cx, cy);
+        glVertex2d(cx, cy);
+      }
+      glEnd();
+      glDisable(GL_LINE_STIPPLE);
+      glFlush();
+    } else if (lm.kind == LM_SPINE) {
+      glColor3d(1.0, 1.0, 0.8);
+    } else {
+      glColor3d(0.0, 1.0, 1.0);
+    }
+    glBegin(GL_POINTS);
+    glVertex2d(wx, wy);
+    glEnd();
+    draw_text(lm.name, wx - 1, wy - 1, 0.32, 0.6);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  }
+  glDisable(GL_BLEND);
+  glDisable(GL_POINT_SMOOTH);
+  glPointSize(1.0f);
+  glFlush();
+}
+
+void review_canvas::draw_landmark_curves() {
+  const resource_table_t& t = *resource_table;
+  curve_set* curves = t.RES_CURVE->read();
+  matrix4_t m;
+  if (!curves || !current_frame_transform(m)) return;
+  const double xs = t.RES_XSCALE->read(), ys = t.RES_YSCALE->read();
+  const contour_object* objects = t.RES_OBJECT->read();
+  const double p = font_size();
+  glEnable(GL_POINT_SMOOTH);
+  glPointSize(static_cast<float>(p * 3.5 / 10.0));
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glShadeModel(GL_SMOOTH);
+  glEnable(GL_LINE_SMOOTH);
+  glLineWidth(static_cast<float>(p * 3.5 / 10.0 * 0.5));
+  auto to_frame = [&](const curve_point& cp) {
+    vec3_t q;
+    matrix4_transform_point(q, m, vec3_t{cp.x, cp.y, cp.z});
+    return vec3_t{q.x / xs, q.y / ys, q.z / xs};
+  };
+  auto vertex = [&](double x, double y, const double c[3], double alpha) {
+    double wx = 0.0, wy = 0.0;
+    state_.g.frame_to_window(x, y, wx, wy);
+    glColor4d(c[0], c[1], c[2], alpha);
+    glVertex2d(wx, wy);
+  };
+  for (const curve_t& curve : curves->curves) {
+    if (curve.points.empty()) continue;
+    double c[3] = {0.0, 1.0, 1.0};
+    if (objects && curve.object >= 0 && curve.object < kObjectCount) {
+      const rgba_colour_t& oc = objects[curve.object].colour;
+      const double in[3] = {oc.Red() / 255.0, oc.Green() / 255.0, oc.Blue() / 255.0};
+      landmark_shade(in, c);
+    }
+    vec3_t previous = to_frame(curve.closed ? curve.points.back() : curve.points.front());
+    bool named = false;
+    for (const curve_point& cp : curve.points) {
+      const vec3_t current = to_frame(cp);
+      const curve_piece_t piece = clip_curve_segment(previous, current);
+      previous = current;
+      if (!piece.drawn) continue;
+      if (!piece.crossing) {
+        glBegin(GL_LINES);
+        vertex(piece.x1, piece.y1, c, piece.alpha1);
+        vertex(piece.x2, piece.y2, c, piece.alpha2);
+        glEnd();
+      } else {
+        glBegin(GL_LINE_STRIP);
+        vertex(piece.x1, piece.y1, c, piece.alpha1);
+        vertex(piece.cx, piece.cy, c, 1.0);
+        vertex(piece.x2, piece.y2, c, piece.alpha2);
+        glEnd();
+        glBegin(GL_POINTS);
+        vertex(piece.cx, piece.cy, c, 1.0);
+        glEnd();
+      }
+      if (!named) {
+        named = true;
+        double wx = 0.0, wy = 0.0;
+        state_.g.frame_to_window((piece.x1 + piece.x2) / 2, (piece.y1 + piece.y2) / 2, wx, wy);
+        glColor4d(c[0], c[1], c[2], 1.0);
+        draw_text(curve.name, wx - 1, wy - 1, 0.32, 0.6);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+      }
+    }
+  }
+  glDisable(GL_BLEND);
+  glLineWidth(1.0f);
+  glDisable(GL_LINE_SMOOTH);
+  glDisable(GL_POINT_SMOOTH);
+  glPointSize(1.0f);
+  glShadeModel(GL_FLAT);
+}
+
+void review_canvas::draw_calipers() {
+  resource_table_t& t = *resource_table;
+  const calipers_t c = t.RES_CALIPERS->read();
+  if (c.view != 0 || !c.first_set) return;
+  const review_geometry& g = state_.g;
+  glColor3d(0.0, 1.0, 1.0);
+  auto cross = [&](double x, double y) {
+    const double wx = (x - g.scroll_x_image) * g.zoom;
+    const double v = (y - g.scroll_y_image) * g.zoom_y;
+    glBegin(GL_LINES);
+    glVertex2d(wx - 3, g.screen_y(v - 3));
+    glVertex2d(wx + 3, g.screen_y(v + 3));
+    glVertex2d(wx + 3, g.screen_y(v - 3));
+    glVertex2d(wx - 3, g.screen_y(v + 3));
+    glEnd();
+  };
+  cross(c.first_x, c.first_y);
+  if (!c.second_set) {
+    if (!t.RES_ALERT_STRING->read().empty()) {
+      t.RES_ALERT_STRING->write_no_changeprocs(wxString());
+      base_res_t::make_pending_writes_happen();
+    }
+    return;
+  }
+  cross(c.second_x, c.second_y);
+  double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+  g.frame_to_window(c.first_x, c.first_y, x1, y1);
+  g.frame_to_window(c.second_x, c.second_y, x2, y2);
+  glEnable(GL_LINE_STIPPLE);
+  glLineStipple(1, 0x3333);
+  glBegin(GL_LINES);
+  glVertex2d(x1, y1);
+  glVertex2d(x2, y2);
+  glEnd();
+  glDisable(GL_LINE_STIPPLE);
+  t.RES_ALERT_STRING->write_no_changeprocs(caliper_distance_text(
+      c.first_x, c.first_y, c.second_x, c.second_y, t.RES_XSCALE->read(), t.RES_YSCALE->read()));
+  base_res_t::make_pending_writes_happen();
+}
+
+void review_canvas::draw_navigation_box() {
+  const review_geometry& g = state_.g;
+  if (!resource_table->RES_DISPLAY_COG->read()) return;
+  if (g.display_width <= g.client_width && g.display_height <= g.client_height) return;
+  const navigation_box_t b =
+      navigation_box(font_size(), g.display_width, g.display_height, g.client_width,
+                     g.client_height, g.scroll_x, g.scroll_y, g.invert);
+  if (font_size() > 24) glEnable(GL_LINE_SMOOTH);
+  glLineWidth(static_cast<float>(font_size() * 0.4 / 10.0));
+  glColor3d(0.0, 1.0, 1.0);
+  glBegin(GL_LINE_LOOP);
+  glVertex2d(b.box_left, b.box_bottom);
+  glVertex2d(b.box_right, b.box_bottom);
+  glVertex2d(b.box_right, b.box_top);
+  glVertex2d(b.box_left, b.box_top);
+  glEnd();
+  glFlush();
+  glColor3d(1.0, 0.0, 0.0);
+  glBegin(GL_LINE_LOOP);
+  glVertex2d(b.view_left, b.view_top);
+  glVertex2d(b.view_left + b.view_width, b.view_top);
+  glVertex2d(b.view_left + b.view_width, b.view_top - b.view_height);
+  glVertex2d(b.view_left, b.view_top - b.view_height);
+  glEnd();
+  glFlush();
+  glDisable(GL_LINE_SMOOTH);
+  glLineWidth(1.0f);
+}
+
+void review_canvas::draw_mask_region() {
+  if (!mask_.raster) return;
+  const review_geometry& g = state_.g;
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glColor4d(1.0, 1.0, 1.0, 0.8);
+  glBegin(GL_QUADS);
+  for (int32_t i = 0; i < g.image_height; ++i) {
+    int32_t j = 0;
+    while (j < g.image_width) {
+      if (!mask_.inside(j, i)) {
+        ++j;
+        continue;
+      }
+      const int32_t start = j;
+      while (j < g.image_width && mask_.inside(j, i)) ++j;
+      double x0, y0, x1, y1;
+      g.frame_to_window(start, i, x0, y0);
+      g.frame_to_window(j, i + 1, x1, y1);
+      glVertex2d(x0, y0);
+      glVertex2d(x1, y0);
+      glVertex2d(x1, y1);
+      glVertex2d(x0, y1);
+    }
+  }
+  glEnd();
+  glDisable(GL_BLEND);
+}
+
+// ---- mouse, masking and saving ---------------------------------------------
+
+void review_canvas::OnMouse(wxMouseEvent& event) {
+  review_mouse_event e;
+  e.x = event.GetX();
+  e.y = event.GetY();
+  e.button = event.GetButton() == wxMOUSE_BTN_NONE ? 0 : event.GetButton();
+  e.button_held = event.ButtonIsDown(wxMOUSE_BTN_ANY);
+  if (event.ButtonDown())
+    e.kind = review_mouse_event::PRESS;
+  else if (event.ButtonDClick())
+    e.kind = review_mouse_event::DOUBLE_CLICK;
+  else if (event.ButtonUp())
+    e.kind = review_mouse_event::RELEASE;
+  else if (event.Entering())
+    e.kind = review_mouse_event::ENTER;
+  else if (event.Leaving())
+    e.kind = review_mouse_event::LEAVE;
+  else if (event.GetWheelRotation() != 0)
+    e.kind = review_mouse_event::WHEEL;
+  else if (event.Dragging() || event.Moving())
+    e.kind = review_mouse_event::MOTION;
+  e.wheel_rotation = event.GetWheelRotation();
+  e.wheel_delta = event.GetWheelDelta();
+  tools_.on_mouse(e);
+}
+
+namespace {
+
+class canvas_mask_ui final : public mask_ui {
+ public:
+  canvas_mask_ui(review_canvas& view, mask_ui& inner) : view_(view), inner_(inner) {}
+  void show_region() override {
+    view_.Refresh(true);
+    view_.Update();
+  }
+  bool ask(const wxString& caption, const wxString& q) override { return inner_.ask(caption, q); }
+  void progress_start(const wxString& title, const wxString& m, int maximum) override {
+    inner_.progress_start(title, m, maximum);
+  }
+  void progress_update(int v, const wxString& m) override { inner_.progress_update(v, m); }
+  void progress_finish() override { inner_.progress_finish(); }
+
+ private:
+  review_canvas& view_;
+  mask_ui& inner_;
+};
+
+}  // namespace
+
+bool review_canvas::mask_data(mask_ui& ui) {
+  canvas_mask_ui shown(*this, ui);
+  const bool done = ::mask_data(mask_, state_.edited_contour.get(), shown);
+  Refresh(true);
+  return done;
+}
+
+namespace {
+
+// The masking's question and progress as the program shows them.
+class wx_mask_ui final : public mask_ui {
+ public:
+  explicit wx_mask_ui(wxWindow* parent) : parent_(parent) {}
+  ~wx_mask_ui() override { delete progress_; }
+  bool ask(const wxString& caption, const wxString& question) override {
+    wxMessageDialog dialog(parent_, question, caption, wxYES_NO | wxICON_QUESTION);
+    return dialog.ShowModal() == wxID_YES;
+  }
+  void progress_start(const wxString& title, const wxString& message, int maximum) override {
+    progress_ = new wxProgressDialog(title, message, std::max(1, maximum), parent_,
+                                     wxPD_APP_MODAL | wxPD_AUTO_HIDE | wxPD_ELAPSED_TIME |
+                                         wxPD_ESTIMATED_TIME | wxPD_REMAINING_TIME);
+  }
+  void progress_update(int value, const wxString& message) override {
+    if (progress_) progress_->Update(std::min(value, progress_->GetRange()), message);
+  }
+  void progress_finish() override {
+    delete progress_;
+    progress_ = nullptr;
+  }
+
+ private:
+  wxWindow* parent_;
+  wxProgressDialog* progress_ = nullptr;
+};
+
+}  // namespace
+
+bool review_canvas::mask_data() {
+  wx_mask_ui ui(wxGetTopLevelParent(this));
+  return mask_data(ui);
+}
+
+bool review_canvas::dump_window(const wxString& file_name, wxBitmapType type) {
+  wxClientDC dc(this);
+  if (!dc.IsOk() || !SetCurrent(*context_)) {
+    wxLogDebug("DC not OK in review_canvas dump");
+    return false;
+  }
+  const review_geometry& g = state_.g;
+  const int32_t w = g.visible_width, h = g.visible_height;
+  if (w < 1 || h < 1) return false;
+  const int32_t y = g.client_height < g.display_height ? 0 : g.client_height - g.display_height;
+  std::vector<uint8_t> pixels(static_cast<size_t>(w) * h * 3);
+  // The scene is drawn again into the back buffer and read there: the front
+  // buffer of a software context does not always hold what is shown.
+  {
+    gl_painting_scope painting;
+    render_scene();
+  }
+  glFinish();
+  glReadBuffer(GL_BACK);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, std::max(0, y), w, h, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+  wxImage image(w, h);
+  for (int32_t r = 0; r < h; ++r)
+    std::copy_n(&pixels[static_cast<size_t>(h - 1 - r) * w * 3], w * 3,
+                image.GetData() + static_cast<size_t>(r) * w * 3);
+  if (type == wxBITMAP_TYPE_JPEG) image.SetOption(wxIMAGE_OPTION_QUALITY, 95);
+  if (!wxImage::FindHandler(type)) wxInitAllImageHandlers();
+  // Written beside the target and renamed into place, so that a failed save
+  // leaves the old file as it was.
+  const wxString temp = create_file_beside(file_name);
+  if (temp.empty()) return false;
+  bool ok = image.SaveFile(temp, type);
+  if (ok) ok = wxRenameFile(temp, file_name, true);
+  if (!ok) {
+    wxLogNull quiet;
+    wxRemoveFile(temp);
+  }
+  return ok;
+}

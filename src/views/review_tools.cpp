@@ -1,0 +1,444 @@
+#include "views/review_tools.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "data/landmarks.h"
+#include "medical/dicom_utility.h"
+#include "registry/res_values.h"
+#include "registry/resource_table.h"
+#include "data/calipers.h"
+#include "views/review_coords.h"
+#include "views/review_overlay_math.h"
+
+namespace {
+
+constexpr int32_t kToolDrag = 0;
+constexpr int32_t kToolMark = 2;
+constexpr int32_t kToolMeasure = 4;
+constexpr int32_t kToolErase = 5;
+constexpr int32_t kToolDragZoom = 6;
+constexpr int32_t kThicknessTaskPage = 3;
+constexpr int32_t kFitModelTaskPage = 1;
+constexpr int32_t kSpineTaskPage = 6;
+
+void status_text(const wxString& text) {
+  resource_table->RES_ALERT_STRING->write_no_changeprocs(text);
+  base_res_t::make_pending_writes_happen();
+}
+
+bool is_press(const review_mouse_event& e) {
+  return e.kind == review_mouse_event::PRESS || e.kind == review_mouse_event::DOUBLE_CLICK;
+}
+
+// The display window of 16-bit data never narrows below one unit: the width
+// divides every windowing of the data.
+double window_width_floor(double w) { return std::max(1.0, w); }
+
+}  // namespace
+
+bool review_tools::released_or_left(const review_mouse_event& e) const {
+  return e.kind == review_mouse_event::RELEASE || e.kind == review_mouse_event::LEAVE;
+}
+
+bool review_tools::pixel_inside(double x, double y, int32_t& column, int32_t& row) const {
+  column = static_cast<int32_t>(x);
+  row = static_cast<int32_t>(y);
+  return x > -1.0 && y > -1.0 && column >= 0 && row >= 0 && column < s_.g.image_width &&
+         row < s_.g.image_height;
+}
+
+void review_tools::on_mouse(const review_mouse_event& e) {
+  if (!s_.image_shown) return;
+  const resource_table_t& t = *resource_table;
+  const double r = t.RES_MOUSE_SENSITIVITY->read() / s_.g.zoom;
+
+  if (released_or_left(e) && s_.saved_tool != -1) {
+    host_.select_tool(s_.saved_tool);
+    s_.saved_tool = -1;
+  }
+  if (is_press(e) && s_.saved_tool == -1) {
+    if (e.button == 2) s_.saved_tool = host_.select_tool(t.RES_MOUSE_MIDDLE_OVERRIDE->read());
+    if (e.button == 3) s_.saved_tool = host_.select_tool(t.RES_MOUSE_RIGHT_OVERRIDE->read());
+  }
+  host_.take_focus();
+
+  double x = 0.0, y = 0.0;
+  s_.g.mouse_to_image(e.x, e.y, x, y);
+  if (is_press(e) || e.kind == review_mouse_event::ENTER) {
+    s_.press_x = x;
+    s_.press_y = y;
+    s_.moved = false;
+  } else if (e.kind == review_mouse_event::MOTION && e.button_held && !s_.moved) {
+    s_.moved = std::hypot(x - s_.press_x, y - s_.press_y) > r;
+  }
+  const bool held_motion = e.kind == review_mouse_event::MOTION && e.button_held;
+
+  if (s_.window_drag) {
+    if (released_or_left(e))
+      window_drag_end(x, y);
+    else if (held_motion)
+      window_drag_motion(e, x, y);
+    return;
+  }
+  if (s_.pan_drag) {
+    if (released_or_left(e))
+      s_.pan_drag = false;
+    else if (held_motion)
+      pan_motion(e);
+    return;
+  }
+  if (s_.zoom_drag) {
+    if (released_or_left(e))
+      zoom_drag_end(e);
+    else if (held_motion)
+      zoom_drag_motion(e);
+    return;
+  }
+  if (s_.thickness_drag) {
+    // Measuring along the drawn direction needs the thickness engine, which
+    // does not measure yet; the drag only ends.
+    if (released_or_left(e)) s_.thickness_drag = false;
+    return;
+  }
+  if (s_.landmark_drag) {
+    if (released_or_left(e)) {
+      landmark_drop(x, y);
+    } else if (held_motion) {
+      s_.landmark_drag_x = x;
+      s_.landmark_drag_y = y;
+      host_.refresh();
+    }
+    return;
+  }
+  if (s_.vertex_selecting) {
+    if (released_or_left(e)) s_.vertex_selecting = false;
+    return;
+  }
+  if (is_press(e) || e.kind == review_mouse_event::RELEASE) {
+    if (is_press(e)) tool_press(e, x, y);
+    if (static_cast<int32_t>(t.RES_TOOL->read()) == kToolDrag && !s_.window_drag && !s_.pan_drag)
+      pixel_readout(x, y);
+    return;
+  }
+  if (e.kind == review_mouse_event::WHEEL && e.wheel_rotation != 0) wheel_zoom(e);
+}
+
+void review_tools::tool_press(const review_mouse_event& e, double x, double y) {
+  const resource_table_t& t = *resource_table;
+  const double r = t.RES_MOUSE_SENSITIVITY->read() / s_.g.zoom;
+  switch (static_cast<int32_t>(t.RES_TOOL->read())) {
+    case kToolDrag:
+      if (e.button == 2 || e.button == 3) {
+        s_.drag_start_x = e.x;
+        s_.drag_start_y = e.y;
+        s_.pan_drag = true;
+      } else if (t.RES_BUF_DICOM->read() && frame_store && !frame_store->images.empty() &&
+                 frame_store->images[0] && frame_store->images[0]->raw) {
+        s_.drag_start_x = e.x;
+        s_.drag_start_y = e.y;
+        s_.drag_window_width = t.RES_DICOM_WIN_WIDTH->read();
+        s_.drag_window_centre = t.RES_DICOM_WIN_CENTRE->read();
+        s_.window_drag = true;
+      }
+      break;
+    case kToolDragZoom:
+      s_.drag_start_x = e.x;
+      s_.drag_start_y = s_.g.mouse_row(e.y);
+      s_.drag_scroll_x = s_.g.scroll_x;
+      s_.drag_scroll_y = s_.g.scroll_y;
+      s_.drag_zoom = t.RES_REVIEW_ZOOM->read();
+      s_.zoom_drag = true;
+      break;
+    case kToolMeasure:
+      measure_press(x, y);
+      break;
+    case kToolMark:
+      if (t.RES_SEE_MARK->read()) mark_press(x, y, r);
+      break;
+    case kToolErase:
+      erase_press(x, y, r);
+      break;
+    default:
+      break;  // Select and Draw: contour work
+  }
+}
+
+void review_tools::pixel_readout(double x, double y) {
+  int32_t column = 0, row = 0;
+  if (!pixel_inside(x, y, column, row)) return;
+  const uint8_t* display = frame_image_t::display_data(s_.frame);
+  if (!display) return;
+  const int64_t k = static_cast<int64_t>(row) * s_.g.image_width + column;
+  if (k >= s_.frame->size) return;
+  status_text(wxString::Format("Pixel (%i,%i) value %i", column, row, display[k]));
+}
+
+wxString review_tools::window_readout(int32_t column, int32_t row, int32_t raw_value) {
+  const resource_table_t& t = *resource_table;
+  // The drag writes the window without committing it; the read-out shows it.
+  const double c = t.RES_DICOM_WIN_CENTRE->pending();
+  const double w = t.RES_DICOM_WIN_WIDTH->pending();
+  const wxString u = t.RES_DICOM_UNITS->read();
+  const double v = raw_value * t.RES_DICOM_HUM->read() + t.RES_DICOM_HUB->read();
+  if (t.RES_CMAP_BINARY->read()) {
+    int th[3];
+    const int32_t grey[3] = {t.RES_CMAP_GREY_LO->read(), t.RES_CMAP_GREY_HI->read(),
+                             t.RES_CMAP_GREY_ANTI->read()};
+    for (int i = 0; i < 3; ++i)
+      th[i] = static_cast<int>(std::lround((grey[i] - 127) * w / 256.0 + c));
+    return wxString::Format("Window %.0lf+/-%.0lf, pixel (%i,%i), thresholds (%i,%i,%i) %s", c,
+                            w / 2, column, row, th[0], th[1], th[2], u);
+  }
+  const double b = (v - t.RES_DICOM_BMD_OFFSET->read()) / t.RES_DICOM_BMD_SCALE->read();
+  if (b != v)
+    return wxString::Format("Window %.0lf+/-%.0lf, pixel (%i,%i) value %.0lf %s %.0lf mg/cm^3", c,
+                            w / 2, column, row, v, u, b);
+  return wxString::Format("Window %.0lf+/-%.0lf, pixel (%i,%i) value %.0lf (%s)", c, w / 2, column,
+                          row, v, u);
+}
+
+void review_tools::window_drag_motion(const review_mouse_event& e, double x, double y) {
+  resource_table_t& t = *resource_table;
+  if (t.RES_CMAP_LABELS->read()) return;
+  const double centre = s_.drag_window_centre + 4.0 * (e.x - s_.drag_start_x);
+  const double width = window_width_floor(s_.drag_window_width + 4.0 * (e.y - s_.drag_start_y));
+  t.RES_DICOM_WIN_CENTRE->write_no_changeprocs(centre);
+  t.RES_DICOM_WIN_WIDTH->write_no_changeprocs(width);
+  frame_image_t* rec = s_.frame.get();
+  int32_t column = 0, row = 0;
+  if (rec && rec->raw && pixel_inside(x, y, column, row))
+    status_text(window_readout(column, row, rec->raw[row * s_.g.image_width + column]));
+  if (rec && rec->raw && rec->display) {
+    windowing_params_t params = dicom_utility::windowing_params_from_resources();
+    params.centre = centre;
+    params.window = width;
+    dicom_utility::window_frame(rec->raw, *rec, rec->size, rec->stamp, params);
+  }
+  s_.image_dirty = true;
+  host_.refresh();
+}
+
+void review_tools::window_drag_end(double x, double y) {
+  resource_table_t& t = *resource_table;
+  s_.window_drag = false;
+  frame_image_t* rec = s_.frame.get();
+  int32_t column = 0, row = 0;
+  if (rec && rec->raw && pixel_inside(x, y, column, row))
+    status_text(window_readout(column, row, rec->raw[row * s_.g.image_width + column]));
+  if (t.RES_DICOM_WIN_CENTRE->pending() != s_.drag_window_centre ||
+      t.RES_DICOM_WIN_WIDTH->pending() != s_.drag_window_width)
+    t.RES_DICOM_REDRAW->write();
+}
+
+void review_tools::pan_motion(const review_mouse_event& e) {
+  review_geometry& g = s_.g;
+  if (!resource_table->RES_USE_SCROLLBARS->read()) {
+    bool moved = false;
+    if (g.client_width < g.display_width) {
+      g.scroll_x = std::max(0, std::min(g.scroll_x + s_.drag_start_x - e.x,
+                                        g.display_width - g.client_width));
+      s_.drag_start_x = e.x;
+      moved = true;
+    }
+    if (g.client_height < g.display_height) {
+      const int32_t d = g.invert ? e.y - s_.drag_start_y : s_.drag_start_y - e.y;
+      g.scroll_y = std::max(0, std::min(g.scroll_y + d, g.display_height - g.client_height));
+      s_.drag_start_y = e.y;
+      moved = true;
+    }
+    if (moved) {
+      g.update_scroll_image();
+      s_.image_dirty = true;
+      host_.refresh();
+    }
+    return;
+  }
+  for (int axis = 0; axis < 2; ++axis) {
+    const bool horizontal = axis == 0;
+    int32_t pos = 0, range = 0, thumb = 0;
+    if (!host_.scroll_bar(horizontal, pos, range, thumb) || range <= 1) continue;
+    int32_t& start = horizontal ? s_.drag_start_x : s_.drag_start_y;
+    const int32_t m = horizontal ? e.x : e.y;
+    const double z = horizontal ? g.zoom : g.zoom_y;
+    int32_t d = m - start;
+    if (z > 1.0) d = static_cast<int32_t>(std::lround(d / z));
+    if (d == 0) continue;
+    host_.scroll_thumb_track(horizontal, std::max(0, std::min(pos - d, range - thumb)));
+    start = m;
+  }
+}
+
+void review_tools::write_zoom_at(double z, int32_t mx, int32_t my_row) {
+  resource_table_t& t = *resource_table;
+  if (z == t.RES_REVIEW_ZOOM->read()) return;
+  const double ratio = z / s_.drag_zoom;
+  s_.g.scroll_x = static_cast<int32_t>(ratio * (s_.drag_scroll_x + s_.drag_start_x) - mx);
+  s_.g.scroll_y = static_cast<int32_t>(ratio * (s_.drag_scroll_y + s_.drag_start_y) - my_row);
+  s_.zoom_positioned = true;
+  t.RES_REVIEW_ZOOM->write(z);
+}
+
+void review_tools::zoom_drag_motion(const review_mouse_event& e) {
+  const double d = (s_.drag_start_x - e.x) / 100.0;
+  const double z = e.x > s_.drag_start_x ? (1.0 - d) * s_.drag_zoom : s_.drag_zoom / (1.0 + d);
+  write_zoom_at(z, e.x, s_.g.mouse_row(e.y));
+}
+
+void review_tools::zoom_drag_end(const review_mouse_event& e) {
+  resource_table_t& t = *resource_table;
+  const review_geometry& g = s_.g;
+  if (e.x == s_.drag_start_x && g.mouse_row(e.y) == s_.drag_start_y && g.image_width > 0 &&
+      g.image_height > 0) {
+    const double aspect = review_aspect(t.RES_XSCALE->read(), t.RES_YSCALE->read());
+    t.RES_REVIEW_ZOOM->write(std::min(g.client_height / (g.image_height * aspect),
+                                      static_cast<double>(g.client_width) / g.image_width));
+  }
+  if (t.RES_LOCK_ZOOM->read()) {
+    const double z = t.RES_REVIEW_ZOOM->read();
+    t.RES_CENTRE_ZOOM->write(z);
+    t.RES_CORNER_ZOOM->write(z);
+    t.RES_OUTLINE_ZOOM->write(z);
+  }
+  s_.zoom_drag = false;
+}
+
+void review_tools::wheel_zoom(const review_mouse_event& e) {
+  resource_table_t& t = *resource_table;
+  s_.drag_start_x = e.x;
+  s_.drag_start_y = s_.g.mouse_row(e.y);
+  s_.drag_scroll_x = s_.g.scroll_x;
+  s_.drag_scroll_y = s_.g.scroll_y;
+  s_.drag_zoom = t.RES_REVIEW_ZOOM->read();
+  const double step = t.RES_SCROLL_ZOOM->read();
+  const double q = static_cast<double>(e.wheel_rotation) / (e.wheel_delta ? e.wheel_delta : 120);
+  const double z = e.wheel_rotation > 0 ? s_.drag_zoom * (1.0 + step * q / 100.0)
+                                        : s_.drag_zoom / (1.0 - step * q / 100.0);
+  write_zoom_at(z, s_.drag_start_x, s_.drag_start_y);
+  if (t.RES_LOCK_ZOOM->read()) {
+    const double locked = t.RES_REVIEW_ZOOM->read();
+    t.RES_CENTRE_ZOOM->write(locked);
+    t.RES_CORNER_ZOOM->write(locked);
+    t.RES_OUTLINE_ZOOM->write(locked);
+  }
+}
+
+void review_tools::measure_press(double x, double y) {
+  resource_table_t& t = *resource_table;
+  if (t.RES_CURRENT_TASK_PAGE->read() == kThicknessTaskPage) {
+    s_.thickness_drag = true;
+    return;
+  }
+  calipers_t c = t.RES_CALIPERS->read();
+  if (c.view != 0 || !c.first_set || c.second_set) {
+    c.first_x = x;
+    c.first_y = y;
+    c.first_set = true;
+    c.second_set = false;
+    c.view = 0;
+  } else {
+    c.second_x = x;
+    c.second_y = y;
+    c.second_set = true;
+  }
+  t.RES_CALIPERS->write(c);
+}
+
+bool review_tools::hit_landmark(double x, double y, double r, size_t& index) {
+  const resource_table_t& t = *resource_table;
+  landmarks* list = t.RES_LANDMARKS->read();
+  if (!list) return false;
+  matrix4_t m;
+  const bool have_t = current_frame_transform(m);
+  const double xs = t.RES_XSCALE->read(), ys = t.RES_YSCALE->read();
+  const double tol = landmark_tolerance(xs, ys, t.RES_ZSCALE->read());
+  const int32_t current = t.RES_BUF_CURRENT_FRAME->read();
+  for (size_t i = 0; i < list->size(); ++i) {
+    double px = 0.0, py = 0.0, d = 0.0;
+    const landmark_t& lm = (*list)[i];
+    if (!landmark_frame_position(lm, have_t ? m.m : nullptr, xs, ys, px, py, d)) continue;
+    if (!landmark_near_frame(lm.kind, d, tol, current)) continue;
+    if (std::hypot(px - x, py - y) < r) {
+      index = i;
+      return true;
+    }
+  }
+  return false;
+}
+
+void review_tools::mark_press(double x, double y, double r) {
+  resource_table_t& t = *resource_table;
+  const int32_t page = t.RES_CURRENT_TASK_PAGE->read();
+  const wxString undefined = host_.undefined_landmarks();
+  // With every model landmark placed, a click adds a data point to the shape
+  // model; the model itself is not built yet, so the click does nothing.
+  if (page == kFitModelTaskPage && undefined == "none") return;
+  landmarks* list = t.RES_LANDMARKS->read();
+  if (!list) return;
+  size_t hit = 0;
+  if (hit_landmark(x, y, r, hit)) {
+    matrix4_t m;
+    if (!current_frame_transform(m) && (*list)[hit].kind != LM_2D) return;
+    s_.landmark_drag = true;
+    s_.landmark_index = hit;
+    s_.landmark_drag_x = x;
+    s_.landmark_drag_y = y;
+    return;
+  }
+  const double pixel[2] = {x, y};
+  double w[3];
+  if (frame_to_world(pixel, w)) {
+    const vec3_t p{w[0], w[1], w[2]};
+    int32_t level = -1, part = 0;
+    if (page == kSpineTaskPage && host_.pending_spine_level(level, part) && level >= 0)
+      list->set_spine_landmark(p, part, level);
+    else if (page == kFitModelTaskPage && !undefined.empty())
+      list->add_landmark(p, undefined, LM_DATA);
+    else
+      list->add_default_landmark(p, LM_DATA);
+  } else {
+    list->add_default_landmark(
+        vec3_t{x * t.RES_XSCALE->read(), y * t.RES_YSCALE->read(),
+               static_cast<double>(t.RES_BUF_CURRENT_FRAME->read())},
+        LM_2D);
+  }
+  t.LANDMARK->write();
+}
+
+void review_tools::landmark_drop(double x, double y) {
+  resource_table_t& t = *resource_table;
+  s_.landmark_drag = false;
+  landmarks* list = t.RES_LANDMARKS->read();
+  if (!list || s_.landmark_index >= list->size()) return;
+  landmark_t& lm = (*list)[s_.landmark_index];
+  const double pixel[2] = {x, y};
+  double w[3];
+  if (frame_to_world(pixel, w)) {
+    lm.x = w[0];
+    lm.y = w[1];
+    lm.z = w[2];
+    if (lm.kind == LM_FIDUCIAL)
+      t.FIDUCIAL->write();
+    else
+      t.LANDMARK->write();
+    return;
+  }
+  lm.x = x * t.RES_XSCALE->read();
+  lm.y = y * t.RES_YSCALE->read();
+  lm.z = t.RES_BUF_CURRENT_FRAME->read();
+  t.LANDMARK->write();
+}
+
+void review_tools::erase_press(double x, double y, double r) {
+  resource_table_t& t = *resource_table;
+  size_t hit = 0;
+  if (t.RES_SEE_MARK->read() && hit_landmark(x, y, r, hit)) {
+    landmarks* list = t.RES_LANDMARKS->read();
+    const int32_t kind = (*list)[hit].kind;
+    list->items.erase(list->items.begin() + static_cast<std::ptrdiff_t>(hit));
+    if (kind == LM_FIDUCIAL)
+      t.FIDUCIAL->write();
+    else
+      t.LANDMARK->write();
+  }
+}
