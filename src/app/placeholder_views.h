@@ -8,6 +8,7 @@
 #include "app/proc_registrations.h"
 
 #include "views/gl_view_support.h"
+#include "views/corner_canvas.h"
 #include "views/review_canvas.h"
 
 class gl_view_shell : public wxGLCanvas {
@@ -33,11 +34,6 @@ class outline_canvas : public gl_view_shell {
 };
 
 class centre_canvas : public gl_view_shell {
- public:
-  using gl_view_shell::gl_view_shell;
-};
-
-class corner_canvas : public gl_view_shell {
  public:
   using gl_view_shell::gl_view_shell;
 };
