@@ -300,6 +300,21 @@ void corner_canvas::OnKey(wxKeyEvent& event) {
   if (!corner_key(event.GetKeyCode())) event.Skip();
 }
 
+bool corner_canvas::dump_window(const wxString& file_name, wxBitmapType type) {
+  wxClientDC dc(this);
+  if (!dc.IsOk() || !SetCurrent(*context_)) {
+    wxLogDebug("DC not OK in corner_canvas dump");
+    return false;
+  }
+  // Drawn again into the back buffer and read there: the front buffer of a
+  // software context does not always hold what is shown.
+  {
+    gl_painting_scope painting;
+    render_scene();
+  }
+  return plane_view_save(state_.g, file_name, type);
+}
+
 void corner_canvas::image_to_window(double x, double y, double& wx, double& wy) const {
   const review_geometry& g = state_.g;
   wx = (x - g.scroll_x_image) * g.zoom;

@@ -25,6 +25,8 @@ class corner_canvas : public wxGLCanvas, public plane_tool_host {
 
   void changeproc();
   void fit_to_window(int32_t cw, int32_t ch);
+  // Saves the shown image as a file of the toolkit's bitmap type.
+  bool dump_window(const wxString& file_name, wxBitmapType type);
 
   plane_view_state& state() { return state_; }
   int paints() const { return paints_; }

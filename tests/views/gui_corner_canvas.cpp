@@ -14,7 +14,12 @@
 #include <wx/frame.h>
 #include <wx/image.h>
 #include <wx/init.h>
+#include <wx/filefn.h>
 #include <wx/utils.h>
+
+#include <unistd.h>
+
+#include <string>
 
 #include "registry/res_values.h"
 #include "reslice_test_support.h"
@@ -147,6 +152,26 @@ TEST_F(CornerCanvasScreen, ShowsPlaneOneAndFollowsTheRightArrow) {
   other.SetEventObject(view_);
   view_->GetEventHandler()->ProcessEvent(other);
   EXPECT_TRUE(other.GetSkipped());
+}
+
+TEST_F(CornerCanvasScreen, SavedImageIsThePlaneImage) {
+  open_plane();
+  std::vector<uint8_t> shown(builder_->get_image(), builder_->get_image() + S * S);
+  ASSERT_TRUE(wait_for([&] { return mismatches(shown.data()) == 0; }));
+  const std::string dir = ::testing::TempDir() + "corner_dump_" + std::to_string(::getpid());
+  ASSERT_TRUE(wxMkdir(dir));
+  const wxString path = dir + "/plane.png";
+  ASSERT_TRUE(view_->dump_window(path, wxBITMAP_TYPE_PNG));
+  wxImage saved(path, wxBITMAP_TYPE_PNG);
+  ASSERT_TRUE(saved.IsOk());
+  ASSERT_EQ(saved.GetWidth(), S);
+  ASSERT_EQ(saved.GetHeight(), S);
+  int bad = 0;
+  for (int i = 0; i < S * S * 3; ++i) bad += saved.GetData()[i] != shown[i / 3];
+  EXPECT_EQ(bad, 0);
+  EXPECT_FALSE(view_->dump_window(dir + "/missing/plane.png", wxBITMAP_TYPE_PNG));
+  wxRemoveFile(path);
+  wxRmdir(dir);
 }
 
 // Leaving the Ortho page deletes the builder: its change procedures go with
