@@ -372,7 +372,40 @@ void corner_canvas::render_scene() {
   state_.g.update_scroll_image();
   if (plane_view_make_image(image, g, rgba_, texture_)) plane_view_put_image(g, rgba_, texture_);
   draw_outline_and_frame_line();
+  if (resource_table->RES_TOOL->read() == 4) draw_calipers();
   glFlush();
+}
+
+void corner_canvas::draw_calipers() {
+  resource_table_t& t = *resource_table;
+  const calipers_t c = t.RES_CALIPERS->read();
+  wxString text;
+  if (!plane_calipers_text(c, state_.view_index, t.RES_XSCALE->read(), text)) return;
+  double x1 = 0.0, y1 = 0.0, x2 = 0.0, y2 = 0.0;
+  image_to_window(c.first_x, c.first_y, x1, y1);
+  image_to_window(c.second_x, c.second_y, x2, y2);
+  glColor3d(0.0, 1.0, 1.0);
+  const auto cross = [](double x, double y) {
+    glBegin(GL_LINES);
+    glVertex2d(x - 3, y - 3);
+    glVertex2d(x + 3, y + 3);
+    glVertex2d(x + 3, y - 3);
+    glVertex2d(x - 3, y + 3);
+    glEnd();
+  };
+  if (c.first_set) cross(x1, y1);
+  if (c.second_set) {
+    cross(x2, y2);
+    glEnable(GL_LINE_STIPPLE);
+    glLineStipple(1, 0x3333);
+    glBegin(GL_LINES);
+    glVertex2d(x1, y1);
+    glVertex2d(x2, y2);
+    glEnd();
+    glDisable(GL_LINE_STIPPLE);
+  }
+  t.RES_ALERT_STRING->write_no_changeprocs(text);
+  base_res_t::make_pending_writes_happen();
 }
 
 void corner_canvas::draw_outline_and_frame_line() {

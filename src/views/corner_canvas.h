@@ -54,6 +54,7 @@ class corner_canvas : public wxGLCanvas, public plane_tool_host {
 
   void render_scene();
   void draw_outline_and_frame_line();
+  void draw_calipers();
   void watch(base_res_t* res);
   // Window point of image point (x, y), origin lower left.
   void image_to_window(double x, double y, double& wx, double& wy) const;

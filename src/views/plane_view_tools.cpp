@@ -130,6 +130,18 @@ void plane_step(reslice_info& plane, double a, double t, double b, double m) {
   plane.set_plane(n2, plane.centre + m * n, u2, true);
 }
 
+bool plane_calipers_text(const calipers_t& c, int32_t view_index, double xscale, wxString& text) {
+  if (c.view != view_index) return false;
+  if (c.second_set) {
+    const double d = std::hypot((c.second_x - c.first_x) * xscale, (c.second_y - c.first_y) * xscale);
+    text = wxString::Format("Reslice distance measurement %.1lf mm", d * 10.0);
+    return true;
+  }
+  if (!c.first_set) return false;
+  text.clear();
+  return true;
+}
+
 bool review_key(int code) {
   if (display_switch_key(code)) return true;
   switch (code) {

@@ -9,6 +9,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include <wx/string.h>
+
+#include "data/calipers.h"
 #include "data/geometry.h"
 #include "data/reslice_info.h"
 #include "views/review_geometry.h"
@@ -65,6 +68,12 @@ int32_t centre_shown_plane();
 // x axis) and b (within the plane), in degrees, and moves it by m cm along
 // its normal.
 void plane_step(reslice_info& plane, double a, double t, double b, double m);
+
+// The status text of the calipers of a plane view (index 1 or 2) with square
+// pixels of xscale cm: empty with only the first point set, the distance with
+// both. False when the view has nothing to report (calipers of another view,
+// or no point set).
+bool plane_calipers_text(const calipers_t& c, int32_t view_index, double xscale, wxString& text);
 
 // The keys. Each returns false for a key it does not handle, which the
 // caller then passes on. code is a wxKeyCode or a character.

@@ -21,6 +21,7 @@
 
 #include <string>
 
+#include "data/calipers.h"
 #include "registry/res_values.h"
 #include "reslice_test_support.h"
 #include "screen_capture.h"
@@ -172,6 +173,36 @@ TEST_F(CornerCanvasScreen, SavedImageIsThePlaneImage) {
   EXPECT_FALSE(view_->dump_window(dir + "/missing/plane.png", wxBITMAP_TYPE_PNG));
   wxRemoveFile(path);
   wxRmdir(dir);
+}
+
+// Calipers of the corner view (index 2) are drawn in cyan and measured; those
+// of the centre view are not.
+TEST_F(CornerCanvasScreen, DrawsAndMeasuresOnlyItsOwnCalipers) {
+  open_plane();
+  resource_table_t& t = *resource_table;
+  auto cyan = [&] {
+    const std::vector<uint8_t> s = screen();
+    int n = 0;
+    for (size_t i = 0; i + 2 < s.size(); i += 3) n += s[i] == 0 && s[i + 1] == 255 && s[i + 2] == 255;
+    return n;
+  };
+  calipers_t c;
+  c.first_x = 10;
+  c.first_y = 10;
+  c.second_x = 30;  // 20 pixels of 0.5 mm
+  c.second_y = 10;
+  c.first_set = c.second_set = true;
+  c.view = 1;
+  t.RES_ALERT_STRING->write("");
+  t.RES_CALIPERS->write(c);
+  t.RES_TOOL->write(static_cast<tool_selection_t>(4));
+  ASSERT_TRUE(wait_for([&] { return view_->paints() > 2; }));
+  EXPECT_EQ(cyan(), 0);
+  EXPECT_EQ(t.RES_ALERT_STRING->read(), "");
+  c.view = 2;
+  t.RES_CALIPERS->write(c);
+  ASSERT_TRUE(wait_for([&] { return cyan() > 10; }));
+  EXPECT_EQ(t.RES_ALERT_STRING->read(), "Reslice distance measurement 10.0 mm");
 }
 
 // Leaving the Ortho page deletes the builder: its change procedures go with

@@ -434,6 +434,31 @@ TEST_F(PlaneViews, CalipersBelongToTheViewThatSetThem) {
   EXPECT_DOUBLE_EQ(c.first_x, 7);
 }
 
+TEST(PlaneCalipers, StatusTextOnlyForTheOwningView) {
+  calipers_t c;
+  c.first_x = 10;
+  c.first_y = 20;
+  c.second_x = 110;
+  c.second_y = 20;
+  c.first_set = c.second_set = true;
+  c.view = 2;
+  wxString text = "old";
+  ASSERT_TRUE(plane_calipers_text(c, 2, 0.01, text));
+  EXPECT_EQ(text, "Reslice distance measurement 10.0 mm");
+  c.second_x = 40;  // 30 x 40 pixels of 0.02 cm: 1 cm
+  c.second_y = 60;
+  ASSERT_TRUE(plane_calipers_text(c, 2, 0.02, text));
+  EXPECT_EQ(text, "Reslice distance measurement 10.0 mm");
+  text = "old";
+  EXPECT_FALSE(plane_calipers_text(c, 1, 0.02, text));  // the centre view's are not these
+  EXPECT_EQ(text, "old");
+  c.second_set = false;
+  ASSERT_TRUE(plane_calipers_text(c, 2, 0.02, text));
+  EXPECT_EQ(text, "");
+  c.first_set = false;
+  EXPECT_FALSE(plane_calipers_text(c, 2, 0.02, text));
+}
+
 TEST_F(PlaneViews, DragZoomClickFitsAndLockedZoomsFollow) {
   load();
   attach(0);
