@@ -19,6 +19,7 @@
 #include "views/glfont.h"
 #include "views/plane_view_gl.h"
 #include "views/reslice_internals.h"
+#include "views/review_overlay_math.h"
 #include "views/shader.h"
 
 // clang-format off
@@ -350,6 +351,8 @@ void corner_canvas::render_scene() {
   }
   if (viewport_changed_) {
     glViewport(0, 0, g.client_width, g.client_height);
+    viewport_[2] = g.client_width;
+    viewport_[3] = g.client_height;
     matrix4_ortho(projection_, 0.0, g.client_width, 0.0, g.client_height, -1.0, 1.0);
     glMatrixMode(GL_PROJECTION);
     glLoadMatrixd(projection_.m);
@@ -372,7 +375,96 @@ void corner_canvas::render_scene() {
   state_.g.update_scroll_image();
   if (plane_view_make_image(image, g, rgba_, texture_)) plane_view_put_image(g, rgba_, texture_);
   draw_outline_and_frame_line();
-  if (resource_table->RES_TOOL->read() == 4) draw_calipers();
+  const resource_table_t& t = *resource_table;
+  const int32_t tool = t.RES_TOOL->read();
+  if (tool == 4) draw_calipers();
+  if (!t.RES_USE_SCROLLBARS->read()) draw_navigation_box();
+  if (t.RES_SEE_MARK->read() || tool == 4 || tool == 2) draw_scale_bar();
+  glFlush();
+}
+
+double corner_canvas::font_size() const {
+  return font_ && font_->height() > 0 ? font_->height() : 28.0;
+}
+
+void corner_canvas::draw_text(const wxString& text, double wx, double wy, double ox, double oy) {
+  if (!font_ || text.empty()) return;
+  const review_geometry& g = state_.g;
+  double position[3] = {2.0 * wx / g.client_width - 1.0, 2.0 * wy / g.client_height - 1.0, 0.0};
+  const double offset[2] = {ox, oy};
+  float colour[4];
+  glGetFloatv(GL_CURRENT_COLOR, colour);
+  font_->draw_text(text, viewport_, position, offset, colour, false);
+}
+
+void corner_canvas::draw_navigation_box() {
+  const review_geometry& g = state_.g;
+  if (!resource_table->RES_DISPLAY_COG->read()) return;
+  if (g.display_width <= g.client_width && g.display_height <= g.client_height) return;
+  const navigation_box_t b = navigation_box(font_size(), g.display_width, g.display_height,
+                                            g.client_width, g.client_height, g.scroll_x,
+                                            g.scroll_y, false);
+  if (font_size() > 24) glEnable(GL_LINE_SMOOTH);
+  glLineWidth(static_cast<float>(font_size() * 0.04));
+  glColor3d(0.0, 1.0, 1.0);
+  glBegin(GL_LINE_LOOP);
+  glVertex2d(b.box_left, b.box_bottom);
+  glVertex2d(b.box_right, b.box_bottom);
+  glVertex2d(b.box_right, b.box_top);
+  glVertex2d(b.box_left, b.box_top);
+  glEnd();
+  glFlush();
+  glColor3d(1.0, 0.0, 0.0);
+  glBegin(GL_LINE_LOOP);
+  glVertex2d(b.view_left, b.view_top);
+  glVertex2d(b.view_left + b.view_width, b.view_top);
+  glVertex2d(b.view_left + b.view_width, b.view_top - b.view_height);
+  glVertex2d(b.view_left, b.view_top - b.view_height);
+  glEnd();
+  glFlush();
+  glDisable(GL_LINE_SMOOTH);
+  glLineWidth(1.0f);
+}
+
+void corner_canvas::draw_scale_bar() {
+  const resource_table_t& t = *resource_table;
+  if (!t.RES_DISPLAY_COG->read()) return;
+  const double p = font_size();
+  const scale_bar_t bar = plane_scale_bar(p, t.RES_XSCALE->read(), state_.g.zoom);
+  if (!bar.ok) return;
+  const double x0 = 0.375 * p, m = 0.25 * p, len = bar.length;
+  if (p > 24) glEnable(GL_LINE_SMOOTH);
+  glLineWidth(static_cast<float>(p * 0.04));
+  glColor3d(1.0, 0.0, 0.0);
+  glBegin(GL_LINES);
+  const auto tick = [&](double at, double top) {
+    glVertex2d(x0 + at * len, 2.5 * m);
+    glVertex2d(x0 + at * len, top);
+  };
+  glVertex2d(x0, 2.5 * m);
+  glVertex2d(x0 + len, 2.5 * m);
+  tick(0.0, 4 * m);
+  tick(1.0, 4 * m);
+  if (bar.fifths) {
+    for (double at : {0.2, 0.4, 0.6, 0.8}) tick(at, 3.5 * m);
+  } else {
+    tick(0.25, 3.5 * m);
+    tick(0.75, 3.5 * m);
+    tick(0.5, 4 * m);
+  }
+  glEnd();
+  glDisable(GL_LINE_SMOOTH);
+  glLineWidth(1.0f);
+  glColor3d(0.0, 1.0, 1.0);
+  const auto width = [&](const wxString& s) { return font_ ? font_->text_width(s) / p : 0.0; };
+  draw_text("0", x0, 1.5 * p, -0.25, 0.35);
+  if (!bar.fifths) {
+    const wxString mid = bar.value == 1.0 ? wxString("0.5") : wxString::Format("%.0lf", bar.value * 0.5);
+    draw_text(mid, x0 + len / 2, 1.5 * p, -0.5 * width(mid), 0.35);
+  }
+  const wxString end = wxString::Format("%.0lf", bar.value);
+  draw_text(end, x0 + len, 1.5 * p, 0.2 - width(end), 0.35);
+  draw_text(bar.unit_name, x0 + len / 2, 0.375 * p, -0.5 * width(bar.unit_name), 0.6);
   glFlush();
 }
 

@@ -55,6 +55,12 @@ class corner_canvas : public wxGLCanvas, public plane_tool_host {
   void render_scene();
   void draw_outline_and_frame_line();
   void draw_calipers();
+  void draw_navigation_box();
+  void draw_scale_bar();
+  // P: the height of the view's font in pixels; sizes of marks follow it.
+  double font_size() const;
+  // Text anchored at window point (wx, wy), offset in font sizes, in the current GL colour.
+  void draw_text(const wxString& text, double wx, double wy, double ox, double oy);
   void watch(base_res_t* res);
   // Window point of image point (x, y), origin lower left.
   void image_to_window(double x, double y, double& wx, double& wy) const;
@@ -66,6 +72,7 @@ class corner_canvas : public wxGLCanvas, public plane_tool_host {
   base_functor* proc_ = nullptr;
   std::vector<base_res_t*> watched_;
 
+  int viewport_[4] = {0, 0, 1, 1};
   bool needs_gl_init_ = true;
   bool viewport_changed_ = true;
   bool font_changed_ = false;

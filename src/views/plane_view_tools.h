@@ -75,6 +75,20 @@ void plane_step(reslice_info& plane, double a, double t, double b, double m);
 // or no point set).
 bool plane_calipers_text(const calipers_t& c, int32_t view_index, double xscale, wxString& text);
 
+// The scale bar of a plane view with font height p pixels, square pixels of
+// xscale cm and the view's zoom: a round value c (1, 2, 5 ... 500) of unit
+// mm, divided in fifths or quarters, length pixels long. ok is false when the
+// pixel size or zoom gives no finite length to show.
+struct scale_bar_t {
+  bool ok = false;
+  double unit = 1.0;  // mm per bar unit: 1e-6 .. 1e6
+  double value = 1.0;
+  bool fifths = false;
+  double length = 0.0;  // window pixels
+  wxString unit_name;
+};
+scale_bar_t plane_scale_bar(double p, double xscale, double zoom);
+
 // The keys. Each returns false for a key it does not handle, which the
 // caller then passes on. code is a wxKeyCode or a character.
 bool review_key(int code);

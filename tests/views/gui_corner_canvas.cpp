@@ -73,6 +73,7 @@ class CornerCanvasScreen : public ::testing::Test {
     t.RES_CORNER_ZOOM->write(1.0);
     t.RES_USE_SCROLLBARS->write(false);
     t.RES_SEE_OUTLINES->write(0);
+    t.RES_DISPLAY_COG->write(false);  // no scale bar or navigation box unless a test asks
     // Four flat frames 0.5 mm apart; pixels 0.5 mm.
     stack_.load({0.15, 0.2, 0.25, 0.3});
     frame_ = new wxFrame(nullptr, wxID_ANY, "corner", wxDefaultPosition, wxDefaultSize);
@@ -193,6 +194,7 @@ TEST_F(CornerCanvasScreen, DrawsAndMeasuresOnlyItsOwnCalipers) {
   c.second_y = 10;
   c.first_set = c.second_set = true;
   c.view = 1;
+  t.RES_DISPLAY_COG->write(false);  // no scale bar
   t.RES_ALERT_STRING->write("");
   t.RES_CALIPERS->write(c);
   t.RES_TOOL->write(static_cast<tool_selection_t>(4));
@@ -203,6 +205,29 @@ TEST_F(CornerCanvasScreen, DrawsAndMeasuresOnlyItsOwnCalipers) {
   t.RES_CALIPERS->write(c);
   ASSERT_TRUE(wait_for([&] { return cyan() > 10; }));
   EXPECT_EQ(t.RES_ALERT_STRING->read(), "Reslice distance measurement 10.0 mm");
+}
+
+// The scale bar (red, at the bottom left) follows RES_DISPLAY_COG while the
+// Mark tool is chosen.
+TEST_F(CornerCanvasScreen, ScaleBarFollowsTheDisplaySwitch) {
+  open_plane();
+  resource_table_t& t = *resource_table;
+  auto red_below = [&] {
+    const std::vector<uint8_t> s = screen();
+    int n = 0;
+    for (int y = S; y < CH; ++y)
+      for (int x = 0; x < CW; ++x) {
+        const uint8_t* q = &s[(y * CW + x) * 3];
+        n += q[0] > 200 && q[1] < 60 && q[2] < 60;
+      }
+    return n;
+  };
+  t.RES_SEE_MARK->write(false);
+  t.RES_TOOL->write(static_cast<tool_selection_t>(2));
+  t.RES_DISPLAY_COG->write(false);
+  ASSERT_TRUE(wait_for([&] { return mismatches(nullptr) > 0 && red_below() == 0; }));
+  t.RES_DISPLAY_COG->write(true);
+  EXPECT_TRUE(wait_for([&] { return red_below() > 10; }));
 }
 
 // Leaving the Ortho page deletes the builder: its change procedures go with

@@ -459,6 +459,36 @@ TEST(PlaneCalipers, StatusTextOnlyForTheOwningView) {
   EXPECT_FALSE(plane_calipers_text(c, 2, 0.02, text));
 }
 
+// Font 20 px: the nominal bar is 66 px, its length in mm decides the unit.
+TEST(PlaneScaleBar, RoundValueUnitAndLength) {
+  const struct {
+    double xscale, zoom;
+    double value;
+    bool fifths;
+    double length;
+    const char* unit;
+  } cases[] = {
+      {0.01, 1.0, 10, false, 100, "mm"},     // 6.6 mm
+      {0.1, 0.5, 20, false, 100, "cm"},      // 132 mm
+      {1e-5, 1.0, 10, false, 100, "um"},     // 6.6 um
+      {100, 1.0, 100, false, 100, "m"},      // 66 m
+      {0.03, 1.0, 2, false, 200 / 3.0, "cm"},  // 19.8 mm: 1.98 cm
+      {0.1, 3.0, 5, true, 150, "cm"},        // 22 mm: 2.2 cm in fifths
+  };
+  for (const auto& c : cases) {
+    const scale_bar_t b = plane_scale_bar(20, c.xscale, c.zoom);
+    ASSERT_TRUE(b.ok) << c.xscale;
+    EXPECT_DOUBLE_EQ(b.value, c.value) << c.xscale;
+    EXPECT_EQ(b.fifths, c.fifths) << c.xscale;
+    EXPECT_NEAR(b.length, c.length, 1e-9) << c.xscale;
+    EXPECT_EQ(b.unit_name, c.unit) << c.xscale;
+  }
+  // No pixel size or zoom: nothing to show, and no endless unit search.
+  EXPECT_FALSE(plane_scale_bar(20, 0.0, 1.0).ok);
+  EXPECT_FALSE(plane_scale_bar(20, 0.01, 0.0).ok);
+  EXPECT_FALSE(plane_scale_bar(20, std::nan(""), 1.0).ok);
+}
+
 TEST_F(PlaneViews, DragZoomClickFitsAndLockedZoomsFollow) {
   load();
   attach(0);
