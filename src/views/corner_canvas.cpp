@@ -12,6 +12,7 @@
 #include "data/calipers.h"
 #include "data/curves.h"
 #include "data/landmarks.h"
+#include "data/objects.h"
 #include "data/reslice_info.h"
 #include "registry/res_values.h"
 #include "registry/resource_table.h"
@@ -377,9 +378,56 @@ void corner_canvas::render_scene() {
   draw_outline_and_frame_line();
   const resource_table_t& t = *resource_table;
   const int32_t tool = t.RES_TOOL->read();
+  if (t.RES_SEE_MARK->read()) draw_landmarks();
   if (tool == 4) draw_calipers();
   if (!t.RES_USE_SCROLLBARS->read()) draw_navigation_box();
   if (t.RES_SEE_MARK->read() || tool == 4 || tool == 2) draw_scale_bar();
+  glFlush();
+}
+
+void corner_canvas::draw_landmarks() {
+  const resource_table_t& t = *resource_table;
+  const landmarks* list = t.RES_LANDMARKS->read();
+  if (!list) return;
+  const double xscale = t.RES_XSCALE->read();
+  const double p = font_size();
+  const contour_object* objects = t.RES_OBJECT->read();
+  glEnable(GL_POINT_SMOOTH);
+  glPointSize(static_cast<float>(p * 0.3));
+  for (const plane_landmark_t& m : plane_landmarks(plane1(), xscale, state_)) {
+    const landmark_t& lm = (*list)[m.index];
+    double wx = 0.0, wy = 0.0;
+    if (m.kind == LM_SURFACE) {
+      double shade[3] = {1.0, 1.0, 1.0};
+      if (objects && lm.object >= 0 && lm.object < NUM_OBJECTS) {
+        const rgba_colour_t& c = objects[lm.object].colour;
+        const double in[3] = {c.Red() / 255.0, c.Green() / 255.0, c.Blue() / 255.0};
+        landmark_shade(in, shade);
+      }
+      glColor3dv(shade);
+      const double r = xscale != 0.0 ? std::fabs(m.z / xscale) : 0.0;
+      glEnable(GL_LINE_STIPPLE);
+      glLineStipple(1, 0xF0F0);
+      glBegin(GL_LINE_STRIP);
+      for (int k = 0; k <= 36; ++k) {
+        const double a = k * 3.14159265358979323846 / 18.0;
+        image_to_window(m.x + r * std::cos(a), m.y + r * std::sin(a), wx, wy);
+        glVertex2d(wx, wy);
+      }
+      glEnd();
+      glFlush();
+      glDisable(GL_LINE_STIPPLE);
+    } else if (m.kind == LM_SPINE) {
+      glColor3d(1.0, 1.0, 0.8);
+    } else {
+      glColor3d(0.0, 1.0, 1.0);
+    }
+    image_to_window(m.x, m.y, wx, wy);
+    glBegin(GL_POINTS);
+    glVertex2d(wx, wy);
+    glEnd();
+    draw_text(lm.name, wx - 1, wy - 1, 0.32, 0.6);
+  }
   glFlush();
 }
 

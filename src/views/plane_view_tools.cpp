@@ -178,6 +178,34 @@ scale_bar_t plane_scale_bar(double p, double xscale, double zoom) {
   return bar;
 }
 
+std::vector<plane_landmark_t> plane_landmarks(const reslice_info& plane, double xscale,
+                                              const plane_view_state& state) {
+  std::vector<plane_landmark_t> out;
+  const landmarks* list = resource_table->RES_LANDMARKS->read();
+  if (!list) return out;
+  const double d = std::max(plane.half_thickness, std::fabs(xscale) * 0.5);
+  for (size_t i = 0; i < list->size(); ++i) {
+    const landmark_t& lm = (*list)[i];
+    if (lm.kind == LM_2D) continue;
+    const vec3_t w{lm.x, lm.y, lm.z};
+    vec3_t p;
+    plane.world_to_reslice(&w, &p, 1);
+    if (!(std::fabs(p.z) < d || (lm.kind == LM_SURFACE && std::fabs(p.z) < 10.0 * d))) continue;
+    plane_landmark_t m;
+    m.index = i;
+    m.x = p.x;
+    m.y = p.y;
+    m.z = p.z;
+    m.kind = lm.kind;
+    if (state.landmark_drag && state.landmark_index == i) {
+      m.x = state.landmark_drag_x;
+      m.y = state.landmark_drag_y;
+    }
+    out.push_back(m);
+  }
+  return out;
+}
+
 bool review_key(int code) {
   if (display_switch_key(code)) return true;
   switch (code) {

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include <wx/string.h>
 
@@ -88,6 +89,18 @@ struct scale_bar_t {
   wxString unit_name;
 };
 scale_bar_t plane_scale_bar(double p, double xscale, double zoom);
+
+// A landmark drawn in a plane view: its index in the list, its image point
+// (the drag position while it is dragged) and its distance z (cm) from the
+// plane. Landmarks within the slab are drawn, surface landmarks within ten
+// slabs (with a ring of radius |z| / xscale), 2D landmarks never.
+struct plane_landmark_t {
+  size_t index = 0;
+  double x = 0.0, y = 0.0, z = 0.0;
+  int32_t kind = 0;
+};
+std::vector<plane_landmark_t> plane_landmarks(const reslice_info& plane, double xscale,
+                                              const plane_view_state& state);
 
 // The keys. Each returns false for a key it does not handle, which the
 // caller then passes on. code is a wxKeyCode or a character.

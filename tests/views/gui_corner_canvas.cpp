@@ -22,6 +22,7 @@
 #include <string>
 
 #include "data/calipers.h"
+#include "data/landmarks.h"
 #include "registry/res_values.h"
 #include "reslice_test_support.h"
 #include "screen_capture.h"
@@ -205,6 +206,29 @@ TEST_F(CornerCanvasScreen, DrawsAndMeasuresOnlyItsOwnCalipers) {
   t.RES_CALIPERS->write(c);
   ASSERT_TRUE(wait_for([&] { return cyan() > 10; }));
   EXPECT_EQ(t.RES_ALERT_STRING->read(), "Reslice distance measurement 10.0 mm");
+}
+
+// A landmark on plane 1 shows as a cyan point at its pixel while marks are
+// shown.
+TEST_F(CornerCanvasScreen, LandmarkOnThePlaneIsDrawn) {
+  open_plane();
+  resource_table_t& t = *resource_table;
+  // Image pixel (30, 20) of the plane lying at z = 2 mm.
+  t.RES_LANDMARKS->read()->add_default_landmark({1.2 + 0.05 * 6, 1.2 - 0.05 * 4, 0.2}, 0);
+  auto cyan_near = [&] {
+    const std::vector<uint8_t> s = screen();
+    int n = 0;
+    for (int y = 15; y < 26; ++y)
+      for (int x = 25; x < 36; ++x) {
+        const uint8_t* q = &s[(y * CW + x) * 3];
+        n += q[0] < 40 && q[1] > 215 && q[2] > 215;
+      }
+    return n;
+  };
+  t.RES_SEE_MARK->write(false);
+  ASSERT_TRUE(wait_for([&] { return view_->paints() > 1 && cyan_near() == 0; }));
+  t.RES_SEE_MARK->write(true);
+  EXPECT_TRUE(wait_for([&] { return cyan_near() > 4; }));
 }
 
 // The scale bar (red, at the bottom left) follows RES_DISPLAY_COG while the

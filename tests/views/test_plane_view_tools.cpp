@@ -406,6 +406,43 @@ TEST_F(PlaneViews, LandmarkDragAndEraseWorkWithinTheSlab) {
   EXPECT_EQ(fiducial.count, 2);
 }
 
+// Plane 1 stands at y = 1.2 cm with 0.5 mm pixels: the slab is 0.25 mm.
+TEST_F(PlaneViews, LandmarksDrawnNearThePlane) {
+  load();
+  attach(1);
+  stand(1);
+  const struct {
+    double y;
+    int32_t kind;
+  } placed[] = {{1.2, LM_DATA},     {1.23, LM_DATA},   {1.2001, LM_FIDUCIAL}, {1.2, LM_2D},
+                {1.23, LM_SURFACE}, {1.5, LM_SURFACE}, {1.17, LM_SPINE}};
+  for (const auto& p : placed) {
+    landmark_t lm;
+    lm.x = 1.9;
+    lm.y = p.y;
+    lm.z = 0.5;
+    lm.kind = p.kind;
+    marks().items.push_back(lm);
+  }
+  state_.landmark_drag = true;
+  state_.landmark_index = 2;
+  state_.landmark_drag_x = 7;
+  state_.landmark_drag_y = 8;
+  const auto shown = plane_landmarks(plane(1), 0.05, state_);
+  ASSERT_EQ(shown.size(), 3u);  // on the plane, the dragged one, the near surface landmark
+  EXPECT_EQ(shown[0].index, 0u);
+  EXPECT_NEAR(shown[0].x, 10, 1e-9);
+  EXPECT_NEAR(shown[0].y, 30, 1e-9);
+  EXPECT_EQ(shown[1].index, 2u);
+  EXPECT_DOUBLE_EQ(shown[1].x, 7);
+  EXPECT_DOUBLE_EQ(shown[1].y, 8);
+  EXPECT_EQ(shown[2].index, 4u);
+  EXPECT_NEAR(shown[2].z, 0.03, 1e-9);
+  // A thick slab widens the tolerance.
+  plane(1).set_thickness(0.05);
+  EXPECT_EQ(plane_landmarks(plane(1), 0.05, state_).size(), 6u);
+}
+
 // ---- Calipers, zoom and pan --------------------------------------------------
 
 TEST_F(PlaneViews, CalipersBelongToTheViewThatSetThem) {
