@@ -378,7 +378,10 @@ void corner_canvas::render_scene() {
   draw_outline_and_frame_line();
   const resource_table_t& t = *resource_table;
   const int32_t tool = t.RES_TOOL->read();
-  if (t.RES_SEE_MARK->read()) draw_landmarks();
+  if (t.RES_SEE_MARK->read()) {
+    draw_landmarks();
+    draw_landmark_curves();
+  }
   if (tool == 4) draw_calipers();
   if (!t.RES_USE_SCROLLBARS->read()) draw_navigation_box();
   if (t.RES_SEE_MARK->read() || tool == 4 || tool == 2) draw_scale_bar();
@@ -429,6 +432,83 @@ void corner_canvas::draw_landmarks() {
     draw_text(lm.name, wx - 1, wy - 1, 0.32, 0.6);
   }
   glFlush();
+}
+
+void corner_canvas::draw_landmark_curves() {
+  const resource_table_t& t = *resource_table;
+  const curve_set* curves = t.RES_CURVE->read();
+  const double xs = t.RES_XSCALE->read();
+  if (!curves || xs == 0.0) return;
+  const contour_object* objects = t.RES_OBJECT->read();
+  const reslice_info& plane = plane1();
+  const double p = font_size();
+  glEnable(GL_POINT_SMOOTH);
+  glPointSize(static_cast<float>(p * 0.35));
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glShadeModel(GL_SMOOTH);
+  glEnable(GL_LINE_SMOOTH);
+  glLineWidth(static_cast<float>(p * 0.175));
+  // Image pixels with the distance from the plane in pixels too.
+  auto to_plane = [&](const curve_point& cp) {
+    const vec3_t w{cp.x, cp.y, cp.z};
+    vec3_t q;
+    plane.world_to_reslice(&w, &q, 1);
+    return vec3_t{q.x, q.y, q.z / xs};
+  };
+  auto vertex = [&](double x, double y, const double c[3], double alpha) {
+    double wx = 0.0, wy = 0.0;
+    image_to_window(x, y, wx, wy);
+    glColor4d(c[0], c[1], c[2], alpha);
+    glVertex2d(wx, wy);
+  };
+  for (const curve_t& curve : curves->curves) {
+    if (curve.points.empty()) continue;
+    double c[3] = {0.0, 1.0, 1.0};
+    if (objects && curve.object >= 0 && curve.object < NUM_OBJECTS) {
+      const rgba_colour_t& oc = objects[curve.object].colour;
+      const double in[3] = {oc.Red() / 255.0, oc.Green() / 255.0, oc.Blue() / 255.0};
+      landmark_shade(in, c);
+    }
+    vec3_t previous = to_plane(curve.closed ? curve.points.back() : curve.points.front());
+    bool named = false;
+    for (const curve_point& cp : curve.points) {
+      const vec3_t current = to_plane(cp);
+      const curve_piece_t piece = clip_curve_segment(previous, current);
+      previous = current;
+      if (!piece.drawn) continue;
+      if (!piece.crossing) {
+        glBegin(GL_LINES);
+        vertex(piece.x1, piece.y1, c, piece.alpha1);
+        vertex(piece.x2, piece.y2, c, piece.alpha2);
+        glEnd();
+      } else {
+        glBegin(GL_LINE_STRIP);
+        vertex(piece.x1, piece.y1, c, piece.alpha1);
+        vertex(piece.cx, piece.cy, c, 1.0);
+        vertex(piece.x2, piece.y2, c, piece.alpha2);
+        glEnd();
+        glBegin(GL_POINTS);
+        vertex(piece.cx, piece.cy, c, 1.0);
+        glEnd();
+      }
+      if (!named) {
+        named = true;
+        double wx = 0.0, wy = 0.0;
+        image_to_window((piece.x1 + piece.x2) / 2, (piece.y1 + piece.y2) / 2, wx, wy);
+        glColor4d(c[0], c[1], c[2], 1.0);
+        draw_text(curve.name, wx - 1, wy - 1, 0.32, 0.6);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+      }
+    }
+  }
+  glDisable(GL_BLEND);
+  glLineWidth(1.0f);
+  glDisable(GL_LINE_SMOOTH);
+  glDisable(GL_POINT_SMOOTH);
+  glPointSize(1.0f);
+  glShadeModel(GL_FLAT);
 }
 
 double corner_canvas::font_size() const {

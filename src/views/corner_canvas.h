@@ -56,6 +56,7 @@ class corner_canvas : public wxGLCanvas, public plane_tool_host {
   void draw_outline_and_frame_line();
   void draw_calipers();
   void draw_landmarks();
+  void draw_landmark_curves();
   void draw_navigation_box();
   void draw_scale_bar();
   // P: the height of the view's font in pixels; sizes of marks follow it.

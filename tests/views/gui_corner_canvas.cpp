@@ -22,6 +22,7 @@
 #include <string>
 
 #include "data/calipers.h"
+#include "data/curves.h"
 #include "data/landmarks.h"
 #include "registry/res_values.h"
 #include "reslice_test_support.h"
@@ -229,6 +230,40 @@ TEST_F(CornerCanvasScreen, LandmarkOnThePlaneIsDrawn) {
   ASSERT_TRUE(wait_for([&] { return view_->paints() > 1 && cyan_near() == 0; }));
   t.RES_SEE_MARK->write(true);
   EXPECT_TRUE(wait_for([&] { return cyan_near() > 4; }));
+}
+
+// A curve crossing plane 1 is drawn where it crosses, in colour, only while
+// marks are shown.
+TEST_F(CornerCanvasScreen, LandmarkCurveCrossingThePlaneIsDrawn) {
+  open_plane();
+  resource_table_t& t = *resource_table;
+  curve_t curve;
+  // Through image pixel (20, 30) of the plane at z = 2 mm, across it.
+  const double x = 1.2 + 0.05 * (20 - 24), y = 1.2 + 0.05 * (30 - 24);
+  for (double z : {0.1, 0.3}) {
+    curve_point cp;
+    cp.x = x;
+    cp.y = y;
+    cp.z = z;
+    curve.points.push_back(cp);
+  }
+  curve.object = 0;
+  t.RES_CURVE->read()->curves.push_back(curve);
+  auto coloured_near = [&] {
+    const std::vector<uint8_t> s = screen();
+    int n = 0;
+    for (int r = 24; r < 37; ++r)
+      for (int c = 14; c < 27; ++c) {
+        const uint8_t* q = &s[(r * CW + c) * 3];
+        n += !(q[0] == q[1] && q[1] == q[2]);  // the plane image is grey
+      }
+    return n;
+  };
+  t.RES_SEE_MARK->write(false);
+  ASSERT_TRUE(wait_for([&] { return view_->paints() > 1 && coloured_near() == 0; }));
+  t.RES_SEE_MARK->write(true);
+  t.CURVE->write();
+  EXPECT_TRUE(wait_for([&] { return coloured_near() > 4; }));
 }
 
 // The scale bar (red, at the bottom left) follows RES_DISPLAY_COG while the
