@@ -246,6 +246,7 @@ void MainFrame::build_views() {
                                   kViewStyle, L"centre_canvas");
   corner_view = new corner_canvas(lower_view_splitter, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                                   kViewStyle, L"corner_canvas");
+  corner_view->set_tool_selector([this](int32_t n) { return select_tool(n); });
   blank_window = new wxWindow(lower_view_splitter, wxID_ANY, wxDefaultPosition, wxDefaultSize, 0);
 
   view_splitter->SplitHorizontally(upper_view_splitter, lower_view_splitter);

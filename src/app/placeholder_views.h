@@ -9,6 +9,7 @@
 
 #include "views/centre_canvas.h"
 #include "views/gl_view_support.h"
+#include "views/corner_canvas.h"
 #include "views/review_canvas.h"
 
 class gl_view_shell : public wxGLCanvas {
@@ -33,7 +34,3 @@ class outline_canvas : public gl_view_shell {
   using gl_view_shell::gl_view_shell;
 };
 
-class corner_canvas : public gl_view_shell {
- public:
-  using gl_view_shell::gl_view_shell;
-};

@@ -32,6 +32,7 @@
 #include "views/gl_view_support.h"
 #include "views/review_coords.h"
 #include "views/review_overlay_math.h"
+#include "views/plane_view_tools.h"
 
 // clang-format off
 wxBEGIN_EVENT_TABLE(review_canvas, wxGLCanvas)
@@ -928,6 +929,16 @@ void review_canvas::draw_mask_region() {
 }
 
 // ---- mouse, masking and saving ---------------------------------------------
+
+void review_canvas::OnKey(wxKeyEvent& event) {
+  const int code = event.GetKeyCode();
+  if (!review_key(code)) {
+    event.Skip();
+    return;
+  }
+  // The value threshold lives outside the resources: repaint for it here.
+  if (code == 'X' || code == 'x' || code == 'Z' || code == 'z') Refresh(false);
+}
 
 void review_canvas::OnMouse(wxMouseEvent& event) {
   review_mouse_event e;

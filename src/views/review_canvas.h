@@ -64,7 +64,7 @@ class review_canvas : public wxGLCanvas, public review_tool_host {
   void OnPaint(wxPaintEvent& event);
   void OnEraseBackground(wxEraseEvent&) {}
   void OnMouse(wxMouseEvent& event);
-  void OnKey(wxKeyEvent& event) { event.Skip(); }
+  void OnKey(wxKeyEvent& event);
   void OnScroll(wxScrollWinEvent& event);
   void scroll_to(int orientation, int32_t position);
 
