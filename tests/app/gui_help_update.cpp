@@ -28,7 +28,9 @@ const char kUpToDate[] = "The version of Norvelith is already up to date.";
 const char kUnknown[] = "Could not determine latest Norvelith version.";
 
 TEST(StartUp, TheUpdateCheckWithoutAServerNeitherHoldsUpNorStaysSilent) {
-  EXPECT_LT(g_startup_seconds, 5.0);
+  // Each address gets at most 3 s; a fetch without a time limit would hold
+  // start-up for minutes. The margin covers sanitizer builds on busy machines.
+  EXPECT_LT(g_startup_seconds, 12.0);
   bool warned = false;
   for (const auto& r : g_startup_log) warned |= r.level == wxLOG_Warning && r.text == kNoAccess;
   EXPECT_TRUE(warned);
