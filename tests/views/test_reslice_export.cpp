@@ -159,6 +159,31 @@ TEST_F(ResliceExport, ToolReproducesTheFramesAlongAnAxisAlignedPlane) {
             std::string(stack_.pixels[1].begin(), stack_.pixels[1].end()));
   EXPECT_NEAR(frame_store->positions[4]->z, 0.0499, 1e-6);
 }
+
+TEST_F(ResliceExport, ToolRefusesWrongCommandLinesAndMissingData) {
+  struct tool_case {
+    std::string args;
+    int status;
+  };
+  const std::string missing = (folder_ / "missing.hm").string();
+  const std::string out = (folder_ / "out.hm").string();
+  const tool_case cases[] = {
+      {"reslice", 2},
+      {"reslice '" + missing + "' 0", 2},
+      {"reslice '" + missing + "' 4 '" + out + "'", 2},
+      {"reslice '" + missing + "' x '" + out + "'", 2},
+      {"reslice '" + missing + "' 0 '" + out + "' 29", 2},
+      {"reslice '" + missing + "' 0 '" + out + "' 0", 2},
+      {"reslice '" + missing + "' 0 '" + out + "'", 1},
+  };
+  for (const tool_case& c : cases) {
+    const std::string cmd = std::string(NV_TOOL_PATH) + " " + c.args + " 2>/dev/null";
+    const int rc = std::system(cmd.c_str());
+    ASSERT_TRUE(WIFEXITED(rc)) << c.args;
+    EXPECT_EQ(WEXITSTATUS(rc), c.status) << c.args;
+  }
+  EXPECT_FALSE(fs::exists(out));
+}
 #endif
 
 TEST_F(ResliceExport, CoarseStepKeepsEverySecondPixelAndPutsThePlaneBack) {
