@@ -110,9 +110,10 @@ TEST_F(LabelVolumes, InsideVoxelsMatchTheSolidsAndEachObjectKeepsItsLabel) {
     int away = 0, all = 0;
     count_mismatches(file.substr(data), c.what, away, all);
     EXPECT_EQ(away, 0);
-    // Within the band: the spans' ends rounded by up to half a pixel (one
-    // column and one row along the box's edges, about 235 voxels) and the
-    // surfaces' rims; the inside holds about 5600 voxels of the sphere.
+    // Within the band: a span takes in the pixels that hold its ends, so the
+    // column beside each side edge of the box is labelled (about 36 voxels a
+    // frame), and the end frames meet the surfaces' caps edge-on (partly
+    // filled); the sphere alone holds about 5600 voxels.
     EXPECT_LT(all, 400) << "of " << W * H * F;
   }
 }
