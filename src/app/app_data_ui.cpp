@@ -20,6 +20,7 @@ class wx_progress final : public data_progress {
     if (style & data_io_ui::PROGRESS_MODAL) flags |= wxPD_APP_MODAL;
     if (style & data_io_ui::PROGRESS_TIMES)
       flags |= wxPD_ELAPSED_TIME | wxPD_ESTIMATED_TIME | wxPD_REMAINING_TIME;
+    if (style & data_io_ui::PROGRESS_CANCEL) flags |= wxPD_CAN_ABORT;
     if (busy_) wxBeginBusyCursor();
     dialog_ = new wxProgressDialog(caption, message, range > 0 ? range : 100, main_frame, flags);
   }
@@ -28,12 +29,16 @@ class wx_progress final : public data_progress {
     if (busy_) wxEndBusyCursor();
   }
   void update(int value, const wxString& message) override {
-    dialog_->Update(std::min(value, dialog_->GetRange()), message);
+    if (!dialog_->Update(std::min(value, dialog_->GetRange()), message)) cancelled_ = true;
   }
-  void pulse() override { dialog_->Pulse(); }
+  void pulse() override {
+    if (!dialog_->Pulse()) cancelled_ = true;
+  }
+  bool cancelled() const override { return cancelled_; }
 
  private:
   bool busy_;
+  bool cancelled_ = false;
   wxProgressDialog* dialog_;
 };
 

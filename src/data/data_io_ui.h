@@ -1,5 +1,5 @@
-// How the data-file code talks to the user: progress without Cancel, yes/no
-// questions and messages. The main window supplies a toolkit implementation;
+// How the data-file code talks to the user: progress (with a Cancel button
+// where the caller can stop), yes/no questions and messages. The main window supplies a toolkit implementation;
 // nv_tool and batch runs use the console one, tests a scripted one. Reading
 // and writing data files therefore runs without any window.
 //
@@ -24,6 +24,9 @@ class data_progress {
   virtual void update(int value, const wxString& message) = 0;
   // Indeterminate progress, message unchanged.
   virtual void pulse() = 0;
+  // True once the user pressed Cancel (only a progress started with
+  // PROGRESS_CANCEL has the button); read after an update.
+  virtual bool cancelled() const { return false; }
 };
 
 class data_io_ui {
@@ -33,6 +36,7 @@ class data_io_ui {
     PROGRESS_MODAL = 1,  // application-modal
     PROGRESS_TIMES = 2,  // shows elapsed, estimated and remaining time
     PROGRESS_BUSY = 4,   // busy cursor while shown
+    PROGRESS_CANCEL = 8, // with a Cancel button; the caller polls cancelled()
   };
 
   virtual ~data_io_ui() = default;

@@ -203,10 +203,32 @@ class dicom_utility {
   static void undo_frame_selection();
   // Writes the loaded stack as one volume: format 0 NIfTI-1 (gzip when the
   // extension ends with "gz"), 1 NRRD (".nhdr": header and a gzip data file
-  // beside it; otherwise one file). what -2 or less: the image data; object
-  // masks are not written yet. True when the file (or pair) was written
-  // whole; otherwise nothing was changed on disk and a message was logged.
+  // beside it; otherwise one file). what -2 or less: the image data; -1 a
+  // label volume of every object with a surface, object o's inside voxels
+  // holding o + 1 (where objects overlap the higher number wins); 0 or more
+  // that object's mask, again with the value what + 1. True when the file
+  // (or pair) was written whole; otherwise, also when the user cancelled,
+  // nothing was changed on disk and the user was told.
   static bool create_voxel_data(wxFileName name, int format, int what);
+  // How long the export runs before it shows its progress, and how often it
+  // updates it (milliseconds).
+  static long export_progress_delay_ms;
+  static long export_progress_interval_ms;
+
+  // The crossings of object `object`'s surface with the pixel rows of image
+  // frame `frame` (RES_BUF_HEIGHT rows, each a sorted list of x positions in
+  // pixels whose consecutive pairs bound the inside spans, both ends
+  // included). False when the object holds no surface or the frame has no
+  // plane. The resource table, which holds the surfaces, installs it; null
+  // while there are no surfaces.
+  using surface_crossings_fn = bool (*)(int object, int32_t frame,
+                                        std::vector<std::vector<int32_t>>& rows);
+  static surface_crossings_fn surface_crossings;
+  // Sets the bytes of every inside span of rows to label in a plane of
+  // width x height bytes, spans clipped to the row; rows beyond height and
+  // an unpaired last crossing are ignored.
+  static void fill_label_spans(const std::vector<std::vector<int32_t>>& rows, uint8_t label,
+                               uint8_t* plane, int32_t width, int32_t height);
 
   // Forgets the data-source description and the per-frame records.
   static void reset_data_source();

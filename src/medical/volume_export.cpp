@@ -1,9 +1,11 @@
 // create_voxel_data: the loaded stack of evenly spaced frames written as a
-// NIfTI-1 or NRRD volume. Values keep their calibration: NIfTI carries the
-// slope and intercept, NRRD (which has no such fields) gets calibrated
-// values, as integers when they are whole and fit, else as floats. Files are
-// written beside their targets and renamed into place only when complete,
-// so a failed or cancelled export leaves what was there.
+// NIfTI-1 or NRRD volume, either the image data or the objects' labels
+// filled from the scanline crossings of their surfaces. Values keep their
+// calibration: NIfTI carries the slope and intercept, NRRD (which has no
+// such fields) gets calibrated values, as integers when they are whole and
+// fit, else as floats. Files are written beside their targets and renamed
+// into place only when complete, so a failed or cancelled export leaves what
+// was there.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -97,13 +99,15 @@ void put(std::string& h, size_t at, T v) {
 }
 
 std::string nifti_header(int32_t w, int32_t hgt, int32_t frames, const export_plan_t& plan, double xs,
-                         double ys, double zs, const matrix4_t& m, double centre, double window) {
+                         double ys, double zs, const matrix4_t& m, double centre, double window,
+                         bool labels) {
   std::string h(352, '\0');
   put<int32_t>(h, 0, 348);
   put<int32_t>(h, 32, 16384);
   h[38] = 'r';
   const int16_t dim[8] = {3, int16_t(w), int16_t(hgt), int16_t(frames), 0, 0, 0, 0};
   std::memcpy(&h[40], dim, sizeof dim);
+  if (labels) put<int16_t>(h, 68, 1002);  // intent: label values
   const bool eight = plan.kind == sample_kind::u8;
   const int16_t datatype = eight ? 2 : plan.kind == sample_kind::s16 ? 4 : plan.kind == sample_kind::u16 ? 512 : 16;
   put<int16_t>(h, 70, datatype);
@@ -222,7 +226,34 @@ struct pending_file {
   }
 };
 
+// The objects a label export covers, in the order they are filled.
+std::vector<int> exported_objects(int what) {
+  // Object 200 (the shape model's) is the last that holds a surface.
+  const int32_t count = std::clamp<int32_t>(read_long(L"CURRENT_MAX_OBJECTS", 200), 0, 201);
+  std::vector<int> objects;
+  for (int o = 0; o < count; ++o)
+    if (what == -1 || what == o) objects.push_back(o);
+  return objects;
+}
+
 }  // namespace
+
+dicom_utility::surface_crossings_fn dicom_utility::surface_crossings = nullptr;
+long dicom_utility::export_progress_delay_ms = 250;
+long dicom_utility::export_progress_interval_ms = 100;
+
+void dicom_utility::fill_label_spans(const std::vector<std::vector<int32_t>>& rows, uint8_t label,
+                                     uint8_t* plane, int32_t width, int32_t height) {
+  const size_t n = std::min(rows.size(), size_t(std::max(height, 0)));
+  for (size_t r = 0; r < n; ++r) {
+    const std::vector<int32_t>& x = rows[r];
+    uint8_t* row = plane + r * size_t(width);
+    for (size_t k = 0; k + 1 < x.size(); k += 2) {
+      const int32_t x0 = std::max(x[k], 0), x1 = std::min(x[k + 1], width - 1);
+      if (x0 <= x1) std::memset(row + x0, label, size_t(x1 - x0) + 1);
+    }
+  }
+}
 
 bool dicom_utility::create_voxel_data(wxFileName name, int format, int what) {
   const int32_t frames = read_long(L"RES_BUF_FRAMES", 0);
@@ -232,10 +263,7 @@ bool dicom_utility::create_voxel_data(wxFileName name, int format, int what) {
     export_warning("Only regular data arrays can be saved in this format.\nTry using `export resliced data' first.");
     return false;
   }
-  if (what > -2) {
-    export_warning("Object masks cannot be exported: this program cannot yet fill objects from their surfaces.");
-    return false;
-  }
+  const bool labels = what > -2;
   const int32_t w = read_long(L"RES_BUF_WIDTH", 0), h = read_long(L"RES_BUF_HEIGHT", 0);
   if (!frame_store || w < 1 || h < 1 || w > 32767 || h > 32767 || frames > 32767 ||
       frame_store->images.size() < size_t(frames) || frame_store->positions.empty() ||
@@ -245,10 +273,10 @@ bool dicom_utility::create_voxel_data(wxFileName name, int format, int what) {
     return false;
   }
   const size_t plane = size_t(w) * size_t(h);
-  const bool eight_bit = !read_bool(L"RES_BUF_DICOM", false) || data_8bit;
+  const bool eight_bit = labels || !read_bool(L"RES_BUF_DICOM", false) || data_8bit;
   const double slope = read_double(L"RES_DICOM_HUM", 1), intercept = read_double(L"RES_DICOM_HUB", 0);
   uint16_t lo = 65535, hi = 0;
-  for (int32_t f = 0; f < frames; ++f) {
+  for (int32_t f = 0; !labels && f < frames; ++f) {
     const frame_image_ref img = frame_store->imagecp(f);
     if (!img || (eight_bit ? !frame_image_t::display_data(img) : !img->raw)) {
       export_warning(wxString::Format("%s: frame %li holds no %s values; nothing was written.",
@@ -280,7 +308,7 @@ bool dicom_utility::create_voxel_data(wxFileName name, int format, int what) {
     }
     const std::string hdr = nifti_header(w, h, frames, plan, xs, ys, zs, m,
                                          read_double(L"RES_DICOM_WIN_CENTRE", 1024),
-                                         read_double(L"RES_DICOM_WIN_WIDTH", 2048));
+                                         read_double(L"RES_DICOM_WIN_WIDTH", 2048), labels);
     ok = header.write(hdr.data(), hdr.size());
   } else {
     const bool detached = ext.EndsWith("nhdr");
@@ -309,19 +337,40 @@ bool dicom_utility::create_voxel_data(wxFileName name, int format, int what) {
 
   std::unique_ptr<data_progress> progress;
   const bool show_progress = !read_bool(L"RES_IN_SCRIPT", false);
+  bool cancelled = false;
   wxStopWatch watch;
   std::vector<uint8_t> row(size_t(w) * 4);
+  std::vector<uint8_t> mask(labels ? plane : 0);
+  const std::vector<int> objects = labels ? exported_objects(what) : std::vector<int>();
+  std::vector<std::vector<int32_t>> crossings;
   for (int32_t f = 0; ok && f < frames; ++f) {
     if (show_progress) {
       const wxString text = wxString::Format("Currently exporting frame %li of %li.\n", long(f), long(frames));
-      if (!progress && watch.Time() > 250 && f < frames / 4) {
-        progress = current_data_ui().start_progress("Exporting data", text, frames, data_io_ui::PROGRESS_MODAL |
-                                                                                      data_io_ui::PROGRESS_TIMES);
+      if (!progress && watch.Time() > export_progress_delay_ms && f < frames / 4) {
+        progress = current_data_ui().start_progress(
+            "Exporting data", text, frames,
+            data_io_ui::PROGRESS_MODAL | data_io_ui::PROGRESS_TIMES | data_io_ui::PROGRESS_CANCEL);
+        progress->update(f, text);
         watch.Start();
-      } else if (progress && watch.Time() > 100) {
+      } else if (progress && watch.Time() > export_progress_interval_ms) {
         progress->update(f, text);
         watch.Start();
       }
+      if (progress && progress->cancelled()) {
+        cancelled = true;
+        break;
+      }
+    }
+    if (labels) {
+      std::fill(mask.begin(), mask.end(), uint8_t(0));
+      for (int o : objects) {
+        crossings.clear();
+        // No surface, or no plane for this frame: the object adds nothing here.
+        if (surface_crossings && surface_crossings(o, f, crossings))
+          fill_label_spans(crossings, uint8_t(o + 1), mask.data(), w, h);
+      }
+      ok = out.write(mask.data(), plane);
+      continue;
     }
     const frame_image_ref img = frame_store->imagecp(f);
     if (plan.kind == sample_kind::u8) {
@@ -349,6 +398,13 @@ bool dicom_utility::create_voxel_data(wxFileName name, int format, int what) {
     }
   }
   progress.reset();
+  if (cancelled) {
+    header.discard();
+    data.discard();
+    files.abandon();
+    data_report(wxLOG_Message, wxString::Format("Exporting `%s' was cancelled; no file was changed.\n", path));
+    return false;
+  }
   ok = ok && header.close() && data.close();
   // The pair goes into place only when both are complete: the data file
   // first, then the header that names it.

@@ -15,11 +15,13 @@
 #include "data/objects.h"
 #include "data/reslice_info.h"
 #include "data/surface_store.h"
+#include "medical/dicom_utility.h"
 #include "models/fit_model.h"
 #include "models/wrl_object.h"
 #include "registry/app_types.h"
 #include "segmentation/image_correlation.h"
 #include "surfaces/surface_interp.h"
+#include "surfaces/surface_section.h"
 #include "thickness/thickness.h"
 
 namespace {
@@ -100,6 +102,13 @@ resource_table_t::resource_table_t() {
   // The data layer deletes surfaces on reset and export without knowing
   // their class.
   set_surface_deleter([](surface_interp* s) { delete s; });
+  // The volume export fills label volumes from the surfaces it cannot see.
+  dicom_utility::surface_crossings = [](int object, int32_t frame,
+                                        std::vector<std::vector<int32_t>>& rows) {
+    if (!resource_table || object < 0 || object >= kSurfaceCount) return false;
+    const surface_interp* s = resource_table->RES_SURFACE[object]->read();
+    return s && scanline_crossings(*s, int(frame), 1, rows);
+  };
 }
 
 resource_table_t::~resource_table_t() {

@@ -1,19 +1,22 @@
 // File > Export image data over a DICOM run opened as image data: the menu
-// item's state, the file the chosen name and filter give, and a voxel read
-// back from the compressed file.
+// item's state, the file the chosen name and filter give, a voxel read back
+// from the compressed file, and the progress dialog's Cancel button.
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include <gtest/gtest.h>
+#include <wx/progdlg.h>
 #include <wx/menu.h>
 #include <wx/wfstream.h>
 #include <wx/zstream.h>
 
+#include "app/app_data_ui.h"
 #include "app/app_ids.h"
 #include "app/main_frame.h"
 #include "data/scripted_file_ui.h"
 #include "gui_file_menu_support.h"
+#include "medical/dicom_utility.h"
 #include "registry/resource_table.h"
 
 namespace {
@@ -107,6 +110,73 @@ TEST(ExportImageData, WritesTheFormatTheFilterAndNameGive) {
   command(ID_FILE_EXPORT_IMAGE);
   EXPECT_TRUE(std::filesystem::exists(folder + "/vol.nhdr"));
   EXPECT_TRUE(std::filesystem::exists(folder + "/vol.raw.gz"));
+
+  rt.RES_IN_SCRIPT->write(true);
+  command(ID_FILE_CLOSE);
+  rt.RES_IN_SCRIPT->write(false);
+}
+
+// The program's own progress dialogs, with a click on the Cancel button of
+// each one as soon as it is shown; messages are kept.
+class cancel_clicking_ui final : public data_io_ui {
+ public:
+  std::unique_ptr<data_progress> start_progress(const wxString& caption, const wxString& message, int range,
+                                                unsigned style) override {
+    std::unique_ptr<data_progress> p = real_.start_progress(caption, message, range, style);
+    for (wxWindow* w : wxTopLevelWindows)
+      if (auto* dialog = dynamic_cast<wxGenericProgressDialog*>(w))
+        if (wxWindow* button = dialog->FindWindow(wxID_CANCEL)) {
+          wxCommandEvent click(wxEVT_BUTTON, wxID_CANCEL);
+          click.SetEventObject(button);
+          button->GetEventHandler()->ProcessEvent(click);
+          ++clicks;
+        }
+    return p;
+  }
+  bool ask_yes_no(const wxString& caption, const wxString& question) override {
+    return real_.ask_yes_no(caption, question);
+  }
+  void message(wxLogLevel, const wxString& text) override { messages.push_back(text); }
+
+  int clicks = 0;
+  std::vector<wxString> messages;
+
+ private:
+  wx_data_io_ui real_;
+};
+
+TEST(ExportImageData, CancelInTheProgressDialogLeavesNoFile) {
+  ASSERT_NE(main_frame, nullptr);
+  const std::string folder = g_fm_root + "/data/export_cancel";
+  std::filesystem::create_directories(folder);
+  // Enough slices for the dialog to appear while the first quarter runs.
+  for (int n = 1; n <= 8; ++n) write_slice(folder + "/s" + std::to_string(n) + ".dcm", n);
+  resource_table_t& rt = *resource_table;
+  rt.RES_IN_SCRIPT->write(true);
+  rt.RES_SCRIPT_FUNC_ARG->write(wxString::FromUTF8(folder + "/s1.dcm"));
+  command(ID_FILE_OPEN);
+  rt.RES_IN_SCRIPT->write(false);
+  ASSERT_EQ(rt.RES_BUF_FRAMES->read(), 8);
+
+  dicom_utility::export_progress_delay_ms = -1;
+  dicom_utility::export_progress_interval_ms = -1;
+  cancel_clicking_ui ui;
+  {
+    data_ui_scope ui_scope(ui);
+    scripted_file_ui files;
+    file_menu_ui_scope scope(files);
+    files.choose(wxString::FromUTF8(folder + "/vol.nii"), 0);
+    command(ID_FILE_EXPORT_IMAGE);
+  }
+  dicom_utility::export_progress_delay_ms = 250;
+  dicom_utility::export_progress_interval_ms = 100;
+  EXPECT_EQ(ui.clicks, 1) << "one progress dialog, with a Cancel button";
+  EXPECT_FALSE(std::filesystem::exists(folder + "/vol.nii"));
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0], "Exporting `" + wxString::FromUTF8(folder + "/vol.nii") + "' was cancelled; no file was changed.\n");
+  size_t files_left = 0;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) files_left += e.path().extension() != ".dcm";
+  EXPECT_EQ(files_left, 0u) << "no temporary file beside the target";
 
   rt.RES_IN_SCRIPT->write(true);
   command(ID_FILE_CLOSE);

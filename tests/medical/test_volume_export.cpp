@@ -1,13 +1,16 @@
 // The volume export's files byte by byte for small stacks whose bytes are
 // worked out here: 8-bit display data as NIfTI and NRRD, the calibration
-// kept, the refusals, and no half-written file when writing fails.
+// kept, label volumes from given surface crossings, the refusals, and no
+// half-written file when writing fails or the user cancels.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
 #include <cstring>
+#include <vector>
 
 #include "common/log_capture.h"
+#include "data/data_io_ui.h"
 #include "data/dynabuf.h"
 #include "medical/dicom_utility.h"
 #include "medical_support.h"
@@ -34,8 +37,14 @@ class VolumeExport : public ::testing::Test {
     res.yscale.write(0.08);
     dicom_utility::data_8bit = false;
     dicom_utility::patient_coordinates = false;
+    saved_crossings_ = dicom_utility::surface_crossings;
   }
-  void TearDown() override { frame_store = saved_; }
+  void TearDown() override {
+    frame_store = saved_;
+    dicom_utility::surface_crossings = saved_crossings_;
+    dicom_utility::export_progress_delay_ms = 250;
+    dicom_utility::export_progress_interval_ms = 100;
+  }
 
   // Two frames of display bytes 10.., 20.., at z = 0 and z = -0.2 cm.
   void add_8bit_frames() {
@@ -65,7 +74,64 @@ class VolumeExport : public ::testing::Test {
 
  private:
   dynabuf* saved_ = nullptr;
+  dicom_utility::surface_crossings_fn saved_crossings_ = nullptr;
 };
+
+// Crossings of made-up surfaces on 3 x 2 frames: object 1 on both frames,
+// partly beyond the row's ends; object 2 on frame 1 only; object 4 has no
+// plane on frame 0; every other object has no surface.
+bool made_up_crossings(int object, int32_t frame, std::vector<std::vector<int32_t>>& rows) {
+  switch (object) {
+    case 1: rows = {{-2, 1}, {1, 5}}; return true;
+    case 2: rows = frame == 1 ? std::vector<std::vector<int32_t>>{{1, 1}, {0, 0, 2, 2}}
+                              : std::vector<std::vector<int32_t>>{{}, {}};
+            return true;
+    case 4: if (frame == 0) return false;
+            rows = {{}, {0, 2}};
+            return true;
+    default: return false;
+  }
+}
+
+// A progress that cancels once it has been updated to frame cancel_at, and a
+// user interface that keeps the messages it is given.
+struct cancelling_ui final : data_io_ui {
+  struct progress final : data_progress {
+    explicit progress(cancelling_ui& u) : ui(u) {}
+    void update(int value, const wxString&) override {
+      ui.updates.push_back(value);
+      if (value >= ui.cancel_at) cancel = true;
+    }
+    void pulse() override {}
+    bool cancelled() const override { return cancel; }
+    cancelling_ui& ui;
+    bool cancel = false;
+  };
+  std::unique_ptr<data_progress> start_progress(const wxString& caption, const wxString&, int range,
+                                                unsigned style) override {
+    captions.push_back(caption);
+    ranges.push_back(range);
+    styles.push_back(style);
+    return std::make_unique<progress>(*this);
+  }
+  bool ask_yes_no(const wxString&, const wxString&) override { return false; }
+  void message(wxLogLevel level, const wxString& text) override {
+    messages.push_back({level, text});
+  }
+  int cancel_at = 1 << 30;
+  std::vector<int> updates, ranges;
+  std::vector<unsigned> styles;
+  std::vector<wxString> captions;
+  std::vector<std::pair<wxLogLevel, wxString>> messages;
+};
+
+int files_in(const wxString& folder) {
+  wxDir d(folder);
+  wxString name;
+  int files = 0;
+  for (bool more = d.GetFirst(&name, wxEmptyString, wxDIR_FILES | wxDIR_HIDDEN); more; more = d.GetNext(&name)) ++files;
+  return files;
+}
 
 TEST_F(VolumeExport, EightBitStackAsNiftiHasTheHeaderAndBytes) {
   add_8bit_frames();
@@ -186,11 +252,90 @@ TEST_F(VolumeExport, RefusalsWriteNothingAndKeepOldFiles) {
   store.images[1] = frame_image_ref();
   EXPECT_FALSE(dicom_utility::create_voxel_data(wxFileName(dir.path("b.nii")), 0, -2));
   EXPECT_EQ(read_bytes(dir.path("b.nii")), "old");
-  wxDir d(dir.root());
-  wxString name;
-  int files = 0;
-  for (bool more = d.GetFirst(&name, wxEmptyString, wxDIR_FILES | wxDIR_HIDDEN); more; more = d.GetNext(&name)) ++files;
-  EXPECT_EQ(files, 1) << "no temporary file is left behind";
+  EXPECT_EQ(files_in(dir.root()), 1) << "no temporary file is left behind";
+}
+
+TEST_F(VolumeExport, LabelVolumesTakeObjectNumberPlusOneAndTheHigherObjectWins) {
+  // 16-bit data: labels are bytes all the same.
+  res.buf_dicom.write(true);
+  add_16bit_frames(1000);
+  dicom_utility::surface_crossings = made_up_crossings;
+  struct {
+    int what;
+    std::string voxels;
+  } cases[] = {
+      // Frame 0: object 1 only (2), clipped at both ends. Frame 1: object 2
+      // (3) over object 1, then object 4 (5) over the whole of row 1.
+      {-1, std::string("\x02\x02\x00\x00\x02\x02\x02\x03\x00\x05\x05\x05", 12)},
+      // Object 2 alone keeps its own value 3.
+      {2, std::string("\x00\x00\x00\x00\x00\x00\x00\x03\x00\x03\x00\x03", 12)},
+      // An object without a surface: a volume of zeros.
+      {7, std::string(12, '\0')},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(dicom_utility::create_voxel_data(wxFileName(dir.path("m.nii")), 0, c.what));
+    const std::string n = read_bytes(dir.path("m.nii"));
+    ASSERT_EQ(n.size(), 352u + 12u);
+    EXPECT_EQ(at<int16_t>(n, 68), 1002);  // label intent
+    EXPECT_EQ(at<int16_t>(n, 70), 2);
+    EXPECT_EQ(at<int16_t>(n, 72), 8);
+    EXPECT_EQ(at<float>(n, 112), 1.0f);
+    EXPECT_EQ(at<float>(n, 116), 0.0f);
+    EXPECT_EQ(n.substr(352), c.voxels);
+
+    ASSERT_TRUE(dicom_utility::create_voxel_data(wxFileName(dir.path("m.nrrd")), 1, c.what));
+    const std::string r = read_bytes(dir.path("m.nrrd"));
+    EXPECT_NE(r.find("type: uchar\r\n"), std::string::npos);
+    EXPECT_EQ(r.substr(r.find("\r\n\r\n") + 4), c.voxels);
+  }
+}
+
+TEST_F(VolumeExport, CancelledExportWritesNothingAndSaysSo) {
+  // Eight frames, so that the progress appears at the first frame.
+  res.frames.write(8);
+  for (int f = 0; f < 8; ++f) {
+    store.add_image(frame_image_t::create(new uint8_t[6](), 6));
+    position_t p;
+    p.z = 0.2f * float(f);
+    store.positions.push_back(position_holder_t::create(p));
+    store.timestamps.push_back(uint64_t(f));
+  }
+  res.zscale.write(0.2);
+  res.in_script.write(false);
+  dicom_utility::export_progress_delay_ms = -1;
+  dicom_utility::export_progress_interval_ms = -1;
+  dicom_utility::surface_crossings = made_up_crossings;
+  dir.write("c.nii", "old");
+  cancelling_ui ui;
+  data_ui_scope scope(ui);
+
+  ui.cancel_at = 3;
+  const struct {
+    const char* name;
+    int format, what;
+  } exports[] = {{"c.nii", 0, -2}, {"d.nhdr", 1, -2}, {"e.nii.gz", 0, -1}};
+  for (const auto& e : exports) {
+    SCOPED_TRACE(e.name);
+    ui.updates.clear();
+    ui.messages.clear();
+    EXPECT_FALSE(dicom_utility::create_voxel_data(wxFileName(dir.path(e.name)), e.format, e.what));
+    EXPECT_EQ(ui.updates, (std::vector<int>{0, 1, 2, 3}));
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].second, "Exporting `" + dir.path(e.name) + "' was cancelled; no file was changed.\n");
+    EXPECT_EQ(read_bytes(dir.path("c.nii")), "old");
+    EXPECT_EQ(files_in(dir.root()), 1) << "nothing but the old file";
+  }
+  EXPECT_EQ(ui.captions.front(), "Exporting data");
+  EXPECT_EQ(ui.ranges.front(), 8);
+  EXPECT_TRUE(ui.styles.front() & data_io_ui::PROGRESS_CANCEL);
+
+  // Not cancelled: the progress runs to the last frame and the file is whole.
+  ui.cancel_at = 1 << 30;
+  ui.updates.clear();
+  ASSERT_TRUE(dicom_utility::create_voxel_data(wxFileName(dir.path("c.nii")), 0, -2));
+  EXPECT_EQ(ui.updates, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
+  EXPECT_EQ(read_bytes(dir.path("c.nii")).size(), 352u + 48u);
 }
 
 }  // namespace
