@@ -7,6 +7,9 @@
 #include <wx/filename.h>
 
 #include <cmath>
+#include <cstdio>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "data/data_io_ui.h"
@@ -17,6 +20,8 @@
 #include "data/native_file.h"
 #include "data/objects.h"
 #include "registry/resource_table.h"
+#include "surfaces/surface_interp.h"
+#include "surfaces/surface_section.h"
 #include "views/reslice_internals.h"
 
 namespace {
@@ -63,6 +68,46 @@ class export_scope {
   reslice_info& plane_;
   double offset_;
 };
+
+// The objects whose surface sections become contours of the written slices:
+// those the plane views show sections of, every object with a surface that
+// is not fully transparent. What a view happens to show at the moment (the
+// page, the plane, its drawing toggles) does not change the file.
+std::vector<int32_t> sectioned_objects() {
+  const resource_table_t& t = *resource_table;
+  const contour_object* objects = t.RES_OBJECT->read();
+  const int32_t max_objects = std::min<int32_t>(t.CURRENT_MAX_OBJECTS->read(), NUM_OBJECTS);
+  std::vector<int32_t> out;
+  for (int32_t j = 0; objects && j < max_objects; ++j)
+    if (t.RES_SURFACE[j]->read() && objects[j].opacity > 0.0) out.push_back(j);
+  return out;
+}
+
+// One CONT line per contour of the surface's section by the plane moved to
+// plane constant `constant`, for output frame `frame`: points in the plane's
+// image pixels divided by the pixel step, the output frame's pixels.
+void append_section_lines(wxString& text, const surface_interp& surface, const reslice_info& plane,
+                          double constant, int32_t object, int32_t frame, int32_t step) {
+  section_plane cut;
+  cut.normal = plane.normal;
+  cut.d = constant;
+  cut.to_pixels = [&plane](const vec3_t& world) {
+    vec3_t r;
+    plane.world_to_reslice(&world, &r, 1);
+    return vec2_t{r.x, r.y};
+  };
+  const std::unique_ptr<frame_contours_t> section = plane_cross_section(surface, cut, 1, 0.1);
+  char number[64];
+  for (const contour_t& c : section->contours) {
+    std::string line = "CONT " + std::to_string(object) + " " + std::to_string(frame) + (c.closed ? " 1" : " 0");
+    for (const vec2_t& v : c.vertices) {
+      std::snprintf(number, sizeof number, " %.2f %.2f", v.x / step, v.y / step);
+      line += number;
+    }
+    line += "\n";
+    text << wxString::FromUTF8(line);
+  }
+}
 
 }  // namespace
 
@@ -203,6 +248,7 @@ bool export_resliced_data(reslice_internals& builder, const reslice_export_choic
          << "\n";
   }
   text << "RES_BIN_IM_FILENAME " << file_name_part(files.frames_path) << "\n";
+  const std::vector<int32_t> sectioned = sectioned_objects();
 
   std::unique_ptr<data_progress> progress = current_data_ui().start_progress(
       "Export resliced data",
@@ -230,8 +276,7 @@ bool export_resliced_data(reslice_internals& builder, const reslice_export_choic
           plane.centre + (plane.offset - z) * n - (width / 2.0 * xs) * rr - (height / 2.0 * xs) * up;
       text << "IM 0 " << g(corner.x) << " " << g(corner.y) << " " << g(corner.z) << " " << g(azimuth) << " "
            << g(elevation) << " " << g(roll) << "\n";
-      // Contour lines of the surface sections join here once the centre view
-      // holds sections of the surfaces.
+      for (int32_t j : sectioned) append_section_lines(text, *t.RES_SURFACE[j]->read(), plane, z, j, k, s);
       if (ok && !files.batch.write(files.frames, slice.data(), slice.size())) {
         report_error("Failed to write binary data to binary file.\n");
         ok = false;
