@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -254,7 +255,13 @@ bool export_resliced_data(reslice_internals& builder, const reslice_export_choic
       "Export resliced data",
       wxString::Format("Currently exporting slice %d to '%s'.\n", 0, files.frames_path), count,
       data_io_ui::PROGRESS_MODAL | data_io_ui::PROGRESS_TIMES);
-  std::vector<uint8_t> slice(static_cast<size_t>(out_w) * out_h);
+  std::vector<uint8_t> slice;
+  try {
+    slice.resize(static_cast<size_t>(out_w) * out_h);
+  } catch (const std::bad_alloc&) {
+    report_error("Error allocating buffer for saving voxel slice.\n");
+    return false;
+  }
   bool ok = true;
   {
     export_scope scope(builder, s);
