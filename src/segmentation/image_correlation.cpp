@@ -11,6 +11,15 @@ namespace {
 // The row every other row is measured against: it stays where it is.
 constexpr int32_t kAnchorRow = 10;
 
+// out = (above * (256 - w) + below * w) >> 8; the rows never overlap the
+// output.
+void blend_rows(const uint8_t* __restrict above, const uint8_t* __restrict below, int w, int32_t width,
+                uint8_t* __restrict out) {
+  const uint16_t wa = static_cast<uint16_t>(256 - w), wb = static_cast<uint16_t>(w);
+  for (int32_t c = 0; c < width; ++c)
+    out[c] = static_cast<uint8_t>((above[c] * wa + below[c] * wb) >> 8);
+}
+
 bool same_doppler_class(int u, int v) { return (u < 128) == (v < 128) && (u < 192) == (v < 192); }
 
 // Copies size bytes of the record's display pixels, or zeros where there are
@@ -138,12 +147,15 @@ void pressure_corrected_rows(const uint8_t* source, int32_t width, int32_t heigh
     const int w = static_cast<int>((x - static_cast<float>(b)) * 256.0f);
     const uint8_t* above = source + static_cast<size_t>(b) * width;
     const uint8_t* below = above + width;
-    for (int32_t c = 0; c < width; ++c) {
-      const int u = above[c], v = below[c];
-      if (doppler && !same_doppler_class(u, v))
-        row[c] = static_cast<uint8_t>(256 - w > w ? u : v);
-      else
-        row[c] = static_cast<uint8_t>((u * (256 - w) + v * w) >> 8);
+    if (w == 0) {  // on a source row: (u * 256) >> 8 is u
+      std::memcpy(row, above, static_cast<size_t>(width));
+    } else if (!doppler) {
+      blend_rows(above, below, w, width, row);
+    } else {
+      for (int32_t c = 0; c < width; ++c) {
+        const int u = above[c], v = below[c];
+        row[c] = static_cast<uint8_t>(same_doppler_class(u, v) ? (u * (256 - w) + v * w) >> 8 : 256 - w > w ? u : v);
+      }
     }
   }
 }
