@@ -7,7 +7,6 @@
 #include <wx/filename.h>
 
 #include <cmath>
-#include <cstdio>
 #include <memory>
 #include <new>
 #include <string>
@@ -15,6 +14,7 @@
 
 #include "data/data_io_ui.h"
 #include "data/data_line_procs.h"
+#include "data/data_lines.h"
 #include "data/file_menu.h"
 #include "data/file_menu_ui.h"
 #include "data/landmarks.h"
@@ -98,12 +98,13 @@ void append_section_lines(wxString& text, const surface_interp& surface, const r
     return vec2_t{r.x, r.y};
   };
   const std::unique_ptr<frame_contours_t> section = plane_cross_section(surface, cut, 1, 0.1);
-  char number[64];
   for (const contour_t& c : section->contours) {
     std::string line = "CONT " + std::to_string(object) + " " + std::to_string(frame) + (c.closed ? " 1" : " 0");
     for (const vec2_t& v : c.vertices) {
-      std::snprintf(number, sizeof number, " %.2f %.2f", v.x / step, v.y / step);
-      line += number;
+      line += ' ';
+      append_fixed(line, v.x / step, 2);
+      line += ' ';
+      append_fixed(line, v.y / step, 2);
     }
     line += "\n";
     text << wxString::FromUTF8(line);
