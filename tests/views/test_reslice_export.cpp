@@ -10,6 +10,7 @@
 #include <string>
 
 #include "common/log_capture.h"
+#include "data/landmarks.h"
 #include "data/native_file.h"
 #include "data/objects.h"
 #include "data/scripted_file_ui.h"
@@ -327,6 +328,15 @@ TEST_F(ResliceExport, SurfaceSectionsBecomeTheContoursOfEachSlice) {
   t.RES_SURFACE[3]->write(sphere_mesh(3, C, R));
   t.RES_SURFACE[5]->write(sphere_mesh(5, C, 0.3));
   t.RES_OBJECT->read()[5].opacity = 0.0;  // shows no section, so gets no contours
+  // Landmarks go along in their plain form, except 2D ones.
+  auto landmark = [](double x, double y, double z, const char* name, int32_t kind) {
+    landmark_t l;
+    l.x = x, l.y = y, l.z = z, l.name = name, l.kind = kind;
+    return l;
+  };
+  t.RES_LANDMARKS->read()->items = {landmark(12.3456789, 0.1, -2, "apex", LM_DATA),
+                                    landmark(1, 2, 3, "flat", LM_2D), landmark(0.5, 0.25, 0, "pin", LM_FIDUCIAL),
+                                    landmark(4, 5, 6, "tip", LM_SURFACE)};
   base_res_t::make_pending_writes_happen();
 
   reslice_internals* builder = new reslice_internals(0, 0, 0);  // the table deletes it
@@ -345,6 +355,10 @@ TEST_F(ResliceExport, SurfaceSectionsBecomeTheContoursOfEachSlice) {
   const std::string text = read_file(folder_ / "sphere.hm");
   EXPECT_NE(text.find("\nOBJECT 3 "), std::string::npos);
   EXPECT_NE(text.find("\nOBJECT 5 "), std::string::npos);
+  EXPECT_NE(text.find("RES_YSCALE 0.1\nLANDMARK 12.3457 0.1 -2 apex\nFIDUCIAL 0.5 0.25 0 pin\nLANDMARK 4 5 6 tip\n"
+                      "OBJECT 3 1 "),
+            std::string::npos)
+      << text.substr(0, 800);
   const auto ims = im_lines(text);
   const auto conts = cont_lines(text);
   ASSERT_GT(ims.size(), 10u);
