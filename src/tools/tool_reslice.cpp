@@ -5,13 +5,19 @@
 //   resliced data does. CHOICE (1 to 28, default 1) is the line of the
 //   resolution dialog: 1 to 8 keep every n-th pixel with slices n pixel
 //   widths apart, 9 to 28 keep every pixel with slices 1 to 20 mm apart.
+//   The surfaces of the objects that have contours are built first, as the
+//   Draw page's update builds them, so that their sections by each slice
+//   become the contours of the written frames.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 
 #include "data/data_io_ui.h"
 #include "data/native_file.h"
+#include "data/objects.h"
 #include "registry/resource_table.h"
+#include "surfaces/surface_build.h"
 #include "tools/headless_session.h"
 #include "views/reslice_export.h"
 #include "views/reslice_internals.h"
@@ -31,6 +37,22 @@ bool parse_int(const char* text, long lo, long hi, long& out) {
   return end != text && *end == 0 && out >= lo && out <= hi;
 }
 
+// Builds the surface of every object with contours into its surface
+// resource; an object whose contours make no surface keeps none.
+void build_object_surfaces() {
+  resource_table_t& t = *resource_table;
+  contour_object* objects = t.RES_OBJECT->read();
+  const int32_t count = std::min<int32_t>(t.CURRENT_MAX_OBJECTS->read(), NUM_OBJECTS);
+  for (int32_t j = 0; objects && j < count; ++j) {
+    if (objects[j].frames.empty()) continue;
+    std::unique_ptr<surface_interp> s(build_contour_surface_from_resources(j, nullptr));
+    if (s->mesh.n_triangles == 0 || s->volume < 0) continue;
+    delete t.RES_SURFACE[j]->read();
+    t.RES_SURFACE[j]->write(s.release());
+  }
+  base_res_t::make_pending_writes_happen();
+}
+
 }  // namespace
 
 int run_reslice(int argc, char** argv) {
@@ -48,6 +70,7 @@ int run_reslice(int argc, char** argv) {
     ui.message(wxLOG_Error, "These data have no frames with positions to reslice.");
     return 1;
   }
+  build_object_surfaces();
   // Deleted before the session's table, which would otherwise delete it.
   std::unique_ptr<reslice_internals> builder(new reslice_internals(static_cast<int32_t>(plane), 0, 0));
   if (!builder->plane()->defined) {

@@ -7,7 +7,7 @@
 #include <new>
 
 #include "data/dynabuf.h"
-#include "views/reslice_internals.h"
+#include "segmentation/image_correlation.h"
 
 namespace {
 
@@ -128,7 +128,6 @@ bool panorama_internals::place_frames(double& chained, double& world, vec3_t& di
   matrix4_inverse_from_position(Ci, t.RES_XTRANS->read(), t.RES_YTRANS->read(), t.RES_ZTRANS->read(),
                                 t.RES_AZIMUTH->read(), t.RES_ELEVATION->read(), t.RES_ROLL->read());
   const image_correlation* run = use_correction_ ? t.RES_CORRELATION->read() : nullptr;
-  const reslice_correction_source& corr = installed_reslice_correction_source();
 
   const int32_t n = static_cast<int32_t>(frames_.size());
   const int32_t stored = static_cast<int32_t>(frame_store->positions.size());
@@ -137,13 +136,11 @@ bool panorama_internals::place_frames(double& chained, double& world, vec3_t& di
   int32_t p = -1, first_valid = -1;
   for (int32_t i = 0; i < n; ++i) {
     panorama_frame_t& f = frames_[i];
-    position_t pos;
     if (i >= stored) continue;
-    if (!(run && corr.position && corr.position(*run, i, pos))) {
-      const position_t* recorded = frame_store->positions[i].get();
-      if (!recorded) continue;
-      pos = *recorded;
-    }
+    // The run gives the frame store's own record for a frame it holds none of.
+    const position_ref placed = run ? run->corrected_position(i) : frame_store->positions[i];
+    if (!placed) continue;
+    const position_t pos = *placed;
     f.valid = true;
     if (first_valid < 0) first_valid = i;
     matrix4_t P, Pi, V, W;
@@ -323,8 +320,7 @@ void panorama_internals::build() {
   const int32_t fw = t.RES_BUF_WIDTH->read(), fh = t.RES_BUF_HEIGHT->read();
   const bool masked = t.RES_MASKED_DATA->read() > 0;
   const image_correlation* run = use_correction_ ? t.RES_CORRELATION->read() : nullptr;
-  const reslice_correction_source& corr = installed_reslice_correction_source();
-  const bool pressure = run && corr.corrects_pressure && corr.image && corr.corrects_pressure(*run);
+  const bool pressure = run && run->correct_pressure;
   std::vector<uint8_t> scratch;
   try {
     image_.assign(static_cast<size_t>(w) * h, 0);
@@ -337,10 +333,13 @@ void panorama_internals::build() {
   for (int32_t k = 0; k < static_cast<int32_t>(frames_.size()); ++k) {
     if (!frames_[k].valid) continue;
     const uint8_t* pixels = nullptr;
-    // A frame the correction holds no image for keeps its recorded pixels.
-    if (!scratch.empty() && corr.image(*run, k, scratch.data())) pixels = scratch.data();
-    if (!pixels && k < static_cast<int32_t>(frame_store->images.size()))
+    // A frame the correction holds no record of comes back with its own pixels.
+    if (!scratch.empty()) {
+      run->corrected_image(k, scratch.data());
+      pixels = scratch.data();
+    } else if (k < static_cast<int32_t>(frame_store->images.size())) {
       pixels = frame_image_t::display_data(frame_store->images[k]);
+    }
     if (pixels) paint_frame(k, pixels, fw, fh, masked);
   }
   valid_ = true;

@@ -7,16 +7,22 @@
 #include <wx/filename.h>
 
 #include <cmath>
+#include <memory>
+#include <new>
+#include <string>
 #include <vector>
 
 #include "data/data_io_ui.h"
 #include "data/data_line_procs.h"
+#include "data/data_lines.h"
 #include "data/file_menu.h"
 #include "data/file_menu_ui.h"
 #include "data/landmarks.h"
 #include "data/native_file.h"
 #include "data/objects.h"
 #include "registry/resource_table.h"
+#include "surfaces/surface_interp.h"
+#include "surfaces/surface_section.h"
 #include "views/reslice_internals.h"
 
 namespace {
@@ -63,6 +69,47 @@ class export_scope {
   reslice_info& plane_;
   double offset_;
 };
+
+// The objects whose surface sections become contours of the written slices:
+// those the plane views show sections of, every object with a surface that
+// is not fully transparent. What a view happens to show at the moment (the
+// page, the plane, its drawing toggles) does not change the file.
+std::vector<int32_t> sectioned_objects() {
+  const resource_table_t& t = *resource_table;
+  const contour_object* objects = t.RES_OBJECT->read();
+  const int32_t max_objects = std::min<int32_t>(t.CURRENT_MAX_OBJECTS->read(), NUM_OBJECTS);
+  std::vector<int32_t> out;
+  for (int32_t j = 0; objects && j < max_objects; ++j)
+    if (t.RES_SURFACE[j]->read() && objects[j].opacity > 0.0) out.push_back(j);
+  return out;
+}
+
+// One CONT line per contour of the surface's section by the plane moved to
+// plane constant `constant`, for output frame `frame`: points in the plane's
+// image pixels divided by the pixel step, the output frame's pixels.
+void append_section_lines(wxString& text, const surface_interp& surface, const reslice_info& plane,
+                          double constant, int32_t object, int32_t frame, int32_t step) {
+  section_plane cut;
+  cut.normal = plane.normal;
+  cut.d = constant;
+  cut.to_pixels = [&plane](const vec3_t& world) {
+    vec3_t r;
+    plane.world_to_reslice(&world, &r, 1);
+    return vec2_t{r.x, r.y};
+  };
+  const std::unique_ptr<frame_contours_t> section = plane_cross_section(surface, cut, 1, 0.1);
+  for (const contour_t& c : section->contours) {
+    std::string line = "CONT " + std::to_string(object) + " " + std::to_string(frame) + (c.closed ? " 1" : " 0");
+    for (const vec2_t& v : c.vertices) {
+      line += ' ';
+      append_fixed(line, v.x / step, 2);
+      line += ' ';
+      append_fixed(line, v.y / step, 2);
+    }
+    line += "\n";
+    text << wxString::FromUTF8(line);
+  }
+}
 
 }  // namespace
 
@@ -203,12 +250,19 @@ bool export_resliced_data(reslice_internals& builder, const reslice_export_choic
          << "\n";
   }
   text << "RES_BIN_IM_FILENAME " << file_name_part(files.frames_path) << "\n";
+  const std::vector<int32_t> sectioned = sectioned_objects();
 
   std::unique_ptr<data_progress> progress = current_data_ui().start_progress(
       "Export resliced data",
       wxString::Format("Currently exporting slice %d to '%s'.\n", 0, files.frames_path), count,
       data_io_ui::PROGRESS_MODAL | data_io_ui::PROGRESS_TIMES);
-  std::vector<uint8_t> slice(static_cast<size_t>(out_w) * out_h);
+  std::vector<uint8_t> slice;
+  try {
+    slice.resize(static_cast<size_t>(out_w) * out_h);
+  } catch (const std::bad_alloc&) {
+    report_error("Error allocating buffer for saving voxel slice.\n");
+    return false;
+  }
   bool ok = true;
   {
     export_scope scope(builder, s);
@@ -230,8 +284,7 @@ bool export_resliced_data(reslice_internals& builder, const reslice_export_choic
           plane.centre + (plane.offset - z) * n - (width / 2.0 * xs) * rr - (height / 2.0 * xs) * up;
       text << "IM 0 " << g(corner.x) << " " << g(corner.y) << " " << g(corner.z) << " " << g(azimuth) << " "
            << g(elevation) << " " << g(roll) << "\n";
-      // Contour lines of the surface sections join here once the centre view
-      // holds sections of the surfaces.
+      for (int32_t j : sectioned) append_section_lines(text, *t.RES_SURFACE[j]->read(), plane, z, j, k, s);
       if (ok && !files.batch.write(files.frames, slice.data(), slice.size())) {
         report_error("Failed to write binary data to binary file.\n");
         ok = false;

@@ -13,7 +13,6 @@
 namespace {
 
 reslice_span_source span_source = surface_section_spans;
-reslice_correction_source correction_source;
 int32_t dynamic_pixel_step = 1;
 int32_t dynamic_slice_factor = 1;
 
@@ -68,10 +67,6 @@ double doppler_between(double negative, double positive, int t256) {
 void set_reslice_span_source(reslice_span_source source) {
   span_source = source ? source : surface_section_spans;
 }
-
-void set_reslice_correction_source(const reslice_correction_source& source) { correction_source = source; }
-
-const reslice_correction_source& installed_reslice_correction_source() { return correction_source; }
 
 void set_reslice_dynamic_steps(int32_t pixel_step, int32_t slice_factor) {
   dynamic_pixel_step = std::max(pixel_step, 1);
@@ -328,8 +323,7 @@ void reslice_internals::build_reslice() {
     if (b.state == STATE_AVE) b.samples.assign(pixels, 0);
     // A pressure correction in use supplies the frames' pixels as well.
     const image_correlation* run = correction_run();
-    if (run && correction_source.corrects_pressure && correction_source.image &&
-        correction_source.corrects_pressure(*run)) {
+    if (run && run->correct_pressure) {
       b.pressure_run = run;
       b.corrected.assign(static_cast<size_t>(b.fw) * b.fh, 0);
     }
@@ -418,8 +412,12 @@ bool reslice_internals::frame_position(int32_t k, position_t& out) const {
   if (!frame_store || k < 0 || k >= static_cast<int32_t>(frame_store->positions.size())) return false;
   position_ref recorded = frame_store->positioncp(k);
   if (!recorded) return false;
-  const image_correlation* run = correction_run();
-  if (run && correction_source.position && correction_source.position(*run, k, out)) return true;
+  if (const image_correlation* run = correction_run()) {
+    position_ref corrected = run->corrected_position(k);
+    if (!corrected) return false;
+    out = *corrected;
+    return true;
+  }
   out = *recorded;
   return true;
 }
@@ -532,17 +530,6 @@ void reslice_internals::sample_slice(build_state& b, const span_list* spans) {
     if (!f.used || k >= frame_store->images.size()) continue;
     const frame_image_ref& ref = frame_store->images[k];
     if (!ref || ref->size < 0 || static_cast<size_t>(ref->size) < frame_bytes) continue;
-    const uint16_t* raw = nullptr;
-    const uint8_t* display = nullptr;
-    if (b.pressure_run &&
-        correction_source.image(*b.pressure_run, static_cast<int32_t>(k), b.corrected.data()))
-      display = b.corrected.data();
-    else if (b.raw16)
-      raw = ref->raw;
-    else
-      display = frame_image_t::display_data(ref);
-    if (!raw && !display) continue;
-
     reslice_raster::frame_box box{xs_, ys_, fw * xs_ - 1e-5, fh * ys_ - 1e-5, f.half_depth};
     vec2_t points[reslice_raster::kMaxClipPoints];
     int slots[12];
@@ -551,6 +538,20 @@ void reslice_internals::sample_slice(build_state& b, const span_list* spans) {
     reslice_raster::order_intersections(points, slots, n);
     n = reslice_raster::clip_intersection_to_poly(points, n, clip, 4);
     if (n < 3) continue;
+
+    // Pixels are fetched only for frames that reach the slice: a pressure
+    // correction resamples the whole frame.
+    const uint16_t* raw = nullptr;
+    const uint8_t* display = nullptr;
+    if (b.pressure_run) {
+      b.pressure_run->corrected_image(static_cast<int32_t>(k), b.corrected.data());
+      display = b.corrected.data();
+    } else if (b.raw16) {
+      raw = ref->raw;
+    } else {
+      display = frame_image_t::display_data(ref);
+    }
+    if (!raw && !display) continue;
 
     auto value_at = [&](int32_t x, int32_t y) -> double {
       const size_t i = static_cast<size_t>(y) * fw + x;

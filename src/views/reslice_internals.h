@@ -21,6 +21,7 @@
 #include "data/geometry.h"
 #include "data/reslice_info.h"
 #include "registry/resource_table.h"
+#include "segmentation/image_correlation.h"
 #include "views/reslice_raster.h"
 
 // Progress of a long build. The builder decides when a display is due (after
@@ -49,23 +50,6 @@ span_list* surface_section_spans(int32_t object, const reslice_info& plane, int3
 // resliced data sets them itself.
 void set_reslice_dynamic_steps(int32_t pixel_step, int32_t slice_factor);
 void reslice_dynamic_steps(int32_t& pixel_step, int32_t& slice_factor);
-
-// What the builder needs of a correction run held in RES_CORRELATION, while
-// its use is asked for. Installed by the correction code; without it every
-// frame keeps its recorded position and pixels.
-class image_correlation;
-struct reslice_correction_source {
-  // Frame k's corrected position; false when the run holds none for it.
-  bool (*position)(const image_correlation& run, int32_t k, position_t& out) = nullptr;
-  // Whether the run corrects probe pressure as well.
-  bool (*corrects_pressure)(const image_correlation& run) = nullptr;
-  // Writes frame k's pressure-corrected pixels (frame width x height);
-  // false when the run holds no entry for the frame.
-  bool (*image)(const image_correlation& run, int32_t k, uint8_t* pixels) = nullptr;
-};
-void set_reslice_correction_source(const reslice_correction_source& source);
-// The source installed; the panorama builder shares it.
-const reslice_correction_source& installed_reslice_correction_source();
 
 class reslice_internals : public reslice_builder {
  public:

@@ -15,6 +15,7 @@
 
 #include "common/log_capture.h"
 #include "data/dynabuf.h"
+#include "segmentation/image_correlation.h"
 #include "tools/headless_session.h"
 #include "views/panorama_internals.h"
 
@@ -263,6 +264,84 @@ TEST_F(PanoramaBuilder, KeepSizeHoldsTheWidthAndCentresASmallerResult) {
     EXPECT_NE(row[kc.shift + 72], 0);
     EXPECT_EQ(row[kc.shift + 73], 0);
   }
+}
+
+// A correction run held in RES_CORRELATION, taken out however the test ends.
+struct held_run {
+  image_correlation* run;
+  explicit held_run(bool pressure) : run(new image_correlation(pressure)) {
+    resource_table->RES_CORRELATION->write(run);
+    base_res_t::make_pending_writes_happen();
+  }
+  ~held_run() {
+    resource_table->RES_CORRELATION->write(nullptr);
+    base_res_t::make_pending_writes_happen();
+    delete run;
+  }
+  correlation_frame_t& add(int32_t k) {
+    correlation_frame_t r;
+    EXPECT_TRUE(run->start_record(k, r));
+    run->finished.push_back(std::move(r));
+    return run->finished.back();
+  }
+};
+
+// Frame 2 of a sweep was recorded 5 pixels off; the run puts it back. With
+// the correction in use the sweep gives the known image again, the other
+// frames keeping their recorded (right) positions.
+TEST_F(PanoramaBuilder, CorrectedPositionsReplaceTheRecordedOnesOfTheFramesTheRunHolds) {
+  const int n = 6, step = 10, start = 5;
+  load_sweep(n, +1, step, start);
+  const float right = frame_store->positions[2]->x;
+  frame_store->positions[2]->x = right + static_cast<float>(5 * kS);
+  held_run held(false);
+  ASSERT_TRUE(held.run->valid);
+  held.add(2).corrected_position[0] = right;
+  held.add(4);  // a record that changes nothing
+
+  panorama_internals& b = make(false);
+  auto matches_ground = [&]() {
+    int32_t w = 0, h = 0;
+    b.get_size(w, h);
+    if (w != step * (n - 1) + kW + 1 || h != kH + 1) return false;
+    const uint8_t* image = b.get_image();
+    for (int row = 0; row < h; ++row)
+      for (int col = 0; col < w; ++col) {
+        const bool covered = row >= 1 && row < kH && col >= 1 && col < w - 1;
+        if (image[static_cast<size_t>(row) * w + col] != (covered ? ground(start + col, row) : 0)) return false;
+      }
+    return true;
+  };
+  EXPECT_FALSE(matches_ground());
+  b.set_use_correction(true);
+  EXPECT_TRUE(matches_ground());
+  b.set_use_correction(false);
+  EXPECT_FALSE(matches_ground());
+}
+
+// A pressure correction supplies the frame's pixels: each row from one row
+// lower (row 10 stays), the last two rows empty, which unmasked data show as 1.
+TEST_F(PanoramaBuilder, PressureCorrectionSuppliesTheFramePixels) {
+  std::vector<uint8_t> frame = cut(3);
+  load({position_t{}}, {frame});
+  held_run held(true);
+  std::vector<float>& offsets = held.add(0).row_offsets;
+  ASSERT_EQ(offsets.size(), static_cast<size_t>(kH));
+  for (int j = 0; j < kH; ++j) offsets[j] = j == 10 ? 0.0f : 1.0f;
+
+  panorama_internals& b = make(false);
+  b.set_use_correction(true);
+  int32_t w = 0, h = 0;
+  b.get_size(w, h);
+  ASSERT_EQ(w, kW + 1);
+  ASSERT_EQ(h, kH + 1);
+  const uint8_t* image = b.get_image();
+  for (int row = 1; row < kH; ++row)
+    for (int col = 1; col < kW; ++col) {
+      const int source = row == 10 ? 10 : row + 1;
+      const int want = source >= kH - 1 ? 1 : frame[static_cast<size_t>(source) * kW + col];
+      ASSERT_EQ(image[static_cast<size_t>(row) * w + col], want) << col << "," << row;
+    }
 }
 
 TEST_F(PanoramaBuilder, RebuildsOnlyWhenTheShapingDataChange) {

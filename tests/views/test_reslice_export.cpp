@@ -10,9 +10,14 @@
 #include <string>
 
 #include "common/log_capture.h"
+#include "data/landmarks.h"
 #include "data/native_file.h"
+#include "data/objects.h"
 #include "data/scripted_file_ui.h"
 #include "reslice_test_support.h"
+#include "surfaces/surface_build.h"
+#include "surfaces/surface_interp.h"
+#include "surfaces/surface_test_support.h"
 #include "views/reslice_export.h"
 #include "views/reslice_internals.h"
 
@@ -46,6 +51,74 @@ std::vector<std::vector<double>> im_lines(const std::string& text) {
 void expect_numbers(const std::vector<double>& got, const std::vector<double>& want) {
   ASSERT_EQ(got.size(), want.size());
   for (size_t i = 0; i < want.size(); ++i) EXPECT_NEAR(got[i], want[i], 1e-9) << "number " << i;
+}
+
+// A CONT line: object, frame, closed flag and the points.
+struct cont_line {
+  int object = -1, frame = -1, closed = -1;
+  std::vector<vec2_t> points;
+  int after_ims = 0;  // IM lines written before it
+};
+
+std::vector<cont_line> cont_lines(const std::string& text) {
+  std::vector<cont_line> lines;
+  std::istringstream in(text);
+  std::string line;
+  int ims = 0;
+  while (std::getline(in, line)) {
+    if (line.rfind("IM ", 0) == 0) ++ims;
+    if (line.rfind("CONT ", 0) != 0) continue;
+    std::istringstream words(line.substr(5));
+    cont_line c;
+    words >> c.object >> c.frame >> c.closed;
+    double x, y;
+    while (words >> x >> y) c.points.push_back({x, y});
+    c.after_ims = ims;
+    lines.push_back(c);
+  }
+  return lines;
+}
+
+// A closed mesh with every vertex on the sphere of centre c and radius r:
+// rings of latitude between two poles.
+surface_interp* sphere_mesh(int object, const vec3_t& c, double r, int rings = 32, int sectors = 64) {
+  auto* s = new surface_interp(object);
+  const int n = 2 + (rings - 1) * sectors;
+  s->mesh.n_points = n;
+  s->mesh.points = new surface_point[n];
+  auto put = [&](int i, double theta, double phi) {
+    s->mesh.points[i].x = c.x + r * std::sin(theta) * std::cos(phi);
+    s->mesh.points[i].y = c.y + r * std::sin(theta) * std::sin(phi);
+    s->mesh.points[i].z = c.z + r * std::cos(theta);
+  };
+  put(0, 0.0, 0.0);
+  put(n - 1, M_PI, 0.0);
+  auto ring_point = [&](int ring, int sector) { return 1 + (ring - 1) * sectors + sector % sectors; };
+  for (int ring = 1; ring < rings; ++ring)
+    for (int k = 0; k < sectors; ++k) put(ring_point(ring, k), M_PI * ring / rings, 2 * M_PI * k / sectors);
+  std::vector<surface_triangle> t;
+  for (int k = 0; k < sectors; ++k) {
+    t.push_back({0, ring_point(1, k), ring_point(1, k + 1), 1});
+    t.push_back({n - 1, ring_point(rings - 1, k + 1), ring_point(rings - 1, k), 1});
+    for (int ring = 1; ring + 1 < rings; ++ring) {
+      t.push_back({ring_point(ring, k), ring_point(ring + 1, k), ring_point(ring + 1, k + 1), 1});
+      t.push_back({ring_point(ring, k), ring_point(ring + 1, k + 1), ring_point(ring, k + 1), 1});
+    }
+  }
+  s->mesh.n_triangles = static_cast<int32_t>(t.size());
+  s->mesh.triangles = new surface_triangle[t.size()];
+  std::copy(t.begin(), t.end(), s->mesh.triangles);
+  return s;
+}
+
+double polygon_area(const std::vector<vec2_t>& p) {
+  double a = 0.0;
+  for (size_t i = 0; i < p.size(); ++i) {
+    const vec2_t& u = p[i];
+    const vec2_t& v = p[(i + 1) % p.size()];
+    a += u.x * v.y - v.x * u.y;
+  }
+  return std::fabs(a) / 2;
 }
 
 struct export_choice_case {
@@ -184,6 +257,43 @@ TEST_F(ResliceExport, ToolRefusesWrongCommandLinesAndMissingData) {
   }
   EXPECT_FALSE(fs::exists(out));
 }
+
+// nv_tool builds the surfaces of the objects with contours, as the Draw
+// page's update does, and writes what the export writes with those surfaces.
+TEST_F(ResliceExport, ToolWritesTheSurfaceSectionsTheExportWrites) {
+  session_.reset();
+  const fs::path in = folder_ / "sphere.hm";
+  surface_test::write_stack_file(in.string(), 9, 0.06, surface_test::sphere_sections(), 2);
+  const std::string cmd = std::string(NV_TOOL_PATH) + " reslice '" + in.string() + "' 0 '" +
+                          (folder_ / "tool.hm").string() + "' 2 2>'" + (folder_ / "err.txt").string() + "'";
+  const int rc = std::system(cmd.c_str());
+  ASSERT_TRUE(WIFEXITED(rc));
+  ASSERT_EQ(WEXITSTATUS(rc), 0) << read_file(folder_ / "err.txt");
+
+  session_ = std::make_unique<headless_session>();
+  ASSERT_TRUE(open_native_file(in.string()));
+  std::unique_ptr<surface_interp> surface(build_contour_surface_from_resources(2, nullptr));
+  ASSERT_GT(surface->mesh.n_triangles, 0);
+  resource_table->RES_SURFACE[2]->write(surface.release());
+  base_res_t::make_pending_writes_happen();
+  reslice_internals* builder = new reslice_internals(0, 0, 0);
+  ASSERT_TRUE(export_resliced_data(*builder, reslice_export_choice_at(1, resource_table->RES_XSCALE->read()),
+                                   (folder_ / "engine.hm").string()));
+
+  std::string tool = read_file(folder_ / "tool.hm"), engine = read_file(folder_ / "engine.hm");
+  const std::string tool_name = "RES_BIN_IM_FILENAME tool.qzi\n", engine_name = "RES_BIN_IM_FILENAME engine.qzi\n";
+  ASSERT_NE(tool.find(tool_name), std::string::npos);
+  ASSERT_NE(engine.find(engine_name), std::string::npos);
+  tool.replace(tool.find(tool_name), tool_name.size(), engine_name);
+  EXPECT_EQ(tool, engine);
+  EXPECT_EQ(read_file(folder_ / "tool.qzi"), read_file(folder_ / "engine.qzi"));
+  // The plane across the frames cuts the sphere in several slices.
+  const auto conts = cont_lines(tool);
+  EXPECT_GE(conts.size(), 5u);
+  for (const cont_line& c : conts) EXPECT_EQ(c.object, 2);
+  EXPECT_NE(tool.find("\nOBJECT 2 "), std::string::npos);
+}
+
 #endif
 
 TEST_F(ResliceExport, CoarseStepKeepsEverySecondPixelAndPutsThePlaneBack) {
@@ -228,6 +338,104 @@ TEST_F(ResliceExport, CoarseStepKeepsEverySecondPixelAndPutsThePlaneBack) {
   ASSERT_NE(builder->get_image(), nullptr);
   EXPECT_EQ(std::vector<uint8_t>(builder->get_image(), builder->get_image() + plane.width * plane.height),
             before);
+}
+
+// The surfaces' sections by each slice become that slice's contours. On an
+// oblique sweep through a sphere every point of a CONT line, carried back to
+// the world from its slice's position in output pixels, lies on the sphere;
+// each cut slice has one closed section enclosing its circle's area; and the
+// file reopens with exactly those contours.
+TEST_F(ResliceExport, SurfaceSectionsBecomeTheContoursOfEachSlice) {
+  load_stack(8);
+  resource_table_t& t = *resource_table;
+  const vec3_t C{1.2, 1.2, 0.175};
+  const double R = 0.6;
+  t.RES_SURFACE[3]->write(sphere_mesh(3, C, R));
+  t.RES_SURFACE[5]->write(sphere_mesh(5, C, 0.3));
+  t.RES_OBJECT->read()[5].opacity = 0.0;  // shows no section, so gets no contours
+  // Landmarks go along in their plain form, except 2D ones.
+  auto landmark = [](double x, double y, double z, const char* name, int32_t kind) {
+    landmark_t l;
+    l.x = x, l.y = y, l.z = z, l.name = name, l.kind = kind;
+    return l;
+  };
+  t.RES_LANDMARKS->read()->items = {landmark(12.3456789, 0.1, -2, "apex", LM_DATA),
+                                    landmark(1, 2, 3, "flat", LM_2D), landmark(0.5, 0.25, 0, "pin", LM_FIDUCIAL),
+                                    landmark(4, 5, 6, "tip", LM_SURFACE)};
+  base_res_t::make_pending_writes_happen();
+
+  reslice_internals* builder = new reslice_internals(0, 0, 0);  // the table deletes it
+  reslice_info& plane = *builder->plane();
+  plane.set_width(48);
+  plane.set_height(48);
+  const vec3_t n = vec3_normalise(vec3_t{0.3, 0.2, 1.0});
+  const vec3_t y_axis{0, 1, 0};
+  plane.set_plane(n, C, y_axis, true);
+  // The output frames' axes: rows along up, columns along up x normal.
+  const vec3_t up = vec3_normalise(y_axis - vec3_dot(n, y_axis) * n);
+  const vec3_t rr = vec3_cross(up, n);
+  ASSERT_TRUE(
+      export_resliced_data(*builder, reslice_export_choice_at(1, stack_.s), (folder_ / "sphere.hm").string()));
+
+  const std::string text = read_file(folder_ / "sphere.hm");
+  EXPECT_NE(text.find("\nOBJECT 3 "), std::string::npos);
+  EXPECT_NE(text.find("\nOBJECT 5 "), std::string::npos);
+  EXPECT_NE(text.find("RES_YSCALE 0.1\nLANDMARK 12.3457 0.1 -2 apex\nFIDUCIAL 0.5 0.25 0 pin\nLANDMARK 4 5 6 tip\n"
+                      "OBJECT 3 1 "),
+            std::string::npos)
+      << text.substr(0, 800);
+  const auto ims = im_lines(text);
+  const auto conts = cont_lines(text);
+  ASSERT_GT(ims.size(), 10u);
+  const double pixel = 2 * stack_.s;  // output pixels are two image pixels
+  auto corner = [&](int k) { return vec3_t{ims[k][1], ims[k][2], ims[k][3]}; };
+  std::vector<int> sections(ims.size(), 0);
+  for (const cont_line& c : conts) {
+    EXPECT_EQ(c.object, 3);
+    ASSERT_GE(c.frame, 0);
+    ASSERT_LT(c.frame, static_cast<int>(ims.size()));
+    EXPECT_EQ(c.after_ims, c.frame + 1) << "CONT lines follow their slice's IM line";
+    EXPECT_EQ(c.closed, 1);
+    ASSERT_GE(c.points.size(), 3u);
+    ++sections[c.frame];
+    for (const vec2_t& p : c.points) {
+      const vec3_t w = corner(c.frame) + (p.x * pixel) * rr + (p.y * pixel) * up;
+      // Mesh chords and the two decimals written stay well within 0.005 cm.
+      ASSERT_NEAR(vec3_length(w - C), R, 0.005) << "slice " << c.frame;
+    }
+    const double d = vec3_dot(n, C - corner(c.frame));
+    const double r2 = R * R - d * d;
+    if (r2 > 0.09)
+      EXPECT_NEAR(polygon_area(c.points) * pixel * pixel, M_PI * r2, 0.02 * M_PI * r2) << "slice " << c.frame;
+  }
+  int cut = 0;
+  for (size_t k = 0; k < ims.size(); ++k) {
+    const double d = std::fabs(vec3_dot(n, C - corner(static_cast<int>(k))));
+    if (d < R - 0.01) EXPECT_EQ(sections[k], 1) << "slice " << k;
+    if (d > R) EXPECT_EQ(sections[k], 0) << "slice " << k;
+    cut += sections[k];
+  }
+  EXPECT_GE(cut, 10);
+
+  session_.reset();
+  session_ = std::make_unique<headless_session>();
+  ASSERT_TRUE(open_native_file((folder_ / "sphere.hm").string()));
+  const contour_object* objects = resource_table->RES_OBJECT->read();
+  EXPECT_TRUE(objects[5].frames.empty());
+  size_t i = 0;
+  for (const frame_contours_t& entry : objects[3].frames)
+    for (const contour_t& c : entry.contours) {
+      ASSERT_LT(i, conts.size());
+      EXPECT_EQ(entry.frame, conts[i].frame);
+      EXPECT_TRUE(c.closed);
+      ASSERT_EQ(c.vertices.size(), conts[i].points.size());
+      for (size_t v = 0; v < c.vertices.size(); ++v) {
+        EXPECT_NEAR(c.vertices[v].x, conts[i].points[v].x, 1e-9);
+        EXPECT_NEAR(c.vertices[v].y, conts[i].points[v].y, 1e-9);
+      }
+      ++i;
+    }
+  EXPECT_EQ(i, conts.size());
 }
 
 TEST_F(ResliceExport, UnwritableTargetWritesNothingAndLeavesFilesAlone) {

@@ -375,63 +375,79 @@ TEST_F(ResliceModes, DopplerSlabsCompareVelocitiesNotBytes) {
 
 namespace {
 
-// A correction run that moves every frame 0.1 cm up and, as a pressure
-// correction, supplies frames of value 77 + k.
-bool moved_up(const image_correlation&, int32_t k, position_t& out) {
-  out = *frame_store->positioncp(k);
-  out.z += 0.1f;
-  return true;
-}
-bool pressure_on = false;
-bool corrects_pressure(const image_correlation&) { return pressure_on; }
-bool flat_frame(const image_correlation&, int32_t k, uint8_t* pixels) {
-  std::fill_n(pixels, resource_table->RES_BUF_WIDTH->read() * resource_table->RES_BUF_HEIGHT->read(), 77 + k);
-  return true;
+// The run below holds records of frames 0 and 2, moved by kShift[k] pixels
+// along x. With pressure, frame 2's rows come from three rows below (row 10
+// staying) and frame 0's from where they are; rows that would come from the
+// last row or beyond are empty, which a reslice of unmasked data shows as 1.
+constexpr int kShift[4] = {10, 0, -5, 0};
+
+int corrected_value(const synthetic_stack& stack, bool pressure, int k, int x, int y) {
+  const int fx = x - kShift[k];
+  if (fx < 0 || fx >= stack.w) return 0;
+  if (pressure && (k == 0 || k == 2)) {
+    const int fy = k == 2 && y != 10 ? y + 3 : y;
+    return fy >= stack.h - 1 ? 1 : stack.value(k, fx, fy);
+  }
+  return stack.value(k, fx, y);
 }
 
-struct correction_case {
-  bool use, pressure;
-  int frame_shown;  // -1: the flat frame of frame 1 (78)
-};
-
-TEST_F(ResliceModes, CorrectionRunSuppliesPositionsAndPressureCorrectedFrames) {
+TEST_F(ResliceModes, CorrectionRunPlacesTheFramesItHoldsAndTheStoreTheRest) {
   stack_.load({0, 0.1, 0.2, 0.3});
   resource_table_t& t = *resource_table;
-  // Any run will do: the builder only hands it to the correction source. It
-  // is taken out of the table however the test ends.
-  struct stand_in_run {
-    resource_table_t& t;
-    explicit stand_in_run(resource_table_t& table) : t(table) {
-      t.RES_CORRELATION->write(reinterpret_cast<image_correlation*>(&pressure_on));
-      base_res_t::make_pending_writes_happen();
-      reslice_correction_source source;
-      source.position = &moved_up;
-      source.corrects_pressure = &corrects_pressure;
-      source.image = &flat_frame;
-      set_reslice_correction_source(source);
+  struct correction_case {
+    bool use, pressure;
+  };
+  for (const correction_case& c : {correction_case{true, false}, correction_case{false, false},
+                                   correction_case{true, true}}) {
+    auto* run = new image_correlation(c.pressure);
+    ASSERT_TRUE(run->valid);
+    for (int k : {0, 2}) {
+      correlation_frame_t r;
+      ASSERT_TRUE(run->start_record(k, r));
+      r.corrected_position[0] += static_cast<float>(kShift[k] * stack_.s);
+      if (c.pressure && k == 2)
+        for (int j = 0; j < stack_.h; ++j) r.row_offsets[j] = j == 10 ? 0.0f : 3.0f;
+      run->finished.push_back(std::move(r));
     }
-    ~stand_in_run() {
-      set_reslice_correction_source(reslice_correction_source());
-      t.RES_CORRELATION->write(nullptr);
-      base_res_t::make_pending_writes_happen();
-    }
-  } run(t);
+    delete t.RES_CORRELATION->read();
+    t.RES_CORRELATION->write(run);
+    base_res_t::make_pending_writes_happen();
 
-  // The plane lies at frame 2's recorded height; corrected, frame 1 is there.
-  const correction_case cases[] = {{false, false, 2}, {true, false, 1}, {true, true, -1}, {false, true, 2}};
-  for (const correction_case& c : cases) {
-    pressure_on = c.pressure;
-    delete private_;
-    reslice_internals& b =
-        private_builder({0, 0, 1}, frame_centre(stack_.z[2]), {0, 1, 0}, stack_.w, stack_.h, false);
-    b.set_use_correction(c.use);
-    const uint8_t* image = b.get_image();
-    ASSERT_NE(image, nullptr);
-    for (int y = 0; y < stack_.h; y += 7)
-      for (int x = 0; x < stack_.w; x += 5)
-        ASSERT_EQ(image[y * stack_.w + x], c.frame_shown < 0 ? 78 : stack_.value(c.frame_shown, x, y))
-            << "use " << c.use << " pressure " << c.pressure << " pixel " << x << "," << y;
+    // Faster mode in the plane of each frame: frames 0.1 cm apart reach
+    // 0.05 cm, so each plane shows its own frame alone.
+    for (int k = 0; k < 4; ++k) {
+      delete private_;
+      reslice_internals& b =
+          private_builder({0, 0, 1}, frame_centre(stack_.z[k]), {0, 1, 0}, stack_.w, stack_.h, false);
+      b.set_use_correction(c.use);
+      const uint8_t* image = b.get_image();
+      ASSERT_NE(image, nullptr);
+      for (int y = 0; y < stack_.h; ++y)
+        for (int x = 0; x < stack_.w; ++x) {
+          const int want = c.use ? corrected_value(stack_, c.pressure, k, x, y) : stack_.value(k, x, y);
+          ASSERT_EQ(image[y * stack_.w + x], want)
+              << "use " << c.use << " pressure " << c.pressure << " frame " << k << " pixel " << x << "," << y;
+        }
+    }
   }
+  // The frame lines follow the corrected positions too, on a plane across
+  // the frames (normal along y, rows along z).
+  delete private_;
+  reslice_internals& across =
+      private_builder({0, 1, 0}, {stack_.w * stack_.s / 2, stack_.h * stack_.s / 2, 0.15}, {0, 0, 1}, 96, 48, false);
+  across.set_use_correction(true);
+  vec2_t a, b;
+  ASSERT_TRUE(across.frame_line(0, a, b));
+  // u = up x normal = (0, 0, 1) x (0, 1, 0) = (-1, 0, 0): image x runs
+  // against world x, from the centre at x = 48 pixels.
+  EXPECT_NEAR(std::max(a.x, b.x), 48 + 24 - 10, 1e-6);
+  EXPECT_NEAR(std::min(a.x, b.x), 48 - 24 - 10, 1e-6);
+  ASSERT_TRUE(across.frame_line(1, a, b));
+  EXPECT_NEAR(std::max(a.x, b.x), 48 + 24, 1e-6);
+
+  delete t.RES_CORRELATION->read();
+  t.RES_CORRELATION->write(nullptr);
+  base_res_t::make_pending_writes_happen();
 }
 
 }  // namespace

@@ -1,0 +1,167 @@
+#include "segmentation/image_correlation.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "registry/resource_table.h"
+
+namespace {
+
+// The row every other row is measured against: it stays where it is.
+constexpr int32_t kAnchorRow = 10;
+
+// out = (above * (256 - w) + below * w) >> 8; the rows never overlap the
+// output.
+void blend_rows(const uint8_t* __restrict above, const uint8_t* __restrict below, int w, int32_t width,
+                uint8_t* __restrict out) {
+  const uint16_t wa = static_cast<uint16_t>(256 - w), wb = static_cast<uint16_t>(w);
+  int32_t c = 0;
+  // Blocks of a fixed length, which the compiler turns into vector code.
+  for (; c + 16 <= width; c += 16) {
+    uint16_t block[16];
+    for (int i = 0; i < 16; ++i) block[i] = static_cast<uint16_t>(above[c + i] * wa + below[c + i] * wb);
+    for (int i = 0; i < 16; ++i) out[c + i] = static_cast<uint8_t>(block[i] >> 8);
+  }
+  for (; c < width; ++c) out[c] = static_cast<uint8_t>((above[c] * wa + below[c] * wb) >> 8);
+}
+
+bool same_doppler_class(int u, int v) { return (u < 128) == (v < 128) && (u < 192) == (v < 192); }
+
+// Copies size bytes of the record's display pixels, or zeros where there are
+// none; false when nothing could be copied.
+bool copy_display(const frame_image_ref& ref, size_t size, uint8_t* out) {
+  const uint8_t* pixels = frame_image_t::display_data(ref);
+  if (!pixels || ref->size < 0 || static_cast<size_t>(ref->size) < size) {
+    std::memset(out, 0, size);
+    return false;
+  }
+  std::memcpy(out, pixels, size);
+  return true;
+}
+
+}  // namespace
+
+image_correlation::image_correlation(bool correct_pressure) : correct_pressure(correct_pressure) {
+  matrix4_identity(position_drift);
+  matrix4_identity(pressure_drift);
+  matrix4_identity(calibration);
+  matrix4_identity(calibration_inverse);
+  if (!resource_table) {
+    valid = false;
+    return;
+  }
+  const resource_table_t& t = *resource_table;
+  if (t.RES_BUF_HEIGHT->read() < 40 || !t.RES_POS_REC->read()) valid = false;
+  x_trans = t.RES_XTRANS->read();
+  y_trans = t.RES_YTRANS->read();
+  z_trans = t.RES_ZTRANS->read();
+  azimuth = t.RES_AZIMUTH->read();
+  elevation = t.RES_ELEVATION->read();
+  roll = t.RES_ROLL->read();
+  y_scale = t.RES_YSCALE->read();
+  x_scale = t.RES_XSCALE->read();
+  matrix4_from_position(calibration, x_trans, y_trans, z_trans, azimuth, elevation, roll);
+  matrix4_inverse_from_position(calibration_inverse, x_trans, y_trans, z_trans, azimuth, elevation, roll);
+  if (correct_pressure) row_increments.assign(static_cast<size_t>(std::max(t.RES_BUF_HEIGHT->read(), 0)), 0.0f);
+}
+
+bool image_correlation::start_record(int32_t k, correlation_frame_t& out) const {
+  if (!frame_store || !resource_table) return false;
+  position_ref recorded = frame_store->positioncp(k);
+  if (!recorded) return false;
+  correlation_frame_t r;
+  r.frame = k;
+  r.image = frame_store->imagecp(k);
+  matrix4_t position;
+  matrix4_from_position_t(position, *recorded);
+  matrix4_multiply(position, r.recorded_pose, calibration);
+  r.corrected_pose = r.recorded_pose;
+  const position_t& p = *recorded;
+  const float values[6] = {p.x, p.y, p.z, p.azimuth, p.elevation, p.roll};
+  std::copy(values, values + 6, r.corrected_position);
+  if (correct_pressure)
+    r.row_offsets.assign(static_cast<size_t>(std::max(resource_table->RES_BUF_HEIGHT->read(), 0)), 0.0f);
+  out = std::move(r);
+  return true;
+}
+
+int32_t image_correlation::record_index(int32_t k) const {
+  if (!valid) return -1;
+  for (size_t i = 0; i < finished.size(); ++i)
+    if (finished[i].frame == k) return static_cast<int32_t>(i);
+  return -1;
+}
+
+position_ref image_correlation::corrected_position(int32_t k) const {
+  const int32_t i = record_index(k);
+  if (i < 0) return frame_store ? frame_store->positioncp(k) : position_ref();
+  const float* c = finished[static_cast<size_t>(i)].corrected_position;
+  position_t p;
+  p.x = c[0];
+  p.y = c[1];
+  p.z = c[2];
+  p.azimuth = c[3];
+  p.elevation = c[4];
+  p.roll = c[5];
+  try {
+    return position_holder_t::create(p);
+  } catch (const std::bad_alloc&) {
+    return position_ref();
+  }
+}
+
+void image_correlation::corrected_image(int32_t k, uint8_t* out) const {
+  if (!out || !resource_table) return;
+  const int32_t w = std::max(resource_table->RES_BUF_WIDTH->read(), 0);
+  const int32_t h = std::max(resource_table->RES_BUF_HEIGHT->read(), 0);
+  const size_t size = static_cast<size_t>(w) * h;
+  const int32_t i = record_index(k);
+  if (i < 0) {
+    if (frame_store) copy_display(frame_store->imagecp(k), size, out);
+    else std::memset(out, 0, size);
+    return;
+  }
+  const correlation_frame_t& r = finished[static_cast<size_t>(i)];
+  // Offsets that do not cover every row (a positions-only record, or frames
+  // of another height since) leave the rows where they are.
+  if (h <= kAnchorRow || r.row_offsets.size() < static_cast<size_t>(h)) {
+    copy_display(r.image, size, out);
+    return;
+  }
+  const uint8_t* source = frame_image_t::display_data(r.image);
+  if (!source || r.image->size < 0 || static_cast<size_t>(r.image->size) < size) {
+    std::memset(out, 0, size);
+    return;
+  }
+  pressure_corrected_rows(source, w, h, r.row_offsets.data(), resource_table->RES_BUF_DOPPLER->read(), out);
+}
+
+void pressure_corrected_rows(const uint8_t* source, int32_t width, int32_t height, const float* offsets,
+                             bool doppler, uint8_t* out) {
+  if (width <= 0 || height <= kAnchorRow) return;
+  const float anchor = offsets[kAnchorRow];
+  for (int32_t j = 0; j < height; ++j) {
+    uint8_t* row = out + static_cast<size_t>(j) * width;
+    const float x = static_cast<float>(j) + offsets[j] - anchor;
+    // Also refuses a NaN, which compares false everywhere.
+    if (!(x >= 0.0f && x < static_cast<float>(height - 1))) {
+      std::memset(row, 0, static_cast<size_t>(width));
+      continue;
+    }
+    const int32_t b = static_cast<int32_t>(x);
+    const int w = static_cast<int>((x - static_cast<float>(b)) * 256.0f);
+    const uint8_t* above = source + static_cast<size_t>(b) * width;
+    const uint8_t* below = above + width;
+    if (w == 0) {  // on a source row: (u * 256) >> 8 is u
+      std::memcpy(row, above, static_cast<size_t>(width));
+    } else if (!doppler) {
+      blend_rows(above, below, w, width, row);
+    } else {
+      for (int32_t c = 0; c < width; ++c) {
+        const int u = above[c], v = below[c];
+        row[c] = static_cast<uint8_t>(same_doppler_class(u, v) ? (u * (256 - w) + v * w) >> 8 : 256 - w > w ? u : v);
+      }
+    }
+  }
+}
