@@ -144,6 +144,12 @@ void pressure_corrected_rows(const uint8_t* source, int32_t width, int32_t heigh
   for (int32_t j = 0; j < height; ++j) {
     uint8_t* row = out + static_cast<size_t>(j) * width;
     const float x = static_cast<float>(j) + offsets[j] - anchor;
+    // A source exactly on the last row takes that row: zeroing it would lose
+    // the row of every corrected frame even where nothing was compressed.
+    if (x == static_cast<float>(height - 1)) {
+      std::memcpy(row, source + static_cast<size_t>(height - 1) * width, static_cast<size_t>(width));
+      continue;
+    }
     // Also refuses a NaN, which compares false everywhere.
     if (!(x >= 0.0f && x < static_cast<float>(height - 1))) {
       std::memset(row, 0, static_cast<size_t>(width));

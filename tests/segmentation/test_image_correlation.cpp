@@ -165,12 +165,13 @@ TEST_F(ImageCorrelation, PressureCorrectedRowsFollowTheOffsets) {
   moved[10] = 2.0f;   // every other row comes from two rows above ...
   moved[20] = 2.3f;   // ... and row 20 from 0.3 below row 20
   moved[39] = -5.0f;  // the last row from row 32
+  moved[37] = 4.25f;  // row 37 from 39.25: below the last row
 
-  // Zero offsets: every row stays except the last, which has no row below
-  // it to interpolate with.
+  // Zero offsets: every row stays, the last one too (it lies exactly on a
+  // source row, so nothing below it is needed).
   const std::vector<uint8_t> same = image_of(run, 0);
   for (int r = 0; r < kH; ++r)
-    for (int c = 0; c < kW; ++c) ASSERT_EQ(at(same, c, r), r == kH - 1 ? 0 : pattern(c, r)) << c << "," << r;
+    for (int c = 0; c < kW; ++c) ASSERT_EQ(at(same, c, r), pattern(c, r)) << c << "," << r;
 
   // Frame 2 holds pattern + 2.
   const std::vector<uint8_t> out = image_of(run, 2);
@@ -183,6 +184,7 @@ TEST_F(ImageCorrelation, PressureCorrectedRowsFollowTheOffsets) {
     // 20.3: weight 76 of 256 on row 21, (102 * 180 + 107 * 76) >> 8.
     EXPECT_EQ(at(out, c, 20), (((102 + c) * 180 + (107 + c) * 76) >> 8));
     EXPECT_EQ(at(out, c, 20), 103 + c);
+    EXPECT_EQ(at(out, c, 37), 0);
     EXPECT_EQ(at(out, c, 38), 5 * 36 + c + 2);
     EXPECT_EQ(at(out, c, 39), 5 * 32 + c + 2);
   }
