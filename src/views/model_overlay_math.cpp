@@ -181,7 +181,7 @@ std::vector<thickness_key_label> thickness_key_labels(const thickness_key_scale&
   // when the lowest value is negative).
   double first = k.low >= 0.0 ? std::ceil(k.low / k.step - 1e-9) : std::floor(k.low / k.step + 1e-9) + 1.0;
   for (double i = first; i * k.step <= k.top + 1e-9 * k.step; i += 1.0) {
-    const double x = i * k.step;
+    const double x = i * k.step + 0.0;  // no "-0" label
     out.push_back({value_row(k, x), wxString::Format(format, x, k.unit), true});
   }
   return out;

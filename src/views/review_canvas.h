@@ -77,8 +77,10 @@ class review_canvas : public wxGLCanvas, public review_tool_host {
   void draw_overlays();
   void draw_contour(const contour_t* c, const uint8_t colour[3]);
   void draw_surface_section(int object);
+  void draw_shape_model_points();
   void draw_landmarks();
   void draw_landmark_curves();
+  void draw_thickness_line();
   void draw_calipers();
   void draw_navigation_box();
   void draw_mask_region();
