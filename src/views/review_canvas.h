@@ -58,6 +58,8 @@ class review_canvas : public wxGLCanvas, public review_tool_host {
   void take_focus() override { SetFocus(); }
   bool scroll_bar(bool horizontal, int32_t& pos, int32_t& range, int32_t& thumb) override;
   void scroll_thumb_track(bool horizontal, int32_t position) override;
+  // The Fit shape model page's next landmark to place, from the model.
+  wxString undefined_landmarks() override;
 
  private:
   void OnSize(wxSizeEvent& event);

@@ -83,3 +83,8 @@ void review_canvas::draw_thickness_line() {
   }
   glDisable(GL_BLEND);
 }
+
+wxString review_canvas::undefined_landmarks() {
+  const fit_model* model = resource_table->RES_FIT_MODEL->read();
+  return model ? model->undefined_landmarks() : wxString();
+}
