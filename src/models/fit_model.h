@@ -56,8 +56,8 @@ struct fit_landmark_t {
 // the search-range slider with its label, and the display compounding
 // slider. The page shows and edits them.
 struct fit_page_values {
-  int32_t search_range = 0;  // slider steps; one step is 1 / range_divisor mm
-  int32_t search_range_max = 70;
+  int32_t search_range = 100;  // slider steps; one step is 1 / range_divisor mm
+  int32_t search_range_max = 100;
   wxString search_range_label = "Search range (x0.1 mm):";
   int32_t display_compounding = 0;  // 0 .. 50
 };
