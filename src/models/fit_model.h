@@ -1,11 +1,117 @@
 // The statistical shape model, one instance held by RES_FIT_MODEL from
-// start-up to exit; it starts with no model loaded. Not built yet.
+// start-up to exit. What stands: the model and data records, the data points
+// that the review view adds and removes, the search grid over the data
+// points and the correspondences of model vertices to their nearest data
+// points. Loading and fitting a model are not built yet.
+//
+// Model coordinates are millimetres, ten times the program's centimetres.
 #pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include <wx/string.h>
+
+#include "data/geometry.h"
+
+// One record for the model surface, one for the data points.
+struct fit_mesh_t {
+  vec3_t centroid;
+  matrix4_t to_centroid;    // translation by centroid
+  matrix4_t from_centroid;  // translation by minus centroid
+  vec3_t box_min, box_max;  // of the active points
+  float radius = 0.0f;      // largest distance of an active point from centroid
+  // The points compute_bounds runs over: points for the model, loaded_points
+  // for the data (an index into the record, not a pointer, so that records copy safely).
+  bool active_is_loaded = false;
+  std::vector<vec3_t> points;         // the model's current vertices; unused for the data
+  std::vector<vec3_t> loaded_points;  // the model as loaded; the data points
+  std::vector<vec3_t> normals;        // model: unit vertex normals; data: unit or zero
+  std::vector<vec3_t> loaded_normals;
+  std::vector<vec3_t> landmark_targets;
+  std::vector<bool> landmark_vertices;
+  std::vector<std::array<int32_t, 3>> triangles;
+  std::vector<int32_t> match_index;     // per model vertex: its nearest data point
+  std::vector<double> match_distance2;  // squared distance to it; 1e10 for none
+  // Squared search range of the last correspondence search plus 1e-8; 0
+  // before any search, -1 when the correspondences are stale.
+  double match_range2 = 0.0;
+  int32_t point_count = 0;
+  int32_t normal_count = 0;
+  int32_t triangle_count = 0;
+
+  const std::vector<vec3_t>& active_points() const { return active_is_loaded ? loaded_points : points; }
+};
+
+struct fit_landmark_t {
+  wxString name;
+  int32_t vertex = 0;
+  vec3_t model_position;
+  vec3_t target;
+  bool placed = false;
+};
+
+// The values of the Fit shape model page that the model and the views share:
+// the search-range slider with its label, and the display compounding
+// slider. The page shows and edits them.
+struct fit_page_values {
+  int32_t search_range = 100;  // slider steps; one step is 1 / range_divisor mm
+  int32_t search_range_max = 100;
+  wxString search_range_label = "Search range (x0.1 mm):";
+  int32_t display_compounding = 0;  // 0 .. 50
+};
+
+// One entry of the table of neighbour cells, ordered by the smallest
+// distance (in cell edges) between a point of the centre cell and one of the
+// offset cell.
+struct grid_neighbour_t {
+  int32_t dx, dy, dz;
+  double d;
+};
+const std::vector<grid_neighbour_t>& grid_neighbour_table();
 
 class fit_model {
  public:
-  fit_model() = default;
+  static constexpr int kGridSide = 100;
+
+  fit_model();
   ~fit_model() = default;
   fit_model(const fit_model&) = delete;
   fit_model& operator=(const fit_model&) = delete;
+
+  // Centroid, bounding box and radius of the record's active points.
+  static void compute_bounds(fit_mesh_t& mesh);
+  // The name of the first fitting landmark not yet placed, or "none".
+  wxString undefined_landmarks() const;
+
+  // Refills the grid from the data points and chooses the search-range
+  // slider's scale and label.
+  void build_search_grid();
+  // The nearest data point of every model vertex within the search range.
+  void find_correspondences();
+  // The full refresh after the data points changed; redraws the views.
+  void update_search_grid(bool set_to_maximum);
+
+  // Appends a data point (world point in cm; stored in mm) with a zero
+  // normal, as a click in the review view adds one.
+  void add_data_point(const vec3_t& world_cm);
+  // Removes the data points of the given indices (sorted ascending).
+  void remove_data_points(const std::vector<int32_t>& sorted_indices);
+
+  fit_mesh_t model;
+  fit_mesh_t data;
+  double grid_cell = 0.0;  // cell edge in model units; 0 before the first grid
+  matrix4_t registration;  // model to registered space
+  double range_divisor = 10.0;  // search-range slider steps per model unit
+  std::vector<fit_landmark_t> fitting_landmarks;
+  bool implant = false;
+  fit_page_values page;
+
+  const std::vector<int32_t>& grid_cell_points(int32_t ix, int32_t iy, int32_t iz) const {
+    return grid_[static_cast<size_t>(ix) * 10000 + static_cast<size_t>(iy) * 100 + iz];
+  }
+
+ private:
+  std::vector<std::vector<int32_t>> grid_;  // 100 x 100 x 100 cells of data-point indices
 };

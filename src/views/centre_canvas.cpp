@@ -18,6 +18,8 @@
 #include "registry/resource_table.h"
 #include "views/gl_view_support.h"
 #include "views/globcmap.h"
+#include "views/glfont.h"
+#include "views/shader.h"
 #include "views/panorama_internals.h"
 #include "views/reslice_internals.h"
 
@@ -48,7 +50,8 @@ centre_canvas::centre_canvas(wxWindow* parent, wxWindowID id, const wxPoint& pos
   for (base_res_t* r : std::initializer_list<base_res_t*>{
            t.RES_REDISPLAY_RESLICE0, t.redisplay_reslice(1), t.redisplay_reslice(2), t.redisplay_reslice(3),
            t.RES_REDISPLAY_PANORAMA, t.RES_PANORAMA, t.RES_CURRENT_VISUAL_PAGE, t.RES_CENTRE_ZOOM,
-           t.RES_LOCK_ZOOM, t.RES_CMAP_CHANGED, t.RES_BACKGROUND, t.RES_MASKED_DATA, t.RES_CMAP_LABELS})
+           t.RES_LOCK_ZOOM, t.RES_CMAP_CHANGED, t.RES_BACKGROUND, t.RES_MASKED_DATA, t.RES_CMAP_LABELS,
+           t.RES_REDISPLAY_THICKNESS, t.RES_DICOM_UNITS})
     watch(r);
   const double z = t.RES_CENTRE_ZOOM->read();
   g_.set_zoom(z > 0.0 ? z : 1.0, 1.0);
@@ -59,6 +62,8 @@ centre_canvas::~centre_canvas() {
   if (resource_table)
     for (auto it = watched_.rbegin(); it != watched_.rend(); ++it) (*it)->remove_proc(proc_);
   delete static_cast<pmf_functor<centre_canvas>*>(proc_);
+  if (font_ && SetCurrent(*context_)) delete font_;
+  delete shaders_;
   delete context_;
 }
 
@@ -153,6 +158,8 @@ void centre_canvas::render_scene() {
   if (needs_gl_init_) {
     init_gl();
     needs_gl_init_ = false;
+    shaders_ = new shader();
+    font_ = new glfont(resource_table->RES_GLUT_FONT->read(), shaders_);
   }
   glViewport(0, 0, g_.client_width, g_.client_height);
   glMatrixMode(GL_PROJECTION);
@@ -163,6 +170,7 @@ void centre_canvas::render_scene() {
   const wxColour bg = background_colour();
   glClearColor(bg.Red() / 255.0f, bg.Green() / 255.0f, bg.Blue() / 255.0f, 0.0f);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  if (!image_shown_ && resource_table->RES_CURRENT_VISUAL_PAGE->read() == 4) draw_thickness_key();
   if (!image_shown_ || !colour_map) return;
   const uint8_t* pixels = source_pixels();
   if (!pixels || g_.visible_width < 1 || g_.visible_height < 1 || g_.image_width < 2 || g_.image_height < 2)

@@ -15,6 +15,8 @@
 
 class base_res_t;
 class base_functor;
+class glfont;
+class shader;
 
 class centre_canvas : public wxGLCanvas {
  public:
@@ -43,6 +45,8 @@ class centre_canvas : public wxGLCanvas {
   bool fit_image(int32_t cw, int32_t ch);
   void init_gl();
   void render_scene();
+  // The Thickness page's panel: the colour key and the measured line's profile.
+  void draw_thickness_key();
   // The shown image's pixels, or null.
   const uint8_t* source_pixels();
   void watch(base_res_t* res);
@@ -55,6 +59,8 @@ class centre_canvas : public wxGLCanvas {
   bool image_shown_ = false;
   bool needs_gl_init_ = true;
   std::vector<uint8_t> rgba_;
+  shader* shaders_ = nullptr;
+  glfont* font_ = nullptr;
   int paints_ = 0;
 
   wxDECLARE_EVENT_TABLE();

@@ -23,6 +23,7 @@
 #include "data/objects.h"
 #include "registry/res_values.h"
 #include "surfaces/surface_section.h"
+#include "thickness/thickness.h"
 #include "registry/resource_table.h"
 #include "data/calipers.h"
 #include "views/contour_editor_wx.h"
@@ -53,6 +54,7 @@ constexpr int32_t kToolDraw = 3;
 constexpr int32_t kToolMeasure = 4;
 constexpr int32_t kToolErase = 5;
 constexpr int kObjectCount = 200;
+constexpr int32_t kThicknessVisualPage = 4;
 
 wxColour background_colour() {
   wxColour c(resource_table->RES_BACKGROUND->read());
@@ -146,6 +148,8 @@ void review_canvas::changeproc() {
       changed(t.RES_SEE_SSM) || changed(t.RES_CALIPERS))
     redraw = true;
   if (changed(t.RES_CMAP_CHANGED)) state_.image_dirty = redraw = true;
+  // Other frames: the last thickness measurement no longer applies.
+  if (changed(t.RES_BUF_FRAMES) && t.RES_THICKNESS->read()) t.RES_THICKNESS->read()->clear();
   if (changed(t.RES_BACKGROUND)) {
     SetBackgroundColour(background_colour());
     state_.image_dirty = redraw = true;
@@ -586,8 +590,10 @@ void review_canvas::draw_overlays() {
     }
   }
   if (t.RES_SEE_SSM->read()) draw_surface_section(kObjectCount);  // the fitted shape model
+  if (t.RES_SEE_SSM->read()) draw_shape_model_points();
   if (t.RES_SEE_MARK->read()) draw_landmarks();
   if (t.RES_SEE_MARK->read()) draw_landmark_curves();
+  if (t.RES_CURRENT_VISUAL_PAGE->read() == kThicknessVisualPage) draw_thickness_line();
   if (tool == kToolMeasure) draw_calipers();
   if (!t.RES_USE_SCROLLBARS->read()) draw_navigation_box();
 }

@@ -58,6 +58,8 @@ class review_canvas : public wxGLCanvas, public review_tool_host {
   void take_focus() override { SetFocus(); }
   bool scroll_bar(bool horizontal, int32_t& pos, int32_t& range, int32_t& thumb) override;
   void scroll_thumb_track(bool horizontal, int32_t position) override;
+  // The Fit shape model page's next landmark to place, from the model.
+  wxString undefined_landmarks() override;
 
  private:
   void OnSize(wxSizeEvent& event);
@@ -77,8 +79,10 @@ class review_canvas : public wxGLCanvas, public review_tool_host {
   void draw_overlays();
   void draw_contour(const contour_t* c, const uint8_t colour[3]);
   void draw_surface_section(int object);
+  void draw_shape_model_points();
   void draw_landmarks();
   void draw_landmark_curves();
+  void draw_thickness_line();
   void draw_calipers();
   void draw_navigation_box();
   void draw_mask_region();

@@ -5,10 +5,12 @@
 
 #include "data/landmarks.h"
 #include "medical/dicom_utility.h"
+#include "models/fit_model.h"
 #include "registry/res_values.h"
 #include "registry/resource_table.h"
 #include "views/contour_editor.h"
 #include "data/calipers.h"
+#include "views/model_overlay_math.h"
 #include "views/review_coords.h"
 #include "views/review_overlay_math.h"
 
@@ -119,7 +121,10 @@ void review_tools::on_mouse(const review_mouse_event& e) {
     return;
   }
   if (s_.vertex_selecting) {
-    if (released_or_left(e)) s_.vertex_selecting = false;
+    if (released_or_left(e))
+      data_point_selection_end();
+    else if (held_motion)
+      data_point_selection_motion(x, y, r);
     return;
   }
   if (is_press(e) || e.kind == review_mouse_event::RELEASE) {
@@ -381,9 +386,11 @@ void review_tools::mark_press(double x, double y, double r) {
   resource_table_t& t = *resource_table;
   const int32_t page = t.RES_CURRENT_TASK_PAGE->read();
   const wxString undefined = host_.undefined_landmarks();
-  // With every model landmark placed, a click adds a data point to the shape
-  // model; the model itself is not built yet, so the click does nothing.
-  if (page == kFitModelTaskPage && undefined == "none") return;
+  // With every model landmark placed, a click adds a data point to the shape model.
+  if (page == kFitModelTaskPage && undefined == "none") {
+    add_data_point(x, y);
+    return;
+  }
   landmarks* list = t.RES_LANDMARKS->read();
   if (!list) return;
   size_t hit = 0;
@@ -453,5 +460,52 @@ void review_tools::erase_press(double x, double y, double r) {
       t.LANDMARK->write();
     return;
   }
+  if (t.RES_SEE_SSM->read()) {
+    s_.selected_vertices.clear();
+    if (select_data_points(x, y, r)) {
+      s_.vertex_selecting = true;
+      host_.refresh();
+    }
+    // Without contours shown, the drag may still pick points.
+    if (!t.RES_SEE_DRAW->read()) s_.vertex_selecting = true;
+  }
+  if (s_.vertex_selecting) return;
   if (contours_ && t.RES_SEE_DRAW->read() && !s_.click_drawing) contours_->erase_press(x, y, r);
+}
+
+// ---- the shape model's data points ------------------------------------------
+
+void review_tools::add_data_point(double x, double y) {
+  fit_model* model = resource_table->RES_FIT_MODEL->read();
+  const double pixel[2] = {x, y};
+  double w[3];
+  if (!model || !frame_to_world(pixel, w)) return;
+  model->add_data_point(vec3_t{w[0], w[1], w[2]});
+  model->update_search_grid(false);
+}
+
+bool review_tools::select_data_points(double x, double y, double r) {
+  const resource_table_t& t = *resource_table;
+  const fit_model* model = t.RES_FIT_MODEL->read();
+  matrix4_t m;
+  if (!model || !current_frame_transform(m)) return false;
+  const std::vector<int32_t> hits = data_points_hit(*model, m, t.RES_XSCALE->read(),
+                                                    t.RES_YSCALE->read(), x, y, r,
+                                                    s_.selected_vertices);
+  std::vector<int32_t>& selected = s_.selected_vertices;
+  for (int32_t i : hits) selected.insert(std::lower_bound(selected.begin(), selected.end(), i), i);
+  return !hits.empty();
+}
+
+void review_tools::data_point_selection_motion(double x, double y, double r) {
+  if (s_.moved && select_data_points(x, y, r)) host_.refresh();
+}
+
+void review_tools::data_point_selection_end() {
+  s_.vertex_selecting = false;
+  fit_model* model = resource_table->RES_FIT_MODEL->read();
+  if (s_.selected_vertices.empty() || !model) return;
+  model->remove_data_points(s_.selected_vertices);
+  s_.selected_vertices.clear();
+  model->update_search_grid(false);
 }

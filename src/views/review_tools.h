@@ -120,6 +120,12 @@ class review_tools {
   void mark_press(double x, double y, double r);
   void landmark_drop(double x, double y);
   void erase_press(double x, double y, double r);
+  // The shape model's data points: a click adds one, the Erase tool picks
+  // and a drag collects them, the release deletes what was picked.
+  void add_data_point(double x, double y);
+  bool select_data_points(double x, double y, double r);
+  void data_point_selection_motion(double x, double y, double r);
+  void data_point_selection_end();
   bool pixel_inside(double x, double y, int32_t& column, int32_t& row) const;
 
   review_view_state& s_;
