@@ -7,7 +7,7 @@
 #include "registry/res_values.h"
 #include "registry/resource_table.h"
 
-fit_model::fit_model() : grid_(static_cast<size_t>(kGridSide) * kGridSide * kGridSide) {
+fit_model::fit_model() {
   matrix4_identity(registration);
   for (fit_mesh_t* m : {&model, &data}) {
     matrix4_identity(m->to_centroid);

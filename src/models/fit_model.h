@@ -109,9 +109,11 @@ class fit_model {
   fit_page_values page;
 
   const std::vector<int32_t>& grid_cell_points(int32_t ix, int32_t iy, int32_t iz) const {
+    static const std::vector<int32_t> none;
+    if (grid_.empty()) return none;
     return grid_[static_cast<size_t>(ix) * 10000 + static_cast<size_t>(iy) * 100 + iz];
   }
 
  private:
-  std::vector<std::vector<int32_t>> grid_;  // 100 x 100 x 100 cells of data-point indices
+  std::vector<std::vector<int32_t>> grid_;  // 100 x 100 x 100 cells of data-point indices, once built
 };

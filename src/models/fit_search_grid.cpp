@@ -60,6 +60,8 @@ const std::vector<grid_neighbour_t>& grid_neighbour_table() {
 }
 
 void fit_model::build_search_grid() {
+  // The cells are made at the first grid, not with every resource table.
+  if (grid_.empty()) grid_.resize(static_cast<size_t>(kGridSide) * kGridSide * kGridSide);
   for (std::vector<int32_t>& cell : grid_) cell.clear();
   const vec3_t e = data.box_max - data.box_min;
   grid_cell = std::max({e.x, e.y, e.z, -1.0}) / kGridSide;

@@ -36,7 +36,9 @@ TEST(FitNeighbourTable, HoldsTheOffsetsWithinSevenCellsNearestFirst) {
   std::set<double> distinct;
   for (size_t i = 0; i < t.size(); ++i) {
     distinct.insert(t[i].d);
-    if (i > 0) EXPECT_LE(t[i - 1].d, t[i].d);
+    if (i > 0) {
+      EXPECT_LE(t[i - 1].d, t[i].d);
+    }
   }
   EXPECT_EQ(distinct.size(), 43u);
   EXPECT_TRUE(distinct.count(1.414214));

@@ -386,7 +386,7 @@ int corrected_value(const synthetic_stack& stack, bool pressure, int k, int x, i
   if (fx < 0 || fx >= stack.w) return 0;
   if (pressure && (k == 0 || k == 2)) {
     const int fy = k == 2 && y != 10 ? y + 3 : y;
-    return fy >= stack.h - 1 ? 1 : stack.value(k, fx, fy);
+    return fy > stack.h - 1 ? 1 : stack.value(k, fx, fy);
   }
   return stack.value(k, fx, y);
 }
