@@ -32,7 +32,9 @@
 #include "views/gl_view_support.h"
 #include "views/review_coords.h"
 #include "views/review_overlay_math.h"
+#include "views/plane_overlays.h"
 #include "views/plane_view_tools.h"
+#include "views/view_dump.h"
 
 // clang-format off
 wxBEGIN_EVENT_TABLE(review_canvas, wxGLCanvas)
@@ -49,6 +51,7 @@ wxEND_EVENT_TABLE()
 namespace {
 
 constexpr int32_t kToolSelect = 1;
+constexpr int32_t kToolMark = 2;
 constexpr int32_t kToolDraw = 3;
 constexpr int32_t kToolMeasure = 4;
 constexpr int32_t kToolErase = 5;
@@ -587,6 +590,7 @@ void review_canvas::draw_overlays() {
   }
   if (t.RES_SEE_SSM->read()) draw_surface_section(kObjectCount);  // the fitted shape model
   if (t.RES_SEE_MARK->read()) draw_landmarks();
+  if (t.RES_SEE_MARK->read() || tool == kToolMeasure || tool == kToolMark) draw_scale_bar();
   if (t.RES_SEE_MARK->read()) draw_landmark_curves();
   if (tool == kToolMeasure) draw_calipers();
   if (!t.RES_USE_SCROLLBARS->read()) draw_navigation_box();
@@ -899,6 +903,14 @@ void review_canvas::draw_navigation_box() {
   glLineWidth(1.0f);
 }
 
+void review_canvas::draw_scale_bar() {
+  overlay_target v;
+  v.g = &state_.g;
+  v.font = font_;
+  v.viewport = viewport_;
+  ::draw_scale_bar(v);
+}
+
 void review_canvas::draw_mask_region() {
   if (!mask_.raster) return;
   const review_geometry& g = state_.g;
@@ -1031,35 +1043,7 @@ bool review_canvas::mask_data() {
   return mask_data(ui);
 }
 
-bool review_canvas::dump_window(const wxString& file_name, wxBitmapType type) {
-  wxClientDC dc(this);
-  if (!dc.IsOk() || !SetCurrent(*context_)) {
-    wxLogDebug("DC not OK in review_canvas dump");
-    return false;
-  }
-  const review_geometry& g = state_.g;
-  const int32_t w = g.visible_width, h = g.visible_height;
-  if (w < 1 || h < 1) return false;
-  const int32_t y = g.client_height < g.display_height ? 0 : g.client_height - g.display_height;
-  std::vector<uint8_t> pixels(static_cast<size_t>(w) * h * 3);
-  // The scene is drawn again into the back buffer and read there: the front
-  // buffer of a software context does not always hold what is shown.
-  {
-    gl_painting_scope painting;
-    render_scene();
-  }
-  glFinish();
-  glReadBuffer(GL_BACK);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, std::max(0, y), w, h, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-  wxImage image(w, h);
-  for (int32_t r = 0; r < h; ++r)
-    std::copy_n(&pixels[static_cast<size_t>(h - 1 - r) * w * 3], w * 3,
-                image.GetData() + static_cast<size_t>(r) * w * 3);
-  if (type == wxBITMAP_TYPE_JPEG) image.SetOption(wxIMAGE_OPTION_QUALITY, 95);
-  if (!wxImage::FindHandler(type)) wxInitAllImageHandlers();
-  // Saved beside the target and renamed into place, so that a failed save
-  // leaves the old file as it was.
-  const bool ok = save_wx_image_file(file_name, image, type);
-  return ok;
+bool review_canvas::dump_window(const wxString& file_name, wxBitmapType type, wxString* why) {
+  return dump_view_window(*this, *context_, state_.g, "review_canvas", [this] { render_scene(); },
+                          file_name, type, why);
 }

@@ -30,7 +30,9 @@ class review_canvas : public wxGLCanvas, public review_tool_host {
   void set_viewport_projection();
   void make_view_image();
   double screen_y(double v) const { return state_.g.screen_y(v); }
-  bool dump_window(const wxString& file_name, wxBitmapType type);
+  // Saves what the view shows; false, with why set, when it cannot (see
+  // dump_view_window).
+  bool dump_window(const wxString& file_name, wxBitmapType type, wxString* why = nullptr);
 
   // The masking of the data with the edited contour (or the region already
   // in the mask region).
@@ -81,6 +83,7 @@ class review_canvas : public wxGLCanvas, public review_tool_host {
   void draw_landmark_curves();
   void draw_calipers();
   void draw_navigation_box();
+  void draw_scale_bar();
   void draw_mask_region();
   bool light_background() const;
   // P: the height of the view's font in pixels; sizes of marks follow it.

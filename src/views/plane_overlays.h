@@ -1,0 +1,90 @@
+// The overlays that the views of reslice planes (the centre view and the
+// corner view) draw over their images: the surfaces' sections by the plane,
+// landmarks and landmark curves near it, the calipers, the navigation box
+// of a zoomed image and the scale bar. One copy serves both views; the
+// review view draws the same scale bar.
+//
+// The routines run inside the view's paint with its GL context current, the
+// projection the window's orthographic one and the model-view the identity.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include <wx/string.h>
+
+#include "data/contour.h"
+#include "views/review_geometry.h"
+
+class base_res_t;
+class glfont;
+class reslice_info;
+struct plane_view_state;
+
+// What a view lends the drawing for one paint: its image-to-window mapping
+// and sizes, its font and its viewport.
+struct overlay_target {
+  const review_geometry* g = nullptr;
+  glfont* font = nullptr;
+  const int* viewport = nullptr;
+};
+
+// P: the height of the view's font in pixels; marks and lines follow it.
+double overlay_font_size(const overlay_target& v);
+
+// Text anchored at window point (wx, wy), offset in font sizes, in the
+// current GL colour.
+void overlay_text(const overlay_target& v, const wxString& text, double wx, double wy, double ox,
+                  double oy);
+
+// The length scale at the bottom left, for pixels of RES_XSCALE cm at the
+// view's zoom; drawn only while RES_DISPLAY_COG is on.
+void draw_scale_bar(const overlay_target& v);
+
+class plane_overlays {
+ public:
+  static constexpr int kSections = 201;  // objects 0..199, 200 the shape model
+
+  // view_index: 1 for the centre view, 2 for the corner view; each draws and
+  // measures only calipers of its own index.
+  explicit plane_overlays(int32_t view_index);
+  ~plane_overlays();
+  plane_overlays(const plane_overlays&) = delete;
+  plane_overlays& operator=(const plane_overlays&) = delete;
+
+  // Set by the view before it draws. tools: the mouse tools' state with the
+  // landmark being dragged, or null.
+  void set_target(const review_geometry& g, glfont* font, const int viewport[4],
+                  const plane_view_state* tools);
+
+  // Resources whose changes the overlays follow, besides the plane's
+  // redisplay flag; the view registers its change procedure on them.
+  static std::vector<base_res_t*> watched_resources();
+  // Takes the changes of the commit in progress for the shown plane k: a
+  // redisplay of the plane, an object or surface change or a change of what
+  // is shown makes the sections dirty (a changed surface drops its own
+  // section at once). True when anything the overlays draw changed.
+  bool note_changes(int32_t k);
+  void mark_sections_dirty() { sections_dirty_ = true; }
+  // The cached section of object k (null for none), as last cut.
+  const frame_contours_t* section(int k) const;
+
+  void draw_surface_sections(int32_t k);
+  void draw_landmarks(const reslice_info& plane);
+  void draw_landmark_curves(const reslice_info& plane);
+  void draw_calipers();
+  void draw_navigation_box();
+  void draw_scale_bar();
+
+ private:
+  void image_to_window(double x, double y, double& wx, double& wy) const;
+  double font_size() const { return overlay_font_size(target_); }
+  void cut_sections(int32_t k);
+
+  int32_t view_index_;
+  overlay_target target_;
+  const plane_view_state* tools_ = nullptr;
+  std::unique_ptr<frame_contours_t> sections_[kSections];
+  bool sections_dirty_ = true;
+};
