@@ -52,6 +52,18 @@ curve_piece_t clip_curve_segment(const vec3_t& previous, const vec3_t& current) 
   return p;
 }
 
+std::vector<curve_piece_t> curve_pieces(const std::vector<vec3_t>& points, bool closed) {
+  std::vector<curve_piece_t> out;
+  if (points.empty()) return out;
+  vec3_t previous = closed ? points.back() : points.front();
+  for (const vec3_t& current : points) {
+    const curve_piece_t piece = clip_curve_segment(previous, current);
+    if (piece.drawn) out.push_back(piece);
+    previous = current;
+  }
+  return out;
+}
+
 scale_bar_t plane_scale_bar(double p, double xscale, double zoom) {
   scale_bar_t bar;
   const double g = p * 3.3 * 10.0 * xscale / zoom;  // nominal length in mm

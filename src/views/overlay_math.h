@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include <wx/string.h>
 
@@ -29,6 +30,13 @@ struct curve_piece_t {
   double cx = 0, cy = 0;              // where the segment crosses the plane
 };
 curve_piece_t clip_curve_segment(const vec3_t& previous, const vec3_t& current);
+
+// The pieces of a landmark curve drawn near a plane, in drawing order (the
+// first carries the curve's name). The walk starts from the last point of a
+// closed curve and from the first point of an open one, whose first segment
+// is then that point alone. points: image pixels, z the distance from the
+// plane in pixels.
+std::vector<curve_piece_t> curve_pieces(const std::vector<vec3_t>& points, bool closed);
 
 // The scale bar of a view with font height p pixels, square pixels of xscale
 // cm and the view's zoom: a round value (1, 2, 5 ... 500) of a unit of

@@ -280,30 +280,26 @@ void plane_overlays::draw_landmark_curves(const reslice_info& plane) {
   glShadeModel(GL_SMOOTH);
   glEnable(GL_LINE_SMOOTH);
   glLineWidth(static_cast<float>(p * 0.175));
-  // Image pixels with the distance from the plane in pixels too.
-  auto to_plane = [&](const curve_point& cp) {
-    const vec3_t w{cp.x, cp.y, cp.z};
-    vec3_t q;
-    plane.world_to_reslice(&w, &q, 1);
-    return vec3_t{q.x, q.y, q.z / xs};
-  };
   auto vertex = [&](double x, double y, const double c[3], double alpha) {
     double wx = 0.0, wy = 0.0;
     image_to_window(x, y, wx, wy);
     glColor4d(c[0], c[1], c[2], alpha);
     glVertex2d(wx, wy);
   };
+  std::vector<vec3_t> points;
   for (const curve_t& curve : curves->curves) {
-    if (curve.points.empty()) continue;
+    // Image pixels with the distance from the plane in pixels too.
+    points.clear();
+    for (const curve_point& cp : curve.points) {
+      const vec3_t w{cp.x, cp.y, cp.z};
+      vec3_t q;
+      plane.world_to_reslice(&w, &q, 1);
+      points.push_back(vec3_t{q.x, q.y, q.z / xs});
+    }
     double c[3];
     object_shade(objects, curve.object, c);
-    vec3_t previous = to_plane(curve.closed ? curve.points.back() : curve.points.front());
     bool named = false;
-    for (const curve_point& cp : curve.points) {
-      const vec3_t current = to_plane(cp);
-      const curve_piece_t piece = clip_curve_segment(previous, current);
-      previous = current;
-      if (!piece.drawn) continue;
+    for (const curve_piece_t& piece : curve_pieces(points, curve.closed)) {
       if (!piece.crossing) {
         glBegin(GL_LINES);
         vertex(piece.x1, piece.y1, c, piece.alpha1);
