@@ -160,6 +160,7 @@ void plane_overlays::cut_sections(int32_t k) {
     const surface_interp* surface = t.RES_SURFACE[j]->read();
     if (!surface || !objects || !(objects[j].opacity > 0.0)) return;
     std::unique_ptr<frame_contours_t> s = plane_cross_section(*surface, cut, 1, 0.1);
+    ++cuts_;
     if (s && !s->contours.empty()) sections_[j] = std::move(s);
   };
   if (t.RES_SEE_DRAW->read()) {

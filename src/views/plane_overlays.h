@@ -69,6 +69,8 @@ class plane_overlays {
   void mark_sections_dirty() { sections_dirty_ = true; }
   // The cached section of object k (null for none), as last cut.
   const frame_contours_t* section(int k) const;
+  // Surfaces cut so far: a paint without changes cuts none.
+  int cuts() const { return cuts_; }
 
   void draw_surface_sections(int32_t k);
   void draw_landmarks(const reslice_info& plane);
@@ -87,4 +89,5 @@ class plane_overlays {
   const plane_view_state* tools_ = nullptr;
   std::unique_ptr<frame_contours_t> sections_[kSections];
   bool sections_dirty_ = true;
+  int cuts_ = 0;
 };

@@ -22,6 +22,7 @@
 #include "data/data_line_procs.h"
 #include "data/objects.h"
 #include "registry/res_values.h"
+#include "surfaces/surface_interp.h"
 #include "surfaces/surface_section.h"
 #include "registry/resource_table.h"
 #include "data/calipers.h"
@@ -674,6 +675,23 @@ void review_canvas::draw_surface_section(int object) {
   if (!section || section->contours.empty()) return;
   const rgba_colour_t& c = objects[object].colour;
   glColor4ub(c.Red(), c.Green(), c.Blue(), 255);
+  matrix4_t m;
+  const double xs = t.RES_XSCALE->read(), ys = t.RES_YSCALE->read();
+  if (t.RES_DISPLAY_COG->read() && current_frame_transform(m)) {
+    vec3_t q;
+    matrix4_transform_point(q, m, surface->centroid);
+    if (std::fabs(q.z) < xs * 0.5) {
+      const review_geometry& g = state_.g;
+      const double x = (q.x / xs - g.scroll_x_image) * g.zoom;
+      const double v = (q.y / ys - g.scroll_y_image) * g.zoom_y;
+      glBegin(GL_LINES);
+      glVertex2d(x - 2, g.screen_y(v));
+      glVertex2d(x + 3, g.screen_y(v));
+      glVertex2d(x, g.screen_y(v - 2));
+      glVertex2d(x, g.screen_y(v + 3));
+      glEnd();
+    }
+  }
   glEnable(GL_LINE_STIPPLE);
   glLineStipple(1, 0x3333);
   glEnable(GL_LINE_SMOOTH);
@@ -774,32 +792,29 @@ void review_canvas::draw_landmark_curves() {
   glShadeModel(GL_SMOOTH);
   glEnable(GL_LINE_SMOOTH);
   glLineWidth(static_cast<float>(p * 3.5 / 10.0 * 0.5));
-  auto to_frame = [&](const curve_point& cp) {
-    vec3_t q;
-    matrix4_transform_point(q, m, vec3_t{cp.x, cp.y, cp.z});
-    return vec3_t{q.x / xs, q.y / ys, q.z / xs};
-  };
   auto vertex = [&](double x, double y, const double c[3], double alpha) {
     double wx = 0.0, wy = 0.0;
     state_.g.frame_to_window(x, y, wx, wy);
     glColor4d(c[0], c[1], c[2], alpha);
     glVertex2d(wx, wy);
   };
+  std::vector<vec3_t> points;
   for (const curve_t& curve : curves->curves) {
-    if (curve.points.empty()) continue;
+    // Frame pixels, with the distance from the plane in pixels too.
+    points.clear();
+    for (const curve_point& cp : curve.points) {
+      vec3_t q;
+      matrix4_transform_point(q, m, vec3_t{cp.x, cp.y, cp.z});
+      points.push_back(vec3_t{q.x / xs, q.y / ys, q.z / xs});
+    }
     double c[3] = {0.0, 1.0, 1.0};
     if (objects && curve.object >= 0 && curve.object < kObjectCount) {
       const rgba_colour_t& oc = objects[curve.object].colour;
       const double in[3] = {oc.Red() / 255.0, oc.Green() / 255.0, oc.Blue() / 255.0};
       landmark_shade(in, c);
     }
-    vec3_t previous = to_frame(curve.closed ? curve.points.back() : curve.points.front());
     bool named = false;
-    for (const curve_point& cp : curve.points) {
-      const vec3_t current = to_frame(cp);
-      const curve_piece_t piece = clip_curve_segment(previous, current);
-      previous = current;
-      if (!piece.drawn) continue;
+    for (const curve_piece_t& piece : curve_pieces(points, curve.closed)) {
       if (!piece.crossing) {
         glBegin(GL_LINES);
         vertex(piece.x1, piece.y1, c, piece.alpha1);

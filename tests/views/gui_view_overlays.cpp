@@ -180,6 +180,11 @@ TEST_F(OverlayScreen, CornerViewDrawsTheSurfaceSectionWhereThePlaneCutsIt) {
   })) << h.sides[0] << " " << h.sides[1] << " " << h.sides[2] << " " << h.sides[3];
   EXPECT_EQ(h.off, 0);
   ASSERT_NE(view->overlays().section(0), nullptr);
+  // Later paints draw the cached section without cutting the surface again.
+  const int cuts = view->overlays().cuts(), painted = view->paints();
+  view->Refresh(false);
+  ASSERT_TRUE(wait_for([&] { return view->paints() > painted; }));
+  EXPECT_EQ(view->overlays().cuts(), cuts);
 
   // Opacity 0: no section, although the surface is there.
   t.RES_OBJECT->read()[0].opacity = 0.0;
@@ -288,6 +293,38 @@ TEST_F(OverlayScreen, ReviewScaleBarHasTheLengthOfTheTable) {
       for (int x = 0; x < CW; ++x)
         if (red(&s[(static_cast<size_t>(y) * CW + x) * 3])) return false;
     return true;
+  }));
+}
+
+// The review view marks a surface's centre of gravity lying on the frame
+// with a small cross in the object's colour, only while RES_DISPLAY_COG is
+// on: the cube centred (1.2, 1.2, 0.1) on the frame at z 0.1 cm, 0.05 cm a
+// pixel, has its centre at pixel (24, 24) and its section on 14 .. 34.
+TEST_F(OverlayScreen, ReviewMarksTheCentreOfGravityOnTheFrame) {
+  stack_.load({0.1});
+  review_canvas* view = show<review_canvas>("review_canvas");
+  resource_table_t& t = *resource_table;
+  t.IM->write();
+  t.RES_SEE_DRAW->write(true);
+  give_surface(0, cube_at({1.2, 1.2, 0.1}), 255, 255, 0);
+  auto cross = [&] {
+    const std::vector<uint8_t> s = screen();
+    int n = 0;
+    for (int y = 20; y < 29; ++y)
+      for (int x = 20; x < 29; ++x) n += yellowish(&s[(static_cast<size_t>(y) * CW + x) * 3]);
+    return n;
+  };
+  auto section = [&] { return coloured_against_square(screen(), 14, 14, 34, 34, yellowish); };
+  t.RES_DISPLAY_COG->write(false);
+  ASSERT_TRUE(wait_for([&] {
+    view->Refresh(false);
+    const square_hits h = section();
+    return h.sides[0] >= 5 && h.sides[3] >= 5 && cross() == 0;
+  }));
+  t.RES_DISPLAY_COG->write(true);
+  ASSERT_TRUE(wait_for([&] {
+    view->Refresh(false);
+    return cross() >= 5;
   }));
 }
 
