@@ -99,6 +99,129 @@ void draw_scale_bar(const overlay_target& v) {
   glFlush();
 }
 
+void draw_landmark_mark(const overlay_target& v, const landmark_t& lm, double x, double y,
+                        double ring, bool blend) {
+  const review_geometry& g = *v.g;
+  double wx = 0.0, wy = 0.0;
+  if (lm.kind == LM_SURFACE) {
+    double shade[3];
+    object_shade(resource_table->RES_OBJECT->read(), lm.object, shade);
+    glColor3dv(shade);
+    glEnable(GL_LINE_STIPPLE);
+    glLineStipple(1, 0xF0F0);
+    glBegin(GL_LINE_LOOP);
+    for (int k = 0; k < 36; ++k) {
+      const double a = k * kPi / 18.0;
+      g.frame_to_window(x + ring * std::cos(a), y + ring * std::sin(a), wx, wy);
+      glVertex2d(wx, wy);
+    }
+    glEnd();
+    glFlush();
+    glDisable(GL_LINE_STIPPLE);
+  } else if (lm.kind == LM_SPINE) {
+    glColor3d(1.0, 1.0, 0.8);
+  } else {
+    glColor3d(0.0, 1.0, 1.0);
+  }
+  g.frame_to_window(x, y, wx, wy);
+  glBegin(GL_POINTS);
+  glVertex2d(wx, wy);
+  glEnd();
+  overlay_text(v, lm.name, wx - 1, wy - 1, 0.32, 0.6);
+  if (blend) blend_on();
+}
+
+void draw_curves_near_plane(const overlay_target& v,
+                            const std::function<vec3_t(const curve_point&)>& to_plane) {
+  const resource_table_t& t = *resource_table;
+  const curve_set* curves = t.RES_CURVE->read();
+  if (!curves || !v.g) return;
+  const review_geometry& g = *v.g;
+  const contour_object* objects = t.RES_OBJECT->read();
+  const double p = overlay_font_size(v);
+  glEnable(GL_POINT_SMOOTH);
+  glPointSize(static_cast<float>(p * 0.35));
+  blend_on();
+  glShadeModel(GL_SMOOTH);
+  glEnable(GL_LINE_SMOOTH);
+  glLineWidth(static_cast<float>(p * 0.175));
+  auto vertex = [&](double x, double y, const double c[3], double alpha) {
+    double wx = 0.0, wy = 0.0;
+    g.frame_to_window(x, y, wx, wy);
+    glColor4d(c[0], c[1], c[2], alpha);
+    glVertex2d(wx, wy);
+  };
+  std::vector<vec3_t> points;
+  for (const curve_t& curve : curves->curves) {
+    points.clear();
+    for (const curve_point& cp : curve.points) points.push_back(to_plane(cp));
+    double c[3];
+    object_shade(objects, curve.object, c);
+    bool named = false;
+    for (const curve_piece_t& piece : curve_pieces(points, curve.closed)) {
+      if (!piece.crossing) {
+        glBegin(GL_LINES);
+        vertex(piece.x1, piece.y1, c, piece.alpha1);
+        vertex(piece.x2, piece.y2, c, piece.alpha2);
+        glEnd();
+      } else {
+        glBegin(GL_LINE_STRIP);
+        vertex(piece.x1, piece.y1, c, piece.alpha1);
+        vertex(piece.cx, piece.cy, c, 1.0);
+        vertex(piece.x2, piece.y2, c, piece.alpha2);
+        glEnd();
+        glBegin(GL_POINTS);
+        vertex(piece.cx, piece.cy, c, 1.0);
+        glEnd();
+      }
+      if (!named) {
+        named = true;
+        double wx = 0.0, wy = 0.0;
+        g.frame_to_window((piece.x1 + piece.x2) / 2, (piece.y1 + piece.y2) / 2, wx, wy);
+        glColor4d(c[0], c[1], c[2], 1.0);
+        overlay_text(v, curve.name, wx - 1, wy - 1, 0.32, 0.6);
+        // The font leaves its own blend function behind.
+        blend_on();
+      }
+    }
+  }
+  glDisable(GL_BLEND);
+  glLineWidth(1.0f);
+  glDisable(GL_LINE_SMOOTH);
+  glDisable(GL_POINT_SMOOTH);
+  glPointSize(1.0f);
+  glShadeModel(GL_FLAT);
+}
+
+void draw_navigation_box(const overlay_target& v, bool invert) {
+  if (!v.g || !resource_table->RES_DISPLAY_COG->read()) return;
+  const review_geometry& g = *v.g;
+  if (g.display_width <= g.client_width && g.display_height <= g.client_height) return;
+  const double p = overlay_font_size(v);
+  const navigation_box_t b = navigation_box(p, g.display_width, g.display_height, g.client_width,
+                                            g.client_height, g.scroll_x, g.scroll_y, invert);
+  if (p > 24) glEnable(GL_LINE_SMOOTH);
+  glLineWidth(static_cast<float>(p * 0.04));
+  glColor3d(0.0, 1.0, 1.0);
+  glBegin(GL_LINE_LOOP);
+  glVertex2d(b.box_left, b.box_bottom);
+  glVertex2d(b.box_right, b.box_bottom);
+  glVertex2d(b.box_right, b.box_top);
+  glVertex2d(b.box_left, b.box_top);
+  glEnd();
+  glFlush();
+  glColor3d(1.0, 0.0, 0.0);
+  glBegin(GL_LINE_LOOP);
+  glVertex2d(b.view_left, b.view_top);
+  glVertex2d(b.view_left + b.view_width, b.view_top);
+  glVertex2d(b.view_left + b.view_width, b.view_top - b.view_height);
+  glVertex2d(b.view_left, b.view_top - b.view_height);
+  glEnd();
+  glFlush();
+  glDisable(GL_LINE_SMOOTH);
+  glLineWidth(1.0f);
+}
+
 plane_overlays::plane_overlays(int32_t view_index) : view_index_(view_index) {}
 
 plane_overlays::~plane_overlays() = default;
@@ -143,9 +266,7 @@ const frame_contours_t* plane_overlays::section(int k) const {
 }
 
 void plane_overlays::image_to_window(double x, double y, double& wx, double& wy) const {
-  const review_geometry& g = *target_.g;
-  wx = (x - g.scroll_x_image) * g.zoom;
-  wy = g.client_height - 1 - (y - g.scroll_y_image) * g.zoom;
+  target_.g->frame_to_window(x, y, wx, wy);
 }
 
 // The objects visited: those in use while contours are shown, then the shape
@@ -229,39 +350,12 @@ void plane_overlays::draw_landmarks(const reslice_info& plane) {
   const landmarks* list = t.RES_LANDMARKS->read();
   if (!list || !target_.g) return;
   const double xscale = t.RES_XSCALE->read();
-  const contour_object* objects = t.RES_OBJECT->read();
   static const plane_view_state no_tools;
   glEnable(GL_POINT_SMOOTH);
   glPointSize(static_cast<float>(font_size() * 0.3));
   for (const plane_landmark_t& m : plane_landmarks(plane, xscale, tools_ ? *tools_ : no_tools)) {
-    const landmark_t& lm = (*list)[m.index];
-    double wx = 0.0, wy = 0.0;
-    if (m.kind == LM_SURFACE) {
-      double shade[3];
-      object_shade(objects, lm.object, shade);
-      glColor3dv(shade);
-      const double r = xscale != 0.0 ? std::fabs(m.z / xscale) : 0.0;
-      glEnable(GL_LINE_STIPPLE);
-      glLineStipple(1, 0xF0F0);
-      glBegin(GL_LINE_STRIP);
-      for (int k = 0; k <= 36; ++k) {
-        const double a = k * kPi / 18.0;
-        image_to_window(m.x + r * std::cos(a), m.y + r * std::sin(a), wx, wy);
-        glVertex2d(wx, wy);
-      }
-      glEnd();
-      glFlush();
-      glDisable(GL_LINE_STIPPLE);
-    } else if (m.kind == LM_SPINE) {
-      glColor3d(1.0, 1.0, 0.8);
-    } else {
-      glColor3d(0.0, 1.0, 1.0);
-    }
-    image_to_window(m.x, m.y, wx, wy);
-    glBegin(GL_POINTS);
-    glVertex2d(wx, wy);
-    glEnd();
-    overlay_text(target_, lm.name, wx - 1, wy - 1, 0.32, 0.6);
+    const double ring = xscale != 0.0 ? std::fabs(m.z / xscale) : 0.0;
+    draw_landmark_mark(target_, (*list)[m.index], m.x, m.y, ring, false);
   }
   glDisable(GL_POINT_SMOOTH);
   glPointSize(1.0f);
@@ -269,70 +363,14 @@ void plane_overlays::draw_landmarks(const reslice_info& plane) {
 }
 
 void plane_overlays::draw_landmark_curves(const reslice_info& plane) {
-  const resource_table_t& t = *resource_table;
-  const curve_set* curves = t.RES_CURVE->read();
-  const double xs = t.RES_XSCALE->read();
-  if (!curves || !target_.g || !(xs != 0.0)) return;
-  const contour_object* objects = t.RES_OBJECT->read();
-  const double p = font_size();
-  glEnable(GL_POINT_SMOOTH);
-  glPointSize(static_cast<float>(p * 0.35));
-  blend_on();
-  glShadeModel(GL_SMOOTH);
-  glEnable(GL_LINE_SMOOTH);
-  glLineWidth(static_cast<float>(p * 0.175));
-  auto vertex = [&](double x, double y, const double c[3], double alpha) {
-    double wx = 0.0, wy = 0.0;
-    image_to_window(x, y, wx, wy);
-    glColor4d(c[0], c[1], c[2], alpha);
-    glVertex2d(wx, wy);
-  };
-  std::vector<vec3_t> points;
-  for (const curve_t& curve : curves->curves) {
-    // Image pixels with the distance from the plane in pixels too.
-    points.clear();
-    for (const curve_point& cp : curve.points) {
-      const vec3_t w{cp.x, cp.y, cp.z};
-      vec3_t q;
-      plane.world_to_reslice(&w, &q, 1);
-      points.push_back(vec3_t{q.x, q.y, q.z / xs});
-    }
-    double c[3];
-    object_shade(objects, curve.object, c);
-    bool named = false;
-    for (const curve_piece_t& piece : curve_pieces(points, curve.closed)) {
-      if (!piece.crossing) {
-        glBegin(GL_LINES);
-        vertex(piece.x1, piece.y1, c, piece.alpha1);
-        vertex(piece.x2, piece.y2, c, piece.alpha2);
-        glEnd();
-      } else {
-        glBegin(GL_LINE_STRIP);
-        vertex(piece.x1, piece.y1, c, piece.alpha1);
-        vertex(piece.cx, piece.cy, c, 1.0);
-        vertex(piece.x2, piece.y2, c, piece.alpha2);
-        glEnd();
-        glBegin(GL_POINTS);
-        vertex(piece.cx, piece.cy, c, 1.0);
-        glEnd();
-      }
-      if (!named) {
-        named = true;
-        double wx = 0.0, wy = 0.0;
-        image_to_window((piece.x1 + piece.x2) / 2, (piece.y1 + piece.y2) / 2, wx, wy);
-        glColor4d(c[0], c[1], c[2], 1.0);
-        overlay_text(target_, curve.name, wx - 1, wy - 1, 0.32, 0.6);
-        // The font leaves its own blend function behind.
-        blend_on();
-      }
-    }
-  }
-  glDisable(GL_BLEND);
-  glLineWidth(1.0f);
-  glDisable(GL_LINE_SMOOTH);
-  glDisable(GL_POINT_SMOOTH);
-  glPointSize(1.0f);
-  glShadeModel(GL_FLAT);
+  const double xs = resource_table->RES_XSCALE->read();
+  if (!target_.g || !(xs != 0.0)) return;
+  draw_curves_near_plane(target_, [&](const curve_point& cp) {
+    const vec3_t w{cp.x, cp.y, cp.z};
+    vec3_t q;
+    plane.world_to_reslice(&w, &q, 1);
+    return vec3_t{q.x, q.y, q.z / xs};
+  });
 }
 
 void plane_overlays::draw_calipers() {
@@ -369,32 +407,7 @@ void plane_overlays::draw_calipers() {
 }
 
 void plane_overlays::draw_navigation_box() {
-  if (!target_.g || !resource_table->RES_DISPLAY_COG->read()) return;
-  const review_geometry& g = *target_.g;
-  if (g.display_width <= g.client_width && g.display_height <= g.client_height) return;
-  const double p = font_size();
-  const navigation_box_t b = navigation_box(p, g.display_width, g.display_height, g.client_width,
-                                            g.client_height, g.scroll_x, g.scroll_y, false);
-  if (p > 24) glEnable(GL_LINE_SMOOTH);
-  glLineWidth(static_cast<float>(p * 0.04));
-  glColor3d(0.0, 1.0, 1.0);
-  glBegin(GL_LINE_LOOP);
-  glVertex2d(b.box_left, b.box_bottom);
-  glVertex2d(b.box_right, b.box_bottom);
-  glVertex2d(b.box_right, b.box_top);
-  glVertex2d(b.box_left, b.box_top);
-  glEnd();
-  glFlush();
-  glColor3d(1.0, 0.0, 0.0);
-  glBegin(GL_LINE_LOOP);
-  glVertex2d(b.view_left, b.view_top);
-  glVertex2d(b.view_left + b.view_width, b.view_top);
-  glVertex2d(b.view_left + b.view_width, b.view_top - b.view_height);
-  glVertex2d(b.view_left, b.view_top - b.view_height);
-  glEnd();
-  glFlush();
-  glDisable(GL_LINE_SMOOTH);
-  glLineWidth(1.0f);
+  if (target_.g) ::draw_navigation_box(target_, false);
 }
 
 void plane_overlays::draw_scale_bar() { ::draw_scale_bar(target_); }

@@ -9,12 +9,15 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include <wx/string.h>
 
 #include "data/contour.h"
+#include "data/curves.h"
+#include "data/landmarks.h"
 #include "views/review_geometry.h"
 
 class base_res_t;
@@ -41,6 +44,23 @@ void overlay_text(const overlay_target& v, const wxString& text, double wx, doub
 // The length scale at the bottom left, for pixels of RES_XSCALE cm at the
 // view's zoom; drawn only while RES_DISPLAY_COG is on.
 void draw_scale_bar(const overlay_target& v);
+
+// One landmark at image point (x, y): a surface landmark (with a dashed ring
+// of radius ring image pixels) in its object's shade, a spine landmark pale
+// yellow, others cyan; a point and its name. Point size and smoothing are the
+// caller's; blending is set again after the name when blend is true.
+void draw_landmark_mark(const overlay_target& v, const landmark_t& lm, double x, double y,
+                        double ring, bool blend);
+
+// The landmark curves of RES_CURVE near a plane: to_plane maps a curve point
+// to image pixels, z its distance from the plane in pixels. Sets and resets
+// its own drawing state.
+void draw_curves_near_plane(const overlay_target& v,
+                            const std::function<vec3_t(const curve_point&)>& to_plane);
+
+// The navigation box of a zoomed image that does not fit the client area,
+// while RES_DISPLAY_COG is on; invert: the image's rows are shown bottom up.
+void draw_navigation_box(const overlay_target& v, bool invert);
 
 class plane_overlays {
  public:

@@ -724,7 +724,6 @@ void review_canvas::draw_landmarks() {
   const double xs = t.RES_XSCALE->read(), ys = t.RES_YSCALE->read();
   const double tol = landmark_tolerance(xs, ys, t.RES_ZSCALE->read());
   const int32_t current = t.RES_BUF_CURRENT_FRAME->read();
-  const contour_object* objects = t.RES_OBJECT->read();
   glEnable(GL_POINT_SMOOTH);
   glPointSize(static_cast<float>(font_size() * 3.0 / 10.0));
   glEnable(GL_BLEND);
@@ -738,38 +737,7 @@ void review_canvas::draw_landmarks() {
       px = state_.landmark_drag_x;
       py = state_.landmark_drag_y;
     }
-    double wx = 0.0, wy = 0.0;
-    state_.g.frame_to_window(px, py, wx, wy);
-    if (lm.kind == LM_SURFACE && objects && lm.object >= 0 && lm.object < kObjectCount) {
-      const rgba_colour_t& c = objects[lm.object].colour;
-      const double in[3] = {c.Red() / 255.0, c.Green() / 255.0, c.Blue() / 255.0};
-      double shade[3];
-      landmark_shade(in, shade);
-      glColor3dv(shade);
-      const double radius = std::fabs(d / xs);
-      glEnable(GL_LINE_STIPPLE);
-      glLineStipple(1, 0xF0F0);
-      glBegin(GL_LINE_LOOP);
-      for (int a = 0; a < 360; a += 10) {
-        double cx = 0.0, cy = 0.0;
-        state_.g.frame_to_window(px + radius * std::cos(deg_to_rad(a)),
-                                 py + radius * std::sin(deg_to_rad(a)), cx, cy);
-        glVertex2d(cx, cy);
-      }
-      glEnd();
-      glDisable(GL_LINE_STIPPLE);
-      glFlush();
-    } else if (lm.kind == LM_SPINE) {
-      glColor3d(1.0, 1.0, 0.8);
-    } else {
-      glColor3d(0.0, 1.0, 1.0);
-    }
-    glBegin(GL_POINTS);
-    glVertex2d(wx, wy);
-    glEnd();
-    draw_text(lm.name, wx - 1, wy - 1, 0.32, 0.6);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    draw_landmark_mark(overlay(), lm, px, py, lm.kind == LM_SURFACE ? std::fabs(d / xs) : 0.0, true);
   }
   glDisable(GL_BLEND);
   glDisable(GL_POINT_SMOOTH);
@@ -778,75 +746,14 @@ void review_canvas::draw_landmarks() {
 }
 
 void review_canvas::draw_landmark_curves() {
-  const resource_table_t& t = *resource_table;
-  curve_set* curves = t.RES_CURVE->read();
   matrix4_t m;
-  if (!curves || !current_frame_transform(m)) return;
-  const double xs = t.RES_XSCALE->read(), ys = t.RES_YSCALE->read();
-  const contour_object* objects = t.RES_OBJECT->read();
-  const double p = font_size();
-  glEnable(GL_POINT_SMOOTH);
-  glPointSize(static_cast<float>(p * 3.5 / 10.0));
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glShadeModel(GL_SMOOTH);
-  glEnable(GL_LINE_SMOOTH);
-  glLineWidth(static_cast<float>(p * 3.5 / 10.0 * 0.5));
-  auto vertex = [&](double x, double y, const double c[3], double alpha) {
-    double wx = 0.0, wy = 0.0;
-    state_.g.frame_to_window(x, y, wx, wy);
-    glColor4d(c[0], c[1], c[2], alpha);
-    glVertex2d(wx, wy);
-  };
-  std::vector<vec3_t> points;
-  for (const curve_t& curve : curves->curves) {
-    // Frame pixels, with the distance from the plane in pixels too.
-    points.clear();
-    for (const curve_point& cp : curve.points) {
-      vec3_t q;
-      matrix4_transform_point(q, m, vec3_t{cp.x, cp.y, cp.z});
-      points.push_back(vec3_t{q.x / xs, q.y / ys, q.z / xs});
-    }
-    double c[3] = {0.0, 1.0, 1.0};
-    if (objects && curve.object >= 0 && curve.object < kObjectCount) {
-      const rgba_colour_t& oc = objects[curve.object].colour;
-      const double in[3] = {oc.Red() / 255.0, oc.Green() / 255.0, oc.Blue() / 255.0};
-      landmark_shade(in, c);
-    }
-    bool named = false;
-    for (const curve_piece_t& piece : curve_pieces(points, curve.closed)) {
-      if (!piece.crossing) {
-        glBegin(GL_LINES);
-        vertex(piece.x1, piece.y1, c, piece.alpha1);
-        vertex(piece.x2, piece.y2, c, piece.alpha2);
-        glEnd();
-      } else {
-        glBegin(GL_LINE_STRIP);
-        vertex(piece.x1, piece.y1, c, piece.alpha1);
-        vertex(piece.cx, piece.cy, c, 1.0);
-        vertex(piece.x2, piece.y2, c, piece.alpha2);
-        glEnd();
-        glBegin(GL_POINTS);
-        vertex(piece.cx, piece.cy, c, 1.0);
-        glEnd();
-      }
-      if (!named) {
-        named = true;
-        double wx = 0.0, wy = 0.0;
-        state_.g.frame_to_window((piece.x1 + piece.x2) / 2, (piece.y1 + piece.y2) / 2, wx, wy);
-        glColor4d(c[0], c[1], c[2], 1.0);
-        draw_text(curve.name, wx - 1, wy - 1, 0.32, 0.6);
-        glEnable(GL_BLEND);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-      }
-    }
-  }
-  glDisable(GL_BLEND);
-  glLineWidth(1.0f);
-  glDisable(GL_LINE_SMOOTH);
-  glDisable(GL_POINT_SMOOTH);
-  glPointSize(1.0f);
-  glShadeModel(GL_FLAT);
+  if (!current_frame_transform(m)) return;
+  const double xs = resource_table->RES_XSCALE->read(), ys = resource_table->RES_YSCALE->read();
+  draw_curves_near_plane(overlay(), [&](const curve_point& cp) {
+    vec3_t q;
+    matrix4_transform_point(q, m, vec3_t{cp.x, cp.y, cp.z});
+    return vec3_t{q.x / xs, q.y / ys, q.z / xs};
+  });
 }
 
 void review_canvas::draw_calipers() {
@@ -889,41 +796,16 @@ void review_canvas::draw_calipers() {
   base_res_t::make_pending_writes_happen();
 }
 
-void review_canvas::draw_navigation_box() {
-  const review_geometry& g = state_.g;
-  if (!resource_table->RES_DISPLAY_COG->read()) return;
-  if (g.display_width <= g.client_width && g.display_height <= g.client_height) return;
-  const navigation_box_t b =
-      navigation_box(font_size(), g.display_width, g.display_height, g.client_width,
-                     g.client_height, g.scroll_x, g.scroll_y, g.invert);
-  if (font_size() > 24) glEnable(GL_LINE_SMOOTH);
-  glLineWidth(static_cast<float>(font_size() * 0.4 / 10.0));
-  glColor3d(0.0, 1.0, 1.0);
-  glBegin(GL_LINE_LOOP);
-  glVertex2d(b.box_left, b.box_bottom);
-  glVertex2d(b.box_right, b.box_bottom);
-  glVertex2d(b.box_right, b.box_top);
-  glVertex2d(b.box_left, b.box_top);
-  glEnd();
-  glFlush();
-  glColor3d(1.0, 0.0, 0.0);
-  glBegin(GL_LINE_LOOP);
-  glVertex2d(b.view_left, b.view_top);
-  glVertex2d(b.view_left + b.view_width, b.view_top);
-  glVertex2d(b.view_left + b.view_width, b.view_top - b.view_height);
-  glVertex2d(b.view_left, b.view_top - b.view_height);
-  glEnd();
-  glFlush();
-  glDisable(GL_LINE_SMOOTH);
-  glLineWidth(1.0f);
-}
+void review_canvas::draw_navigation_box() { ::draw_navigation_box(overlay(), state_.g.invert); }
 
-void review_canvas::draw_scale_bar() {
+void review_canvas::draw_scale_bar() { ::draw_scale_bar(overlay()); }
+
+overlay_target review_canvas::overlay() const {
   overlay_target v;
   v.g = &state_.g;
   v.font = font_;
   v.viewport = viewport_;
-  ::draw_scale_bar(v);
+  return v;
 }
 
 void review_canvas::draw_mask_region() {

@@ -11,6 +11,7 @@
 
 #include "data/geometry.h"
 #include "views/contour_editor.h"
+#include "views/plane_overlays.h"
 #include "views/review_mask.h"
 #include "views/review_tools.h"
 
@@ -85,6 +86,8 @@ class review_canvas : public wxGLCanvas, public review_tool_host {
   void draw_navigation_box();
   void draw_scale_bar();
   void draw_mask_region();
+  // What the shared overlay drawing needs of the view.
+  overlay_target overlay() const;
   bool light_background() const;
   // P: the height of the view's font in pixels; sizes of marks follow it.
   double font_size() const;
