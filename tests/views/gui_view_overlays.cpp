@@ -24,6 +24,8 @@
 #include <wx/utils.h>
 
 #include "common/log_capture.h"
+#include "data/calipers.h"
+#include "data/landmarks.h"
 #include "data/objects.h"
 #include "registry/res_values.h"
 #include "reslice_test_support.h"
@@ -230,6 +232,58 @@ TEST_F(OverlayScreen, CentreViewDrawsTheSurfaceSectionWhereThePlaneCutsIt) {
     return h.sides[0] >= 5 && h.sides[1] >= 5 && h.sides[2] >= 5 && h.sides[3] >= 5;
   })) << h.sides[0] << " " << h.sides[1] << " " << h.sides[2] << " " << h.sides[3];
   EXPECT_EQ(h.off, 0);
+}
+
+// The centre view's other overlays on plane 0 (u = up x normal = +x): a
+// landmark at image pixel (50, 10) is world (2.1, 0.7, 0.1); the calipers of
+// the centre view (index 1), 20 pixels of 0.5 mm apart, read 10 mm; the
+// scale bar lies below the image while the Measure tool is on.
+TEST_F(OverlayScreen, CentreViewDrawsItsLandmarksCalipersAndScaleBar) {
+  stack_.load({0, 0.1, 0.2});
+  centre_canvas* view = show<centre_canvas>("centre_canvas");
+  builder_ = std::make_unique<reslice_internals>(0, 0, 0);
+  reslice_info& plane = resource_table->RESLICE->read()[0];
+  plane.set_width(64);
+  plane.set_height(40);
+  plane.set_plane({0, 0, 1}, {1.2, 1.2, 0.1}, {0, 1, 0}, true);
+  ASSERT_TRUE(wait_for([&] { return view->image_shown() && view->geometry().image_width == 64; }));
+  resource_table_t& t = *resource_table;
+  t.RES_LANDMARKS->read()->add_default_landmark({2.1, 0.7, 0.1}, LM_DATA);
+  t.LANDMARK->write();
+  t.RES_SEE_MARK->write(true);
+  t.RES_DISPLAY_COG->write(true);
+  calipers_t c;
+  c.first_x = 5;
+  c.first_y = 35;
+  c.second_x = 25;
+  c.second_y = 35;
+  c.first_set = c.second_set = true;
+  c.view = 2;  // the corner view's
+  t.RES_ALERT_STRING->write("");
+  t.RES_CALIPERS->write(c);
+  t.RES_TOOL->write(static_cast<tool_selection_t>(4));
+  auto count = [&](int x0, int y0, int x1, int y1, const std::function<bool(const uint8_t*)>& is) {
+    const std::vector<uint8_t> s = screen();
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) n += is(&s[(static_cast<size_t>(y) * CW + x) * 3]);
+    return n;
+  };
+  auto cyan = [](const uint8_t* p) { return p[0] < 40 && p[1] > 215 && p[2] > 215; };
+  auto red = [](const uint8_t* p) { return p[0] > 200 && p[1] < 60 && p[2] < 60; };
+  ASSERT_TRUE(wait_for([&] {
+    view->Refresh(false);
+    return count(46, 6, 55, 15, cyan) > 4 && count(0, 40, CW, CH, red) > 20;
+  }));
+  EXPECT_EQ(count(0, 30, 30, 40, cyan), 0);  // another view's calipers
+  EXPECT_EQ(t.RES_ALERT_STRING->read(), "");
+  c.view = 1;
+  t.RES_CALIPERS->write(c);
+  ASSERT_TRUE(wait_for([&] {
+    view->Refresh(false);
+    return count(0, 30, 30, 40, cyan) > 10;
+  }));
+  EXPECT_EQ(t.RES_ALERT_STRING->read(), "Reslice distance measurement 10.0 mm");
 }
 
 // The review view's scale bar with a 16 px font (P): it starts at 0.375 P =
