@@ -211,6 +211,37 @@ TEST_F(OverlayScreen, CornerViewDrawsTheSurfaceSectionWhereThePlaneCutsIt) {
   EXPECT_EQ(yellow, 0);
 }
 
+// The navigation box of a plane view (font 16: box 24 x 24 px for a square
+// image) sits 0.25 to 1.25 box widths from the right edge and as high from
+// the bottom, in cyan, only while the zoomed image does not fit and scroll
+// bars are off.
+TEST_F(OverlayScreen, NavigationBoxOnlyForAZoomedImageWithoutScrollBars) {
+  stack_.load({0.15, 0.2, 0.25, 0.3});
+  corner_canvas* view = show<corner_canvas>("corner_canvas");
+  builder_ = std::make_unique<reslice_internals>(1, 48, 48);
+  resource_table->RESLICE->read()[1].set_plane({0, 0, 1}, {1.2, 1.2, 0.2}, {0, 1, 0}, true);
+  resource_table_t& t = *resource_table;
+  t.RES_DISPLAY_COG->write(true);
+  auto cyan_in_box = [&] {
+    view->Refresh(false);
+    const std::vector<uint8_t> s = screen();
+    int n = 0;
+    for (int y = CH - 1 - 32; y < CH - 1 - 4; ++y)
+      for (int x = CW - 32; x < CW - 4; ++x) {
+        const uint8_t* p = &s[(static_cast<size_t>(y) * CW + x) * 3];
+        n += p[0] < 40 && p[1] > 215 && p[2] > 215;
+      }
+    return n;
+  };
+  const int painted = view->paints();
+  EXPECT_TRUE(wait_for([&] { return cyan_in_box() == 0 && view->paints() > painted; }));  // 48 x 48 fits
+  t.RES_CORNER_ZOOM->write(4.0);  // 192 x 192 does not
+  // The red view rectangle (150 of 192 rows shown) covers most of the box.
+  ASSERT_TRUE(wait_for([&] { return cyan_in_box() > 15; }));
+  t.RES_USE_SCROLLBARS->write(true);
+  ASSERT_TRUE(wait_for([&] { return cyan_in_box() == 0; }));
+}
+
 // Plane 0 of the Reslice page, 64 x 40 at z 0.1 cm, the centre at pixel
 // (32, 20): the same cube spans image x 23 .. 43 and y 9 .. 29.
 TEST_F(OverlayScreen, CentreViewDrawsTheSurfaceSectionWhereThePlaneCutsIt) {
