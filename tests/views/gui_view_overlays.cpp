@@ -242,6 +242,61 @@ TEST_F(OverlayScreen, NavigationBoxOnlyForAZoomedImageWithoutScrollBars) {
   ASSERT_TRUE(wait_for([&] { return cyan_in_box() == 0; }));
 }
 
+// A surface landmark three pixels (0.15 cm) off a thin plane is drawn with a
+// dashed ring of radius 3 image pixels in its object's shade; a data
+// landmark as far off is not drawn. At zoom 4 the ring's radius is 12 window
+// pixels. Plane 1: image (x, y) is world (1.2 + 0.05 (x - 24), 1.2 + 0.05
+// (y - 24), 0.2).
+TEST_F(OverlayScreen, SurfaceLandmarkOffThePlaneGetsARingOfItsDistance) {
+  stack_.load({0.15, 0.2, 0.25, 0.3});
+  corner_canvas* view = show<corner_canvas>("corner_canvas");
+  builder_ = std::make_unique<reslice_internals>(1, 48, 48);
+  resource_table->RESLICE->read()[1].set_plane({0, 0, 1}, {1.2, 1.2, 0.2}, {0, 1, 0}, true);
+  resource_table_t& t = *resource_table;
+  t.RES_OBJECT->read()[0].colour = rgba_colour_t(255, 0, 0, 255);  // shade (255, 170, 170)
+  landmark_t surface_mark;
+  surface_mark.kind = LM_SURFACE;
+  surface_mark.object = 0;
+  surface_mark.x = 1.2 + 0.05 * (20 - 24);
+  surface_mark.y = 1.2 + 0.05 * (30 - 24);
+  surface_mark.z = 0.35;
+  landmark_t data_mark = surface_mark;
+  data_mark.kind = LM_DATA;
+  data_mark.x = 1.2 + 0.05 * (36 - 24);
+  t.RES_LANDMARKS->read()->items = {surface_mark, data_mark};
+  t.RES_SEE_MARK->write(true);
+  t.RES_CORNER_ZOOM->write(4.0);
+  t.LANDMARK->write();
+  const review_geometry& g = view->state().g;
+  ASSERT_DOUBLE_EQ(g.zoom, 4.0);
+  auto pink = [](const uint8_t* p) { return p[0] > 200 && p[0] - p[1] > 50 && std::abs(p[1] - p[2]) < 30; };
+  auto cyan = [](const uint8_t* p) { return p[0] < 40 && p[1] > 215 && p[2] > 215; };
+  int ring = 0, stray = 0, data = 0;
+  ASSERT_TRUE(wait_for([&] {
+    view->Refresh(false);
+    const std::vector<uint8_t> s = screen();
+    // Window position of an image point, rows from the top.
+    const double cx = (20 - g.scroll_x / g.zoom) * g.zoom, cy = (30 - g.scroll_y / g.zoom) * g.zoom;
+    const double dx = (36 - g.scroll_x / g.zoom) * g.zoom;
+    ring = stray = data = 0;
+    for (int y = 0; y < CH; ++y)
+      for (int x = 0; x < CW; ++x) {
+        const uint8_t* p = &s[(static_cast<size_t>(y) * CW + x) * 3];
+        const double r = std::hypot(x + 0.5 - cx, y + 0.5 - cy);
+        if (pink(p) && r > 4) {  // the landmark's own point lies within 4 px
+          if (r > 9.5 && r < 14.5)
+            ++ring;
+          else
+            ++stray;
+        }
+        if (cyan(p) && std::hypot(x + 0.5 - dx, y + 0.5 - cy) < 6) ++data;
+      }
+    return ring >= 20;
+  })) << ring << " ring pixels";
+  EXPECT_EQ(stray, 0);
+  EXPECT_EQ(data, 0);
+}
+
 // Plane 0 of the Reslice page, 64 x 40 at z 0.1 cm, the centre at pixel
 // (32, 20): the same cube spans image x 23 .. 43 and y 9 .. 29.
 TEST_F(OverlayScreen, CentreViewDrawsTheSurfaceSectionWhereThePlaneCutsIt) {
