@@ -17,11 +17,14 @@
 #include "registry/res_values.h"
 #include "registry/resource_table.h"
 #include "views/gl_view_support.h"
+#include "views/glfont.h"
 #include "views/globcmap.h"
 #include "views/glfont.h"
 #include "views/shader.h"
 #include "views/panorama_internals.h"
 #include "views/reslice_internals.h"
+#include "views/shader.h"
+#include "views/view_dump.h"
 
 // clang-format off
 wxBEGIN_EVENT_TABLE(centre_canvas, wxGLCanvas)
@@ -53,6 +56,7 @@ centre_canvas::centre_canvas(wxWindow* parent, wxWindowID id, const wxPoint& pos
            t.RES_LOCK_ZOOM, t.RES_CMAP_CHANGED, t.RES_BACKGROUND, t.RES_MASKED_DATA, t.RES_CMAP_LABELS,
            t.RES_REDISPLAY_THICKNESS, t.RES_DICOM_UNITS})
     watch(r);
+  for (base_res_t* r : plane_overlays::watched_resources()) watch(r);
   const double z = t.RES_CENTRE_ZOOM->read();
   g_.set_zoom(z > 0.0 ? z : 1.0, 1.0);
 }
@@ -76,6 +80,7 @@ void centre_canvas::watch(base_res_t* res) {
 void centre_canvas::changeproc() {
   resource_table_t& t = *resource_table;
   source_ = find_centre_source();
+  if (!source_.panorama) overlays_.note_changes(source_.plane);
   int32_t w = 1, h = 1;
   if (source_.panorama) {
     static_cast<panorama_internals*>(t.RES_PANORAMA->read())->get_size(w, h);
@@ -185,6 +190,33 @@ void centre_canvas::render_scene() {
   const double y = g_.display_height > g_.client_height ? 0.1 : g_.client_height + 0.1 - g_.display_height;
   glRasterPos2d(0.1, y);
   glDrawPixels(g_.visible_width, g_.visible_height, GL_RGBA, GL_UNSIGNED_BYTE, rgba_.data());
+  draw_overlays();
+}
+
+void centre_canvas::draw_overlays() {
+  const resource_table_t& t = *resource_table;
+  if (!font_ || font_number_ != t.RES_GLUT_FONT->read()) {
+    delete font_;
+    if (!shaders_) shaders_ = new shader();
+    font_number_ = t.RES_GLUT_FONT->read();
+    font_ = new glfont(font_number_, shaders_);
+  }
+  viewport_[2] = g_.client_width;
+  viewport_[3] = g_.client_height;
+  overlays_.set_target(g_, font_, viewport_, nullptr);
+  const int32_t tool = t.RES_TOOL->read();
+  if (!source_.panorama && source_.plane_image) {
+    const reslice_info& plane = t.RESLICE->read()[source_.plane];
+    if (t.RES_SEE_DRAW->read() || t.RES_SEE_SSM->read()) overlays_.draw_surface_sections(source_.plane);
+    if (t.RES_SEE_MARK->read()) {
+      overlays_.draw_landmarks(plane);
+      overlays_.draw_landmark_curves(plane);
+    }
+    if (tool == 4) overlays_.draw_calipers();  // measure
+  }
+  if (!t.RES_USE_SCROLLBARS->read()) overlays_.draw_navigation_box();
+  if (t.RES_SEE_MARK->read() || tool == 2 || tool == 4) overlays_.draw_scale_bar();  // mark, measure
+  glFlush();
 }
 
 void centre_canvas::OnPaint(wxPaintEvent&) {
@@ -206,39 +238,11 @@ void centre_canvas::OnPaint(wxPaintEvent&) {
   SwapBuffers();
 }
 
-bool centre_canvas::dump_window(const wxString& file_name, wxBitmapType type) {
-  wxClientDC dc(this);
-  if (!dc.IsOk() || !SetCurrent(*context_)) {
-    wxLogDebug("DC not OK in centre_canvas dump");
+bool centre_canvas::dump_window(const wxString& file_name, wxBitmapType type, wxString* why) {
+  if (!image_shown_) {
+    if (why) *why = "The view shows no image.";
     return false;
   }
-  const int32_t w = g_.visible_width, h = g_.visible_height;
-  if (!image_shown_ || w < 1 || h < 1) return false;
-  const int32_t y = g_.client_height < g_.display_height ? 0 : g_.client_height - g_.display_height;
-  std::vector<uint8_t> pixels(static_cast<size_t>(w) * h * 3);
-  // Drawn again into the back buffer and read there: the front buffer of a
-  // software context does not always hold what is shown.
-  {
-    gl_painting_scope painting;
-    render_scene();
-  }
-  glFinish();
-  glReadBuffer(GL_BACK);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, std::max(0, y), w, h, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-  wxImage image(w, h);
-  for (int32_t r = 0; r < h; ++r)
-    std::copy_n(&pixels[static_cast<size_t>(h - 1 - r) * w * 3], w * 3,
-                image.GetData() + static_cast<size_t>(r) * w * 3);
-  if (type == wxBITMAP_TYPE_JPEG) image.SetOption(wxIMAGE_OPTION_QUALITY, 95);
-  // Handlers are only ever added: other image files must still load.
-  if (!wxImage::FindHandler(type)) wxInitAllImageHandlers();
-  wxString why;
-  bool ok;
-  {
-    wxLogNull quiet;
-    ok = save_wx_image_file(file_name, image, type, &why);
-  }
-  if (!ok) wxLogError("Error writing the view image file \"%s\". %s", file_name, why);
-  return ok;
+  return dump_view_window(*this, *context_, g_, "centre_canvas", [this] { render_scene(); },
+                          file_name, type, why);
 }

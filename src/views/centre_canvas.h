@@ -11,6 +11,7 @@
 #include <wx/glcanvas.h>
 
 #include "views/centre_panels.h"
+#include "views/plane_overlays.h"
 #include "views/review_geometry.h"
 
 class base_res_t;
@@ -28,12 +29,13 @@ class centre_canvas : public wxGLCanvas {
   void fit_to_window(int32_t cw, int32_t ch);
   // Saves what the view shows (the visible image region) as an image file
   // of the toolkit type; false when nothing could be read or written.
-  bool dump_window(const wxString& file_name, wxBitmapType type);
+  bool dump_window(const wxString& file_name, wxBitmapType type, wxString* why = nullptr);
 
   const review_geometry& geometry() const { return g_; }
   const centre_source& source() const { return source_; }
   bool image_shown() const { return image_shown_; }
   int paints() const { return paints_; }
+  const plane_overlays& overlays() const { return overlays_; }
 
  private:
   void OnSize(wxSizeEvent& event);
@@ -50,6 +52,8 @@ class centre_canvas : public wxGLCanvas {
   // The shown image's pixels, or null.
   const uint8_t* source_pixels();
   void watch(base_res_t* res);
+  // The overlays over the shown plane or panorama, after the image.
+  void draw_overlays();
 
   wxGLContext* context_ = nullptr;
   base_functor* proc_ = nullptr;
@@ -62,6 +66,11 @@ class centre_canvas : public wxGLCanvas {
   shader* shaders_ = nullptr;
   glfont* font_ = nullptr;
   int paints_ = 0;
+  plane_overlays overlays_{1};
+  shader* shaders_ = nullptr;
+  glfont* font_ = nullptr;
+  int32_t font_number_ = -1;
+  int viewport_[4] = {0, 0, 1, 1};
 
   wxDECLARE_EVENT_TABLE();
 };

@@ -1,7 +1,8 @@
 // The corner view: reslice plane 1 (the second plane of the Ortho page)
 // through the display colour map, zoomed and scrolled, with the plane's
-// outline and the current frame's crossing line. Its mouse tools and keys
-// are plane_view_tools and corner_key.
+// outline, the current frame's crossing line and the overlays of the plane
+// views (plane_overlays). Its mouse tools and keys are plane_view_tools and
+// corner_key.
 #pragma once
 
 #include <functional>
@@ -10,6 +11,7 @@
 #include <wx/glcanvas.h>
 
 #include "data/geometry.h"
+#include "views/plane_overlays.h"
 #include "views/plane_view_tools.h"
 
 class base_res_t;
@@ -25,10 +27,12 @@ class corner_canvas : public wxGLCanvas, public plane_tool_host {
 
   void changeproc();
   void fit_to_window(int32_t cw, int32_t ch);
-  // Saves the shown image as a file of the toolkit's bitmap type.
-  bool dump_window(const wxString& file_name, wxBitmapType type);
+  // Saves the shown image as a file of the toolkit's bitmap type; false,
+  // with why set, when it cannot (see dump_view_window).
+  bool dump_window(const wxString& file_name, wxBitmapType type, wxString* why = nullptr);
 
   plane_view_state& state() { return state_; }
+  const plane_overlays& overlays() const { return overlays_; }
   int paints() const { return paints_; }
   // Resources the view is registered on; none once it is destroyed.
   size_t watched() const { return watched_.size(); }
@@ -54,15 +58,6 @@ class corner_canvas : public wxGLCanvas, public plane_tool_host {
 
   void render_scene();
   void draw_outline_and_frame_line();
-  void draw_calipers();
-  void draw_landmarks();
-  void draw_landmark_curves();
-  void draw_navigation_box();
-  void draw_scale_bar();
-  // P: the height of the view's font in pixels; sizes of marks follow it.
-  double font_size() const;
-  // Text anchored at window point (wx, wy), offset in font sizes, in the current GL colour.
-  void draw_text(const wxString& text, double wx, double wy, double ox, double oy);
   void watch(base_res_t* res);
   // Window point of image point (x, y), origin lower left.
   void image_to_window(double x, double y, double& wx, double& wy) const;
@@ -70,6 +65,7 @@ class corner_canvas : public wxGLCanvas, public plane_tool_host {
   wxGLContext* context_ = nullptr;
   plane_view_state state_;
   plane_view_tools tools_;
+  plane_overlays overlays_{2};
   std::function<int32_t(int32_t)> select_tool_;
   base_functor* proc_ = nullptr;
   std::vector<base_res_t*> watched_;

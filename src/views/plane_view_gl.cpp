@@ -97,27 +97,6 @@ void plane_view_put_image(const review_geometry& g, const std::vector<uint8_t>& 
   glDrawPixels(g.visible_width, g.visible_height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
 }
 
-bool plane_view_save(const review_geometry& g, const wxString& file_name, int bitmap_type) {
-  const int32_t w = g.visible_width, h = g.visible_height;
-  if (w < 1 || h < 1) return false;
-  const int32_t y = g.client_height < g.display_height ? 0 : g.client_height - g.display_height;
-  std::vector<uint8_t> pixels(static_cast<size_t>(w) * h * 3);
-  glFinish();
-  glReadBuffer(GL_BACK);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, std::max(0, y), w, h, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-  wxImage image(w, h);
-  for (int32_t r = 0; r < h; ++r)
-    std::copy_n(&pixels[static_cast<size_t>(h - 1 - r) * w * 3], w * 3,
-                image.GetData() + static_cast<size_t>(r) * w * 3);
-  const auto type = static_cast<wxBitmapType>(bitmap_type);
-  if (type == wxBITMAP_TYPE_JPEG) image.SetOption(wxIMAGE_OPTION_QUALITY, 95);
-  if (!wxImage::FindHandler(type)) wxInitAllImageHandlers();
-  // Saved beside the target and renamed into place; a failure leaves the old file.
-  const bool ok = save_wx_image_file(file_name, image, type);
-  return ok;
-}
-
 review_mouse_event plane_view_mouse_event(const wxMouseEvent& event) {
   review_mouse_event e;
   e.x = event.GetX();

@@ -31,11 +31,5 @@ bool plane_view_make_image(const uint8_t* image, const review_geometry& g,
 void plane_view_put_image(const review_geometry& g, const std::vector<uint8_t>& rgba,
                           unsigned int texture);
 
-// Reads the image part of the client area from the back buffer (the scene
-// just drawn there) and saves it as an RGB image file of the toolkit type,
-// JPEG at quality 95. Written beside the target and renamed into place, so a
-// failed save leaves an existing file as it was.
-bool plane_view_save(const review_geometry& g, const wxString& file_name, int bitmap_type);
-
 // The toolkit's mouse event as the tools take it.
 review_mouse_event plane_view_mouse_event(const wxMouseEvent& event);

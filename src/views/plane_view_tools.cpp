@@ -142,42 +142,6 @@ bool plane_calipers_text(const calipers_t& c, int32_t view_index, double xscale,
   return true;
 }
 
-scale_bar_t plane_scale_bar(double p, double xscale, double zoom) {
-  scale_bar_t bar;
-  const double g = p * 3.3 * 10.0 * xscale / zoom;  // nominal length in mm
-  // A pixel size or zoom of 0 would send the unit search below round forever.
-  if (!(g > 0.0) || !std::isfinite(g) || !(zoom > 0.0) || !(xscale > 0.0)) return bar;
-  double u = g > 10.0 ? 10.0 : 1.0;
-  if (g / u > 100.0) u *= 100.0;
-  while (g / u <= 0.5) u /= 1000.0;
-  while (g / u > 500.0) u *= 1000.0;
-  const double b = g / u;
-  static const struct {
-    double above, value;
-    bool fifths;
-  } steps[] = {{200, 500, true}, {100, 200, false}, {50, 100, false}, {20, 50, true},
-               {10, 20, false},  {5, 10, false},    {2, 5, true},     {1, 2, false}};
-  bar.value = 1.0;
-  bar.fifths = false;
-  for (const auto& s : steps)
-    if (b > s.above) {
-      bar.value = s.value;
-      bar.fifths = s.fifths;
-      break;
-    }
-  bar.unit = u;
-  bar.length = u * bar.value * zoom * 0.1 / xscale;
-  static const struct {
-    double unit;
-    const char* name;
-  } names[] = {{1e6, "km"}, {1e3, "m"}, {10, "cm"}, {1, "mm"}, {1e-3, "um"}, {1e-6, "nm"}};
-  bar.unit_name = "??";
-  for (const auto& n : names)
-    if (std::fabs(u - n.unit) <= 1e-9 * n.unit) bar.unit_name = n.name;
-  bar.ok = true;
-  return bar;
-}
-
 std::vector<plane_landmark_t> plane_landmarks(const reslice_info& plane, double xscale,
                                               const plane_view_state& state) {
   std::vector<plane_landmark_t> out;

@@ -15,6 +15,7 @@
 #include "data/calipers.h"
 #include "data/geometry.h"
 #include "data/reslice_info.h"
+#include "views/overlay_math.h"
 #include "views/review_geometry.h"
 #include "views/review_tools.h"
 
@@ -75,20 +76,6 @@ void plane_step(reslice_info& plane, double a, double t, double b, double m);
 // both. False when the view has nothing to report (calipers of another view,
 // or no point set).
 bool plane_calipers_text(const calipers_t& c, int32_t view_index, double xscale, wxString& text);
-
-// The scale bar of a plane view with font height p pixels, square pixels of
-// xscale cm and the view's zoom: a round value c (1, 2, 5 ... 500) of unit
-// mm, divided in fifths or quarters, length pixels long. ok is false when the
-// pixel size or zoom gives no finite length to show.
-struct scale_bar_t {
-  bool ok = false;
-  double unit = 1.0;  // mm per bar unit: 1e-6 .. 1e6
-  double value = 1.0;
-  bool fifths = false;
-  double length = 0.0;  // window pixels
-  wxString unit_name;
-};
-scale_bar_t plane_scale_bar(double p, double xscale, double zoom);
 
 // A landmark drawn in a plane view: its index in the list, its image point
 // (the drag position while it is dragged) and its distance z (cm) from the

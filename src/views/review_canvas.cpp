@@ -22,6 +22,7 @@
 #include "data/data_line_procs.h"
 #include "data/objects.h"
 #include "registry/res_values.h"
+#include "surfaces/surface_interp.h"
 #include "surfaces/surface_section.h"
 #include "thickness/thickness.h"
 #include "registry/resource_table.h"
@@ -33,7 +34,9 @@
 #include "views/gl_view_support.h"
 #include "views/review_coords.h"
 #include "views/review_overlay_math.h"
+#include "views/plane_overlays.h"
 #include "views/plane_view_tools.h"
+#include "views/view_dump.h"
 
 // clang-format off
 wxBEGIN_EVENT_TABLE(review_canvas, wxGLCanvas)
@@ -50,6 +53,7 @@ wxEND_EVENT_TABLE()
 namespace {
 
 constexpr int32_t kToolSelect = 1;
+constexpr int32_t kToolMark = 2;
 constexpr int32_t kToolDraw = 3;
 constexpr int32_t kToolMeasure = 4;
 constexpr int32_t kToolErase = 5;
@@ -592,6 +596,7 @@ void review_canvas::draw_overlays() {
   if (t.RES_SEE_SSM->read()) draw_surface_section(kObjectCount);  // the fitted shape model
   if (t.RES_SEE_SSM->read()) draw_shape_model_points();
   if (t.RES_SEE_MARK->read()) draw_landmarks();
+  if (t.RES_SEE_MARK->read() || tool == kToolMeasure || tool == kToolMark) draw_scale_bar();
   if (t.RES_SEE_MARK->read()) draw_landmark_curves();
   if (t.RES_CURRENT_VISUAL_PAGE->read() == kThicknessVisualPage) draw_thickness_line();
   if (tool == kToolMeasure) draw_calipers();
@@ -676,6 +681,23 @@ void review_canvas::draw_surface_section(int object) {
   if (!section || section->contours.empty()) return;
   const rgba_colour_t& c = objects[object].colour;
   glColor4ub(c.Red(), c.Green(), c.Blue(), 255);
+  matrix4_t m;
+  const double xs = t.RES_XSCALE->read(), ys = t.RES_YSCALE->read();
+  if (t.RES_DISPLAY_COG->read() && current_frame_transform(m)) {
+    vec3_t q;
+    matrix4_transform_point(q, m, surface->centroid);
+    if (std::fabs(q.z) < xs * 0.5) {
+      const review_geometry& g = state_.g;
+      const double x = (q.x / xs - g.scroll_x_image) * g.zoom;
+      const double v = (q.y / ys - g.scroll_y_image) * g.zoom_y;
+      glBegin(GL_LINES);
+      glVertex2d(x - 2, g.screen_y(v));
+      glVertex2d(x + 3, g.screen_y(v));
+      glVertex2d(x, g.screen_y(v - 2));
+      glVertex2d(x, g.screen_y(v + 3));
+      glEnd();
+    }
+  }
   glEnable(GL_LINE_STIPPLE);
   glLineStipple(1, 0x3333);
   glEnable(GL_LINE_SMOOTH);
@@ -708,7 +730,6 @@ void review_canvas::draw_landmarks() {
   const double xs = t.RES_XSCALE->read(), ys = t.RES_YSCALE->read();
   const double tol = landmark_tolerance(xs, ys, t.RES_ZSCALE->read());
   const int32_t current = t.RES_BUF_CURRENT_FRAME->read();
-  const contour_object* objects = t.RES_OBJECT->read();
   glEnable(GL_POINT_SMOOTH);
   glPointSize(static_cast<float>(font_size() * 3.0 / 10.0));
   glEnable(GL_BLEND);
@@ -722,38 +743,7 @@ void review_canvas::draw_landmarks() {
       px = state_.landmark_drag_x;
       py = state_.landmark_drag_y;
     }
-    double wx = 0.0, wy = 0.0;
-    state_.g.frame_to_window(px, py, wx, wy);
-    if (lm.kind == LM_SURFACE && objects && lm.object >= 0 && lm.object < kObjectCount) {
-      const rgba_colour_t& c = objects[lm.object].colour;
-      const double in[3] = {c.Red() / 255.0, c.Green() / 255.0, c.Blue() / 255.0};
-      double shade[3];
-      landmark_shade(in, shade);
-      glColor3dv(shade);
-      const double radius = std::fabs(d / xs);
-      glEnable(GL_LINE_STIPPLE);
-      glLineStipple(1, 0xF0F0);
-      glBegin(GL_LINE_LOOP);
-      for (int a = 0; a < 360; a += 10) {
-        double cx = 0.0, cy = 0.0;
-        state_.g.frame_to_window(px + radius * std::cos(deg_to_rad(a)),
-                                 py + radius * std::sin(deg_to_rad(a)), cx, cy);
-        glVertex2d(cx, cy);
-      }
-      glEnd();
-      glDisable(GL_LINE_STIPPLE);
-      glFlush();
-    } else if (lm.kind == LM_SPINE) {
-      glColor3d(1.0, 1.0, 0.8);
-    } else {
-      glColor3d(0.0, 1.0, 1.0);
-    }
-    glBegin(GL_POINTS);
-    glVertex2d(wx, wy);
-    glEnd();
-    draw_text(lm.name, wx - 1, wy - 1, 0.32, 0.6);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    draw_landmark_mark(overlay(), lm, px, py, lm.kind == LM_SURFACE ? std::fabs(d / xs) : 0.0, true);
   }
   glDisable(GL_BLEND);
   glDisable(GL_POINT_SMOOTH);
@@ -762,78 +752,14 @@ void review_canvas::draw_landmarks() {
 }
 
 void review_canvas::draw_landmark_curves() {
-  const resource_table_t& t = *resource_table;
-  curve_set* curves = t.RES_CURVE->read();
   matrix4_t m;
-  if (!curves || !current_frame_transform(m)) return;
-  const double xs = t.RES_XSCALE->read(), ys = t.RES_YSCALE->read();
-  const contour_object* objects = t.RES_OBJECT->read();
-  const double p = font_size();
-  glEnable(GL_POINT_SMOOTH);
-  glPointSize(static_cast<float>(p * 3.5 / 10.0));
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glShadeModel(GL_SMOOTH);
-  glEnable(GL_LINE_SMOOTH);
-  glLineWidth(static_cast<float>(p * 3.5 / 10.0 * 0.5));
-  auto to_frame = [&](const curve_point& cp) {
+  if (!current_frame_transform(m)) return;
+  const double xs = resource_table->RES_XSCALE->read(), ys = resource_table->RES_YSCALE->read();
+  draw_curves_near_plane(overlay(), [&](const curve_point& cp) {
     vec3_t q;
     matrix4_transform_point(q, m, vec3_t{cp.x, cp.y, cp.z});
     return vec3_t{q.x / xs, q.y / ys, q.z / xs};
-  };
-  auto vertex = [&](double x, double y, const double c[3], double alpha) {
-    double wx = 0.0, wy = 0.0;
-    state_.g.frame_to_window(x, y, wx, wy);
-    glColor4d(c[0], c[1], c[2], alpha);
-    glVertex2d(wx, wy);
-  };
-  for (const curve_t& curve : curves->curves) {
-    if (curve.points.empty()) continue;
-    double c[3] = {0.0, 1.0, 1.0};
-    if (objects && curve.object >= 0 && curve.object < kObjectCount) {
-      const rgba_colour_t& oc = objects[curve.object].colour;
-      const double in[3] = {oc.Red() / 255.0, oc.Green() / 255.0, oc.Blue() / 255.0};
-      landmark_shade(in, c);
-    }
-    vec3_t previous = to_frame(curve.closed ? curve.points.back() : curve.points.front());
-    bool named = false;
-    for (const curve_point& cp : curve.points) {
-      const vec3_t current = to_frame(cp);
-      const curve_piece_t piece = clip_curve_segment(previous, current);
-      previous = current;
-      if (!piece.drawn) continue;
-      if (!piece.crossing) {
-        glBegin(GL_LINES);
-        vertex(piece.x1, piece.y1, c, piece.alpha1);
-        vertex(piece.x2, piece.y2, c, piece.alpha2);
-        glEnd();
-      } else {
-        glBegin(GL_LINE_STRIP);
-        vertex(piece.x1, piece.y1, c, piece.alpha1);
-        vertex(piece.cx, piece.cy, c, 1.0);
-        vertex(piece.x2, piece.y2, c, piece.alpha2);
-        glEnd();
-        glBegin(GL_POINTS);
-        vertex(piece.cx, piece.cy, c, 1.0);
-        glEnd();
-      }
-      if (!named) {
-        named = true;
-        double wx = 0.0, wy = 0.0;
-        state_.g.frame_to_window((piece.x1 + piece.x2) / 2, (piece.y1 + piece.y2) / 2, wx, wy);
-        glColor4d(c[0], c[1], c[2], 1.0);
-        draw_text(curve.name, wx - 1, wy - 1, 0.32, 0.6);
-        glEnable(GL_BLEND);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-      }
-    }
-  }
-  glDisable(GL_BLEND);
-  glLineWidth(1.0f);
-  glDisable(GL_LINE_SMOOTH);
-  glDisable(GL_POINT_SMOOTH);
-  glPointSize(1.0f);
-  glShadeModel(GL_FLAT);
+  });
 }
 
 void review_canvas::draw_calipers() {
@@ -876,33 +802,16 @@ void review_canvas::draw_calipers() {
   base_res_t::make_pending_writes_happen();
 }
 
-void review_canvas::draw_navigation_box() {
-  const review_geometry& g = state_.g;
-  if (!resource_table->RES_DISPLAY_COG->read()) return;
-  if (g.display_width <= g.client_width && g.display_height <= g.client_height) return;
-  const navigation_box_t b =
-      navigation_box(font_size(), g.display_width, g.display_height, g.client_width,
-                     g.client_height, g.scroll_x, g.scroll_y, g.invert);
-  if (font_size() > 24) glEnable(GL_LINE_SMOOTH);
-  glLineWidth(static_cast<float>(font_size() * 0.4 / 10.0));
-  glColor3d(0.0, 1.0, 1.0);
-  glBegin(GL_LINE_LOOP);
-  glVertex2d(b.box_left, b.box_bottom);
-  glVertex2d(b.box_right, b.box_bottom);
-  glVertex2d(b.box_right, b.box_top);
-  glVertex2d(b.box_left, b.box_top);
-  glEnd();
-  glFlush();
-  glColor3d(1.0, 0.0, 0.0);
-  glBegin(GL_LINE_LOOP);
-  glVertex2d(b.view_left, b.view_top);
-  glVertex2d(b.view_left + b.view_width, b.view_top);
-  glVertex2d(b.view_left + b.view_width, b.view_top - b.view_height);
-  glVertex2d(b.view_left, b.view_top - b.view_height);
-  glEnd();
-  glFlush();
-  glDisable(GL_LINE_SMOOTH);
-  glLineWidth(1.0f);
+void review_canvas::draw_navigation_box() { ::draw_navigation_box(overlay(), state_.g.invert); }
+
+void review_canvas::draw_scale_bar() { ::draw_scale_bar(overlay()); }
+
+overlay_target review_canvas::overlay() const {
+  overlay_target v;
+  v.g = &state_.g;
+  v.font = font_;
+  v.viewport = viewport_;
+  return v;
 }
 
 void review_canvas::draw_mask_region() {
@@ -1037,35 +946,7 @@ bool review_canvas::mask_data() {
   return mask_data(ui);
 }
 
-bool review_canvas::dump_window(const wxString& file_name, wxBitmapType type) {
-  wxClientDC dc(this);
-  if (!dc.IsOk() || !SetCurrent(*context_)) {
-    wxLogDebug("DC not OK in review_canvas dump");
-    return false;
-  }
-  const review_geometry& g = state_.g;
-  const int32_t w = g.visible_width, h = g.visible_height;
-  if (w < 1 || h < 1) return false;
-  const int32_t y = g.client_height < g.display_height ? 0 : g.client_height - g.display_height;
-  std::vector<uint8_t> pixels(static_cast<size_t>(w) * h * 3);
-  // The scene is drawn again into the back buffer and read there: the front
-  // buffer of a software context does not always hold what is shown.
-  {
-    gl_painting_scope painting;
-    render_scene();
-  }
-  glFinish();
-  glReadBuffer(GL_BACK);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, std::max(0, y), w, h, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-  wxImage image(w, h);
-  for (int32_t r = 0; r < h; ++r)
-    std::copy_n(&pixels[static_cast<size_t>(h - 1 - r) * w * 3], w * 3,
-                image.GetData() + static_cast<size_t>(r) * w * 3);
-  if (type == wxBITMAP_TYPE_JPEG) image.SetOption(wxIMAGE_OPTION_QUALITY, 95);
-  if (!wxImage::FindHandler(type)) wxInitAllImageHandlers();
-  // Saved beside the target and renamed into place, so that a failed save
-  // leaves the old file as it was.
-  const bool ok = save_wx_image_file(file_name, image, type);
-  return ok;
+bool review_canvas::dump_window(const wxString& file_name, wxBitmapType type, wxString* why) {
+  return dump_view_window(*this, *context_, state_.g, "review_canvas", [this] { render_scene(); },
+                          file_name, type, why);
 }

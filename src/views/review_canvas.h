@@ -11,6 +11,7 @@
 
 #include "data/geometry.h"
 #include "views/contour_editor.h"
+#include "views/plane_overlays.h"
 #include "views/review_mask.h"
 #include "views/review_tools.h"
 
@@ -30,7 +31,9 @@ class review_canvas : public wxGLCanvas, public review_tool_host {
   void set_viewport_projection();
   void make_view_image();
   double screen_y(double v) const { return state_.g.screen_y(v); }
-  bool dump_window(const wxString& file_name, wxBitmapType type);
+  // Saves what the view shows; false, with why set, when it cannot (see
+  // dump_view_window).
+  bool dump_window(const wxString& file_name, wxBitmapType type, wxString* why = nullptr);
 
   // The masking of the data with the edited contour (or the region already
   // in the mask region).
@@ -85,7 +88,10 @@ class review_canvas : public wxGLCanvas, public review_tool_host {
   void draw_thickness_line();
   void draw_calipers();
   void draw_navigation_box();
+  void draw_scale_bar();
   void draw_mask_region();
+  // What the shared overlay drawing needs of the view.
+  overlay_target overlay() const;
   bool light_background() const;
   // P: the height of the view's font in pixels; sizes of marks follow it.
   double font_size() const;

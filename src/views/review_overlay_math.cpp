@@ -28,11 +28,6 @@ void vertex_point_colour(uint8_t r, uint8_t g, uint8_t b, uint8_t out[3]) {
   }
 }
 
-void landmark_shade(const double in[3], double out[3]) {
-  const bool light = in[0] + in[1] + in[2] >= 2.5;
-  for (int i = 0; i < 3; ++i) out[i] = light ? in[i] / 1.5 : (in[i] + 2.0) / 3.0;
-}
-
 double landmark_tolerance(double xscale, double yscale, double zscale) {
   if (zscale != 0.0) return std::fabs(zscale) * 0.5;
   return std::fabs(xscale + yscale) * 0.25;
@@ -89,45 +84,4 @@ navigation_box_t navigation_box(double font_size, int32_t dw, int32_t dh, int32_
   b.view_top = 0.25 * l + m;
   b.view_height = t;
   return b;
-}
-
-namespace {
-
-constexpr double kCurveBand = 5.0;
-
-// Moves end a of segment a-b along it into the band; false when both lie
-// beyond the same edge.
-vec3_t clip_end(const vec3_t& a, const vec3_t& b) {
-  double f = 0.0;
-  if (a.z < -kCurveBand)
-    f = (-kCurveBand - a.z) / (b.z - a.z);
-  else if (a.z > kCurveBand)
-    f = (a.z - kCurveBand) / (a.z - b.z);
-  else
-    return a;
-  return {a.x + f * (b.x - a.x), a.y + f * (b.y - a.y), a.z + f * (b.z - a.z)};
-}
-
-}  // namespace
-
-curve_piece_t clip_curve_segment(const vec3_t& previous, const vec3_t& current) {
-  curve_piece_t p;
-  if ((previous.z < -kCurveBand && current.z < -kCurveBand) ||
-      (previous.z > kCurveBand && current.z > kCurveBand))
-    return p;
-  const vec3_t c = clip_end(current, previous);
-  const vec3_t q = clip_end(previous, current);
-  p.drawn = true;
-  p.x1 = c.x;
-  p.y1 = c.y;
-  p.alpha1 = 1.0 - std::fabs(c.z) / kCurveBand;
-  p.x2 = q.x;
-  p.y2 = q.y;
-  p.alpha2 = 1.0 - std::fabs(q.z) / kCurveBand;
-  if ((c.z > 0) == (q.z > 0)) return p;
-  p.crossing = true;
-  const double f = c.z / (c.z - q.z);
-  p.cx = c.x + f * (q.x - c.x);
-  p.cy = c.y + f * (q.y - c.y);
-  return p;
 }

@@ -11,6 +11,7 @@
 
 #include "data/contour.h"
 #include "data/landmarks.h"
+#include "views/overlay_math.h"
 
 // The value threshold shared by the contour drawing and the contour tools:
 // vertices whose value is not below it are left out of drawn contours.
@@ -23,10 +24,6 @@ std::vector<size_t> contour_line_vertices(const contour_t& c, double threshold);
 // Colour of the vertex points of an object colour: half of it when the
 // colour is light (every component above 192), else white.
 void vertex_point_colour(uint8_t r, uint8_t g, uint8_t b, uint8_t out[3]);
-
-// Lightens or darkens an object colour (components 0..1) for surface
-// landmarks and curves, so that they stand apart from the object.
-void landmark_shade(const double in[3], double out[3]);
 
 // Distance from the frame plane (cm) within which a landmark is drawn:
 // half the slice spacing, else a quarter of the pixel sizes' sum.
@@ -54,15 +51,3 @@ struct navigation_box_t {
 };
 navigation_box_t navigation_box(double font_size, int32_t dw, int32_t dh, int32_t cw, int32_t ch,
                                 int32_t sx, int32_t sy, bool invert);
-
-// One segment of a landmark curve near the frame plane: its ends in frame
-// pixels with z their distance from the plane in pixels, clipped to the band
-// within 5 pixels of the plane and faded with the distance.
-struct curve_piece_t {
-  bool drawn = false;
-  bool crossing = false;  // the ends lie on both sides: drawn through the crossing point
-  double x1 = 0, y1 = 0, alpha1 = 0;  // the current point's end
-  double x2 = 0, y2 = 0, alpha2 = 0;  // the previous point's end
-  double cx = 0, cy = 0;              // where the segment crosses the plane
-};
-curve_piece_t clip_curve_segment(const vec3_t& previous, const vec3_t& current);
