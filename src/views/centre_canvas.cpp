@@ -164,7 +164,8 @@ void centre_canvas::render_scene() {
     init_gl();
     needs_gl_init_ = false;
     shaders_ = new shader();
-    font_ = new glfont(resource_table->RES_GLUT_FONT->read(), shaders_);
+    font_number_ = resource_table->RES_GLUT_FONT->read();
+    font_ = new glfont(font_number_, shaders_);
   }
   glViewport(0, 0, g_.client_width, g_.client_height);
   glMatrixMode(GL_PROJECTION);

@@ -67,8 +67,6 @@ class centre_canvas : public wxGLCanvas {
   glfont* font_ = nullptr;
   int paints_ = 0;
   plane_overlays overlays_{1};
-  shader* shaders_ = nullptr;
-  glfont* font_ = nullptr;
   int32_t font_number_ = -1;
   int viewport_[4] = {0, 0, 1, 1};
 
