@@ -4,91 +4,36 @@
 // are plane_view_tools and corner_key.
 #pragma once
 
-#include <functional>
-#include <vector>
-
-#include <wx/glcanvas.h>
-
-#include "data/geometry.h"
+#include "views/gl_view_canvas.h"
 #include "views/plane_view_tools.h"
 
-class base_res_t;
-class base_functor;
-class glfont;
-class shader;
-
-class corner_canvas : public wxGLCanvas, public plane_tool_host {
+class corner_canvas : public gl_tool_view<plane_tool_host> {
  public:
   corner_canvas(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size, long style,
                 const wxString& name);
   ~corner_canvas() override;
 
   void changeproc();
-  void fit_to_window(int32_t cw, int32_t ch);
   // Saves the shown image as a file of the toolkit's bitmap type.
   bool dump_window(const wxString& file_name, wxBitmapType type);
 
   plane_view_state& state() { return state_; }
-  int paints() const { return paints_; }
-  // Resources the view is registered on; none once it is destroyed.
-  size_t watched() const { return watched_.size(); }
-
-  // How the tools reach the main window's toolbar.
-  void set_tool_selector(std::function<int32_t(int32_t)> selector) { select_tool_ = selector; }
-
-  // plane_tool_host
-  int32_t select_tool(int32_t n) override { return select_tool_ ? select_tool_(n) : -1; }
-  void refresh() override { Refresh(true); }
-  void take_focus() override { SetFocus(); }
-  bool scroll_bar(bool horizontal, int32_t& pos, int32_t& range, int32_t& thumb) override;
-  void scroll_thumb_track(bool horizontal, int32_t position) override;
 
  private:
-  void OnSize(wxSizeEvent& event);
-  void OnPaint(wxPaintEvent& event);
-  void OnEraseBackground(wxEraseEvent&) {}
+  review_geometry& geometry() override { return state_.g; }
+  void draw_scene() override;
   void OnMouse(wxMouseEvent& event);
   void OnKey(wxKeyEvent& event);
-  void OnScroll(wxScrollWinEvent& event);
-  void scroll_to(int orientation, int32_t position);
 
-  void render_scene();
   void draw_outline_and_frame_line();
   void draw_calipers();
   void draw_landmarks();
   void draw_landmark_curves();
   void draw_navigation_box();
   void draw_scale_bar();
-  // P: the height of the view's font in pixels; sizes of marks follow it.
-  double font_size() const;
-  // Text anchored at window point (wx, wy), offset in font sizes, in the current GL colour.
-  void draw_text(const wxString& text, double wx, double wy, double ox, double oy);
-  void watch(base_res_t* res);
-  // Window point of image point (x, y), origin lower left.
-  void image_to_window(double x, double y, double& wx, double& wy) const;
 
-  wxGLContext* context_ = nullptr;
   plane_view_state state_;
   plane_view_tools tools_;
-  std::function<int32_t(int32_t)> select_tool_;
-  base_functor* proc_ = nullptr;
-  std::vector<base_res_t*> watched_;
-
-  int viewport_[4] = {0, 0, 1, 1};
-  bool needs_gl_init_ = true;
-  bool viewport_changed_ = true;
-  bool font_changed_ = false;
-  shader* shaders_ = nullptr;
-  glfont* font_ = nullptr;
-  unsigned int texture_ = 0;
-  matrix4_t projection_;
-  std::vector<uint8_t> rgba_;
-  int paints_ = 0;
-
-  // The fit's memory of the last outer size and image size.
-  int32_t fit_ww_ = -1, fit_wh_ = -1, fit_iw_ = -1, fit_ih_ = -1;
-  bool fit_hbar_ = false, fit_vbar_ = false;
-  bool resize_guard_ = false;
 
   wxDECLARE_EVENT_TABLE();
 };
