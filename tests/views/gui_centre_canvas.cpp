@@ -122,6 +122,33 @@ class CentreCanvasScreen : public ::testing::Test {
     return builder;
   }
 
+  // A panoramic recording, three frames side by side along x, and its
+  // panorama with frame 1 current.
+  panorama_internals* open_panorama() {
+    resource_table_t& t = *resource_table;
+    const int w = 48, h = 48;
+    for (int k = 0; k < 3; ++k) {
+      position_t p;
+      p.x = static_cast<float>(0.5 * k);  // 10 pixels of 0.05 cm
+      frame_store->positions.push_back(position_holder_t::create(p));
+      frame_store->timestamps.push_back(0);
+      auto* px = new uint8_t[w * h];
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) px[y * w + x] = synthetic_stack::pattern(k, x, y);
+      frame_store->add_image(frame_image_t::create(px, w * h));
+    }
+    t.RES_BUF_WIDTH->write(w);
+    t.RES_BUF_HEIGHT->write(h);
+    t.RES_XSCALE->write(0.05);
+    t.RES_YSCALE->write(0.05);
+    t.RES_POS_REC->write(true);
+    t.RES_BUF_FRAMES->write(3);
+    t.RES_BUF_CURRENT_FRAME->write(1);
+    auto* panorama = new panorama_internals(false);
+    t.RES_PANORAMA->write(panorama);
+    return panorama;
+  }
+
   std::vector<uint8_t> screen() {
     const wxSize c = view_->GetClientSize();
     return screenshot(view_->ClientToScreen(wxPoint(0, 0)), c.x, c.y);
@@ -252,26 +279,7 @@ TEST_F(CentreCanvasScreen, OutlinesBorderTheImage) {
 // corners the builder gives.
 TEST_F(CentreCanvasScreen, PanoramaShowsWithTheCurrentFramesStrip) {
   resource_table_t& t = *resource_table;
-  const int w = 48, h = 48;
-  for (int k = 0; k < 3; ++k) {
-    position_t p;
-    p.x = static_cast<float>(0.5 * k);  // 10 pixels of 0.05 cm
-    frame_store->positions.push_back(position_holder_t::create(p));
-    frame_store->timestamps.push_back(0);
-    auto* px = new uint8_t[w * h];
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) px[y * w + x] = synthetic_stack::pattern(k, x, y);
-    frame_store->add_image(frame_image_t::create(px, w * h));
-  }
-  t.RES_BUF_WIDTH->write(w);
-  t.RES_BUF_HEIGHT->write(h);
-  t.RES_XSCALE->write(0.05);
-  t.RES_YSCALE->write(0.05);
-  t.RES_POS_REC->write(true);
-  t.RES_BUF_FRAMES->write(3);
-  t.RES_BUF_CURRENT_FRAME->write(1);
-  auto* panorama = new panorama_internals(false);
-  t.RES_PANORAMA->write(panorama);
+  panorama_internals* panorama = open_panorama();
   ASSERT_TRUE(panorama->is_panoramic());
   ASSERT_TRUE(wait_for([&] { return view_->image_shown() && view_->source().panorama; }));
   repaint();
@@ -442,6 +450,48 @@ TEST_F(CentreCanvasScreen, KeysTurnTheReslicePlane) {
   EXPECT_TRUE(key(WXK_RIGHT));
   expect_near(t.RESLICE->read()[0].normal, n0, "normal back");
   EXPECT_FALSE(key('Q'));
+}
+
+// A new zoom keeps the image point in the middle of the client area there,
+// as far as the scroll range allows; FINDING_LOCATION centres the display;
+// zooming out until the image fits brings the offsets back to 0.
+TEST_F(CentreCanvasScreen, ZoomKeepsTheMiddleAndFindingLocationCentres) {
+  resource_table_t& t = *resource_table;
+  open_plane0();
+  const review_geometry& g = view_->state().g;
+  t.RES_CENTRE_ZOOM->write(2.0);  // display 128 x 80: (2 x 60 - 60) clamped to 128 - 120
+  EXPECT_EQ(g.scroll_x, 8);
+  EXPECT_EQ(g.scroll_y, 0);
+  t.RES_CENTRE_ZOOM->write(4.0);  // display 256 x 160
+  EXPECT_EQ(t.RES_ALERT_STRING->read(), "Centre zoom factor 4.00");
+  EXPECT_EQ(g.display_width, 256);
+  EXPECT_EQ(g.display_height, 160);
+  // Image point (34, 25) stays in the middle: (60 + 76) / 4, (50 + 50) / 4.
+  EXPECT_EQ(g.scroll_x, 76);
+  EXPECT_EQ(g.scroll_y, 50);
+  t.FINDING_LOCATION->write();
+  EXPECT_EQ(g.scroll_x, (256 - CW) / 2);
+  EXPECT_EQ(g.scroll_y, (160 - CH) / 2);
+  t.RES_CENTRE_ZOOM->write(1.0);
+  EXPECT_EQ(g.scroll_x, 0);
+  EXPECT_EQ(g.scroll_y, 0);
+}
+
+// A panorama deleted while shown (its page left) leaves the background,
+// never a view reading the deleted builder.
+TEST_F(CentreCanvasScreen, DeletedPanoramaIsNoLongerShown) {
+  panorama_internals* panorama = open_panorama();
+  ASSERT_TRUE(wait_for([&] { return view_->image_shown() && view_->source().panorama; }));
+  repaint();
+  delete panorama;
+  EXPECT_EQ(resource_table->RES_PANORAMA->read(), nullptr);
+  EXPECT_FALSE(view_->image_shown());
+  repaint();
+  const std::vector<uint8_t> s = screen();
+  int bad = 0;
+  for (int i = 0; i < CW * CH; ++i)
+    for (int k = 0; k < 3; ++k) bad += s[i * 3 + k] != BG[k];
+  EXPECT_EQ(bad, 0);
 }
 
 TEST_F(CentreCanvasScreen, DestroyedViewLeavesNoProcedures) {
