@@ -477,6 +477,24 @@ TEST_F(CentreCanvasScreen, ZoomKeepsTheMiddleAndFindingLocationCentres) {
   EXPECT_EQ(g.scroll_y, 0);
 }
 
+// Unlocked, the zoom fits the image into the window and is published;
+// locked, a resize keeps it.
+TEST_F(CentreCanvasScreen, FitFillsTheWindowUnlessTheZoomIsLocked) {
+  resource_table_t& t = *resource_table;
+  t.RES_LOCK_ZOOM->write(false);
+  open_plane0();
+  // 120 / 64 = 1.875 across limits before 100 / 40 down.
+  EXPECT_DOUBLE_EQ(t.RES_CENTRE_ZOOM->read(), 1.875);
+  EXPECT_EQ(view_->state().g.display_width, CW);
+  EXPECT_EQ(view_->state().g.display_height, 75);  // ceil(40 x 1.875 - 0.5)
+  t.RES_LOCK_ZOOM->write(true);
+  frame_->SetClientSize(CW + 60, CH + 40);
+  ASSERT_TRUE(wait_for([&] { return view_->GetClientSize() == wxSize(CW + 60, CH + 40); }));
+  ASSERT_TRUE(wait_for([&] { return view_->state().g.client_width == CW + 60; }));
+  EXPECT_DOUBLE_EQ(t.RES_CENTRE_ZOOM->read(), 1.875);
+  EXPECT_DOUBLE_EQ(view_->state().g.zoom, 1.875);
+}
+
 // A panorama deleted while shown (its page left) leaves the background,
 // never a view reading the deleted builder.
 TEST_F(CentreCanvasScreen, DeletedPanoramaIsNoLongerShown) {
