@@ -19,14 +19,11 @@
 #include "views/reslice_internals.h"
 
 // clang-format off
-wxBEGIN_EVENT_TABLE(centre_canvas, wxGLCanvas)
-  EVT_SIZE(centre_canvas::OnSize)
-  EVT_PAINT(centre_canvas::OnPaint)
-  EVT_ERASE_BACKGROUND(centre_canvas::OnEraseBackground)
+// Size, paint, erase-background and scroll events: gl_view_canvas's table.
+wxBEGIN_EVENT_TABLE(centre_canvas, gl_view_canvas)
   EVT_MOUSE_EVENTS(centre_canvas::OnMouse)
   EVT_MAGNIFY(centre_canvas::OnMouse)
   EVT_KEY_DOWN(centre_canvas::OnKey)
-  EVT_SCROLLWIN(centre_canvas::OnScroll)
 wxEND_EVENT_TABLE()
 // clang-format on
 

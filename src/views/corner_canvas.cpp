@@ -22,14 +22,11 @@
 #include "views/shader.h"
 
 // clang-format off
-wxBEGIN_EVENT_TABLE(corner_canvas, wxGLCanvas)
-  EVT_SIZE(corner_canvas::OnSize)
-  EVT_PAINT(corner_canvas::OnPaint)
-  EVT_ERASE_BACKGROUND(corner_canvas::OnEraseBackground)
+// Size, paint, erase-background and scroll events: gl_view_canvas's table.
+wxBEGIN_EVENT_TABLE(corner_canvas, gl_view_canvas)
   EVT_MOUSE_EVENTS(corner_canvas::OnMouse)
   EVT_MAGNIFY(corner_canvas::OnMouse)
   EVT_KEY_DOWN(corner_canvas::OnKey)
-  EVT_SCROLLWIN(corner_canvas::OnScroll)
 wxEND_EVENT_TABLE()
 // clang-format on
 

@@ -22,6 +22,15 @@
 #include "views/reslice_internals.h"
 #include "views/shader.h"
 
+// clang-format off
+wxBEGIN_EVENT_TABLE(gl_view_canvas, wxGLCanvas)
+  EVT_SIZE(gl_view_canvas::OnSize)
+  EVT_PAINT(gl_view_canvas::OnPaint)
+  EVT_ERASE_BACKGROUND(gl_view_canvas::OnEraseBackground)
+  EVT_SCROLLWIN(gl_view_canvas::OnScroll)
+wxEND_EVENT_TABLE()
+// clang-format on
+
 namespace {
 
 // The size of text and marks until the view has its font.

@@ -165,6 +165,8 @@ class gl_view_canvas : public wxGLCanvas {
   int32_t fit_ww_ = -1, fit_wh_ = -1, fit_iw_ = -1, fit_ih_ = -1;
   bool fit_hbar_ = false, fit_vbar_ = false;
   bool resize_guard_ = false;
+
+  wxDECLARE_EVENT_TABLE();
 };
 
 // A view whose mouse tools reach the window through Host (review_tool_host

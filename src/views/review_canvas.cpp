@@ -35,14 +35,11 @@
 #include "views/plane_view_tools.h"
 
 // clang-format off
-wxBEGIN_EVENT_TABLE(review_canvas, wxGLCanvas)
-  EVT_SIZE(review_canvas::OnSize)
-  EVT_PAINT(review_canvas::OnPaint)
-  EVT_ERASE_BACKGROUND(review_canvas::OnEraseBackground)
+// Size, paint, erase-background and scroll events: gl_view_canvas's table.
+wxBEGIN_EVENT_TABLE(review_canvas, gl_view_canvas)
   EVT_MOUSE_EVENTS(review_canvas::OnMouse)
   EVT_MAGNIFY(review_canvas::OnMouse)
   EVT_KEY_DOWN(review_canvas::OnKey)
-  EVT_SCROLLWIN(review_canvas::OnScroll)
 wxEND_EVENT_TABLE()
 // clang-format on
 
