@@ -244,6 +244,7 @@ void MainFrame::build_views() {
                                              wxDefaultSize, kViewSplitterStyle);
   centre_view = new centre_canvas(lower_view_splitter, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                                   kViewStyle, L"centre_canvas");
+  centre_view->set_tool_selector([this](int32_t n) { return select_tool(n); });
   corner_view = new corner_canvas(lower_view_splitter, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                                   kViewStyle, L"corner_canvas");
   corner_view->set_tool_selector([this](int32_t n) { return select_tool(n); });

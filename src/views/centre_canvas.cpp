@@ -4,211 +4,205 @@
 #include "views/centre_canvas.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <wx/colour.h>
-#include <wx/dcclient.h>
-#include <wx/filefn.h>
-#include <wx/image.h>
 #include <wx/log.h>
 
-#include "data/file_menu_image_wx.h"
-#include "data/data_line_procs.h"
+#include "data/objects.h"
 #include "data/reslice_info.h"
+#include "medical/dicom_utility.h"
 #include "registry/res_values.h"
 #include "registry/resource_table.h"
-#include "views/gl_view_support.h"
-#include "views/glfont.h"
 #include "views/globcmap.h"
-#include "views/glfont.h"
-#include "views/shader.h"
 #include "views/panorama_internals.h"
 #include "views/reslice_internals.h"
-#include "views/shader.h"
-#include "views/view_dump.h"
 
 // clang-format off
-wxBEGIN_EVENT_TABLE(centre_canvas, wxGLCanvas)
-  EVT_SIZE(centre_canvas::OnSize)
-  EVT_PAINT(centre_canvas::OnPaint)
-  EVT_ERASE_BACKGROUND(centre_canvas::OnEraseBackground)
+// Size, paint, erase-background and scroll events: gl_view_canvas's table.
+wxBEGIN_EVENT_TABLE(centre_canvas, gl_view_canvas)
+  EVT_MOUSE_EVENTS(centre_canvas::OnMouse)
+  EVT_MAGNIFY(centre_canvas::OnMouse)
+  EVT_KEY_DOWN(centre_canvas::OnKey)
 wxEND_EVENT_TABLE()
 // clang-format on
 
 namespace {
 
-wxColour background_colour() {
-  wxColour c(resource_table->RES_BACKGROUND->read());
-  return c.IsOk() ? c : wxColour(128, 128, 128);
-}
+constexpr int32_t kVolumePage = 3;
+constexpr int32_t kThicknessPage = 4;
+
+panorama_internals* panorama() { return static_cast<panorama_internals*>(resource_table->RES_PANORAMA->read()); }
 
 }  // namespace
 
 centre_canvas::centre_canvas(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size,
                              long style, const wxString& name)
-    : wxGLCanvas(parent, id, gl_attributes, pos, size, style, name) {
-  context_ = new wxGLContext(this);
-  SetBackgroundColour(background_colour());
+    : gl_tool_view(parent, id, pos, size, style, name, "centre_canvas", resource_table->RES_CENTRE_ZOOM),
+      tools_(state_, *this) {
+  state_.view_index = 1;
   resource_table_t& t = *resource_table;
-  proc_ = new pmf_functor<centre_canvas>(this, &centre_canvas::changeproc);
+  review_geometry& g = state_.g;
+  source_ = find_centre_source();
+  g.image_width = g.image_height = 1;
+  if (source_.panorama) {
+    panorama()->get_size(g.image_width, g.image_height);
+  } else if (source_.plane >= 0) {
+    g.image_width = t.RESLICE->read()[source_.plane].width;
+    g.image_height = t.RESLICE->read()[source_.plane].height;
+  }
+  set_changeproc(this, &centre_canvas::changeproc);
   for (base_res_t* r : std::initializer_list<base_res_t*>{
-           t.RES_REDISPLAY_RESLICE0, t.redisplay_reslice(1), t.redisplay_reslice(2), t.redisplay_reslice(3),
-           t.RES_REDISPLAY_PANORAMA, t.RES_PANORAMA, t.RES_CURRENT_VISUAL_PAGE, t.RES_CENTRE_ZOOM,
-           t.RES_LOCK_ZOOM, t.RES_CMAP_CHANGED, t.RES_BACKGROUND, t.RES_MASKED_DATA, t.RES_CMAP_LABELS,
-           t.RES_REDISPLAY_THICKNESS, t.RES_DICOM_UNITS})
+           t.RES_BUF_FRAMES, t.RES_CENTRE_ZOOM, t.RES_BACKGROUND, t.IM, t.RES_BUF_CURRENT_FRAME, t.LANDMARK,
+           t.FIDUCIAL, t.RES_REDISPLAY_RESLICE0, t.redisplay_reslice(2), t.redisplay_reslice(3),
+           t.RES_REDISPLAY_PANORAMA, t.RES_REDISPLAY_THICKNESS, t.RES_TOOL, t.RES_CURRENT_VISUAL_PAGE,
+           t.RES_SEE_MARK, t.RES_SEE_DRAW, t.RES_SEE_SSM, t.OBJECT})
     watch(r);
-  for (base_res_t* r : plane_overlays::watched_resources()) watch(r);
+  for (base_res_t* s : t.RES_SURFACE) watch(s);
+  // RES_PANORAMA too: a panorama deleted without a redisplay must not stay
+  // shown; VOLUME and RES_DICOM_REDRAW keep the Volume panel's handles where
+  // their drags put them.
+  for (base_res_t* r : std::initializer_list<base_res_t*>{
+           t.FINDING_LOCATION, t.RES_CMAP_CHANGED, t.RES_CALIPERS, t.RES_DISPLAY_PIXELS, t.RES_DISPLAY_COG,
+           t.RES_SEE_OUTLINES, t.RES_GLUT_FONT, t.CURVE, t.RES_USE_SCROLLBARS, t.RES_UPDATE_VOLUME,
+           t.RES_UPDATE_VOLUME_MAP, t.RES_DICOM_UNITS, t.RES_PANORAMA, t.VOLUME, t.RES_DICOM_REDRAW})
+    watch(r);
   const double z = t.RES_CENTRE_ZOOM->read();
-  g_.set_zoom(z > 0.0 ? z : 1.0, 1.0);
+  g.set_zoom(z > 0.0 && std::isfinite(z) ? z : 1.0, 1.0);
 }
 
 centre_canvas::~centre_canvas() {
   // No commit may reach a view that is gone.
-  if (resource_table)
-    for (auto it = watched_.rbegin(); it != watched_.rend(); ++it) (*it)->remove_proc(proc_);
-  delete static_cast<pmf_functor<centre_canvas>*>(proc_);
-  if (font_ && SetCurrent(*context_)) delete font_;
-  delete shaders_;
-  delete context_;
+  unwatch_all();
 }
 
-void centre_canvas::watch(base_res_t* res) {
-  if (!res) return;
-  res->add_proc(proc_);
-  watched_.push_back(res);
+bool centre_canvas::panorama_shown() {
+  const panorama_internals* p = panorama();
+  return p && p->is_panoramic();
 }
 
 void centre_canvas::changeproc() {
   resource_table_t& t = *resource_table;
+  review_geometry& g = state_.g;
+  auto changed = [](base_res_t* r) { return r->changed_in_flush(); };
+  bool redraw = false, refit = false;
   source_ = find_centre_source();
-  if (!source_.panorama) overlays_.note_changes(source_.plane);
-  int32_t w = 1, h = 1;
+  const int32_t page = t.RES_CURRENT_VISUAL_PAGE->read();
+
+  for (base_res_t* r : std::initializer_list<base_res_t*>{
+           t.RES_SEE_DRAW, t.RES_SEE_MARK, t.RES_SEE_SSM, t.RES_TOOL, t.RES_CURRENT_VISUAL_PAGE, t.RES_CALIPERS,
+           t.RES_BUF_CURRENT_FRAME, t.RES_DISPLAY_PIXELS, t.RES_DISPLAY_COG, t.RES_SEE_OUTLINES, t.RES_PANORAMA,
+           t.RES_REDISPLAY_THICKNESS, t.CURVE, t.RES_CMAP_CHANGED})
+    if (changed(r)) redraw = true;
+  if (changed(t.RES_DICOM_UNITS) && (page == kThicknessPage || page == kVolumePage)) redraw = true;
   if (source_.panorama) {
-    static_cast<panorama_internals*>(t.RES_PANORAMA->read())->get_size(w, h);
-  } else if (source_.plane_image) {
-    const reslice_info& p = t.RESLICE->read()[source_.plane];
-    w = p.width;
-    h = p.height;
-  }
-  image_shown_ = (source_.panorama || source_.plane_image) && w > 0 && h > 0;
-  if (!image_shown_) w = h = 1;
-  if (w != g_.image_width || h != g_.image_height) {
-    g_.image_width = w;
-    g_.image_height = h;
-  }
-  if (t.RES_CENTRE_ZOOM->changed_in_flush() && t.RES_CENTRE_ZOOM->read() > 0.0)
-    g_.change_zoom(t.RES_CENTRE_ZOOM->read(), 1.0, false);
-  if (t.RES_BACKGROUND->changed_in_flush()) SetBackgroundColour(background_colour());
-  // Within a commit the fit only places the image; the size events publish
-  // the zoom, so that the procedure never feeds itself.
-  fit_image(g_.client_width, g_.client_height);
-  Refresh(false);
-}
-
-bool centre_canvas::fit_image(int32_t cw, int32_t ch) {
-  g_.client_width = std::max(cw, 1);
-  g_.client_height = std::max(ch, 1);
-  bool fitted = false;
-  if (!resource_table->RES_LOCK_ZOOM->read()) {
-    const review_fit_t fit = review_fit(g_.client_width, g_.client_height, g_.image_width, g_.image_height, 1.0);
-    if (fit.ok) {
-      g_.set_zoom(fit.zoom, 1.0);
-      fitted = true;
-    }
+    if (changed(t.RES_REDISPLAY_PANORAMA)) redraw = true;
   } else {
-    g_.set_zoom(g_.zoom, 1.0);
+    if (source_.plane >= 0 && changed(t.redisplay_reslice(source_.plane))) redraw = true;
+    if (changed(t.LANDMARK) || changed(t.FIDUCIAL) || changed(t.OBJECT)) redraw = true;
+    if (overlays_.note_changes(source_.plane)) redraw = true;
   }
-  g_.clamp_scroll();
-  g_.update_visible();
-  return fitted;
-}
+  if (page == kVolumePage && (changed(t.RES_UPDATE_VOLUME) || changed(t.RES_UPDATE_VOLUME_MAP) ||
+                              changed(t.VOLUME) || changed(t.RES_DICOM_REDRAW)))
+    redraw = true;
+  if (changed(t.RES_BUF_FRAMES)) histogram_dirty_ = true;
+  if (changed(t.RES_GLUT_FONT)) font_changed_ = redraw = true;
+  if (changed(t.RES_USE_SCROLLBARS)) redraw = refit = true;
 
-void centre_canvas::fit_to_window(int32_t cw, int32_t ch) {
-  resource_table_t& t = *resource_table;
-  if (fit_image(cw, ch) && t.RES_CENTRE_ZOOM->read() != g_.zoom) {
-    t.RES_CENTRE_ZOOM->write_no_changeprocs(g_.zoom);
-    base_res_t::make_pending_writes_happen();
-  }
-}
-
-void centre_canvas::OnSize(wxSizeEvent& event) {
-  event.Skip();
-  const wxSize s = GetClientSize();
-  fit_to_window(s.x, s.y);
-  Refresh(true);
-}
-
-void centre_canvas::init_gl() {
-  glewExperimental = GL_TRUE;
-  glewInit();
-  for (GLenum cap : {GL_ALPHA_TEST, GL_BLEND, GL_DEPTH_TEST, GL_DITHER, GL_FOG, GL_LIGHTING, GL_COLOR_LOGIC_OP,
-                     GL_STENCIL_TEST, GL_TEXTURE_1D, GL_TEXTURE_2D})
-    glDisable(cap);
-  glPixelZoom(1.0f, 1.0f);
-  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-  glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
-  glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-}
-
-const uint8_t* centre_canvas::source_pixels() {
-  resource_table_t& t = *resource_table;
-  if (source_.panorama) return static_cast<panorama_internals*>(t.RES_PANORAMA->read())->get_image();
-  if (!source_.plane_image) return nullptr;
-  auto* builder = static_cast<reslice_internals*>(t.RESLICE->read()[source_.plane].builder);
-  return builder ? builder->get_image() : nullptr;
-}
-
-void centre_canvas::render_scene() {
-  glDrawBuffer(GL_BACK);
-  if (needs_gl_init_) {
-    init_gl();
-    needs_gl_init_ = false;
-    shaders_ = new shader();
-    font_number_ = resource_table->RES_GLUT_FONT->read();
-    font_ = new glfont(font_number_, shaders_);
-  }
-  glViewport(0, 0, g_.client_width, g_.client_height);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrtho(0.0, g_.client_width, 0.0, g_.client_height, -1.0, 1.0);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  const wxColour bg = background_colour();
-  glClearColor(bg.Red() / 255.0f, bg.Green() / 255.0f, bg.Blue() / 255.0f, 0.0f);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  if (!image_shown_ && resource_table->RES_CURRENT_VISUAL_PAGE->read() == 4) draw_thickness_key();
-  if (!image_shown_ || !colour_map) return;
-  const uint8_t* pixels = source_pixels();
-  if (!pixels || g_.visible_width < 1 || g_.visible_height < 1 || g_.image_width < 2 || g_.image_height < 2)
-    return;
-  g_.update_scroll_image();
-  rgba_.assign(static_cast<size_t>(g_.visible_width) * g_.visible_height * 4, 0);
-  // Rows bottom-up for OpenGL; 0 is no data.
-  colour_map->map_frame(pixels, g_.image_width, g_.image_height, rgba_.data(), g_.visible_width,
-                        g_.visible_height, static_cast<float>(g_.scroll_x_image),
-                        static_cast<float>(g_.scroll_y_image), static_cast<float>(g_.zoom),
-                        static_cast<float>(-g_.zoom), true, 1.0);
-  const double y = g_.display_height > g_.client_height ? 0.1 : g_.client_height + 0.1 - g_.display_height;
-  glRasterPos2d(0.1, y);
-  glDrawPixels(g_.visible_width, g_.visible_height, GL_RGBA, GL_UNSIGNED_BYTE, rgba_.data());
-  draw_overlays();
-}
-
-void centre_canvas::draw_overlays() {
-  const resource_table_t& t = *resource_table;
-  if (!font_ || font_number_ != t.RES_GLUT_FONT->read()) {
-    delete font_;
-    if (!shaders_) shaders_ = new shader();
-    font_number_ = t.RES_GLUT_FONT->read();
-    font_ = new glfont(font_number_, shaders_);
-  }
-  viewport_[2] = g_.client_width;
-  viewport_[3] = g_.client_height;
-  overlays_.set_target(g_, font_, viewport_, nullptr);
-  const int32_t tool = t.RES_TOOL->read();
-  if (!source_.panorama && source_.plane_image) {
+  // The shown image's size; without a builder the stored size stays.
+  int32_t w = g.image_width, h = g.image_height;
+  bool shown = false;
+  if (source_.panorama) {
+    panorama()->get_size(w, h);
+    shown = true;
+  } else if (source_.plane >= 0) {
     const reslice_info& plane = t.RESLICE->read()[source_.plane];
-    if (t.RES_SEE_DRAW->read() || t.RES_SEE_SSM->read()) overlays_.draw_surface_sections(source_.plane);
+    w = plane.width;
+    h = plane.height;
+    shown = plane.defined;
+  }
+  if (w < 1 || h < 1) shown = false;
+  if (shown && (w != g.image_width || h != g.image_height)) {
+    g.image_width = w;
+    g.image_height = h;
+    g.set_zoom(g.zoom, 1.0);
+    redraw = refit = true;
+  }
+  if (shown != state_.image_shown) redraw = true;
+  state_.image_shown = shown;
+
+  finish_plane_changes("Centre zoom factor %.2lf", state_.zoom_positioned, redraw, refit);
+}
+
+void centre_canvas::OnMouse(wxMouseEvent& event) { tools_.on_mouse(mouse_event(event)); }
+
+void centre_canvas::OnKey(wxKeyEvent& event) {
+  if (!centre_key(event.GetKeyCode(), event.ShiftDown())) event.Skip();
+}
+
+bool centre_canvas::dump_window(const wxString& file_name, wxBitmapType type, wxString* why) {
+  if (!state_.image_shown) {
+    if (why) *why = "The view shows no image.";
+    return false;
+  }
+  return save_view(file_name, type, why);
+}
+
+// ---- paint -----------------------------------------------------------------
+
+void centre_canvas::draw_scene() {
+  if (state_.image_shown) {
+    draw_shown_image();
+  } else if (resource_table->RES_CURRENT_VISUAL_PAGE->read() == kVolumePage) {
+    if (histogram_dirty_) {
+      compute_volume_histogram();
+      histogram_dirty_ = false;
+    }
+    draw_volume_histogram();
+  } else if (resource_table->RES_CURRENT_VISUAL_PAGE->read() == kThicknessPage) {
+    draw_thickness_key();
+  }
+  glFlush();
+}
+
+void centre_canvas::draw_shown_image() {
+  const resource_table_t& t = *resource_table;
+  review_geometry& g = state_.g;
+  // The builders are looked up again: a page may have replaced them since
+  // the change procedure ran, and pixels of another size must not be mapped.
+  const centre_source source = find_centre_source();
+  const uint8_t* pixels = nullptr;
+  int32_t w = 0, h = 0;
+  if (source.panorama) {
+    panorama()->get_size(w, h);
+    pixels = panorama()->get_image();
+  } else if (source.plane_image) {
+    const reslice_info& plane = t.RESLICE->read()[source.plane];
+    w = plane.width;
+    h = plane.height;
+    if (auto* builder = dynamic_cast<reslice_internals*>(plane.builder)) pixels = builder->get_image();
+  } else {
+    return;
+  }
+  g.update_scroll_image();
+  if (pixels && w == g.image_width && h == g.image_height && make_image(pixels, true)) put_image();
+  if (source.panorama) {
+    draw_image_border(g.image_height - 1);
+    draw_panorama_strip();
+  } else if (t.RES_SEE_OUTLINES->read() != 0) {
+    draw_image_border(g.image_height);
+    draw_frame_line(source.plane);
+  }
+  draw_overlays(source);
+}
+
+void centre_canvas::draw_overlays(const centre_source& source) {
+  const resource_table_t& t = *resource_table;
+  overlays_.set_target(state_.g, font_, viewport_, &state_);
+  const int32_t tool = t.RES_TOOL->read();
+  if (!source.panorama && source.plane_image) {
+    const reslice_info& plane = t.RESLICE->read()[source.plane];
+    if (t.RES_SEE_DRAW->read() || t.RES_SEE_SSM->read()) overlays_.draw_surface_sections(source.plane);
     if (t.RES_SEE_MARK->read()) {
       overlays_.draw_landmarks(plane);
       overlays_.draw_landmark_curves(plane);
@@ -217,33 +211,18 @@ void centre_canvas::draw_overlays() {
   }
   if (!t.RES_USE_SCROLLBARS->read()) overlays_.draw_navigation_box();
   if (t.RES_SEE_MARK->read() || tool == 2 || tool == 4) overlays_.draw_scale_bar();  // mark, measure
-  glFlush();
 }
 
-void centre_canvas::OnPaint(wxPaintEvent&) {
-  wxPaintDC dc(this);
-  if (gl_view_painting) {
-    // The damage was validated above: ask for a new paint, not an update.
-    Refresh(false);
-    return;
+void centre_canvas::draw_panorama_strip() {
+  vec3_t corners[4];
+  if (!panorama()->frame_corners(resource_table->RES_BUF_CURRENT_FRAME->read(), corners)) return;
+  glColor3d(1.0, 0.0, 0.0);
+  glBegin(GL_LINE_LOOP);
+  for (const vec3_t& c : corners) {
+    double wx = 0.0, wy = 0.0;
+    image_to_window(c.x, c.y, wx, wy);
+    glVertex2d(wx, wy);
   }
-  gl_painting_scope painting;
-  if (!dc.IsOk()) {
-    wxLogDebug("DC not OK in centre_canvas");
-    return;
-  }
-  if (!SetCurrent(*context_)) return;
-  ++paints_;
-  render_scene();
-  glFlush();
-  SwapBuffers();
+  glEnd();
 }
 
-bool centre_canvas::dump_window(const wxString& file_name, wxBitmapType type, wxString* why) {
-  if (!image_shown_) {
-    if (why) *why = "The view shows no image.";
-    return false;
-  }
-  return dump_view_window(*this, *context_, g_, "centre_canvas", [this] { render_scene(); },
-                          file_name, type, why);
-}

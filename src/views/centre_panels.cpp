@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "data/dynabuf.h"
+#include "data/objects.h"
 #include "data/reslice_info.h"
 #include "registry/resource_table.h"
 #include "views/panorama_internals.h"
@@ -100,4 +101,52 @@ volume_histogram compute_volume_histogram(bool raw16, uint16_t padding) {
     out.bins[i] = M > 0.0 ? static_cast<float>(std::log10(counts[i] / M + 1e-5) / 5.0 + 1.0)
                           : static_cast<float>(counts[i]);
   return out;
+}
+
+volume_panel_layout layout_volume_panel(const volume_histogram& histogram, int32_t p, int32_t cw, int32_t ch,
+                                        bool raw16) {
+  volume_panel_layout l;
+  const resource_table_t& t = *resource_table;
+  l.raw16 = raw16;
+  l.x0 = static_cast<int32_t>(3.3 * p) + 10;
+  l.gw = cw - l.x0 - 10;
+  l.y0 = p + 10;
+  l.gh = ch - p - 20;
+  l.lo = histogram.low;
+  l.hi = histogram.high;
+  double width = 255.0;  // data values across the whole window
+  if (raw16) {
+    const double hum = t.RES_DICOM_HUM->read(), hub = t.RES_DICOM_HUB->read();
+    const double centre = t.RES_DICOM_WIN_CENTRE->read();
+    // A window of no width would put every value at one end.
+    width = std::max(1.0, t.RES_DICOM_WIN_WIDTH->read());
+    l.lo = histogram.low * hum + hub;
+    l.hi = histogram.high * hum + hub;
+    l.f0 = (l.lo - centre) / width + 0.5;
+    l.f1 = (l.hi - centre) / width + 0.5;
+  }
+  // One bin, or a range of no width, has no x axis to draw along.
+  if (histogram.bins.size() < 2 || !(l.f1 - l.f0 > 0.0) || !std::isfinite(l.f1 - l.f0) || l.gw < 1.0 ||
+      l.gh < 1.0)
+    return l;
+  l.ok = true;
+  const double span = l.f1 - l.f0;
+  if (raw16) {
+    for (int i = 0; i < 2; ++i) {
+      volume_handle_t& h = l.handles[i];
+      h.x = l.x_of(i);
+      h.y = l.y0 + l.gh / 2;
+      h.scale_x = span * width / l.gw;
+    }
+  }
+  const volume_object* rows = t.RES_VOLUME->read();
+  for (int i = 0; rows && i < NUM_VOLUME_ROWS && i + 2 < plane_view_state::kHandles; ++i) {
+    if (!rows[i].enabled) continue;
+    volume_handle_t& h = l.handles[2 + i];
+    h.x = l.x_of(rows[i].data_value / 255.0);
+    h.y = l.y0 + l.gh * rows[i].opacity / 255.0;
+    h.scale_x = span * 255.0 / l.gw;
+    h.scale_y = 255.0 / l.gh;
+  }
+  return l;
 }

@@ -62,7 +62,7 @@ void outline(double x0, double y0, double x1, double y1) {
 
 void centre_canvas::draw_thickness_key() {
   resource_table_t& t = *resource_table;
-  const int32_t cw = g_.client_width, ch = g_.client_height;
+  const int32_t cw = state_.g.client_width, ch = state_.g.client_height;
   const int32_t P = font_ && font_->height() > 0 ? font_->height() : 28;
   const int32_t H = ch - P - 20, y0 = P + 10;
   auto row = [&](int32_t n) { return static_cast<double>(y0 + (n * H) / 330); };

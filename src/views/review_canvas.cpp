@@ -36,17 +36,13 @@
 #include "views/review_overlay_math.h"
 #include "views/plane_overlays.h"
 #include "views/plane_view_tools.h"
-#include "views/view_dump.h"
 
 // clang-format off
-wxBEGIN_EVENT_TABLE(review_canvas, wxGLCanvas)
-  EVT_SIZE(review_canvas::OnSize)
-  EVT_PAINT(review_canvas::OnPaint)
-  EVT_ERASE_BACKGROUND(review_canvas::OnEraseBackground)
+// Size, paint, erase-background and scroll events: gl_view_canvas's table.
+wxBEGIN_EVENT_TABLE(review_canvas, gl_view_canvas)
   EVT_MOUSE_EVENTS(review_canvas::OnMouse)
   EVT_MAGNIFY(review_canvas::OnMouse)
   EVT_KEY_DOWN(review_canvas::OnKey)
-  EVT_SCROLLWIN(review_canvas::OnScroll)
 wxEND_EVENT_TABLE()
 // clang-format on
 
@@ -60,34 +56,19 @@ constexpr int32_t kToolErase = 5;
 constexpr int kObjectCount = 200;
 constexpr int32_t kThicknessVisualPage = 4;
 
-wxColour background_colour() {
-  wxColour c(resource_table->RES_BACKGROUND->read());
-  return c.IsOk() ? c : wxColour(128, 128, 128);
-}
-
-double view_aspect() {
-  return review_aspect(resource_table->RES_XSCALE->read(), resource_table->RES_YSCALE->read());
-}
-
-// The size of text and marks until the view has its font.
-constexpr double kDefaultFontSize = 28.0;
-
 }  // namespace
 
 review_canvas::review_canvas(wxWindow* parent, wxWindowID id, const wxPoint& pos,
                              const wxSize& size, long style, const wxString& name)
-    : wxGLCanvas(parent, id, gl_attributes, pos, size, style, name), tools_(state_, *this) {
+    : gl_tool_view(parent, id, pos, size, style, name, "review_canvas", resource_table->RES_REVIEW_ZOOM),
+      tools_(state_, *this) {
   mask_.region.frame = -1;
   contour_ui_ = std::make_unique<review_contour_ui>(*this);
   contour_editor_ = std::make_unique<contour_editor>(state_, *contour_ui_);
   tools_.set_contour_editor(contour_editor_.get());
-  context_ = new wxGLContext(this);
-  shaders_ = new shader();
-  matrix4_identity(projection_);
-  SetBackgroundColour(background_colour());
 
   resource_table_t& t = *resource_table;
-  proc_ = new pmf_functor<review_canvas>(this, &review_canvas::changeproc);
+  set_changeproc(this, &review_canvas::changeproc);
   watch(t.RES_BUF_WIDTH);
   watch(t.RES_BUF_HEIGHT);
   state_.g.image_width = t.RES_BUF_WIDTH->read();
@@ -115,25 +96,21 @@ review_canvas::review_canvas(wxWindow* parent, wxWindowID id, const wxPoint& pos
 
 review_canvas::~review_canvas() {
   // No commit may reach a view that is gone.
-  if (resource_table)
-    for (auto it = watched_.rbegin(); it != watched_.rend(); ++it) (*it)->remove_proc(proc_);
-  delete static_cast<pmf_functor<review_canvas>*>(proc_);
-  if (context_ && !needs_gl_init_ && SetCurrent(*context_)) {
-    if (view_texture_) glDeleteTextures(1, &view_texture_);
-    delete font_;
-    shaders_->delete_programs();
-  }
-  delete shaders_;
-  delete context_;
+  unwatch_all();
 }
 
-void review_canvas::watch(base_res_t* res) {
-  if (!res) return;
-  res->add_proc(proc_);
-  watched_.push_back(res);
+double review_canvas::view_aspect() const {
+  return review_aspect(resource_table->RES_XSCALE->read(), resource_table->RES_YSCALE->read());
 }
 
-int32_t review_canvas::select_tool(int32_t n) { return select_tool_ ? select_tool_(n) : -1; }
+// The review view keeps the fit's display size, rounded up.
+void review_canvas::adopt_fit(const review_fit_t& fit, double aspect) {
+  review_geometry& g = state_.g;
+  g.zoom = fit.zoom;
+  g.zoom_y = fit.zoom * aspect;
+  g.display_width = fit.display_width;
+  g.display_height = fit.display_height;
+}
 
 // ---- change procedure ------------------------------------------------------
 
@@ -154,10 +131,7 @@ void review_canvas::changeproc() {
   if (changed(t.RES_CMAP_CHANGED)) state_.image_dirty = redraw = true;
   // Other frames: the last thickness measurement no longer applies.
   if (changed(t.RES_BUF_FRAMES) && t.RES_THICKNESS->read()) t.RES_THICKNESS->read()->clear();
-  if (changed(t.RES_BACKGROUND)) {
-    SetBackgroundColour(background_colour());
-    state_.image_dirty = redraw = true;
-  }
+  if (follow_background()) state_.image_dirty = redraw = true;
   if (t.RES_BUF_WIDTH->read() != g.image_width || t.RES_BUF_HEIGHT->read() != g.image_height) {
     g.image_width = t.RES_BUF_WIDTH->read();
     g.image_height = t.RES_BUF_HEIGHT->read();
@@ -173,14 +147,7 @@ void review_canvas::changeproc() {
     reload_frame();
     redraw = true;
   }
-  const double z = t.RES_REVIEW_ZOOM->read();
-  if (changed(t.RES_REVIEW_ZOOM) && z != g.zoom && z > 0.0 && std::isfinite(z)) {
-    t.RES_ALERT_STRING->write_no_changeprocs(wxString::Format("Review zoom factor %.2lf", z));
-    base_res_t::make_pending_writes_happen();
-    g.change_zoom(z, view_aspect(), state_.zoom_positioned);
-    state_.zoom_positioned = false;
-    redraw = refit = true;
-  }
+  if (follow_zoom_resource("Review zoom factor %.2lf", state_.zoom_positioned)) redraw = refit = true;
   if (changed(t.RES_XTRANS) || changed(t.RES_YTRANS) || changed(t.RES_ZTRANS) ||
       changed(t.RES_AZIMUTH) || changed(t.RES_ELEVATION) || changed(t.RES_ROLL) ||
       changed(t.RES_XSCALE) || changed(t.RES_YSCALE))
@@ -209,11 +176,7 @@ void review_canvas::changeproc() {
   if (changed(t.RES_GLUT_FONT)) font_changed_ = redraw = true;
   for (base_res_t* s : t.RES_SURFACE)
     if (changed(s)) redraw = true;
-  if (refit) fit_to_window(g.client_width, g.client_height);
-  if (redraw) {
-    Refresh(true);
-    Update();
-  }
+  apply_changes(redraw, refit);
 }
 
 void review_canvas::reload_frame() {
@@ -232,264 +195,14 @@ void review_canvas::reload_frame() {
   state_.image_dirty = true;
 }
 
-// ---- fit, size and scrolling -----------------------------------------------
-
-void review_canvas::fit_to_window(int32_t cw, int32_t ch) {
-  if (resize_guard_) return;
-  resource_table_t& t = *resource_table;
-  review_geometry& g = state_.g;
-  int ww = 0, wh = 0;
-  GetSize(&ww, &wh);
-  const bool same = ww == fit_ww_ && wh == fit_wh_ && g.image_width == fit_iw_ &&
-                    g.image_height == fit_ih_;
-  fit_ww_ = ww;
-  fit_wh_ = wh;
-  fit_iw_ = g.image_width;
-  fit_ih_ = g.image_height;
-  if (!t.RES_LOCK_ZOOM->read() && !same) {
-    const review_fit_t fit = review_fit(ww, wh, g.image_width, g.image_height, view_aspect());
-    if (fit.ok) {
-      g.zoom = fit.zoom;
-      g.zoom_y = fit.zoom * view_aspect();
-      g.display_width = fit.display_width;
-      g.display_height = fit.display_height;
-      if (t.RES_REVIEW_ZOOM->read() != g.zoom || t.RES_REVIEW_ZOOM->pending() != g.zoom)
-        t.RES_REVIEW_ZOOM->write_no_changeprocs(g.zoom);
-    }
-    base_res_t::make_pending_writes_happen();
-  }
-  if (cw != g.client_width || ch != g.client_height) {
-    g.client_width = std::max(1, cw);
-    g.client_height = std::max(1, ch);
-    viewport_changed_ = true;
-  }
-  state_.image_dirty = true;
-  g.update_visible();
-
-  bool hbar = false, vbar = false;
-  review_needed_bars(g.display_width, g.display_height, ww, wh, g.client_width, g.client_height,
-                     hbar, vbar);
-  if (t.RES_USE_SCROLLBARS->read() && HasScrollbar(wxHORIZONTAL) && HasScrollbar(wxVERTICAL)) {
-    if (hbar) {
-      SetScrollbar(wxHORIZONTAL, review_scroll_to_bar(g.scroll_x, g.zoom),
-                   review_scroll_to_bar(g.client_width, g.zoom),
-                   review_scroll_to_bar(g.display_width, g.zoom), true);
-    } else {
-      SetScrollbar(wxHORIZONTAL, 0, 0, 0, true);
-      g.scroll_x = 0;
-    }
-    if (vbar) {
-      const int32_t pos = g.invert ? g.display_height - g.client_height - g.scroll_y : g.scroll_y;
-      SetScrollbar(wxVERTICAL, review_scroll_to_bar(pos, g.zoom_y),
-                   review_scroll_to_bar(g.client_height, g.zoom_y),
-                   review_scroll_to_bar(g.display_height, g.zoom_y), true);
-    } else {
-      SetScrollbar(wxVERTICAL, 0, 0, 0, true);
-      g.scroll_y = 0;
-    }
-  } else {
-    if (!hbar) g.scroll_x = 0;
-    if (!vbar) g.scroll_y = 0;
-    for (int o : {wxHORIZONTAL, wxVERTICAL})
-      if (HasScrollbar(o) && GetScrollRange(o) > 1) SetScrollbar(o, 0, 0, 0, true);
-    hbar = vbar = false;
-  }
-  g.update_scroll_image();
-  if (hbar != fit_hbar_ || vbar != fit_vbar_) {
-    // A one-pixel nudge makes the toolkit lay the client area out again.
-    resize_guard_ = true;
-    SetSize(ww + 1, wh);
-    Refresh(true);
-    SetSize(ww, wh);
-    resize_guard_ = false;
-    fit_hbar_ = hbar;
-    fit_vbar_ = vbar;
-  }
-}
-
-void review_canvas::OnSize(wxSizeEvent& event) {
-  event.Skip();
-  int cw = 0, ch = 0;
-  GetClientSize(&cw, &ch);
-  fit_to_window(cw, ch);
-  Refresh(true);
-}
-
-bool review_canvas::scroll_bar(bool horizontal, int32_t& pos, int32_t& range, int32_t& thumb) {
-  const int o = horizontal ? wxHORIZONTAL : wxVERTICAL;
-  if (!HasScrollbar(o)) return false;
-  pos = GetScrollPos(o);
-  range = GetScrollRange(o);
-  thumb = GetScrollThumb(o);
-  return true;
-}
-
-void review_canvas::scroll_thumb_track(bool horizontal, int32_t position) {
-  scroll_to(horizontal ? wxHORIZONTAL : wxVERTICAL, position);
-}
-
-void review_canvas::OnScroll(wxScrollWinEvent& event) {
-  const int o = event.GetOrientation();
-  const wxEventType type = event.GetEventType();
-  review_scroll_kind kind = SCROLL_THUMB_RELEASE;
-  if (type == wxEVT_SCROLLWIN_TOP)
-    kind = SCROLL_TOP;
-  else if (type == wxEVT_SCROLLWIN_BOTTOM)
-    kind = SCROLL_BOTTOM;
-  else if (type == wxEVT_SCROLLWIN_LINEUP)
-    kind = SCROLL_LINE_UP;
-  else if (type == wxEVT_SCROLLWIN_LINEDOWN)
-    kind = SCROLL_LINE_DOWN;
-  else if (type == wxEVT_SCROLLWIN_PAGEUP)
-    kind = SCROLL_PAGE_UP;
-  else if (type == wxEVT_SCROLLWIN_PAGEDOWN)
-    kind = SCROLL_PAGE_DOWN;
-  else if (type == wxEVT_SCROLLWIN_THUMBTRACK)
-    kind = SCROLL_THUMB_TRACK;
-  scroll_to(o, review_scroll_position(kind, GetScrollPos(o), GetScrollRange(o),
-                                      GetScrollThumb(o), event.GetPosition()));
-}
-
-void review_canvas::scroll_to(int orientation, int32_t position) {
-  review_geometry& g = state_.g;
-  if (orientation == wxHORIZONTAL) {
-    g.scroll_x = review_bar_to_scroll(position, g.zoom);
-  } else {
-    g.scroll_y = review_bar_to_scroll(position, g.zoom_y);
-    if (g.invert) g.scroll_y = g.display_height - g.client_height - g.scroll_y;
-  }
-  fit_to_window(g.client_width, g.client_height);
-  Refresh(true);
-  Update();
-}
-
 // ---- OpenGL ---------------------------------------------------------------
-
-void review_canvas::init_gl() {
-  glewExperimental = GL_TRUE;
-  glewInit();
-  for (GLenum cap : {GL_ALPHA_TEST, GL_BLEND, GL_DEPTH_TEST, GL_DITHER, GL_FOG, GL_LIGHTING,
-                     GL_COLOR_LOGIC_OP, GL_STENCIL_TEST, GL_TEXTURE_1D, GL_TEXTURE_2D})
-    glDisable(cap);
-  glPixelTransferi(GL_MAP_COLOR, GL_FALSE);
-  glPixelTransferf(GL_RED_SCALE, 1.0f);
-  glPixelTransferf(GL_GREEN_SCALE, 1.0f);
-  glPixelTransferf(GL_BLUE_SCALE, 1.0f);
-  glPixelTransferf(GL_ALPHA_SCALE, 1.0f);
-  glPixelTransferf(GL_RED_BIAS, 0.0f);
-  glPixelTransferf(GL_GREEN_BIAS, 0.0f);
-  glPixelTransferf(GL_BLUE_BIAS, 0.0f);
-  glPixelTransferf(GL_ALPHA_BIAS, 0.0f);
-  glPixelTransferi(GL_INDEX_SHIFT, 0);
-  glPixelTransferi(GL_INDEX_OFFSET, 0);
-  glPixelZoom(1.0f, 1.0f);
-  glPixelStorei(GL_UNPACK_SWAP_BYTES, GL_FALSE);
-  glPixelStorei(GL_UNPACK_LSB_FIRST, GL_FALSE);
-  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-  glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
-  glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  const wxColour bg = background_colour();
-  glClearColor(bg.Red() / 255.0f, bg.Green() / 255.0f, bg.Blue() / 255.0f, 0.0f);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  gl3_path_ = false;
-  view_texture_ = 0;
-  int major = 0, minor = 0;
-  const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
-  if (version && std::sscanf(version, "%d.%d", &major, &minor) == 2 && major >= 3 &&
-      glGenFramebuffers && glBlitFramebuffer) {
-    glGenTextures(1, &view_texture_);
-    gl3_path_ = view_texture_ != 0;
-    // The programs serve the text; without them it is drawn fixed-function.
-    shaders_->install_programs(shader::kViewMask);
-  }
-  font_ = new glfont(resource_table->RES_GLUT_FONT->read(), shaders_);
-}
-
-double review_canvas::font_size() const {
-  return font_ && font_->height() > 0 ? font_->height() : kDefaultFontSize;
-}
-
-void review_canvas::draw_text(const wxString& text, double wx, double wy, double ox, double oy) {
-  if (!font_ || text.empty()) return;
-  const review_geometry& g = state_.g;
-  double position[3] = {2.0 * wx / g.client_width - 1.0, 2.0 * wy / g.client_height - 1.0, 0.0};
-  const double offset[2] = {ox, oy};
-  float colour[4];
-  glGetFloatv(GL_CURRENT_COLOR, colour);
-  font_->draw_text(text, viewport_, position, offset, colour, false);
-}
-
-void review_canvas::set_viewport_projection() {
-  const review_geometry& g = state_.g;
-  glViewport(0, 0, g.client_width, g.client_height);
-  viewport_[0] = viewport_[1] = 0;
-  viewport_[2] = g.client_width;
-  viewport_[3] = g.client_height;
-  matrix4_ortho(projection_, 0.0, g.client_width, 0.0, g.client_height, -1.0, 1.0);
-  glMatrixMode(GL_PROJECTION);
-  glLoadMatrixd(projection_.m);
-  glMatrixMode(GL_MODELVIEW);
-}
 
 void review_canvas::make_view_image() {
   have_rgba_ = false;
   if (!state_.image_shown) return;
-  const uint8_t* display = frame_image_t::display_data(state_.frame);
-  const review_geometry& g = state_.g;
-  if (!display || g.visible_width < 1 || g.visible_height < 1) return;
   const resource_table_t& t = *resource_table;
-  if (!colour_map) return;
-  rgba_.assign(static_cast<size_t>(g.visible_width) * g.visible_height * 4, 0);
   const bool masked = t.RES_MASKED_DATA->read() > 0 || t.RES_CMAP_LABELS->read();
-  // Rows bottom-up for OpenGL, so that row 0 is at the top unless inverted.
-  colour_map->map_frame(display, g.image_width, g.image_height, rgba_.data(), g.visible_width,
-                        g.visible_height, static_cast<float>(g.scroll_x_image),
-                        static_cast<float>(g.scroll_y_image), static_cast<float>(g.zoom),
-                        static_cast<float>(g.invert ? g.zoom_y : -g.zoom_y), masked, 1.0);
-  have_rgba_ = true;
-  if (gl3_path_ && view_texture_) {
-    while (glGetError() != GL_NO_ERROR) {
-    }
-    glBindTexture(GL_TEXTURE_2D, view_texture_);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, g.visible_width, g.visible_height, 0, GL_RGBA,
-                 GL_UNSIGNED_BYTE, rgba_.data());
-    glBindTexture(GL_TEXTURE_2D, 0);
-    if (glGetError() != GL_NO_ERROR) {
-      // From now on this view draws with the raster-position path.
-      glDeleteTextures(1, &view_texture_);
-      view_texture_ = 0;
-    }
-  }
-}
-
-void review_canvas::put_image_on_screen() {
-  const review_geometry& g = state_.g;
-  if (gl3_path_ && view_texture_ && !force_raster_) {
-    GLuint fb = 0;
-    glGenFramebuffers(1, &fb);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, fb);
-    glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D,
-                           view_texture_, 0);
-    glBlitFramebuffer(0, 0, g.visible_width, g.visible_height, 0,
-                      g.client_height - g.visible_height, g.visible_width, g.client_height,
-                      GL_COLOR_BUFFER_BIT, GL_NEAREST);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-    glDeleteFramebuffers(1, &fb);
-    return;
-  }
-  const double y = g.display_height > g.client_height ? 0.1
-                                                      : g.client_height + 0.1 - g.display_height;
-  glRasterPos2d(0.1, y);
-  glDrawPixels(g.visible_width, g.visible_height, GL_RGBA, GL_UNSIGNED_BYTE, rgba_.data());
-}
-
-bool review_canvas::light_background() const {
-  const wxColour c = background_colour();
-  return c.Red() > 220 && c.Green() > 220 && c.Blue() > 220;
+  make_image(frame_image_t::display_data(state_.frame), masked);
 }
 
 void review_canvas::draw_frame_border() {
@@ -508,47 +221,7 @@ void review_canvas::draw_frame_border() {
   glEnd();
 }
 
-void review_canvas::OnPaint(wxPaintEvent&) {
-  wxPaintDC dc(this);
-  if (gl_view_painting) {
-    // Another view is painting and the event loop was re-entered: the damage
-    // was validated above, so ask for a new paint rather than an update.
-    ++deferred_paints_;
-    Refresh(false);
-    return;
-  }
-  gl_painting_scope painting;
-  if (!dc.IsOk()) {
-    wxLogDebug("DC not OK in review_canvas");
-    return;
-  }
-  if (!SetCurrent(*context_)) return;
-  ++paints_;
-  render_scene();
-  glFlush();
-  SwapBuffers();
-}
-
-void review_canvas::render_scene() {
-  glDrawBuffer(GL_BACK);
-  if (needs_gl_init_) {
-    init_gl();
-    needs_gl_init_ = false;
-  }
-  if (viewport_changed_) {
-    set_viewport_projection();
-    viewport_changed_ = false;
-  }
-  if (font_changed_) {
-    delete font_;
-    font_ = new glfont(resource_table->RES_GLUT_FONT->read(), shaders_);
-    font_changed_ = false;
-  }
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  const wxColour bg = background_colour();
-  glClearColor(bg.Red() / 255.0f, bg.Green() / 255.0f, bg.Blue() / 255.0f, 0.0f);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+void review_canvas::draw_scene() {
   if (!state_.image_shown) return;
   state_.g.update_scroll_image();
   if (state_.image_dirty) {
@@ -557,7 +230,7 @@ void review_canvas::render_scene() {
   }
   const resource_table_t& t = *resource_table;
   if (have_rgba_ && frame_image_t::display_data(state_.frame)) {
-    put_image_on_screen();
+    put_image();
     if (t.RES_SEE_OUTLINES->read() != 0 &&
         (t.RES_MASKED_DATA->read() > 0 || t.RES_CMAP_LABELS->read()))
       draw_frame_border();
@@ -855,30 +528,7 @@ void review_canvas::OnKey(wxKeyEvent& event) {
   if (code == 'X' || code == 'x' || code == 'Z' || code == 'z') Refresh(false);
 }
 
-void review_canvas::OnMouse(wxMouseEvent& event) {
-  review_mouse_event e;
-  e.x = event.GetX();
-  e.y = event.GetY();
-  e.button = event.GetButton() == wxMOUSE_BTN_NONE ? 0 : event.GetButton();
-  e.button_held = event.ButtonIsDown(wxMOUSE_BTN_ANY);
-  if (event.ButtonDown())
-    e.kind = review_mouse_event::PRESS;
-  else if (event.ButtonDClick())
-    e.kind = review_mouse_event::DOUBLE_CLICK;
-  else if (event.ButtonUp())
-    e.kind = review_mouse_event::RELEASE;
-  else if (event.Entering())
-    e.kind = review_mouse_event::ENTER;
-  else if (event.Leaving())
-    e.kind = review_mouse_event::LEAVE;
-  else if (event.GetWheelRotation() != 0)
-    e.kind = review_mouse_event::WHEEL;
-  else if (event.Dragging() || event.Moving())
-    e.kind = review_mouse_event::MOTION;
-  e.wheel_rotation = event.GetWheelRotation();
-  e.wheel_delta = event.GetWheelDelta();
-  tools_.on_mouse(e);
-}
+void review_canvas::OnMouse(wxMouseEvent& event) { tools_.on_mouse(mouse_event(event)); }
 
 namespace {
 
@@ -947,6 +597,5 @@ bool review_canvas::mask_data() {
 }
 
 bool review_canvas::dump_window(const wxString& file_name, wxBitmapType type, wxString* why) {
-  return dump_view_window(*this, *context_, state_.g, "review_canvas", [this] { render_scene(); },
-                          file_name, type, why);
+  return save_view(file_name, type, why);
 }

@@ -307,7 +307,7 @@ TEST_F(OverlayScreen, CentreViewDrawsTheSurfaceSectionWhereThePlaneCutsIt) {
   plane.set_width(64);
   plane.set_height(40);
   plane.set_plane({0, 0, 1}, {1.2, 1.2, 0.1}, {0, 1, 0}, true);
-  ASSERT_TRUE(wait_for([&] { return view->image_shown() && view->geometry().image_width == 64; }));
+  ASSERT_TRUE(wait_for([&] { return view->image_shown() && view->state().g.image_width == 64; }));
   resource_table_t& t = *resource_table;
   t.RES_SEE_DRAW->write(true);
   give_surface(0, cube_at({1.25, 1.15, 0.1}), 255, 255, 0);
@@ -332,7 +332,7 @@ TEST_F(OverlayScreen, CentreViewDrawsItsLandmarksCalipersAndScaleBar) {
   plane.set_width(64);
   plane.set_height(40);
   plane.set_plane({0, 0, 1}, {1.2, 1.2, 0.1}, {0, 1, 0}, true);
-  ASSERT_TRUE(wait_for([&] { return view->image_shown() && view->geometry().image_width == 64; }));
+  ASSERT_TRUE(wait_for([&] { return view->image_shown() && view->state().g.image_width == 64; }));
   resource_table_t& t = *resource_table;
   t.RES_LANDMARKS->read()->add_default_landmark({2.1, 0.7, 0.1}, LM_DATA);
   t.LANDMARK->write();

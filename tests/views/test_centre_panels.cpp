@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "data/dynabuf.h"
+#include "data/objects.h"
 #include "data/reslice_info.h"
 #include "tools/headless_session.h"
 #include "views/centre_panels.h"
@@ -182,6 +183,82 @@ TEST_F(CentrePanels, TooLittleDataGivesNoHistogram) {
   restart();
   load(3, 9, 12, false, [](int, int, int) { return 7; });
   EXPECT_TRUE(compute_volume_histogram(false, 0).bins.empty());
+}
+
+// The Volume panel in a 300 x 200 client area with a 16-pixel font: the graph
+// from x0 = int(3.3 x 16) + 10 = 62, 228 wide, from y0 = 26, 164 high.
+TEST_F(CentrePanels, VolumePanelPlacesTheHandles) {
+  resource_table_t& t = *resource_table;
+  volume_object* rows = t.RES_VOLUME->read();
+  rows[0].enabled = 1;
+  rows[0].data_value = 51;
+  rows[0].opacity = 102;
+  rows[1].enabled = 0;
+  rows[1].data_value = 200;
+  volume_histogram h;
+  h.bins.assign(256, 0.5f);
+  h.low = 1;
+  h.high = 255;
+
+  // Display values: the window is the whole axis, its ends not draggable.
+  volume_panel_layout l = layout_volume_panel(h, 16, 300, 200, false);
+  ASSERT_TRUE(l.ok);
+  EXPECT_EQ(l.x0, 62);
+  EXPECT_EQ(l.gw, 228);
+  EXPECT_EQ(l.y0, 26);
+  EXPECT_EQ(l.gh, 164);
+  EXPECT_EQ(l.handles[0].scale_x, 0.0);
+  EXPECT_EQ(l.handles[1].scale_x, 0.0);
+  EXPECT_NEAR(l.handles[2].x, 62 + 228 * 0.2, 1e-9);  // 51 / 255
+  EXPECT_NEAR(l.handles[2].y, 26 + 164 * 0.4, 1e-9);  // 102 / 255
+  EXPECT_NEAR(l.handles[2].scale_x, 255.0 / 228, 1e-12);
+  EXPECT_NEAR(l.handles[2].scale_y, 255.0 / 164, 1e-12);
+  EXPECT_EQ(l.handles[3].scale_x, 0.0);  // a disabled row has no handle
+
+  // 16-bit data calibrated by -1024: the data run from -24 to 1976 and the
+  // window 476 .. 1476 (centre 976, width 1000) sits in the middle half.
+  t.RES_DICOM_HUM->write(1.0);
+  t.RES_DICOM_HUB->write(-1024.0);
+  t.RES_DICOM_WIN_CENTRE->write(976.0);
+  t.RES_DICOM_WIN_WIDTH->write(1000.0);
+  h.bins.assign(667, 0.5f);
+  h.low = 1000;
+  h.high = 3000;
+  l = layout_volume_panel(h, 16, 300, 200, true);
+  ASSERT_TRUE(l.ok);
+  EXPECT_DOUBLE_EQ(l.lo, -24);
+  EXPECT_DOUBLE_EQ(l.hi, 1976);
+  EXPECT_DOUBLE_EQ(l.f0, -0.5);
+  EXPECT_DOUBLE_EQ(l.f1, 1.5);
+  EXPECT_DOUBLE_EQ(l.handles[0].x, 62 + 57);  // a quarter of 228
+  EXPECT_DOUBLE_EQ(l.handles[1].x, 62 + 171);
+  EXPECT_DOUBLE_EQ(l.handles[0].y, 26 + 82);
+  EXPECT_DOUBLE_EQ(l.handles[0].scale_x, 2000.0 / 228);  // data units per pixel
+  EXPECT_EQ(l.handles[0].scale_y, 0.0);
+  EXPECT_DOUBLE_EQ(l.handles[2].x, 62 + 228 * (0.5 + 0.2) / 2);
+}
+
+// Nothing to divide by: one bin, data of no range, a window of no width.
+TEST_F(CentrePanels, VolumePanelWithoutWidthDrawsNothing) {
+  resource_table_t& t = *resource_table;
+  t.RES_VOLUME->read()[0].enabled = 1;
+  volume_histogram one;
+  one.bins.assign(1, 1.0f);
+  volume_panel_layout l = layout_volume_panel(one, 16, 300, 200, false);
+  EXPECT_FALSE(l.ok);
+  for (const volume_handle_t& h : l.handles) EXPECT_EQ(h.scale_x, 0.0);
+
+  volume_histogram flat;
+  flat.bins.assign(2, 1.0f);
+  flat.low = flat.high = 500;
+  EXPECT_FALSE(layout_volume_panel(flat, 16, 300, 200, true).ok);
+
+  flat.high = 501;
+  t.RES_DICOM_WIN_WIDTH->write(0.0);
+  l = layout_volume_panel(flat, 16, 300, 200, true);
+  ASSERT_TRUE(l.ok);
+  EXPECT_TRUE(std::isfinite(l.f0) && std::isfinite(l.f1));
+  EXPECT_DOUBLE_EQ(l.f1 - l.f0, 1.0);  // the width counts as one unit
 }
 
 }  // namespace
