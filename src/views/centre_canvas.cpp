@@ -17,6 +17,7 @@
 #include "views/globcmap.h"
 #include "views/panorama_internals.h"
 #include "views/reslice_internals.h"
+#include "views/view_tool_numbers.h"
 
 // clang-format off
 // Size, paint, erase-background and scroll events: gl_view_canvas's table.
@@ -28,9 +29,6 @@ wxEND_EVENT_TABLE()
 // clang-format on
 
 namespace {
-
-constexpr int32_t kVolumePage = 3;
-constexpr int32_t kThicknessPage = 4;
 
 panorama_internals* panorama() { return static_cast<panorama_internals*>(resource_table->RES_PANORAMA->read()); }
 
@@ -94,7 +92,7 @@ void centre_canvas::changeproc() {
            t.RES_BUF_CURRENT_FRAME, t.RES_DISPLAY_PIXELS, t.RES_DISPLAY_COG, t.RES_SEE_OUTLINES, t.RES_PANORAMA,
            t.RES_REDISPLAY_THICKNESS, t.CURVE, t.RES_CMAP_CHANGED})
     if (changed(r)) redraw = true;
-  if (changed(t.RES_DICOM_UNITS) && (page == kThicknessPage || page == kVolumePage)) redraw = true;
+  if (changed(t.RES_DICOM_UNITS) && (page == kThicknessVisualPage || page == kVolumeVisualPage)) redraw = true;
   if (source_.panorama) {
     if (changed(t.RES_REDISPLAY_PANORAMA)) redraw = true;
   } else {
@@ -102,7 +100,7 @@ void centre_canvas::changeproc() {
     if (changed(t.LANDMARK) || changed(t.FIDUCIAL) || changed(t.OBJECT)) redraw = true;
     if (overlays_.note_changes(source_.plane)) redraw = true;
   }
-  if (page == kVolumePage && (changed(t.RES_UPDATE_VOLUME) || changed(t.RES_UPDATE_VOLUME_MAP) ||
+  if (page == kVolumeVisualPage && (changed(t.RES_UPDATE_VOLUME) || changed(t.RES_UPDATE_VOLUME_MAP) ||
                               changed(t.VOLUME) || changed(t.RES_DICOM_REDRAW)))
     redraw = true;
   if (changed(t.RES_BUF_FRAMES)) histogram_dirty_ = true;
@@ -153,13 +151,13 @@ bool centre_canvas::dump_window(const wxString& file_name, wxBitmapType type, wx
 void centre_canvas::draw_scene() {
   if (state_.image_shown) {
     draw_shown_image();
-  } else if (resource_table->RES_CURRENT_VISUAL_PAGE->read() == kVolumePage) {
+  } else if (resource_table->RES_CURRENT_VISUAL_PAGE->read() == kVolumeVisualPage) {
     if (histogram_dirty_) {
       compute_volume_histogram();
       histogram_dirty_ = false;
     }
     draw_volume_histogram();
-  } else if (resource_table->RES_CURRENT_VISUAL_PAGE->read() == kThicknessPage) {
+  } else if (resource_table->RES_CURRENT_VISUAL_PAGE->read() == kThicknessVisualPage) {
     draw_thickness_key();
   }
   glFlush();
@@ -207,10 +205,10 @@ void centre_canvas::draw_overlays(const centre_source& source) {
       overlays_.draw_landmarks(plane);
       overlays_.draw_landmark_curves(plane);
     }
-    if (tool == 4) overlays_.draw_calipers();  // measure
+    if (tool == TOOL_MEASURE) overlays_.draw_calipers();
   }
   if (!t.RES_USE_SCROLLBARS->read()) overlays_.draw_navigation_box();
-  if (t.RES_SEE_MARK->read() || tool == 2 || tool == 4) overlays_.draw_scale_bar();  // mark, measure
+  if (t.RES_SEE_MARK->read() || tool == TOOL_MARK || tool == TOOL_MEASURE) overlays_.draw_scale_bar();
 }
 
 void centre_canvas::draw_panorama_strip() {

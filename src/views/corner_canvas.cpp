@@ -15,6 +15,7 @@
 #include "views/glfont.h"
 #include "views/reslice_internals.h"
 #include "views/shader.h"
+#include "views/view_tool_numbers.h"
 
 // clang-format off
 // Size, paint, erase-background and scroll events: gl_view_canvas's table.
@@ -132,9 +133,9 @@ void corner_canvas::draw_scene() {
     overlays_.draw_landmarks(plane1());
     overlays_.draw_landmark_curves(plane1());
   }
-  if (tool == 4) overlays_.draw_calipers();
+  if (tool == TOOL_MEASURE) overlays_.draw_calipers();
   if (!t.RES_USE_SCROLLBARS->read()) overlays_.draw_navigation_box();
-  if (t.RES_SEE_MARK->read() || tool == 4 || tool == 2) overlays_.draw_scale_bar();
+  if (t.RES_SEE_MARK->read() || tool == TOOL_MEASURE || tool == TOOL_MARK) overlays_.draw_scale_bar();
   glFlush();
 }
 

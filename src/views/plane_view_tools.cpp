@@ -17,23 +17,8 @@
 
 namespace {
 
-constexpr int32_t kToolDrag = 0;
-constexpr int32_t kToolMark = 2;
-constexpr int32_t kToolMeasure = 4;
-constexpr int32_t kToolErase = 5;
-constexpr int32_t kToolDragZoom = 6;
-constexpr int32_t kSpineTaskPage = 6;
-constexpr int32_t kVolumeVisualPage = 3;
-
 constexpr double kPi = 3.14159265358979323846;
 double radians(double degrees) { return degrees * kPi / 180.0; }
-
-bool is_press(const review_mouse_event& e) {
-  return e.kind == review_mouse_event::PRESS || e.kind == review_mouse_event::DOUBLE_CLICK;
-}
-bool released_or_left(const review_mouse_event& e) {
-  return e.kind == review_mouse_event::RELEASE || e.kind == review_mouse_event::LEAVE;
-}
 
 reslice_info* plane_at(int32_t index) {
   reslice_info* planes = resource_table->RESLICE->read();
@@ -102,6 +87,33 @@ double mean_pixel_size() {
   return (t.RES_XSCALE->read() + t.RES_YSCALE->read()) / 2.0;
 }
 
+// How far an arrow key moves a plane along its normal (cm): left and right by
+// step, up and down by one slice (|RES_ZSCALE|, or step without one).
+double arrow_key_move(int code, double step) {
+  const double z = resource_table->RES_ZSCALE->read();
+  const double slice = z != 0.0 ? std::fabs(z) : step;
+  switch (code) {
+    case WXK_LEFT: return -step;
+    case WXK_RIGHT: return step;
+    case WXK_UP: return slice;
+    default: return -slice;
+  }
+}
+
+// Half the plane's slab (cm): landmarks nearer the plane than this lie in it.
+double plane_slab(const reslice_info& plane, double xscale) {
+  return std::max(plane.half_thickness, std::fabs(xscale) / 2.0);
+}
+
+// A landmark's reslice pixel position and distance from the plane (cm); false
+// for a 2D landmark, which belongs to a frame and not to a plane.
+bool landmark_on_plane(const reslice_info& plane, const landmark_t& lm, vec3_t& p) {
+  if (lm.kind == LM_2D) return false;
+  const vec3_t w{lm.x, lm.y, lm.z};
+  plane.world_to_reslice(&w, &p, 1);
+  return true;
+}
+
 // The in-plane x axis: up x normal, normalised.
 vec3_t plane_x_axis(const reslice_info& p) {
   return vec3_normalise(vec3_cross(vec3_normalise(p.up), p.normal));
@@ -147,13 +159,11 @@ std::vector<plane_landmark_t> plane_landmarks(const reslice_info& plane, double 
   std::vector<plane_landmark_t> out;
   const landmarks* list = resource_table->RES_LANDMARKS->read();
   if (!list) return out;
-  const double d = std::max(plane.half_thickness, std::fabs(xscale) * 0.5);
+  const double d = plane_slab(plane, xscale);
   for (size_t i = 0; i < list->size(); ++i) {
     const landmark_t& lm = (*list)[i];
-    if (lm.kind == LM_2D) continue;
-    const vec3_t w{lm.x, lm.y, lm.z};
     vec3_t p;
-    plane.world_to_reslice(&w, &p, 1);
+    if (!landmark_on_plane(plane, lm, p)) continue;
     if (!(std::fabs(p.z) < d || (lm.kind == LM_SURFACE && std::fabs(p.z) < 10.0 * d))) continue;
     plane_landmark_t m;
     m.index = i;
@@ -221,16 +231,7 @@ bool centre_key(int code, bool shift) {
     plane_step(plane, a, tilt, b, 0.0);
     return true;
   }
-  const double step = t.RES_CURSOR_MOVEMENT->read() * mean_pixel_size();
-  const double z = t.RES_ZSCALE->read();
-  const double slice = z != 0.0 ? std::fabs(z) : step;
-  double m = 0.0;
-  switch (code) {
-    case WXK_LEFT: m = -step; break;
-    case WXK_RIGHT: m = step; break;
-    case WXK_UP: m = slice; break;
-    default: m = -slice; break;
-  }
+  const double m = arrow_key_move(code, t.RES_CURSOR_MOVEMENT->read() * mean_pixel_size());
   if (m != 0.0) plane_step(plane, 0.0, 0.0, 0.0, m);
   return true;
 }
@@ -242,16 +243,7 @@ bool corner_key(int code) {
     step_frame(code == WXK_LEFT || code == WXK_DOWN ? -1 : 1);
     return true;
   }
-  const double pixel = mean_pixel_size();
-  const double z = resource_table->RES_ZSCALE->read();
-  const double slice = z != 0.0 ? std::fabs(z) : pixel;
-  double m = 0.0;
-  switch (code) {
-    case WXK_LEFT: m = -pixel; break;
-    case WXK_RIGHT: m = pixel; break;
-    case WXK_UP: m = slice; break;
-    default: m = -slice; break;
-  }
+  const double m = arrow_key_move(code, mean_pixel_size());
   reslice_info& plane = *plane_at(1);
   if (m != 0.0) plane.set_centre(plane.centre + m * plane.normal, true);
   return true;
@@ -266,74 +258,34 @@ reslice_info* plane_view_tools::shown_plane() const {
   return index < 0 ? nullptr : plane_at(index);
 }
 
-double plane_view_tools::zoom_resource() const {
+double_res_t* plane_view_tools::zoom_resource() const {
   const resource_table_t& t = *resource_table;
-  return is_centre() ? t.RES_CENTRE_ZOOM->read() : t.RES_CORNER_ZOOM->read();
-}
-
-void plane_view_tools::write_zoom_resource(double z) {
-  resource_table_t& t = *resource_table;
-  (is_centre() ? t.RES_CENTRE_ZOOM : t.RES_CORNER_ZOOM)->write(z);
+  return is_centre() ? t.RES_CENTRE_ZOOM : t.RES_CORNER_ZOOM;
 }
 
 void plane_view_tools::on_mouse(const review_mouse_event& e) {
   if (!is_centre() && !s_.image_shown) return;
-  const resource_table_t& t = *resource_table;
-  const double r = t.RES_MOUSE_SENSITIVITY->read() / s_.g.zoom;
-  if (released_or_left(e) && s_.saved_tool != -1) {
-    host_.select_tool(s_.saved_tool);
-    s_.saved_tool = -1;
-  }
-  if (is_press(e) && s_.saved_tool == -1) {
-    if (e.button == 2) s_.saved_tool = host_.select_tool(t.RES_MOUSE_MIDDLE_OVERRIDE->read());
-    if (e.button == 3) s_.saved_tool = host_.select_tool(t.RES_MOUSE_RIGHT_OVERRIDE->read());
-  }
-  host_.take_focus();
+  const double r = selection_range(s_.g);
+  apply_button_overrides(s_, e, host_);
 
   s_.g.invert = false;
   double x = 0.0, y = 0.0;
   s_.g.mouse_to_image(e.x, e.y, x, y);
-  const bool held_motion = e.kind == review_mouse_event::MOTION && e.button_held;
 
-  if (s_.zoom_drag) {
-    if (released_or_left(e))
-      zoom_end(e);
-    else if (held_motion)
-      zoom_motion(e);
+  if (route_drag(s_.zoom_drag, e, [&] { zoom_end(e); }, [&] { zoom_motion(e); })) return;
+  const auto drop = [&] {
+    s_.landmark_drag = false;
+    if (reslice_info* plane = shown_plane()) landmark_drop(*plane, x, y);
+  };
+  if (route_drag(s_.landmark_drag, e, drop, [&] { move_dragged_landmark(s_, x, y, host_); }))
     return;
-  }
-  if (s_.landmark_drag) {
-    if (released_or_left(e)) {
-      s_.landmark_drag = false;
-      if (reslice_info* plane = shown_plane()) landmark_drop(*plane, x, y);
-    } else if (held_motion) {
-      s_.landmark_drag_x = x;
-      s_.landmark_drag_y = y;
-      host_.refresh();
-    }
+  if (route_drag(s_.rotate_drag, e, [&] { end_rotate(); }, [&] { rotate_motion(e); })) return;
+  // One zoom for both axes, and the offsets are never inverted.
+  if (route_drag(s_.pan_drag, e, [&] { s_.pan_drag = false; },
+                 [&] { pan_motion(s_, e, host_, s_.g.zoom, nullptr); }))
     return;
-  }
-  if (s_.rotate_drag) {
-    if (released_or_left(e))
-      end_rotate();
-    else if (held_motion)
-      rotate_motion(e);
+  if (route_drag(s_.handle_drag, e, [&] { end_handle_drag(); }, [&] { handle_motion(e); }))
     return;
-  }
-  if (s_.pan_drag) {
-    if (released_or_left(e))
-      s_.pan_drag = false;
-    else if (held_motion)
-      pan_motion(e);
-    return;
-  }
-  if (s_.handle_drag) {
-    if (released_or_left(e))
-      end_handle_drag();
-    else if (held_motion)
-      handle_motion(e);
-    return;
-  }
   if (is_press(e)) {
     tool_press(e, x, y, r);
     return;
@@ -346,7 +298,7 @@ void plane_view_tools::tool_press(const review_mouse_event& e, double x, double 
   resource_table_t& t = *resource_table;
   reslice_info* plane = shown_plane();
   switch (static_cast<int32_t>(t.RES_TOOL->read())) {
-    case kToolDrag:
+    case TOOL_DRAG:
       if (is_centre() && t.RES_CURRENT_VISUAL_PAGE->read() == kVolumeVisualPage) {
         handle_press(e);
       } else if (plane && e.button == 3) {
@@ -365,22 +317,18 @@ void plane_view_tools::tool_press(const review_mouse_event& e, double x, double 
         t.RES_DYNAMIC_UPDATE->write(coarse);
       }
       break;
-    case kToolMark:
+    case TOOL_MARK:
       if (plane && t.RES_SEE_MARK->read()) mark_press(*plane, x, y, r);
       break;
-    case kToolMeasure:
+    case TOOL_MEASURE:
       if (plane) measure_press(x, y);
       break;
-    case kToolErase:
+    case TOOL_ERASE:
       if (plane && t.RES_SEE_MARK->read()) erase_press(*plane, x, y, r);
       break;
-    case kToolDragZoom:
+    case TOOL_DRAG_ZOOM:
       if (!plane) break;
-      s_.drag_start_x = e.x;
-      s_.drag_start_y = e.y;
-      s_.drag_scroll_x = s_.g.scroll_x;
-      s_.drag_scroll_y = s_.g.scroll_y;
-      s_.drag_zoom = zoom_resource();
+      start_zoom_step(s_, e.x, e.y, zoom_resource()->read());
       s_.zoom_drag = true;
       break;
     default:
@@ -389,86 +337,25 @@ void plane_view_tools::tool_press(const review_mouse_event& e, double x, double 
 }
 
 void plane_view_tools::write_zoom_at(double z, int32_t mx, int32_t my) {
-  if (z == zoom_resource() || !(s_.drag_zoom > 0.0)) return;
-  const double ratio = z / s_.drag_zoom;
-  s_.g.scroll_x = static_cast<int32_t>(ratio * (s_.drag_scroll_x + s_.drag_start_x) - mx);
-  s_.g.scroll_y = static_cast<int32_t>(ratio * (s_.drag_scroll_y + s_.drag_start_y) - my);
-  s_.zoom_positioned = true;
-  write_zoom_resource(z);
-}
-
-void plane_view_tools::follow_locked_zoom() {
-  resource_table_t& t = *resource_table;
-  if (!t.RES_LOCK_ZOOM->read()) return;
-  const double z = zoom_resource();
-  t.RES_REVIEW_ZOOM->write(z);
-  (is_centre() ? t.RES_CORNER_ZOOM : t.RES_CENTRE_ZOOM)->write(z);
-  t.RES_OUTLINE_ZOOM->write(z);
+  if (z == zoom_resource()->read() || !(s_.drag_zoom > 0.0)) return;
+  place_zoom_scroll(s_, z, mx, my);
+  zoom_resource()->write(z);
 }
 
 void plane_view_tools::zoom_motion(const review_mouse_event& e) {
-  const double d = (s_.drag_start_x - e.x) / 100.0;
-  const double z = e.x > s_.drag_start_x ? (1.0 - d) * s_.drag_zoom : s_.drag_zoom / (1.0 + d);
-  write_zoom_at(z, e.x, e.y);
+  write_zoom_at(drag_zoom_to(s_, e.x), e.x, e.y);
 }
 
 void plane_view_tools::zoom_end(const review_mouse_event& e) {
-  const review_geometry& g = s_.g;
-  if (e.x == s_.drag_start_x && e.y == s_.drag_start_y && g.image_width > 0 && g.image_height > 0)
-    write_zoom_resource(std::min(static_cast<double>(g.client_height) / g.image_height,
-                                 static_cast<double>(g.client_width) / g.image_width));
-  follow_locked_zoom();
+  if (zoom_drag_is_click(s_, e.x, e.y)) zoom_resource()->write(fit_zoom(s_.g, 1.0));
+  follow_locked_zoom(zoom_resource());
   s_.zoom_drag = false;
 }
 
 void plane_view_tools::wheel_zoom(const review_mouse_event& e) {
-  const double step = resource_table->RES_SCROLL_ZOOM->read();
-  s_.drag_start_x = e.x;
-  s_.drag_start_y = e.y;
-  s_.drag_scroll_x = s_.g.scroll_x;
-  s_.drag_scroll_y = s_.g.scroll_y;
-  s_.drag_zoom = zoom_resource();
-  const double q = static_cast<double>(e.wheel_rotation) / (e.wheel_delta ? e.wheel_delta : 120);
-  const double z = e.wheel_rotation > 0 ? s_.drag_zoom * (1.0 + step * q / 100.0)
-                                        : s_.drag_zoom / (1.0 - step * q / 100.0);
-  write_zoom_at(z, e.x, e.y);
-  follow_locked_zoom();
-}
-
-void plane_view_tools::pan_motion(const review_mouse_event& e) {
-  review_geometry& g = s_.g;
-  if (!resource_table->RES_USE_SCROLLBARS->read()) {
-    bool moved = false;
-    if (g.client_width < g.display_width) {
-      g.scroll_x = std::max(0, std::min(g.scroll_x + s_.drag_start_x - e.x,
-                                        g.display_width - g.client_width));
-      s_.drag_start_x = e.x;
-      moved = true;
-    }
-    if (g.client_height < g.display_height) {
-      g.scroll_y = std::max(0, std::min(g.scroll_y + s_.drag_start_y - e.y,
-                                        g.display_height - g.client_height));
-      s_.drag_start_y = e.y;
-      moved = true;
-    }
-    if (moved) {
-      g.update_scroll_image();
-      host_.refresh();
-    }
-    return;
-  }
-  for (int axis = 0; axis < 2; ++axis) {
-    const bool horizontal = axis == 0;
-    int32_t pos = 0, range = 0, thumb = 0;
-    if (!host_.scroll_bar(horizontal, pos, range, thumb) || range <= 1) continue;
-    int32_t& start = horizontal ? s_.drag_start_x : s_.drag_start_y;
-    const int32_t m = horizontal ? e.x : e.y;
-    int32_t d = m - start;
-    if (g.zoom > 1.0) d = static_cast<int32_t>(std::lround(d / g.zoom));
-    if (d == 0) continue;
-    host_.scroll_thumb_track(horizontal, std::max(0, std::min(pos - d, range - thumb)));
-    start = m;
-  }
+  start_zoom_step(s_, e.x, e.y, zoom_resource()->read());
+  write_zoom_at(wheel_zoom_to(s_, e, resource_table->RES_SCROLL_ZOOM->read()), e.x, e.y);
+  follow_locked_zoom(zoom_resource());
 }
 
 void plane_view_tools::rotate_motion(const review_mouse_event& e) {
@@ -576,17 +463,7 @@ void plane_view_tools::end_handle_drag() {
 void plane_view_tools::measure_press(double x, double y) {
   resource_table_t& t = *resource_table;
   calipers_t c = t.RES_CALIPERS->read();
-  if (c.view == s_.view_index && c.first_set && !c.second_set) {
-    c.second_x = x;
-    c.second_y = y;
-    c.second_set = true;
-  } else {
-    c.first_x = x;
-    c.first_y = y;
-    c.first_set = true;
-    c.second_set = false;
-    c.view = s_.view_index;
-  }
+  caliper_click(c, s_.view_index, x, y);
   t.RES_CALIPERS->write(c);
 }
 
@@ -595,13 +472,10 @@ bool plane_view_tools::hit_landmark(const reslice_info& plane, double x, double 
   const resource_table_t& t = *resource_table;
   landmarks* list = t.RES_LANDMARKS->read();
   if (!list) return false;
-  const double slab = std::max(plane.half_thickness, std::fabs(t.RES_XSCALE->read()) / 2.0);
+  const double slab = plane_slab(plane, t.RES_XSCALE->read());
   for (size_t i = 0; i < list->size(); ++i) {
-    const landmark_t& lm = (*list)[i];
-    if (lm.kind == LM_2D) continue;
-    const vec3_t w{lm.x, lm.y, lm.z};
     vec3_t p;
-    plane.world_to_reslice(&w, &p, 1);
+    if (!landmark_on_plane(plane, (*list)[i], p)) continue;
     if (std::fabs(p.z) < slab && std::hypot(p.x - x, p.y - y) < r) {
       index = i;
       return true;
@@ -658,21 +532,11 @@ void plane_view_tools::landmark_drop(reslice_info& plane, double x, double y) {
   lm.y = p.y;
   lm.z = p.z;
   if (f >= 0) t.RES_BUF_CURRENT_FRAME->write_no_changeprocs(f);
-  if (lm.kind == LM_FIDUCIAL)
-    t.FIDUCIAL->write();
-  else
-    t.LANDMARK->write();
+  raise_landmark_change(lm.kind);
 }
 
 void plane_view_tools::erase_press(const reslice_info& plane, double x, double y, double r) {
   resource_table_t& t = *resource_table;
   size_t hit = 0;
-  if (!hit_landmark(plane, x, y, r, hit)) return;
-  landmarks* list = t.RES_LANDMARKS->read();
-  const int32_t kind = (*list)[hit].kind;
-  list->items.erase(list->items.begin() + static_cast<std::ptrdiff_t>(hit));
-  if (kind == LM_FIDUCIAL)
-    t.FIDUCIAL->write();
-  else
-    t.LANDMARK->write();
+  if (hit_landmark(plane, x, y, r, hit)) erase_landmark(*t.RES_LANDMARKS->read(), hit);
 }

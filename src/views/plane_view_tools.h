@@ -18,6 +18,7 @@
 #include "views/overlay_math.h"
 #include "views/review_geometry.h"
 #include "views/review_tools.h"
+#include "views/view_mouse_common.h"
 
 // What the tools need beyond the review view's host.
 class plane_tool_host : public review_tool_host {
@@ -36,27 +37,15 @@ struct volume_handle_t {
   double scale_x = 0.0, scale_y = 0.0;
 };
 
-struct plane_view_state {
+// The geometry g has one zoom for both axes and is never inverted.
+struct plane_view_state : view_mouse_state {
   static constexpr int32_t kHandles = 12;  // 0 low and 1 high end of the window, 2.. volume rows
 
   int32_t view_index = 1;  // 1 centre view, 2 corner view
-  review_geometry g;       // one zoom for both axes, never inverted
-  bool image_shown = false;
-  bool zoom_positioned = false;
-  int32_t saved_tool = -1;
 
-  bool zoom_drag = false;
-  bool pan_drag = false;
   bool rotate_drag = false;
   bool handle_drag = false;
   int32_t handle = -1;
-  int32_t drag_start_x = 0, drag_start_y = 0;
-  int32_t drag_scroll_x = 0, drag_scroll_y = 0;
-  double drag_zoom = 1.0;
-
-  bool landmark_drag = false;
-  size_t landmark_index = 0;
-  double landmark_drag_x = 0.0, landmark_drag_y = 0.0;
 
   volume_handle_t handles[kHandles];
   double histogram_low = 0.0, histogram_high = 0.0;  // raw values
@@ -110,8 +99,6 @@ class plane_view_tools {
   void zoom_end(const review_mouse_event& e);
   void wheel_zoom(const review_mouse_event& e);
   void write_zoom_at(double z, int32_t mx, int32_t my);
-  void follow_locked_zoom();
-  void pan_motion(const review_mouse_event& e);
   void rotate_motion(const review_mouse_event& e);
   void end_rotate();
   void handle_press(const review_mouse_event& e);
@@ -125,8 +112,8 @@ class plane_view_tools {
   // The frame whose line passes nearest (x, y), moving the point onto it,
   // while snapping is on; -1 otherwise.
   int32_t snap(const reslice_info& plane, double& x, double& y) const;
-  double zoom_resource() const;
-  void write_zoom_resource(double z);
+  // RES_CENTRE_ZOOM or RES_CORNER_ZOOM.
+  double_res_t* zoom_resource() const;
 
   plane_view_state& s_;
   plane_tool_host& host_;

@@ -36,6 +36,7 @@
 #include "views/review_overlay_math.h"
 #include "views/plane_overlays.h"
 #include "views/plane_view_tools.h"
+#include "views/view_tool_numbers.h"
 
 // clang-format off
 // Size, paint, erase-background and scroll events: gl_view_canvas's table.
@@ -48,13 +49,7 @@ wxEND_EVENT_TABLE()
 
 namespace {
 
-constexpr int32_t kToolSelect = 1;
-constexpr int32_t kToolMark = 2;
-constexpr int32_t kToolDraw = 3;
-constexpr int32_t kToolMeasure = 4;
-constexpr int32_t kToolErase = 5;
 constexpr int kObjectCount = 200;
-constexpr int32_t kThicknessVisualPage = 4;
 
 }  // namespace
 
@@ -269,10 +264,10 @@ void review_canvas::draw_overlays() {
   if (t.RES_SEE_SSM->read()) draw_surface_section(kObjectCount);  // the fitted shape model
   if (t.RES_SEE_SSM->read()) draw_shape_model_points();
   if (t.RES_SEE_MARK->read()) draw_landmarks();
-  if (t.RES_SEE_MARK->read() || tool == kToolMeasure || tool == kToolMark) draw_scale_bar();
+  if (t.RES_SEE_MARK->read() || tool == TOOL_MEASURE || tool == TOOL_MARK) draw_scale_bar();
   if (t.RES_SEE_MARK->read()) draw_landmark_curves();
   if (t.RES_CURRENT_VISUAL_PAGE->read() == kThicknessVisualPage) draw_thickness_line();
-  if (tool == kToolMeasure) draw_calipers();
+  if (tool == TOOL_MEASURE) draw_calipers();
   if (!t.RES_USE_SCROLLBARS->read()) draw_navigation_box();
 }
 
@@ -306,7 +301,7 @@ void review_canvas::draw_contour(const contour_t* c, const uint8_t colour[3]) {
     glEnd();
   }
   const int32_t tool = static_cast<int32_t>(resource_table->RES_TOOL->read());
-  if (!state_.freehand_drawing && (tool == kToolSelect || tool == kToolDraw || tool == kToolErase)) {
+  if (!state_.freehand_drawing && (tool == TOOL_SELECT || tool == TOOL_DRAW || tool == TOOL_ERASE)) {
     uint8_t p[3];
     vertex_point_colour(colour[0], colour[1], colour[2], p);
     glColor4ub(p[0], p[1], p[2], alpha);

@@ -16,24 +16,9 @@
 
 namespace {
 
-constexpr int32_t kToolDrag = 0;
-constexpr int32_t kToolSelect = 1;
-constexpr int32_t kToolDraw = 3;
-constexpr int32_t kToolMark = 2;
-constexpr int32_t kToolMeasure = 4;
-constexpr int32_t kToolErase = 5;
-constexpr int32_t kToolDragZoom = 6;
-constexpr int32_t kThicknessTaskPage = 3;
-constexpr int32_t kFitModelTaskPage = 1;
-constexpr int32_t kSpineTaskPage = 6;
-
 void status_text(const wxString& text) {
   resource_table->RES_ALERT_STRING->write_no_changeprocs(text);
   base_res_t::make_pending_writes_happen();
-}
-
-bool is_press(const review_mouse_event& e) {
-  return e.kind == review_mouse_event::PRESS || e.kind == review_mouse_event::DOUBLE_CLICK;
 }
 
 // The display window of 16-bit data never narrows below one unit: the width
@@ -41,10 +26,6 @@ bool is_press(const review_mouse_event& e) {
 double window_width_floor(double w) { return std::max(1.0, w); }
 
 }  // namespace
-
-bool review_tools::released_or_left(const review_mouse_event& e) const {
-  return e.kind == review_mouse_event::RELEASE || e.kind == review_mouse_event::LEAVE;
-}
 
 bool review_tools::pixel_inside(double x, double y, int32_t& column, int32_t& row) const {
   column = static_cast<int32_t>(x);
@@ -56,17 +37,8 @@ bool review_tools::pixel_inside(double x, double y, int32_t& column, int32_t& ro
 void review_tools::on_mouse(const review_mouse_event& e) {
   if (!s_.image_shown) return;
   const resource_table_t& t = *resource_table;
-  const double r = t.RES_MOUSE_SENSITIVITY->read() / s_.g.zoom;
-
-  if (released_or_left(e) && s_.saved_tool != -1) {
-    host_.select_tool(s_.saved_tool);
-    s_.saved_tool = -1;
-  }
-  if (is_press(e) && s_.saved_tool == -1) {
-    if (e.button == 2) s_.saved_tool = host_.select_tool(t.RES_MOUSE_MIDDLE_OVERRIDE->read());
-    if (e.button == 3) s_.saved_tool = host_.select_tool(t.RES_MOUSE_RIGHT_OVERRIDE->read());
-  }
-  host_.take_focus();
+  const double r = selection_range(s_.g);
+  apply_button_overrides(s_, e, host_);
 
   double x = 0.0, y = 0.0;
   s_.g.mouse_to_image(e.x, e.y, x, y);
@@ -77,59 +49,34 @@ void review_tools::on_mouse(const review_mouse_event& e) {
   } else if (e.kind == review_mouse_event::MOTION && e.button_held && !s_.moved) {
     s_.moved = std::hypot(x - s_.press_x, y - s_.press_y) > r;
   }
-  const bool held_motion = e.kind == review_mouse_event::MOTION && e.button_held;
 
-  if (s_.window_drag) {
-    if (released_or_left(e))
-      window_drag_end(x, y);
-    else if (held_motion)
-      window_drag_motion(e, x, y);
+  if (route_drag(s_.window_drag, e, [&] { window_drag_end(x, y); },
+                 [&] { window_drag_motion(e, x, y); }))
     return;
-  }
-  if (s_.pan_drag) {
-    if (released_or_left(e))
-      s_.pan_drag = false;
-    else if (held_motion)
-      pan_motion(e);
+  if (route_drag(s_.pan_drag, e, [&] { s_.pan_drag = false; },
+                 [&] { pan_motion(s_, e, host_, s_.g.zoom_y, &s_.image_dirty); }))
     return;
-  }
-  if (s_.zoom_drag) {
-    if (released_or_left(e))
-      zoom_drag_end(e);
-    else if (held_motion)
-      zoom_drag_motion(e);
+  if (route_drag(s_.zoom_drag, e, [&] { zoom_drag_end(e); }, [&] { zoom_drag_motion(e); }))
     return;
-  }
   if (s_.thickness_drag) {
     // Measuring along the drawn direction needs the thickness engine, which
     // does not measure yet; the drag only ends.
-    if (released_or_left(e)) s_.thickness_drag = false;
+    if (is_release_or_leave(e)) s_.thickness_drag = false;
     return;
   }
   if (contours_ && (contours_->busy())) {
     contours_->on_event(e, x, y, r);
     return;
   }
-  if (s_.landmark_drag) {
-    if (released_or_left(e)) {
-      landmark_drop(x, y);
-    } else if (held_motion) {
-      s_.landmark_drag_x = x;
-      s_.landmark_drag_y = y;
-      host_.refresh();
-    }
+  if (route_drag(s_.landmark_drag, e, [&] { landmark_drop(x, y); },
+                 [&] { move_dragged_landmark(s_, x, y, host_); }))
     return;
-  }
-  if (s_.vertex_selecting) {
-    if (released_or_left(e))
-      data_point_selection_end();
-    else if (held_motion)
-      data_point_selection_motion(x, y, r);
+  if (route_drag(s_.vertex_selecting, e, [&] { data_point_selection_end(); },
+                 [&] { data_point_selection_motion(x, y, r); }))
     return;
-  }
   if (is_press(e) || e.kind == review_mouse_event::RELEASE) {
     if (is_press(e)) tool_press(e, x, y);
-    if (static_cast<int32_t>(t.RES_TOOL->read()) == kToolDrag && !s_.window_drag && !s_.pan_drag)
+    if (static_cast<int32_t>(t.RES_TOOL->read()) == TOOL_DRAG && !s_.window_drag && !s_.pan_drag)
       pixel_readout(x, y);
     return;
   }
@@ -138,9 +85,9 @@ void review_tools::on_mouse(const review_mouse_event& e) {
 
 void review_tools::tool_press(const review_mouse_event& e, double x, double y) {
   const resource_table_t& t = *resource_table;
-  const double r = t.RES_MOUSE_SENSITIVITY->read() / s_.g.zoom;
+  const double r = selection_range(s_.g);
   switch (static_cast<int32_t>(t.RES_TOOL->read())) {
-    case kToolDrag:
+    case TOOL_DRAG:
       if (e.button == 2 || e.button == 3) {
         s_.drag_start_x = e.x;
         s_.drag_start_y = e.y;
@@ -154,26 +101,22 @@ void review_tools::tool_press(const review_mouse_event& e, double x, double y) {
         s_.window_drag = true;
       }
       break;
-    case kToolDragZoom:
-      s_.drag_start_x = e.x;
-      s_.drag_start_y = s_.g.mouse_row(e.y);
-      s_.drag_scroll_x = s_.g.scroll_x;
-      s_.drag_scroll_y = s_.g.scroll_y;
-      s_.drag_zoom = t.RES_REVIEW_ZOOM->read();
+    case TOOL_DRAG_ZOOM:
+      start_zoom_step(s_, e.x, s_.g.mouse_row(e.y), t.RES_REVIEW_ZOOM->read());
       s_.zoom_drag = true;
       break;
-    case kToolMeasure:
+    case TOOL_MEASURE:
       measure_press(x, y);
       break;
-    case kToolMark:
+    case TOOL_MARK:
       if (t.RES_SEE_MARK->read()) mark_press(x, y, r);
       break;
-    case kToolErase:
+    case TOOL_ERASE:
       erase_press(x, y, r);
       break;
-    case kToolSelect:
-    case kToolDraw:
-      if (contours_) contours_->draw_press(x, y, r, static_cast<int32_t>(t.RES_TOOL->read()) == kToolSelect);
+    case TOOL_SELECT:
+    case TOOL_DRAW:
+      if (contours_) contours_->draw_press(x, y, r, static_cast<int32_t>(t.RES_TOOL->read()) == TOOL_SELECT);
       break;
     default:
       break;
@@ -247,96 +190,31 @@ void review_tools::window_drag_end(double x, double y) {
     t.RES_DICOM_REDRAW->write();
 }
 
-void review_tools::pan_motion(const review_mouse_event& e) {
-  review_geometry& g = s_.g;
-  if (!resource_table->RES_USE_SCROLLBARS->read()) {
-    bool moved = false;
-    if (g.client_width < g.display_width) {
-      g.scroll_x = std::max(0, std::min(g.scroll_x + s_.drag_start_x - e.x,
-                                        g.display_width - g.client_width));
-      s_.drag_start_x = e.x;
-      moved = true;
-    }
-    if (g.client_height < g.display_height) {
-      const int32_t d = g.invert ? e.y - s_.drag_start_y : s_.drag_start_y - e.y;
-      g.scroll_y = std::max(0, std::min(g.scroll_y + d, g.display_height - g.client_height));
-      s_.drag_start_y = e.y;
-      moved = true;
-    }
-    if (moved) {
-      g.update_scroll_image();
-      s_.image_dirty = true;
-      host_.refresh();
-    }
-    return;
-  }
-  for (int axis = 0; axis < 2; ++axis) {
-    const bool horizontal = axis == 0;
-    int32_t pos = 0, range = 0, thumb = 0;
-    if (!host_.scroll_bar(horizontal, pos, range, thumb) || range <= 1) continue;
-    int32_t& start = horizontal ? s_.drag_start_x : s_.drag_start_y;
-    const int32_t m = horizontal ? e.x : e.y;
-    const double z = horizontal ? g.zoom : g.zoom_y;
-    int32_t d = m - start;
-    if (z > 1.0) d = static_cast<int32_t>(std::lround(d / z));
-    if (d == 0) continue;
-    host_.scroll_thumb_track(horizontal, std::max(0, std::min(pos - d, range - thumb)));
-    start = m;
-  }
-}
-
 void review_tools::write_zoom_at(double z, int32_t mx, int32_t my_row) {
   resource_table_t& t = *resource_table;
   if (z == t.RES_REVIEW_ZOOM->read()) return;
-  const double ratio = z / s_.drag_zoom;
-  s_.g.scroll_x = static_cast<int32_t>(ratio * (s_.drag_scroll_x + s_.drag_start_x) - mx);
-  s_.g.scroll_y = static_cast<int32_t>(ratio * (s_.drag_scroll_y + s_.drag_start_y) - my_row);
-  s_.zoom_positioned = true;
+  place_zoom_scroll(s_, z, mx, my_row);
   t.RES_REVIEW_ZOOM->write(z);
 }
 
 void review_tools::zoom_drag_motion(const review_mouse_event& e) {
-  const double d = (s_.drag_start_x - e.x) / 100.0;
-  const double z = e.x > s_.drag_start_x ? (1.0 - d) * s_.drag_zoom : s_.drag_zoom / (1.0 + d);
-  write_zoom_at(z, e.x, s_.g.mouse_row(e.y));
+  write_zoom_at(drag_zoom_to(s_, e.x), e.x, s_.g.mouse_row(e.y));
 }
 
 void review_tools::zoom_drag_end(const review_mouse_event& e) {
   resource_table_t& t = *resource_table;
   const review_geometry& g = s_.g;
-  if (e.x == s_.drag_start_x && g.mouse_row(e.y) == s_.drag_start_y && g.image_width > 0 &&
-      g.image_height > 0) {
-    const double aspect = review_aspect(t.RES_XSCALE->read(), t.RES_YSCALE->read());
-    t.RES_REVIEW_ZOOM->write(std::min(g.client_height / (g.image_height * aspect),
-                                      static_cast<double>(g.client_width) / g.image_width));
-  }
-  if (t.RES_LOCK_ZOOM->read()) {
-    const double z = t.RES_REVIEW_ZOOM->read();
-    t.RES_CENTRE_ZOOM->write(z);
-    t.RES_CORNER_ZOOM->write(z);
-    t.RES_OUTLINE_ZOOM->write(z);
-  }
+  if (zoom_drag_is_click(s_, e.x, g.mouse_row(e.y)))
+    t.RES_REVIEW_ZOOM->write(fit_zoom(g, review_aspect(t.RES_XSCALE->read(), t.RES_YSCALE->read())));
+  follow_locked_zoom(t.RES_REVIEW_ZOOM);
   s_.zoom_drag = false;
 }
 
 void review_tools::wheel_zoom(const review_mouse_event& e) {
   resource_table_t& t = *resource_table;
-  s_.drag_start_x = e.x;
-  s_.drag_start_y = s_.g.mouse_row(e.y);
-  s_.drag_scroll_x = s_.g.scroll_x;
-  s_.drag_scroll_y = s_.g.scroll_y;
-  s_.drag_zoom = t.RES_REVIEW_ZOOM->read();
-  const double step = t.RES_SCROLL_ZOOM->read();
-  const double q = static_cast<double>(e.wheel_rotation) / (e.wheel_delta ? e.wheel_delta : 120);
-  const double z = e.wheel_rotation > 0 ? s_.drag_zoom * (1.0 + step * q / 100.0)
-                                        : s_.drag_zoom / (1.0 - step * q / 100.0);
-  write_zoom_at(z, s_.drag_start_x, s_.drag_start_y);
-  if (t.RES_LOCK_ZOOM->read()) {
-    const double locked = t.RES_REVIEW_ZOOM->read();
-    t.RES_CENTRE_ZOOM->write(locked);
-    t.RES_CORNER_ZOOM->write(locked);
-    t.RES_OUTLINE_ZOOM->write(locked);
-  }
+  start_zoom_step(s_, e.x, s_.g.mouse_row(e.y), t.RES_REVIEW_ZOOM->read());
+  write_zoom_at(wheel_zoom_to(s_, e, t.RES_SCROLL_ZOOM->read()), s_.drag_start_x, s_.drag_start_y);
+  follow_locked_zoom(t.RES_REVIEW_ZOOM);
 }
 
 void review_tools::measure_press(double x, double y) {
@@ -346,17 +224,7 @@ void review_tools::measure_press(double x, double y) {
     return;
   }
   calipers_t c = t.RES_CALIPERS->read();
-  if (c.view != 0 || !c.first_set || c.second_set) {
-    c.first_x = x;
-    c.first_y = y;
-    c.first_set = true;
-    c.second_set = false;
-    c.view = 0;
-  } else {
-    c.second_x = x;
-    c.second_y = y;
-    c.second_set = true;
-  }
+  caliper_click(c, 0, x, y);
   t.RES_CALIPERS->write(c);
 }
 
@@ -435,10 +303,7 @@ void review_tools::landmark_drop(double x, double y) {
     lm.x = w[0];
     lm.y = w[1];
     lm.z = w[2];
-    if (lm.kind == LM_FIDUCIAL)
-      t.FIDUCIAL->write();
-    else
-      t.LANDMARK->write();
+    raise_landmark_change(lm.kind);
     return;
   }
   lm.x = x * t.RES_XSCALE->read();
@@ -451,13 +316,7 @@ void review_tools::erase_press(double x, double y, double r) {
   resource_table_t& t = *resource_table;
   size_t hit = 0;
   if (t.RES_SEE_MARK->read() && hit_landmark(x, y, r, hit)) {
-    landmarks* list = t.RES_LANDMARKS->read();
-    const int32_t kind = (*list)[hit].kind;
-    list->items.erase(list->items.begin() + static_cast<std::ptrdiff_t>(hit));
-    if (kind == LM_FIDUCIAL)
-      t.FIDUCIAL->write();
-    else
-      t.LANDMARK->write();
+    erase_landmark(*t.RES_LANDMARKS->read(), hit);
     return;
   }
   if (t.RES_SEE_SSM->read()) {

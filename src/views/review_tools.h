@@ -16,69 +16,22 @@
 #include "data/contour.h"
 #include "data/dynabuf.h"
 #include "views/review_geometry.h"
+#include "views/view_mouse_common.h"
 
 class contour_editor;
 
-// What the tools need of the window and of the rest of the program.
-class review_tool_host {
- public:
-  virtual ~review_tool_host() = default;
-  // Selects toolbar tool n (1-based) as if clicked; the previously selected
-  // tool's number, or -1 when nothing changed.
-  virtual int32_t select_tool(int32_t n) = 0;
-  virtual void refresh() = 0;
-  virtual void take_focus() {}
-  // Position, range and thumb of a scroll bar; false when the window has none.
-  virtual bool scroll_bar(bool horizontal, int32_t& pos, int32_t& range, int32_t& thumb) {
-    return false;
-  }
-  // A thumb-track event of the bar with the new position.
-  virtual void scroll_thumb_track(bool horizontal, int32_t position) {}
-  // The text of the Fit shape model page's "Undefined landmarks:" value; empty
-  // when the page does not exist.
-  virtual wxString undefined_landmarks() { return wxString(); }
-  // The vertebra level and part chosen on the Spine page; false when none.
-  virtual bool pending_spine_level(int32_t& level, int32_t& part) { return false; }
-};
-
-// One mouse event, in window pixels with the origin at the top left.
-struct review_mouse_event {
-  enum kind_t { PRESS, RELEASE, DOUBLE_CLICK, MOTION, ENTER, LEAVE, WHEEL, OTHER };
-  kind_t kind = OTHER;
-  int32_t button = 0;  // 1 left, 2 middle, 3 right, 4 and 5 the extra buttons
-  int32_t x = 0;
-  int32_t y = 0;
-  bool button_held = false;  // any of the five buttons is down
-  int32_t wheel_rotation = 0;
-  int32_t wheel_delta = 120;
-};
-
 // The view's state that the paint, the overlays and the tools share.
-struct review_view_state {
-  review_geometry g;
-  bool image_shown = false;
+struct review_view_state : view_mouse_state {
   bool image_dirty = false;
-  bool zoom_positioned = false;  // the tools placed the scroll offsets for the zoom they write
-  frame_image_ref frame;         // the current frame's image
+  frame_image_ref frame;  // the current frame's image
 
-  // Drags of the tools; at most one is active.
+  // Drags of the tools besides zoom, pan and landmark drags; at most one is active.
   bool window_drag = false;
-  bool pan_drag = false;
-  bool zoom_drag = false;
   bool thickness_drag = false;
   bool vertex_selecting = false;
-  int32_t drag_start_x = 0, drag_start_y = 0;
-  int32_t drag_scroll_x = 0, drag_scroll_y = 0;
-  double drag_zoom = 1.0;
   double drag_window_centre = 0.0, drag_window_width = 0.0;
   bool moved = false;
   double press_x = 0.0, press_y = 0.0;  // image position of the last press or entry
-  int32_t saved_tool = -1;               // 1-based tool to reselect, -1 for none
-
-  // A landmark being dragged: its index in RES_LANDMARKS and where it is drawn.
-  bool landmark_drag = false;
-  size_t landmark_index = 0;
-  double landmark_drag_x = 0.0, landmark_drag_y = 0.0;
 
   // Contour work, read by the overlays.
   bool click_drawing = false;
@@ -105,12 +58,10 @@ class review_tools {
   static wxString window_readout(int32_t column, int32_t row, int32_t raw_value);
 
  private:
-  bool released_or_left(const review_mouse_event& e) const;
   void tool_press(const review_mouse_event& e, double x, double y);
   void pixel_readout(double x, double y);
   void window_drag_motion(const review_mouse_event& e, double x, double y);
   void window_drag_end(double x, double y);
-  void pan_motion(const review_mouse_event& e);
   void zoom_drag_motion(const review_mouse_event& e);
   void zoom_drag_end(const review_mouse_event& e);
   void wheel_zoom(const review_mouse_event& e);
