@@ -119,10 +119,6 @@ vec3_t plane_x_axis(const reslice_info& p) {
   return vec3_normalise(vec3_cross(vec3_normalise(p.up), p.normal));
 }
 
-// The display window of 16-bit data never narrows below one unit: the width
-// divides every windowing of the data.
-constexpr double kMinWindowWidth = 1.0;
-
 }  // namespace
 
 int32_t centre_shown_plane() {

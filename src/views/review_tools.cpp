@@ -21,10 +21,6 @@ void status_text(const wxString& text) {
   base_res_t::make_pending_writes_happen();
 }
 
-// The display window of 16-bit data never narrows below one unit: the width
-// divides every windowing of the data.
-double window_width_floor(double w) { return std::max(1.0, w); }
-
 }  // namespace
 
 bool review_tools::pixel_inside(double x, double y, int32_t& column, int32_t& row) const {
@@ -161,7 +157,7 @@ void review_tools::window_drag_motion(const review_mouse_event& e, double x, dou
   resource_table_t& t = *resource_table;
   if (t.RES_CMAP_LABELS->read()) return;
   const double centre = s_.drag_window_centre + 4.0 * (e.x - s_.drag_start_x);
-  const double width = window_width_floor(s_.drag_window_width + 4.0 * (e.y - s_.drag_start_y));
+  const double width = std::max(kMinWindowWidth, s_.drag_window_width + 4.0 * (e.y - s_.drag_start_y));
   t.RES_DICOM_WIN_CENTRE->write_no_changeprocs(centre);
   t.RES_DICOM_WIN_WIDTH->write_no_changeprocs(width);
   frame_image_t* rec = s_.frame.get();

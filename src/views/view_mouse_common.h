@@ -83,6 +83,10 @@ struct view_mouse_state {
   double landmark_drag_x = 0.0, landmark_drag_y = 0.0;
 };
 
+// The display window of 16-bit data never narrows below one unit: the width
+// divides every windowing of the data.
+constexpr double kMinWindowWidth = 1.0;
+
 // How near, in image pixels, a point must lie to the mouse to be hit.
 double selection_range(const review_geometry& g);
 
