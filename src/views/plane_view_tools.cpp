@@ -114,11 +114,6 @@ bool landmark_on_plane(const reslice_info& plane, const landmark_t& lm, vec3_t& 
   return true;
 }
 
-// The in-plane x axis: up x normal, normalised.
-vec3_t plane_x_axis(const reslice_info& p) {
-  return vec3_normalise(vec3_cross(vec3_normalise(p.up), p.normal));
-}
-
 }  // namespace
 
 int32_t centre_shown_plane() {

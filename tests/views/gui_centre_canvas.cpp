@@ -278,7 +278,6 @@ TEST_F(CentreCanvasScreen, OutlinesBorderTheImage) {
 // shown with its border, and the current frame's strip in red along the
 // corners the builder gives.
 TEST_F(CentreCanvasScreen, PanoramaShowsWithTheCurrentFramesStrip) {
-  resource_table_t& t = *resource_table;
   panorama_internals* panorama = open_panorama();
   ASSERT_TRUE(panorama->is_panoramic());
   ASSERT_TRUE(wait_for([&] { return view_->image_shown() && view_->source().panorama; }));
