@@ -10,17 +10,12 @@
 // The child processes are this program run again with "--child"; each
 // reports the time of its one operation on its standard output.
 #include <benchmark/benchmark.h>
-#include <spawn.h>
 #include <sys/mman.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <wx/file.h>
 #include <wx/init.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "fresh_process.h"
 #include "data/data_reset.h"
 #include "tools/headless_session.h"
 
@@ -130,93 +126,10 @@ void BM_plain_read_of_frame_bytes(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * 500LL * 640 * 480);
 }
 
-// ---- loads in fresh processes ----------------------------------------------
-
-extern "C" char** environ;
-
-struct child_times {
-  double wall = -1.0;  // seconds; negative when the child failed
-  double cpu = 0.0;    // seconds of user and system time
-};
-
-// Runs this program again as a child doing one operation and gives the
-// times it reported.
-child_times time_in_child(const std::vector<std::string>& args) {
-  int fds[2];
-  if (::pipe(fds) != 0) return {};
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-  posix_spawn_file_actions_addclose(&actions, fds[0]);
-  posix_spawn_file_actions_addclose(&actions, fds[1]);
-  std::vector<std::string> all = {"/proc/self/exe", "--child"};
-  all.insert(all.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& a : all) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(fds[1]);
-  std::string out;
-  char buf[256];
-  for (ssize_t got; spawned == 0 && (got = ::read(fds[0], buf, sizeof buf)) != 0;) {
-    if (got > 0) out.append(buf, static_cast<size_t>(got));
-    else if (errno != EINTR) break;
-  }
-  ::close(fds[0]);
-  child_times t;
-  if (spawned != 0) return t;
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return t;
-  if (std::sscanf(out.c_str(), "%lf %lf", &t.wall, &t.cpu) != 2) t.wall = -1.0;
-  return t;
-}
-
-double median(std::vector<double> v) {
-  if (v.empty()) return 0.0;
-  std::sort(v.begin(), v.end());
-  const size_t m = v.size() / 2;
-  return v.size() % 2 ? v[m] : (v[m - 1] + v[m]) / 2;
-}
-
-// Each iteration runs a child for the measured operation and one for its
-// baseline, in turn first, so that both see the same state of a busy
-// machine. The benchmark's time is the operation's wall time; the counters
-// are medians over the iterations, in milliseconds, of wall and processor
-// (user and system) time of both, and the ratio of the wall medians.
-void run_against_baseline(benchmark::State& state, const std::vector<std::string>& measured,
-                          const std::vector<std::string>& baseline) {
-  std::vector<double> wall, cpu, base_wall, base_cpu;
-  for (auto _ : state) {
-    const bool base_first = wall.size() % 2 == 0;
-    child_times b, t;
-    if (base_first) b = time_in_child(baseline);
-    t = time_in_child(measured);
-    if (!base_first) b = time_in_child(baseline);
-    if (t.wall < 0 || b.wall < 0) {
-      state.SkipWithError("a child process failed");
-      break;
-    }
-    state.SetIterationTime(t.wall);
-    wall.push_back(t.wall * 1e3);
-    cpu.push_back(t.cpu * 1e3);
-    base_wall.push_back(b.wall * 1e3);
-    base_cpu.push_back(b.cpu * 1e3);
-  }
-  state.counters["ms"] = median(wall);
-  state.counters["cpu_ms"] = median(cpu);
-  state.counters["base_ms"] = median(base_wall);
-  state.counters["base_cpu_ms"] = median(base_cpu);
-  state.counters["ratio"] = median(base_wall) > 0 ? median(wall) / median(base_wall) : 0.0;
-}
-
 // A load against the same bytes read into one buffer asked of the system
 // afresh (with huge pages, as array libraries do for large buffers).
 void BM_fresh_process_load_against_one_buffer(benchmark::State& state) {
-  run_against_baseline(state, {"load", recording(), "500"},
+  fresh_process::run_against_baseline(state, {"load", recording(), "500"},
                        {"read", (folder() / "rec.qzi").string()});
   state.SetBytesProcessed(state.iterations() * 500LL * 640 * 480);
 }
@@ -225,63 +138,36 @@ void BM_fresh_process_load_against_one_buffer(benchmark::State& state) {
 // 1 LANDMARK.
 void BM_fresh_process_80000_shuffled_against_ordered(benchmark::State& state) {
   const bool landmarks = state.range(0) == 1;
-  run_against_baseline(state, {"load", many_lines(landmarks, true), "0"},
+  fresh_process::run_against_baseline(state, {"load", many_lines(landmarks, true), "0"},
                        {"load", many_lines(landmarks, false), "0"});
   state.SetLabel(landmarks ? "LANDMARK" : "CONT");
 }
 
 // ---- the child's side -------------------------------------------------------
 
-// Wall and processor time from the moment it is made.
-class stopwatch {
- public:
-  stopwatch() : wall_(std::chrono::steady_clock::now()), cpu_(cpu_now()) {}
-  void stop() {
-    wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_).count();
-    cpu = cpu_now() - cpu_;
-  }
-  double wall = 0.0, cpu = 0.0;
-
- private:
-  static double cpu_now() {
-    rusage u{};
-    ::getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
-  }
-  std::chrono::steady_clock::time_point wall_;
-  double cpu_;
-};
-
 // "read <file>": the file into one fresh buffer with huge pages.
 // "load <data file> <frames>": a native data file into a new data set.
 int child(int argc, char** argv) {
   if (argc < 4) return 2;
   const std::string what = argv[2], path = argv[3];
-  stopwatch clock;
+  fresh_process::stopwatch clock;
   if (what == "read") {
-    clock = stopwatch();
     const size_t n = static_cast<size_t>(fs::file_size(path));
-    void* p = ::mmap(nullptr, n, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED) return 1;
-    ::madvise(p, n, MADV_HUGEPAGE);
-    char* buf = static_cast<char*>(p);
-    wxFile f(path);
-    size_t done = 0;
-    for (ssize_t got; done < n && (got = f.Read(buf + done, n - done)) > 0;)
-      done += static_cast<size_t>(got);
+    clock = fresh_process::stopwatch();
+    char* bytes = fresh_process::read_into_one_fresh_buffer({path}, n);
     clock.stop();
-    if (done != n) return 1;
+    if (!bytes) return 1;
+    ::munmap(bytes, n);
   } else if (what == "load" && argc >= 5) {
     headless_session session;
-    clock = stopwatch();
+    clock = fresh_process::stopwatch();
     const bool ok = try_read_native_file(path);
     clock.stop();
     if (!ok || frame_store->images.size() != std::strtoul(argv[4], nullptr, 10)) return 1;
   } else {
     return 2;
   }
-  std::printf("%.9f %.9f\n", clock.wall, clock.cpu);
+  clock.report();
   return 0;
 }
 
