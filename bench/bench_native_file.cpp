@@ -130,7 +130,7 @@ void BM_plain_read_of_frame_bytes(benchmark::State& state) {
 // afresh (with huge pages, as array libraries do for large buffers).
 void BM_fresh_process_load_against_one_buffer(benchmark::State& state) {
   fresh_process::run_against_baseline(state, {"load", recording(), "500"},
-                       {"read", (folder() / "rec.qzi").string()});
+                                      {"read", (folder() / "rec.qzi").string()});
   state.SetBytesProcessed(state.iterations() * 500LL * 640 * 480);
 }
 
@@ -139,7 +139,7 @@ void BM_fresh_process_load_against_one_buffer(benchmark::State& state) {
 void BM_fresh_process_80000_shuffled_against_ordered(benchmark::State& state) {
   const bool landmarks = state.range(0) == 1;
   fresh_process::run_against_baseline(state, {"load", many_lines(landmarks, true), "0"},
-                       {"load", many_lines(landmarks, false), "0"});
+                                      {"load", many_lines(landmarks, false), "0"});
   state.SetLabel(landmarks ? "LANDMARK" : "CONT");
 }
 
