@@ -1,5 +1,7 @@
 // Loading a directory of 200 DICOM files of 512 x 512 16-bit samples into the
-// frame store, next to reading the same files' bytes with no parsing at all.
+// frame store, next to reading the same files' bytes with no parsing at all;
+// in a process of its own, next to the files' bytes read into one fresh
+// buffer in a process of its own.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -14,6 +16,7 @@
 #include <wx/log.h>
 
 #include "data/data_io_ui.h"
+#include "fresh_process.h"
 #include "medical/dicom_utility.h"
 #include "registry/resource_table.h"
 #include "tools/headless_session.h"
@@ -135,6 +138,57 @@ void BM_LoadDicomDirectory(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadDicomDirectory)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// Each load in a fresh process, so that its frames' memory is touched for
+// the first time as at File > Open in a new program.
+void BM_fresh_process_load_against_one_buffer(benchmark::State& state) {
+  const std::string folder = series_folder().ToStdString();
+  fresh_process::run_against_baseline(state, {"load", folder}, {"read", folder});
+  state.SetBytesProcessed(int64_t(state.iterations()) * kFrames * kSize * kSize * 2);
+}
+BENCHMARK(BM_fresh_process_load_against_one_buffer)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(15);
+
+// "read <folder>": the files' bytes into one fresh buffer; "load <folder>":
+// the directory into a new data set.
+int child(int argc, char** argv) {
+  if (argc < 4) return 2;
+  const std::string what = argv[2];
+  const wxString folder = wxString::FromUTF8(argv[3]);
+  fresh_process::stopwatch clock;
+  if (what == "read") {
+    wxArrayString names;
+    wxDir::GetAllFiles(folder, &names, wxEmptyString, wxDIR_FILES);
+    names.Sort();
+    std::vector<std::string> files;
+    size_t total = 0;
+    for (const wxString& n : names) {
+      files.push_back(n.ToStdString());
+      total += size_t(wxFileName::GetSize(n).GetValue());
+    }
+    clock = fresh_process::stopwatch();
+    char* bytes = fresh_process::read_into_one_fresh_buffer(files, total);
+    clock.stop();
+    if (!bytes) return 1;
+    ::munmap(bytes, total);
+  } else if (what == "load") {
+    wxLogNull quiet;
+    headless_session session;
+    clock = fresh_process::stopwatch();
+    base_res_t::hold_pending_writes(true);
+    const int ok = dicom_utility::load_dicom_files(wxFileName(folder));
+    base_res_t::hold_pending_writes(false);
+    clock.stop();
+    base_res_t::cancel_pending_writes();
+    if (ok != 1 || frame_store->images.size() != size_t(kFrames)) return 1;
+  } else {
+    return 2;
+  }
+  clock.report();
+  return 0;
+}
+
 // The directory scan alone (headers of every file, no pixels).
 void BM_ScanDicomDirectory(benchmark::State& state) {
   const wxString folder = series_folder();
@@ -153,6 +207,7 @@ BENCHMARK(BM_ScanDicomDirectory)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
   wxInitializer init;
+  if (argc > 1 && std::strcmp(argv[1], "--child") == 0) return child(argc, argv);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   wxFileName::Rmdir(series_folder(), wxPATH_RMDIR_RECURSIVE);

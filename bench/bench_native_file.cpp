@@ -1,15 +1,22 @@
-// Loading a native data file: the frame file of a 500-frame 640 x 480
-// recording against a read of the same bytes into one fresh buffer in the
-// same run, the body
-// parse for 10^4 and 10^5 CONT lines (time per line should not grow), and
+// Loading a native data file, each load timed in a process of its own so that
+// the first touch of fresh memory is timed as it is at File > Open in a new
+// program: the frame file of a 500-frame 640 x 480 recording (153.6 MB)
+// against reading the same bytes into one fresh buffer in a fresh process;
 // 80,000 CONT or LANDMARK lines in a shuffled order against the same lines in
-// order (the shuffled read should take at most twice as long).
+// order (the shuffled read should take at most twice as long). In process:
+// a read of the frame bytes into memory touched before (the copy alone) and
+// the body parse for 10^4 and 10^5 CONT lines (time per line should not grow).
+//
+// The child processes are this program run again with "--child"; each
+// reports the time of its one operation on its standard output.
 #include <benchmark/benchmark.h>
 #include <sys/mman.h>
+#include <unistd.h>
 #include <wx/file.h>
 #include <wx/init.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -18,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "fresh_process.h"
 #include "data/data_reset.h"
 #include "tools/headless_session.h"
 
@@ -118,44 +126,49 @@ void BM_plain_read_of_frame_bytes(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * 500LL * 640 * 480);
 }
 
-// The baseline for a load: the same bytes read into one buffer that was
-// never touched, asked of the system afresh each time (with huge pages, as
-// array libraries do for large buffers), so that the first touch of fresh
-// memory is timed as it is in a new process.
-void BM_read_into_one_fresh_buffer(benchmark::State& state) {
-  recording();
-  const std::string qzi = (folder() / "rec.qzi").string();
-  const size_t n = static_cast<size_t>(fs::file_size(qzi));
-  for (auto _ : state) {
-    void* p = ::mmap(nullptr, n, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED) {
-      state.SkipWithError("no memory");
-      break;
-    }
-    ::madvise(p, n, MADV_HUGEPAGE);
-    char* buf = static_cast<char*>(p);
-    wxFile f(qzi);
-    size_t done = 0;
-    while (done < n) done += static_cast<size_t>(f.Read(buf + done, n - done));
-    benchmark::DoNotOptimize(buf);
-    ::munmap(p, n);
-  }
+// A load against the same bytes read into one buffer asked of the system
+// afresh (with huge pages, as array libraries do for large buffers).
+void BM_fresh_process_load_against_one_buffer(benchmark::State& state) {
+  fresh_process::run_against_baseline(state, {"load", recording(), "500"},
+                                      {"read", (folder() / "rec.qzi").string()});
   state.SetBytesProcessed(state.iterations() * 500LL * 640 * 480);
 }
 
-// Every load takes fresh memory: the frames' slabs go back to the system
-// when the data set is emptied.
-void BM_load_native_recording(benchmark::State& state) {
-  const std::string hm = recording();
-  headless_session session;
-  for (auto _ : state) {
-    if (!try_read_native_file(hm) || frame_store->images.size() != 500)
-      state.SkipWithError("read failed");
-    state.PauseTiming();
-    empty_data_set();
-    state.ResumeTiming();
+// 80,000 lines shuffled against the same lines in order. Argument: 0 CONT,
+// 1 LANDMARK.
+void BM_fresh_process_80000_shuffled_against_ordered(benchmark::State& state) {
+  const bool landmarks = state.range(0) == 1;
+  fresh_process::run_against_baseline(state, {"load", many_lines(landmarks, true), "0"},
+                                      {"load", many_lines(landmarks, false), "0"});
+  state.SetLabel(landmarks ? "LANDMARK" : "CONT");
+}
+
+// ---- the child's side -------------------------------------------------------
+
+// "read <file>": the file into one fresh buffer with huge pages.
+// "load <data file> <frames>": a native data file into a new data set.
+int child(int argc, char** argv) {
+  if (argc < 4) return 2;
+  const std::string what = argv[2], path = argv[3];
+  fresh_process::stopwatch clock;
+  if (what == "read") {
+    const size_t n = static_cast<size_t>(fs::file_size(path));
+    clock = fresh_process::stopwatch();
+    char* bytes = fresh_process::read_into_one_fresh_buffer({path}, n);
+    clock.stop();
+    if (!bytes) return 1;
+    ::munmap(bytes, n);
+  } else if (what == "load" && argc >= 5) {
+    headless_session session;
+    clock = fresh_process::stopwatch();
+    const bool ok = try_read_native_file(path);
+    clock.stop();
+    if (!ok || frame_store->images.size() != std::strtoul(argv[4], nullptr, 10)) return 1;
+  } else {
+    return 2;
   }
-  state.SetBytesProcessed(state.iterations() * 500LL * 640 * 480);
+  clock.report();
+  return 0;
 }
 
 void BM_parse_contour_lines(benchmark::State& state) {
@@ -172,30 +185,17 @@ void BM_parse_contour_lines(benchmark::State& state) {
                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-// Arguments: 0 CONT, 1 LANDMARK; 0 in order, 1 shuffled.
-void BM_read_80000_lines(benchmark::State& state) {
-  const std::string hm = many_lines(state.range(0) == 1, state.range(1) == 1);
-  headless_session session;
-  for (auto _ : state) {
-    if (!try_read_native_file(hm)) state.SkipWithError("read failed");
-    state.PauseTiming();
-    empty_data_set();
-    state.ResumeTiming();
-  }
-  state.SetLabel(std::string(state.range(0) ? "LANDMARK" : "CONT") +
-                 (state.range(1) ? " shuffled" : " in order"));
-}
-
-BENCHMARK(BM_read_80000_lines)
-    ->Args({0, 0})
-    ->Args({0, 1})
-    ->Args({1, 0})
-    ->Args({1, 1})
+BENCHMARK(BM_fresh_process_load_against_one_buffer)
     ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->UseManualTime()
+    ->Iterations(25);
+BENCHMARK(BM_fresh_process_80000_shuffled_against_ordered)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(15);
 BENCHMARK(BM_plain_read_of_frame_bytes)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_read_into_one_fresh_buffer)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_load_native_recording)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_parse_contour_lines)
     ->Arg(10000)
     ->Arg(100000)
@@ -207,6 +207,7 @@ BENCHMARK(BM_parse_contour_lines)
 int main(int argc, char** argv) {
   wxInitializer init;
   wxLog::EnableLogging(false);
+  if (argc > 1 && std::strcmp(argv[1], "--child") == 0) return child(argc, argv);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

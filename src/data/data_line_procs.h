@@ -98,6 +98,11 @@ struct native_read_context {
 // The read in progress, or null.
 native_read_context* active_native_read();
 
+// Puts the contours that the read's lines gave out of frame order in order;
+// the reader calls it once the body is read (and the read's index does when
+// it goes).
+void finish_contour_lines(native_read_context& ctx);
+
 class save_batch;
 
 // State of the native write in progress: the frame file joins the data

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <list>
-#include <map>
+#include <unordered_map>
 #include <cmath>
 
 #include "data/data_io_ui.h"
@@ -25,50 +25,80 @@ void warn_ignored(const wxString& text) {
   if (native_read_context* ctx = active_native_read()) ++ctx->losses.ignored_lines;
 }
 
-// Where each object's frame entries are, by frame, for the read in progress.
+// The objects whose lines came out of frame order in the read in progress.
+// Their new entries are appended, one a line, and put in frame order, the
+// entries of one frame joined, once the body is read: keeping them in order
+// line by line cost a search and an insertion a line.
 struct contour_index_t {
-  using entries = std::list<frame_contours_t>;
-  std::map<int32_t, entries::iterator> by_frame[NUM_OBJECTS];
-  bool built[NUM_OBJECTS] = {};
+  bool unsorted[NUM_OBJECTS] = {};
+
+  ~contour_index_t() { sort_entries(); }
+  void sort_entries() {
+    if (!resource_table) return;
+    contour_object* objects = resource_table->RES_OBJECT->read();
+    for (int32_t k = 0; k < NUM_OBJECTS; ++k) {
+      if (!unsorted[k]) continue;
+      unsorted[k] = false;
+      std::list<frame_contours_t>& frames = objects[k].frames;
+      // A stable sort keeps the entries of one frame in the order of their lines.
+      frames.sort(
+          [](const frame_contours_t& a, const frame_contours_t& b) { return a.frame < b.frame; });
+      for (auto it = frames.begin(); it != frames.end(); ++it) {
+        auto next = std::next(it);
+        while (next != frames.end() && next->frame == it->frame) {
+          for (contour_t& c : next->contours) it->contours.push_back(std::move(c));
+          next = frames.erase(next);
+        }
+        it->area = -1.0;
+      }
+    }
+  }
 };
 
-// Appends to the object's entry of frame, keeping the entries in ascending
-// frame order. Files list an object's contours in frame order, so the entry
-// is nearly always the last one or a new last one; the rest is found through
-// the read's index, so that lines in any order take n log n time.
+// Appends to the object's entry of frame, a new entry when it has none.
+// Files list an object's contours in frame order, so the entry is nearly
+// always the last one or a new last one; lines out of that order are put in
+// their places once the body is read, so that lines in any order take n log n
+// time.
 void append_contour(int32_t object, contour_object& o, int32_t frame, contour_t&& c) {
   native_read_context* ctx = active_native_read();
   auto* index = ctx ? static_cast<contour_index_t*>(ctx->contour_index.get()) : nullptr;
-  frame_contours_t* entry;
-  if ((!index || !index->built[object]) && (o.frames.empty() || o.frames.back().frame <= frame)) {
-    if (o.frames.empty() || o.frames.back().frame < frame) {
-      o.frames.emplace_back();
-      o.frames.back().frame = frame;
-    }
-    entry = &o.frames.back();
-  } else {
+  std::list<frame_contours_t>& frames = o.frames;
+  const bool behind = !frames.empty() && frames.back().frame > frame;
+  if (ctx && ((index && index->unsorted[object]) || behind)) {
     if (!index) {
       ctx->contour_index = std::make_shared<contour_index_t>();
       index = static_cast<contour_index_t*>(ctx->contour_index.get());
     }
-    auto& by_frame = index->by_frame[object];
-    if (!index->built[object] || by_frame.size() != o.frames.size()) {
-      by_frame.clear();
-      for (auto it = o.frames.begin(); it != o.frames.end(); ++it) by_frame.emplace(it->frame, it);
-      index->built[object] = true;
+    index->unsorted[object] = true;
+    frames.emplace_back();
+    frames.back().frame = frame;
+  } else if (behind) {
+    // Outside a read: in its place at once.
+    auto at = std::find_if(frames.begin(), frames.end(),
+                           [frame](const frame_contours_t& e) { return e.frame >= frame; });
+    if (at->frame != frame) {
+      at = frames.emplace(at);
+      at->frame = frame;
     }
-    auto at = by_frame.lower_bound(frame);
-    if (at == by_frame.end() || at->first != frame) {
-      auto it = o.frames.emplace(at == by_frame.end() ? o.frames.end() : at->second);
-      it->frame = frame;
-      it->centroid_x = it->centroid_y = 0.0;
-      at = by_frame.emplace_hint(at, frame, it);
-    }
-    entry = &*at->second;
+    at->contours.push_back(std::move(c));
+    at->area = -1.0;
+    return;
+  } else if (frames.empty() || frames.back().frame < frame) {
+    frames.emplace_back();
+    frames.back().frame = frame;
   }
-  entry->contours.push_back(std::move(c));
-  entry->area = -1.0;
+  frames.back().contours.push_back(std::move(c));
+  frames.back().area = -1.0;
 }
+
+}  // namespace
+
+void finish_contour_lines(native_read_context& ctx) {
+  if (auto* index = static_cast<contour_index_t*>(ctx.contour_index.get())) index->sort_entries();
+}
+
+namespace {
 
 // The number of objects whose lines are written: at least CURRENT_MAX_OBJECTS,
 // and enough to reach every object that holds anything of its own, so that
@@ -130,6 +160,14 @@ bool parse_contour_dat(wxString& text) {
   // the object as it was.
   contour_t contour;
   contour.closed = closed != 0;
+  {
+    // Room for every pair of words at once: one allocation a contour.
+    word_reader ahead = words;
+    word_t w;
+    size_t n = 0;
+    while (ahead.next(w)) ++n;
+    contour.vertices.reserve(n / 2);
+  }
   for (;;) {
     word_t w;
     vec2_t v;

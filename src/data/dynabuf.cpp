@@ -7,6 +7,7 @@
 #include <wx/log.h>
 
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 dynabuf* frame_store = nullptr;
@@ -60,26 +61,63 @@ frame_image_ref frame_image_t::create(uint8_t* display, uint16_t* raw, int32_t s
 }
 
 frame_image_ref frame_image_t::create_in_slab(uint8_t* display, frame_slab* slab, int32_t size) {
-  if (!display || !slab) return frame_image_ref();
+  return create_in_slab(display, slab, nullptr, nullptr, size);
+}
+
+frame_image_ref frame_image_t::create_in_slab(uint8_t* display, frame_slab* slab, uint16_t* raw,
+                                              frame_slab* raw_slab, int32_t size) {
+  if (!display || !slab || (raw && !raw_slab)) return frame_image_ref();
   auto* rec = new frame_image_t;
   rec->display = display;
   rec->slab = slab;
+  rec->raw = raw;
+  rec->raw_slab = raw ? raw_slab : nullptr;
   rec->count = 1;
   rec->size = size;
   return frame_image_ref(rec);
 }
 
+void frame_image_t::replace_display(uint8_t* fresh) {
+  if (slab)
+    slab->release(display);
+  else
+    delete[] display;
+  slab = nullptr;
+  display = fresh;
+}
+
 // ---- frame_slab ---------------------------------------------------------------
+
+namespace {
+constexpr size_t kHugePage = size_t(1) << 21;
+}
 
 frame_slab* frame_slab::create(size_t frames, size_t frame_bytes) {
   if (frames == 0 || frame_bytes == 0 || frames > SIZE_MAX / frame_bytes) return nullptr;
   const size_t bytes = frames * frame_bytes;
-  void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (bytes > SIZE_MAX - 2 * kHugePage) return nullptr;
+  // Whole huge pages from a huge-page boundary: an unaligned slab would
+  // fill its first and last huge page with small pages.
+  const bool huge = bytes >= kHugePage;
+  const size_t length = huge ? (bytes + kHugePage - 1) & ~(kHugePage - 1) : bytes;
+  const size_t asked = huge ? length + kHugePage : length;
+  void* p = ::mmap(nullptr, asked, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (p == MAP_FAILED) return nullptr;
+  auto* base = static_cast<uint8_t*>(p);
+  if (huge) {
+    const uintptr_t at = reinterpret_cast<uintptr_t>(base);
+    auto* aligned = reinterpret_cast<uint8_t*>((at + kHugePage - 1) & ~(kHugePage - 1));
+    if (aligned > base) ::munmap(base, static_cast<size_t>(aligned - base));
+    uint8_t* end = aligned + length;
+    if (base + asked > end) ::munmap(end, static_cast<size_t>(base + asked - end));
+    base = aligned;
 #ifdef MADV_HUGEPAGE
-  ::madvise(p, bytes, MADV_HUGEPAGE);  // a hint: without huge pages it still works
+    ::madvise(base, length, MADV_HUGEPAGE);  // a hint: without huge pages it still works
 #endif
-  return new (std::nothrow) frame_slab(static_cast<uint8_t*>(p), bytes, frames, frame_bytes);
+  }
+  auto* slab = new (std::nothrow) frame_slab(base, length, frames, frame_bytes);
+  if (!slab) ::munmap(base, length);
+  return slab;
 }
 
 frame_slab::frame_slab(uint8_t* base, size_t bytes, size_t frames, size_t frame_bytes)
@@ -88,9 +126,17 @@ frame_slab::frame_slab(uint8_t* base, size_t bytes, size_t frames, size_t frame_
 frame_slab::~frame_slab() { ::munmap(base_, bytes_); }
 
 uint8_t* frame_slab::carve() {
-  if (carved_ == frames_) return nullptr;
-  ++live_;
-  return base_ + frame_bytes_ * carved_++;
+  size_t got;
+  return carve(1, got);
+}
+
+uint8_t* frame_slab::carve(size_t wanted, size_t& got) {
+  got = std::min(wanted, frames_ - carved_);
+  if (got == 0) return nullptr;
+  uint8_t* p = base_ + frame_bytes_ * carved_;
+  carved_ += got;
+  live_ += got;
+  return p;
 }
 
 void frame_slab::release(uint8_t* p) {
@@ -110,6 +156,92 @@ void frame_slab::seal() {
   if (live_ == 0) delete this;
 }
 
+// ---- frame_carver -------------------------------------------------------------
+
+uint8_t* frame_carver::carve(size_t wanted, size_t& got, frame_slab*& slab) {
+  got = 0;
+  slab = nullptr;
+  if (wanted == 0 || left_ == 0) return nullptr;
+  uint8_t* p = slab_ ? slab_->carve(std::min(wanted, left_), got) : nullptr;
+  if (!p) {
+    finish();
+    constexpr size_t kLargest = size_t(1) << 30;
+    size_t n = std::max<size_t>(1, std::min(left_, kLargest / frame_bytes_));
+    for (;;) {
+      slab_ = frame_slab::create(n, frame_bytes_);
+      if (slab_ || n == 1) break;
+      n /= 2;
+    }
+    if (!slab_) return nullptr;
+    p = slab_->carve(std::min(wanted, left_), got);
+  }
+  left_ -= got;
+  slab = slab_;
+  // A slab used up frees itself with its last frame, which may go before
+  // this carver does: it is not touched again.
+  if (slab_->frames_left() == 0) slab_ = nullptr;
+  return p;
+}
+
+void frame_carver::finish() {
+  if (slab_) slab_->seal();
+  slab_ = nullptr;
+}
+
+// ---- frame_pair_carver ----------------------------------------------------------
+
+bool frame_pair_carver::next(bool eight_bit) {
+  drop();
+  display_ = displays_.carve(display_slab_);
+  if (!display_) return false;
+  if (eight_bit) {
+    if (!scratch_) scratch_.reset(new (std::nothrow) uint16_t[pixels_]);
+    raw_ = scratch_.get();
+  } else {
+    raw_ = reinterpret_cast<uint16_t*>(raws_.carve(raw_slab_));
+  }
+  if (!raw_) drop();
+  return raw_ != nullptr;
+}
+
+frame_image_ref frame_pair_carver::keep(bool eight_bit, int32_t size) {
+  if (!display_) return frame_image_ref();
+  if (eight_bit && raw_slab_) {
+    raw_slab_->release(reinterpret_cast<uint8_t*>(raw_));
+    raw_slab_ = nullptr;
+    raw_ = nullptr;
+  } else if (!eight_bit && !raw_slab_) {
+    // Values read into scratch that turn out to be 16-bit get a place of their own.
+    auto* own = reinterpret_cast<uint16_t*>(raws_.carve(raw_slab_));
+    if (!own) {
+      drop();
+      return frame_image_ref();
+    }
+    std::memcpy(own, raw_, pixels_ * sizeof(uint16_t));
+    raw_ = own;
+  }
+  frame_image_ref image;
+  try {
+    image = frame_image_t::create_in_slab(display_, display_slab_, eight_bit ? nullptr : raw_,
+                                          eight_bit ? nullptr : raw_slab_, size);
+  } catch (const std::bad_alloc&) {
+    drop();
+    throw;
+  }
+  display_ = nullptr;
+  raw_ = nullptr;
+  display_slab_ = raw_slab_ = nullptr;
+  return image;
+}
+
+void frame_pair_carver::drop() {
+  if (display_ && display_slab_) display_slab_->release(display_);
+  if (raw_ && raw_slab_) raw_slab_->release(reinterpret_cast<uint8_t*>(raw_));
+  display_ = nullptr;
+  raw_ = nullptr;
+  display_slab_ = raw_slab_ = nullptr;
+}
+
 uint8_t* frame_image_t::display_data(const frame_image_ref& ref) {
   frame_image_t* rec = ref.get();
   if (!rec) return nullptr;
@@ -124,7 +256,10 @@ void frame_image_ref::reset() {
       rec_->slab->release(rec_->display);
     else
       delete[] rec_->display;
-    delete[] rec_->raw;
+    if (rec_->raw_slab)
+      rec_->raw_slab->release(reinterpret_cast<uint8_t*>(rec_->raw));
+    else
+      delete[] rec_->raw;
     delete rec_;
   }
   rec_ = nullptr;

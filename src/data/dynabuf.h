@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -27,10 +28,15 @@ frame_windowing_fn frame_windowing();
 class frame_slab {
  public:
   // A slab for `frames` frames of `frame_bytes` bytes, or null when the
-  // system has no such block.
+  // system has no such block. A slab of a huge page or more starts on a
+  // huge-page boundary and ends on one.
   static frame_slab* create(size_t frames, size_t frame_bytes);
   // The next frame's buffer, or null when the slab is used up.
   uint8_t* carve();
+  // Up to `wanted` frames that follow one another, the first one's buffer
+  // returned and their number in `got`; null (and got 0) when used up. Each
+  // frame is released on its own.
+  uint8_t* carve(size_t wanted, size_t& got);
   // The carved frame at p is no longer used: its whole pages go back to the
   // system at once, and the last frame frees the slab once it is used up or
   // sealed.
@@ -39,6 +45,7 @@ class frame_slab {
   // no frame is in use.
   void seal();
   size_t frames() const { return frames_; }
+  size_t frames_left() const { return frames_ - carved_; }
 
  private:
   frame_slab(uint8_t* base, size_t bytes, size_t frames, size_t frame_bytes);
@@ -49,19 +56,89 @@ class frame_slab {
   size_t live_ = 0;
 };
 
-// One frame image. Both pixel buffers are allocated with new[] and belong to
-// the record from the moment it is created, unless the display buffer was
-// carved from a slab: then the slab takes it back.
+// Carves the frames of one load, `frames` of `frame_bytes` each, from as few
+// slabs as the system can give: one while it has a block that large (at most
+// 1 GiB a slab), smaller ones otherwise. Destroying the carver seals the slab
+// in use, so that frames not carved are never waited for.
+class frame_carver {
+ public:
+  frame_carver(size_t frames, size_t frame_bytes) : left_(frames), frame_bytes_(frame_bytes) {}
+  ~frame_carver() { finish(); }
+  frame_carver(const frame_carver&) = delete;
+  frame_carver& operator=(const frame_carver&) = delete;
+
+  // Up to `wanted` frames that follow one another in one slab: the first
+  // one's buffer, their number in `got` and the slab; null when no memory
+  // could be had or all announced frames were carved.
+  uint8_t* carve(size_t wanted, size_t& got, frame_slab*& slab);
+  // One frame's buffer and its slab.
+  uint8_t* carve(frame_slab*& slab) {
+    size_t got;
+    return carve(1, got, slab);
+  }
+  // Seals the slab in use; carving afterwards starts a new one.
+  void finish();
+
+ private:
+  frame_slab* slab_ = nullptr;
+  size_t left_;  // frames still to be carved
+  size_t frame_bytes_;
+};
+
+// The buffers of the frames of one load from medical image files: display
+// bytes and 16-bit values carved from slabs of their own. For 8-bit data the
+// values are only needed while a frame is read, and are read into one
+// scratch buffer instead.
+class frame_pair_carver {
+ public:
+  frame_pair_carver(size_t frames, size_t pixels)
+      : displays_(frames, pixels), raws_(frames, pixels * 2), pixels_(pixels) {}
+  ~frame_pair_carver() { drop(); }
+  frame_pair_carver(const frame_pair_carver&) = delete;
+  frame_pair_carver& operator=(const frame_pair_carver&) = delete;
+
+  // Buffers for the next frame, its values in scratch when eight_bit; false
+  // when the memory ran out.
+  bool next(bool eight_bit);
+  uint8_t* display() const { return display_; }
+  uint16_t* raw() const { return raw_; }
+  // The frame read into the buffers as a record, with its values unless
+  // eight_bit; an empty reference when the memory ran out.
+  frame_image_ref keep(bool eight_bit, int32_t size);
+  // The frame could not be read: its buffers go back.
+  void drop();
+
+ private:
+  frame_carver displays_, raws_;
+  size_t pixels_;
+  std::unique_ptr<uint16_t[]> scratch_;
+  uint8_t* display_ = nullptr;
+  uint16_t* raw_ = nullptr;
+  frame_slab *display_slab_ = nullptr, *raw_slab_ = nullptr;
+};
+
+// One frame image. Both pixel buffers belong to the record from the moment
+// it is created: allocated with new[], or carved from a slab, which then takes
+// them back.
 struct frame_image_t {
   uint8_t* display = nullptr;  // RES_BUF_WIDTH x RES_BUF_HEIGHT display bytes, row after row
   uint16_t* raw = nullptr;     // the same layout of 16-bit values, or null for 8-bit data
   int32_t count = 0;           // counted references to this record
   int32_t stamp = -1;          // RES_DICOM_REDRAW raise count at the last windowing; -1 never
   int32_t size = 0;            // bytes in the display buffer
-  frame_slab* slab = nullptr;  // where display was carved from, or null
+  frame_slab* slab = nullptr;      // where display was carved from, or null
+  frame_slab* raw_slab = nullptr;  // where raw was carved from, or null
+
+  // Gives the display buffer back to where it came from and takes
+  // `display`, allocated with new[], in its place.
+  void replace_display(uint8_t* display);
 
   // A record of 8-bit display pixels carved from slab.
   static frame_image_ref create_in_slab(uint8_t* display, frame_slab* slab, int32_t size);
+  // The same with 16-bit values carved from raw_slab (raw and raw_slab may
+  // be null for 8-bit data).
+  static frame_image_ref create_in_slab(uint8_t* display, frame_slab* slab, uint16_t* raw,
+                                        frame_slab* raw_slab, int32_t size);
 
   // A record of count 1, stamp -1, owning the buffer; a null buffer creates
   // nothing and gives an empty reference.

@@ -3,6 +3,7 @@
 #include "data/landmarks.h"
 
 #include <algorithm>
+#include <cwchar>
 
 #include <wx/log.h>
 
@@ -172,13 +173,33 @@ void landmarks::remove_fiducials() {
 
 // ---- names ------------------------------------------------------------------
 
+namespace {
+
+// The name's characters against a wide text, without making strings: every
+// landmark read from a file is classified.
+bool starts_with(const wxString& name, const wchar_t* head, size_t from = 0) {
+  const size_t n = std::wcslen(head);
+  return name.length() >= from + n && std::wmemcmp(name.wx_str() + from, head, n) == 0;
+}
+
+bool ends_with(const wxString& name, const wchar_t* tail) {
+  const size_t n = std::wcslen(tail);
+  return name.length() >= n && std::wmemcmp(name.wx_str() + name.length() - n, tail, n) == 0;
+}
+
+}  // namespace
+
 void landmarks::classify_spine_name(landmark_t& lm) {
   if (lm.kind != LM_DATA && lm.kind != LM_SPINE) return;
   lm.kind = LM_SPINE;
 
+  // A level name and a space.
   int level = -1;
-  for (int i = 0; i < SPINE_LEVELS && level < 0; ++i)
-    if (lm.name.StartsWith(wxString(spine_level_names[i]) + " ")) level = i;
+  for (int i = 0; i < SPINE_LEVELS && level < 0; ++i) {
+    const size_t n = std::wcslen(spine_level_names[i]);
+    if (starts_with(lm.name, spine_level_names[i]) && lm.name.length() > n && lm.name[n] == ' ')
+      level = i;
+  }
   if (level >= 0)
     lm.level = level;
   else
@@ -186,14 +207,16 @@ void landmarks::classify_spine_name(landmark_t& lm) {
 
   int part = -1;
   for (int j = 0; j < SPINE_PARTS && part < 0; ++j)
-    if (lm.name.EndsWith(spine_part_names[j])) part = j;
+    if (ends_with(lm.name, spine_part_names[j])) part = j;
   if (part >= 0)
     lm.part = part;
   else
     lm.kind = LM_DATA;
 
+  // "Spine " and a reference name, exactly.
   for (int k = 0; k < SPINE_PARTS; ++k) {
-    if (lm.name == wxString("Spine ") + spine_reference_names[k]) {
+    if (lm.name.length() == 6 + std::wcslen(spine_reference_names[k]) &&
+        starts_with(lm.name, L"Spine ") && starts_with(lm.name, spine_reference_names[k], 6)) {
       lm.kind = LM_SPINE;
       lm.part = k;
       lm.level = -1;

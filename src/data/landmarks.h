@@ -4,6 +4,8 @@
 // Positions into the list are indices; size() stands for the end.
 #pragma once
 
+#include <utility>
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -39,6 +41,20 @@ struct landmark_t {
 
   // "object:name", the name by which a surface landmark is known in lists.
   wxString full_name() const;
+
+  // The list grows by moving its landmarks, not by copying their names.
+  landmark_t() = default;
+  landmark_t(const landmark_t&) = default;
+  landmark_t& operator=(const landmark_t&) = default;
+  landmark_t(landmark_t&& other) noexcept { *this = std::move(other); }
+  landmark_t& operator=(landmark_t&& other) noexcept {
+    x = other.x, y = other.y, z = other.z;
+    name.swap(other.name);
+    kind = other.kind;
+    nx = other.nx, ny = other.ny, nz = other.nz;
+    object = other.object, part = other.part, level = other.level;
+    return *this;
+  }
 };
 
 // A landmark's position scaled in x and y (centimetres on a frame to pixels).

@@ -283,6 +283,7 @@ bool try_read_native_file(const wxString& path) {
     progress->line_done();
   }
   progress->close();
+  finish_contour_lines(ctx);
 
   if (!reconcile_frames(ctx)) {
     failure_path(progress);

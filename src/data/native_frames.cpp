@@ -24,18 +24,6 @@ void error(const wxString& text) { data_report(wxLOG_Error, text); }
 uint8_t* allocate_with_new(size_t bytes) { return new (std::nothrow) uint8_t[bytes]; }
 frame_allocator allocate_frame = allocate_with_new;
 
-// A slab for up to `frames` frames: at most 1 GiB at once, and smaller
-// slabs when the system has no block that large.
-frame_slab* new_slab(size_t frames, size_t frame_bytes) {
-  constexpr size_t kLargest = size_t(1) << 30;
-  size_t n = std::max<size_t>(1, std::min(frames, kLargest / frame_bytes));
-  for (;;) {
-    if (frame_slab* slab = frame_slab::create(n, frame_bytes)) return slab;
-    if (n == 1) return nullptr;
-    n /= 2;
-  }
-}
-
 unsigned progress_style(bool modal) {
   unsigned style = data_io_ui::PROGRESS_TIMES | data_io_ui::PROGRESS_BUSY;
   if (modal) style |= data_io_ui::PROGRESS_MODAL;
@@ -132,54 +120,68 @@ bool load_companion_frames(native_read_context& ctx, const wxString& path, int32
       "File Open", wxString::Format("Currently loading frame 0 of %i.\n", frames), frames,
       progress_style(!resource_table->RES_IN_SCRIPT->read()));
   int32_t k = 0;
-  // Frames are carved from slabs unless a test installed its own allocator.
+  // Frames are carved from slabs unless a test installed its own allocator;
+  // runs of frames that follow one another in a slab are read with one call,
+  // up to kRunBytes at a time so that progress is still shown.
+  constexpr size_t kRunBytes = size_t(16) << 20;
   const bool slabs = allocate_frame == allocate_with_new;
-  frame_slab* slab = nullptr;
-  auto seal = [&] {
-    if (slab) slab->seal();
-    slab = nullptr;
-  };
+  const size_t frame_bytes = static_cast<size_t>(size);
+  const size_t run_frames = slabs ? std::max<size_t>(1, kRunBytes / frame_bytes) : 1;
+  frame_carver carver(static_cast<size_t>(frames), frame_bytes);
+  std::vector<frame_image_ref> run;
   try {
     frame_store->reserve(static_cast<size_t>(frames));
-    for (; k < frames; ++k) {
-      uint8_t* buffer = nullptr;
-      if (slabs) {
-        buffer = slab ? slab->carve() : nullptr;
-        if (!buffer) {
-          seal();
-          slab = new_slab(static_cast<size_t>(frames - k), static_cast<size_t>(size));
-          buffer = slab ? slab->carve() : nullptr;
-        }
-      } else {
-        buffer = allocate_frame(static_cast<size_t>(size));
-      }
+    run.reserve(run_frames);
+    while (k < frames) {
+      size_t got = 1;
+      frame_slab* slab = nullptr;
+      uint8_t* buffer = slabs ? carver.carve(std::min(run_frames, static_cast<size_t>(frames - k)),
+                                             got, slab)
+                              : allocate_frame(frame_bytes);
       if (!buffer) break;
-      // Owned by the record from here; a frame that cannot be read goes back.
-      frame_image_ref image = slab ? frame_image_t::create_in_slab(buffer, slab, size)
-                                   : frame_image_t::create(buffer, size);
-      size_t done = 0;
-      while (done < static_cast<size_t>(size)) {
-        const ssize_t got = file.Read(buffer + done, static_cast<size_t>(size) - done);
-        if (got <= 0) break;
-        done += static_cast<size_t>(got);
+      // Owned by the records from here; frames that cannot be read go back.
+      run.clear();
+      for (size_t i = 0; i < got; ++i) {
+        try {
+          run.push_back(slab ? frame_image_t::create_in_slab(buffer + i * frame_bytes, slab, size)
+                             : frame_image_t::create(buffer, size));
+        } catch (const std::bad_alloc&) {
+          // The buffers not yet in a record go back before the memory stop.
+          for (size_t j = i; j < got; ++j)
+            if (slab)
+              slab->release(buffer + j * frame_bytes);
+            else
+              delete[] buffer;
+          throw;
+        }
       }
-      if (done < static_cast<size_t>(size)) {
-        image.reset();
-        seal();
+      const size_t bytes = got * frame_bytes;
+      size_t done = 0;
+      while (done < bytes) {
+        const ssize_t n = file.Read(buffer + done, bytes - done);
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+      }
+      if (done < bytes) {
+        run.clear();
+        carver.finish();
         error(
             wxString::Format("Failed to read binary data from binary file.\nFrame %i of \"%s\" "
                              "could not be read.\n",
-                             k, path));
+                             k + static_cast<int32_t>(done / frame_bytes), path));
         return false;
       }
-      frame_store->add_image(std::move(image));
-      progress->update(k, wxString::Format("Currently loading frame %i of %i.", k + 1, frames));
+      for (frame_image_ref& image : run) frame_store->add_image(std::move(image));
+      run.clear();
+      k += static_cast<int32_t>(got);
+      progress->update(k - 1, wxString::Format("Currently loading frame %i of %i.", k, frames));
     }
   } catch (const std::bad_alloc&) {
     // The record or the store's vector could not grow: as a buffer that
     // could not be had, the frames loaded so far stand.
   }
-  seal();
+  run.clear();
+  carver.finish();
   if (k < frames) return cut_for_memory(ctx, k, frames, w, h);
   return true;
 }
@@ -200,26 +202,45 @@ bool load_medical_frames(native_read_context& ctx, const wxString& path, int32_t
       "File Open", wxString::Format("Currently loading frame 0 of %i.\n", frames), frames,
       progress_style(!resource_table->RES_IN_SCRIPT->read()));
   int32_t k = 0;
+  // Frames are carved from slabs unless a test installed its own allocator.
+  const bool slabs = allocate_frame == allocate_with_new;
+  frame_pair_carver buffers(static_cast<size_t>(frames), static_cast<size_t>(size));
   try {
     for (; k < frames; ++k) {
-      auto* raw = new (std::nothrow) uint16_t[static_cast<size_t>(size)];
-      uint8_t* bytes = allocate_frame(static_cast<size_t>(size));
-      if (!raw || !bytes) {
-        delete[] raw;
-        delete[] bytes;
-        break;
+      uint16_t* raw = nullptr;
+      uint8_t* bytes = nullptr;
+      if (slabs) {
+        if (!buffers.next(source->data_8bit())) break;
+        raw = buffers.raw();
+        bytes = buffers.display();
+      } else {
+        raw = new (std::nothrow) uint16_t[static_cast<size_t>(size)];
+        bytes = allocate_frame(static_cast<size_t>(size));
+        if (!raw || !bytes) {
+          delete[] raw;
+          delete[] bytes;
+          break;
+        }
       }
       const int32_t number = use_list ? static_cast<int32_t>((*list)[static_cast<size_t>(k)]) : k;
       if (source->read_frame(path, k, number, raw, bytes) != size) {
-        delete[] raw;
-        delete[] bytes;
+        if (slabs) {
+          buffers.drop();
+        } else {
+          delete[] raw;
+          delete[] bytes;
+        }
         error(
             wxString::Format("Failed to read binary data from binary file.\nFrame %i of \"%s\" "
                              "could not be read.\n",
                              number, path));
         return false;
       }
-      if (source->data_8bit()) {
+      if (slabs) {
+        frame_image_ref image = buffers.keep(source->data_8bit(), size);
+        if (!image) break;
+        frame_store->add_image(std::move(image));
+      } else if (source->data_8bit()) {
         delete[] raw;
         frame_store->add_image(frame_image_t::create(bytes, size));
       } else {

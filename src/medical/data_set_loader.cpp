@@ -240,35 +240,34 @@ int dicom_utility::load_dicom_files(wxFileName name) {
   std::vector<int32_t> loaded_slots;
   int32_t loaded = 0, skipped = 0;
   bool out_of_memory = false;
+  // The frames are carved from slabs, so that a large volume loads at the
+  // speed of filling one fresh buffer.
+  frame_pair_carver buffers{size_t(total), size_t(frame_size)};
   try {
     for (int32_t i = 0; i < total; ++i) {
       const int32_t o = h + i;
       position_t pos;
-      uint16_t* raw = new (std::nothrow) uint16_t[size_t(frame_size)];
-      uint8_t* display = new (std::nothrow) uint8_t[size_t(frame_size)];
-      if (!raw || !display) {
-        delete[] raw;
-        delete[] display;
+      if (!buffers.next(data_8bit)) {
         out_of_memory = true;
         break;
       }
-      if (read_dicom_data(plan.name, i, o, raw, display, &pos) != frame_size) {
-        delete[] raw;
-        delete[] display;
+      if (read_dicom_data(plan.name, i, o, buffers.raw(), buffers.display(), &pos) != frame_size) {
+        buffers.drop();
         ++skipped;
         progress->update(i, "Currently skipping " + source_type +
                                 wxString::Format(" frame %li of %li.", long(i), long(total)));
         continue;
       }
+      frame_image_ref image = buffers.keep(data_8bit, int32_t(frame_size));
+      if (!image) {
+        out_of_memory = true;
+        break;
+      }
       loaded_slots.push_back(i);
       progress->update(i, "Currently loading " + source_type +
                               wxString::Format(" frame %li of %li.", long(i), long(total)));
       if (frame_list) frame_list->push_back(o);
-      if (data_8bit) {
-        delete[] raw;
-        raw = nullptr;
-      }
-      frame_store->add_image(frame_image_t::create(display, raw, int32_t(frame_size)));
+      frame_store->add_image(std::move(image));
       frame_store->timestamps.push_back(uint64_t(i));
       if (pos_rec) frame_store->positions.push_back(position_holder_t::create(pos));
       ++loaded;

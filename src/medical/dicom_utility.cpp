@@ -104,8 +104,7 @@ void dicom_utility::window_frame(const uint16_t* raw, frame_image_t& record, int
   // A missing display buffer, or one of another size than the frame, is
   // (re)made and windowed whatever the stamp says.
   if (!record.display || size_t(std::max(size, 0)) != n) {
-    delete[] record.display;
-    record.display = new uint8_t[n];
+    record.replace_display(new uint8_t[n]);
     size = static_cast<int32_t>(n);
     if (stamp != -2) stamp = -1;
   } else if (stamp == p.redraw) {

@@ -46,20 +46,21 @@ registry_state& reg() {
   return s;
 }
 
-// UTF-16 code units of a wide string (names are ASCII in practice).
-void to_utf16(const wchar_t* text, size_t length, std::vector<uint32_t>& units) {
-  units.clear();
-  units.reserve(length);
+// UTF-16 code units of a wide string (names are ASCII in practice), written
+// to units, which has room for 2 x length.
+size_t to_utf16(const wchar_t* text, size_t length, uint32_t* units) {
+  size_t n = 0;
   for (size_t i = 0; i < length; ++i) {
     uint32_t c = static_cast<uint32_t>(text[i]);
     if (c > 0xFFFF) {
       c -= 0x10000;
-      units.push_back(0xD800 + (c >> 10));
-      units.push_back(0xDC00 + (c & 0x3FF));
+      units[n++] = 0xD800 + (c >> 10);
+      units[n++] = 0xDC00 + (c & 0x3FF);
     } else {
-      units.push_back(c);
+      units[n++] = c;
     }
   }
+  return n;
 }
 
 inline void mix(uint32_t& a, uint32_t& b, uint32_t& c) {
@@ -74,9 +75,9 @@ inline void mix(uint32_t& a, uint32_t& b, uint32_t& c) {
   c -= a; c -= b; c ^= (b >> 15);
 }
 
-uint32_t lookup2(const std::vector<uint32_t>& k) {
+uint32_t lookup2(const uint32_t* k, size_t len) {
   uint32_t a = 0x9e3779b9u, b = 0x9e3779b9u, c = 0;
-  size_t len = k.size(), i = 0;
+  size_t i = 0;
   while (len - i >= 12) {
     a += k[i] + (k[i + 1] << 8) + (k[i + 2] << 16) + (k[i + 3] << 24);
     b += k[i + 4] + (k[i + 5] << 8) + (k[i + 6] << 16) + (k[i + 7] << 24);
@@ -85,7 +86,7 @@ uint32_t lookup2(const std::vector<uint32_t>& k) {
     i += 12;
   }
   c += static_cast<uint32_t>(len);
-  const uint32_t* r = k.data() + i;
+  const uint32_t* r = k + i;
   switch (len - i) {
     case 11: c += r[10] << 24; [[fallthrough]];
     case 10: c += r[9] << 16; [[fallthrough]];
@@ -114,16 +115,22 @@ bool is_white(wxUniChar c) {
 }
 
 bool in_script() {
-  auto* res = dynamic_cast<bool_res_t*>(base_res_t::find(L"RES_IN_SCRIPT"));
+  auto* res = dynamic_cast<bool_res_t*>(base_res_t::find(L"RES_IN_SCRIPT", 13));
   return res && res->read();
 }
 
 }  // namespace
 
 uint32_t hash_string(const wchar_t* text, size_t length) {
-  std::vector<uint32_t> units;
-  to_utf16(text, length, units);
-  return lookup2(units);
+  // Every line read looks its keyword up: names fit on the stack.
+  uint32_t small[128];
+  std::vector<uint32_t> large;
+  uint32_t* units = small;
+  if (length > 64) {
+    large.resize(2 * length);
+    units = large.data();
+  }
+  return lookup2(units, to_utf16(text, length, units));
 }
 
 // ---------------------------------------------------------------------------
@@ -404,12 +411,11 @@ void base_res_t::keep_all_user_values() {
 // ---------------------------------------------------------------------------
 // Name lookup and the resource-line format
 
-base_res_t* base_res_t::find(const wxString& name) {
+base_res_t* base_res_t::find(const wxString& name) { return find(name.wx_str(), name.length()); }
+
+base_res_t* base_res_t::find(const wchar_t* text, size_t length) {
   registry_state& s = reg();
   if (!s.table) return nullptr;
-  const std::wstring wide = name.ToStdWstring();
-  const wchar_t* text = wide.c_str();
-  size_t length = wide.size();
   for (base_res_t* r = s.table[bucket_of(text, length)]; r; r = r->hash_next_) {
     if (std::wcslen(r->name_) == length && std::wmemcmp(r->name_, text, length) == 0) return r;
   }
@@ -438,9 +444,7 @@ bool base_res_t::parse_no_changeprocs(const wxString& line, int32_t class_mask) 
   if (i == n) return true;
   size_t name_end = i;
   while (name_end < n && !is_separator(line[name_end])) ++name_end;
-  wxString name = line.substr(i, name_end - i);
-
-  base_res_t* res = find(name);
+  base_res_t* res = find(line.wx_str() + i, name_end - i);
   if (!res) {
     wxLogDebug("parse_no_changeprocs: Unable to parse %s", line);
     return true;

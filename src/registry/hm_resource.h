@@ -142,6 +142,7 @@ class base_res_t {
 
   // --- Name lookup and the resource-line format.
   static base_res_t* find(const wxString& name);
+  static base_res_t* find(const wchar_t* name, size_t length);
   static void check_out_hash_table();
   static bool parse_no_changeprocs(const wxString& line, int32_t class_mask);
   static bool write_out_to_file(wxOutputStream& out, int32_t class_mask, int32_t group_mask);

@@ -299,4 +299,130 @@ TEST(FrameSlab, FramesAreCarvedAndReleasedOneByOne) {
   EXPECT_EQ(frame_slab::create(SIZE_MAX / 2, size), nullptr);
 }
 
+// A slab of a huge page or more starts on a huge-page boundary, so that
+// the kernel can back all of it with huge pages.
+TEST(FrameSlab, LargeSlabsStartOnAHugePageBoundary) {
+  const size_t huge = size_t(1) << 21;
+  for (size_t frame_bytes : {size_t(300000), size_t(307200), huge + 1}) {
+    frame_slab* slab = frame_slab::create(8, frame_bytes);
+    ASSERT_NE(slab, nullptr);
+    size_t got = 0;
+    uint8_t* first = slab->carve(8, got);
+    ASSERT_EQ(got, 8u);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(first) % huge, 0u) << frame_bytes;
+    first[0] = 1;
+    first[8 * frame_bytes - 1] = 2;  // the whole slab is there to be written
+    std::vector<frame_image_ref> frames;
+    for (size_t k = 0; k < 8; ++k)
+      frames.push_back(frame_image_t::create_in_slab(first + k * frame_bytes, slab, 1));
+    frames.clear();
+    EXPECT_FALSE(mapped(first));
+  }
+}
+
+// A carver hands out runs of frames that follow one another, never more
+// than announced; frames not carved when it goes are never waited for.
+TEST(FrameSlab, CarverGivesRunsAndEveryFrameGoesOnItsOwn) {
+  const size_t size = 10000;
+  std::vector<frame_image_ref> frames;
+  uint8_t* first = nullptr;
+  {
+    frame_carver carver(7, size);
+    frame_slab* slab = nullptr;
+    size_t got = 0;
+    first = carver.carve(5, got, slab);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(got, 5u);
+    size_t more = 0;
+    frame_slab* same = nullptr;
+    uint8_t* next = carver.carve(5, more, same);
+    EXPECT_EQ(more, 2u);
+    EXPECT_EQ(next, first + 5 * size);
+    EXPECT_EQ(same, slab);
+    EXPECT_EQ(carver.carve(same), nullptr);
+    for (size_t k = 0; k < 7; ++k) {
+      std::memset(first + k * size, int(k), size);
+      frames.push_back(frame_image_t::create_in_slab(first + k * size, slab, int32_t(size)));
+    }
+  }
+  // Dropped in any order: the others keep their pixels until the last goes.
+  for (size_t k : {3u, 0u, 6u, 1u, 5u, 2u}) {
+    frames[k].reset();
+    EXPECT_TRUE(mapped(first));
+    EXPECT_EQ(frame_image_t::display_data(frames[4])[size - 1], 4);
+  }
+  frames[4].reset();
+  EXPECT_FALSE(mapped(first));
+
+  // A load that ends early: the carver's slab goes with its last frame.
+  frame_image_ref only;
+  uint8_t* p = nullptr;
+  {
+    frame_carver carver(4, size);
+    frame_slab* slab = nullptr;
+    p = carver.carve(slab);
+    ASSERT_NE(p, nullptr);
+    only = frame_image_t::create_in_slab(p, slab, int32_t(size));
+  }
+  EXPECT_TRUE(mapped(p));
+  only.reset();
+  EXPECT_FALSE(mapped(p));
+}
+
+// Display and raw values carved from slabs of their own go back to them;
+// a display buffer replaced by windowing goes back to its slab too.
+TEST(FrameSlab, RawValuesAndReplacedDisplaysGoBackToTheirSlabs) {
+  const size_t size = 5000;
+  frame_carver displays(2, size), raws(2, size * 2);
+  frame_slab *ds = nullptr, *rs = nullptr;
+  size_t got = 0;
+  uint8_t* d = displays.carve(2, got, ds);
+  auto* r = reinterpret_cast<uint16_t*>(raws.carve(2, got, rs));
+  ASSERT_TRUE(d && r);
+  frame_image_ref a = frame_image_t::create_in_slab(d, ds, r, rs, int32_t(size));
+  frame_image_ref b = frame_image_t::create_in_slab(d + size, ds, r + size, rs, int32_t(size));
+  EXPECT_FALSE(frame_image_t::create_in_slab(d, ds, r, nullptr, int32_t(size)));
+  b->replace_display(new uint8_t[size]());
+  EXPECT_EQ(b->slab, nullptr);
+  a.reset();
+  EXPECT_FALSE(mapped(d));  // both displays are back: the display slab is gone
+  EXPECT_TRUE(mapped(r));
+  b.reset();
+  EXPECT_FALSE(mapped(r));
+}
+
+// Values read into scratch (8-bit expected) that turn out 16-bit are kept
+// in a slab; values read into a slab that turn out 8-bit go back; a frame
+// that could not be read gives both buffers back.
+TEST(FrameSlab, PairCarverKeepsValuesOnlyFor16BitFrames) {
+  const size_t pixels = 4;
+  frame_pair_carver buffers(4, pixels);
+  ASSERT_TRUE(buffers.next(true));
+  for (size_t i = 0; i < pixels; ++i) {
+    buffers.raw()[i] = uint16_t(1000 + i);
+    buffers.display()[i] = uint8_t(i);
+  }
+  frame_image_ref sixteen = buffers.keep(false, int32_t(pixels));
+  ASSERT_TRUE(sixteen);
+  ASSERT_NE(sixteen->raw_slab, nullptr);
+  EXPECT_EQ(std::vector<uint16_t>(sixteen->raw, sixteen->raw + pixels),
+            (std::vector<uint16_t>{1000, 1001, 1002, 1003}));
+  EXPECT_EQ(sixteen->display[3], 3);
+
+  ASSERT_TRUE(buffers.next(false));
+  buffers.display()[0] = 77;
+  frame_image_ref eight = buffers.keep(true, int32_t(pixels));
+  ASSERT_TRUE(eight);
+  EXPECT_EQ(eight->raw, nullptr);
+  EXPECT_EQ(eight->raw_slab, nullptr);
+  EXPECT_EQ(eight->display[0], 77);
+  EXPECT_EQ(eight->display, sixteen->display + pixels);
+
+  ASSERT_TRUE(buffers.next(false));
+  buffers.drop();
+  EXPECT_FALSE(buffers.keep(false, int32_t(pixels)));
+  ASSERT_TRUE(buffers.next(false));
+  EXPECT_FALSE(buffers.next(false)) << "no more than the four announced frames";
+}
+
 }  // namespace

@@ -84,6 +84,20 @@ TEST_F(native_file, FramesAndRecordsLoadTogether) {
             (std::vector<wxString>{"File Open|Currently loading frame 0 of 3.\n"}));
 }
 
+// Frames are read many at a time straight into their slab: every frame of
+// a recording longer than one such read lands in its own place.
+TEST_F(native_file, FramesReadInRunsLandInTheirPlaces) {
+  const int n = 19, w = 1000, h = 1050;  // about 20 MB, more than one run
+  write_recording_files(spath("big"), n, w, h);
+  ASSERT_TRUE(read_hm("big.hm"));
+  ASSERT_EQ(frame_store->images.size(), size_t(n));
+  for (int k = 0; k < n; ++k) EXPECT_TRUE(frame_pixels(k) == recording_frame(k, w, h)) << k;
+  // Frames deleted on their own leave the others whole.
+  frame_store->erase_frames(3, 17);
+  EXPECT_TRUE(frame_pixels(2) == recording_frame(2, w, h));
+  EXPECT_TRUE(frame_pixels(3) == recording_frame(17, w, h));
+}
+
 // A file written by a version with more shaders or filters loads whole: the
 // values outside this version's range are skipped, each with a warning that
 // names it, and keep their values.

@@ -256,16 +256,38 @@ TEST_F(ImageFiles, DataSetsLoadInOrder) {
     frame_store = saved;
     ASSERT_EQ(loaded, 1);
     ASSERT_EQ(store.images.size(), c.frames);
-    for (size_t k = 0; k < c.frames; ++k)
+    for (size_t k = 0; k < c.frames; ++k) {
       EXPECT_NEAR(store.images[k]->display[0], c.pixel0(int(k)), c.tolerance) << k;
+      // 8-bit frames: display bytes from one slab, no values kept.
+      EXPECT_EQ(store.images[k]->raw, nullptr);
+      EXPECT_EQ(store.images[k]->slab, store.images[0]->slab);
+    }
+    EXPECT_NE(store.images[0]->slab, nullptr);
   }
+  // 16-bit values read after 8-bit data (and 8-bit after 16-bit) each end
+  // up in the right place.
   dynabuf store;
   dynabuf* saved = frame_store;
   frame_store = &store;
   ASSERT_EQ(dicom_utility::load_dicom_files(wxFileName(fixture("ct3.tif"))), 1);
   frame_store = saved;
   ASSERT_EQ(store.images.size(), 3u);
-  for (int p = 0; p < 3; ++p) EXPECT_EQ(store.images[size_t(p)]->raw[14], u16(4, 2, p));
+  for (int p = 0; p < 3; ++p) {
+    const frame_image_t& f = *store.images[size_t(p)];
+    EXPECT_EQ(f.raw[14], u16(4, 2, p));
+    EXPECT_NE(f.raw_slab, nullptr);
+    EXPECT_EQ(f.raw_slab, store.images[0]->raw_slab);
+    EXPECT_EQ(f.slab, store.images[0]->slab);
+  }
+  dynabuf again;
+  frame_store = &again;
+  ASSERT_EQ(dicom_utility::load_dicom_files(wxFileName(fixture("png/s001.png"))), 1);
+  frame_store = saved;
+  ASSERT_EQ(again.images.size(), 3u);
+  for (int k = 0; k < 3; ++k) {
+    EXPECT_EQ(again.images[size_t(k)]->display[0], 10 * (k + 1));
+    EXPECT_EQ(again.images[size_t(k)]->raw, nullptr);
+  }
 }
 
 }  // namespace

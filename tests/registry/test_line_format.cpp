@@ -1,6 +1,8 @@
 // Name lookup, the resource-line format, value texts and the configuration file.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include <clocale>
 #include <cstdlib>
 #include <cmath>
@@ -38,6 +40,13 @@ TEST(NameHash, Lookup2OverCharacterCodes) {
   EXPECT_EQ(hash_string(L"abc", 3) & 511u, 403u);
   EXPECT_EQ(hash_string(L"RES_END_HEADER", 14) & 511u, 192u);
   EXPECT_EQ(hash_string(L"RES_BUF_WIDTH", 13) & 511u, 12u);
+  // Long names, and characters outside the basic plane as surrogate pairs
+  // (expected values from an independent lookup2 over UTF-16 units).
+  const std::wstring long_name = L"RES_" + std::wstring(96, L'X');
+  EXPECT_EQ(hash_string(long_name.c_str(), long_name.size()), 0xf7baf8cau);
+  std::wstring pairs;
+  for (int i = 0; i < 40; ++i) pairs += L"N\U0001F600";
+  EXPECT_EQ(hash_string(pairs.c_str(), pairs.size()), 0xe2b2f9f8u);
 }
 
 TEST_F(LineFormat, TextWithLineBreaksCannotAddLines) {
