@@ -193,6 +193,16 @@ void draw_curves_near_plane(const overlay_target& v,
   glShadeModel(GL_FLAT);
 }
 
+void draw_caliper_line(double x1, double y1, double x2, double y2) {
+  glEnable(GL_LINE_STIPPLE);
+  glLineStipple(1, 0x3333);
+  glBegin(GL_LINES);
+  glVertex2d(x1, y1);
+  glVertex2d(x2, y2);
+  glEnd();
+  glDisable(GL_LINE_STIPPLE);
+}
+
 void draw_navigation_box(const overlay_target& v, bool invert) {
   if (!v.g || !resource_table->RES_DISPLAY_COG->read()) return;
   const review_geometry& g = *v.g;
@@ -394,13 +404,7 @@ void plane_overlays::draw_calipers() {
   if (c.first_set) cross(x1, y1);
   if (c.second_set) {
     cross(x2, y2);
-    glEnable(GL_LINE_STIPPLE);
-    glLineStipple(1, 0x3333);
-    glBegin(GL_LINES);
-    glVertex2d(x1, y1);
-    glVertex2d(x2, y2);
-    glEnd();
-    glDisable(GL_LINE_STIPPLE);
+    draw_caliper_line(x1, y1, x2, y2);
   }
   t.RES_ALERT_STRING->write_no_changeprocs(text);
   base_res_t::make_pending_writes_happen();

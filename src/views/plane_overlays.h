@@ -62,6 +62,10 @@ void draw_curves_near_plane(const overlay_target& v,
 // while RES_DISPLAY_COG is on; invert: the image's rows are shown bottom up.
 void draw_navigation_box(const overlay_target& v, bool invert);
 
+// The dashed line between the two caliper points, in window coordinates, in
+// the current GL colour.
+void draw_caliper_line(double x1, double y1, double x2, double y2);
+
 class plane_overlays {
  public:
   static constexpr int kSections = 201;  // objects 0..199, 200 the shape model

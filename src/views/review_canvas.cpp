@@ -458,13 +458,7 @@ void review_canvas::draw_calipers() {
   double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
   g.frame_to_window(c.first_x, c.first_y, x1, y1);
   g.frame_to_window(c.second_x, c.second_y, x2, y2);
-  glEnable(GL_LINE_STIPPLE);
-  glLineStipple(1, 0x3333);
-  glBegin(GL_LINES);
-  glVertex2d(x1, y1);
-  glVertex2d(x2, y2);
-  glEnd();
-  glDisable(GL_LINE_STIPPLE);
+  draw_caliper_line(x1, y1, x2, y2);
   t.RES_ALERT_STRING->write_no_changeprocs(caliper_distance_text(
       c.first_x, c.first_y, c.second_x, c.second_y, t.RES_XSCALE->read(), t.RES_YSCALE->read()));
   base_res_t::make_pending_writes_happen();
