@@ -523,22 +523,3 @@ TEST_F(CentreCanvasScreen, DestroyedViewLeavesNoProcedures) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  wxSetAssertHandler([](const wxString& file, int line, const wxString&, const wxString& cond, const wxString&) {
-    std::fprintf(stderr, "toolkit assertion %s at %s:%d\n", static_cast<const char*>(cond.utf8_str()),
-                 static_cast<const char*>(file.utf8_str()), line);
-    std::abort();
-  });
-  wxApp::SetInstance(new wxApp);
-  if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) {
-    std::fprintf(stderr, "cannot initialise the toolkit (no display?)\n");
-    return 1;
-  }
-  wxInitAllImageHandlers();
-  int rc = RUN_ALL_TESTS();
-  wxTheApp->OnExit();
-  wxEntryCleanup();
-  return rc;
-}

@@ -289,24 +289,3 @@ TEST_F(ReviewCanvasScreen, DestroyedViewLeavesNoChangeProcedure) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  // A failed toolkit assertion fails the run instead of waiting in a dialog.
-  wxSetAssertHandler([](const wxString& file, int line, const wxString& func, const wxString& cond,
-                        const wxString& msg) {
-    std::fprintf(stderr, "toolkit assertion %s at %s:%d %s\n", static_cast<const char*>(cond.utf8_str()),
-                 static_cast<const char*>(file.utf8_str()), line, static_cast<const char*>(msg.utf8_str()));
-    std::abort();
-  });
-  wxApp::SetInstance(new wxApp);
-  if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) {
-    std::fprintf(stderr, "cannot initialise the toolkit (no display?)\n");
-    return 1;
-  }
-  wxInitAllImageHandlers();
-  int rc = RUN_ALL_TESTS();
-  wxTheApp->OnExit();
-  wxEntryCleanup();
-  return rc;
-}
