@@ -31,6 +31,7 @@
 #include "views/globcmap.h"
 #include "views/panorama_internals.h"
 #include "views/reslice_internals.h"
+#include "view_test_support.h"
 
 namespace {
 
@@ -38,16 +39,6 @@ constexpr int CW = 120, CH = 100;
 constexpr int PW = 64, PH = 40;  // plane 0's image
 constexpr uint8_t BG[3] = {0x20, 0x40, 0x60};
 constexpr double kPi = 3.14159265358979323846;
-
-bool wait_for(const std::function<bool()>& cond) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!cond()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    wxTheApp->Yield(true);
-    wxMilliSleep(2);
-  }
-  return true;
-}
 
 // The test program also runs with MESA_GL_VERSION_OVERRIDE=2.1: the
 // fixed-function path must then give the very same pixels.
@@ -74,16 +65,10 @@ void expect_near(const vec3_t& got, const vec3_t& want, const char* what) {
 class CentreCanvasScreen : public ::testing::Test {
  protected:
   void SetUp() override {
-    static int attributes[] = {WX_GL_RGBA,      WX_GL_DOUBLEBUFFER, WX_GL_DEPTH_SIZE, 16,
-                               WX_GL_MIN_ALPHA, 8,                  WX_GL_MIN_RED,    8,
-                               WX_GL_MIN_GREEN, 8,                  WX_GL_MIN_BLUE,   8,
-                               0};
-    gl_attributes = attributes;
+    use_screen_gl_attributes();
     session_ = std::make_unique<headless_session>();
-    colour_map = new globcmap_t;
+    screen_resource_defaults();
     resource_table_t& t = *resource_table;
-    t.RES_BACKGROUND->write("#204060");
-    t.RES_LOCK_ZOOM->write(true);
     t.RES_CENTRE_ZOOM->write(1.0);
     t.RES_USE_SCROLLBARS->write(false);
     t.RES_SEE_OUTLINES->write(0);

@@ -27,6 +27,7 @@
 #include "tools/headless_session.h"
 #include "views/gl_view_support.h"
 #include "views/review_canvas.h"
+#include "view_test_support.h"
 
 namespace {
 
@@ -34,24 +35,10 @@ constexpr int W = 64, H = 48;
 constexpr int CW = 200, CH = 150;
 constexpr int kObject = 2;
 
-bool wait_for(const std::function<bool()>& cond) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!cond()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    wxTheApp->Yield(true);
-    wxMilliSleep(2);
-  }
-  return true;
-}
-
 class ContourDrawingScreen : public ::testing::Test {
  protected:
   void SetUp() override {
-    static int attributes[] = {WX_GL_RGBA,      WX_GL_DOUBLEBUFFER, WX_GL_DEPTH_SIZE, 16,
-                               WX_GL_MIN_ALPHA, 8,                  WX_GL_MIN_RED,    8,
-                               WX_GL_MIN_GREEN, 8,                  WX_GL_MIN_BLUE,   8,
-                               0};
-    gl_attributes = attributes;
+    use_screen_gl_attributes();
     resource_table_t& t = *resource_table;
     t.RES_BACKGROUND->write("#000000");
     t.RES_REVIEW_ZOOM->write(1.0);

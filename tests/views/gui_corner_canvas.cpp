@@ -31,22 +31,13 @@
 #include "views/gl_view_support.h"
 #include "views/globcmap.h"
 #include "views/reslice_internals.h"
+#include "view_test_support.h"
 
 namespace {
 
 constexpr int CW = 200, CH = 150;
 constexpr int S = 48;  // plane 1 is S x S pixels
 constexpr uint8_t BG[3] = {0x20, 0x40, 0x60};
-
-bool wait_for(const std::function<bool()>& cond) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!cond()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    wxTheApp->Yield(true);
-    wxMilliSleep(2);
-  }
-  return true;
-}
 
 // Counts the raises of a resource while it lives.
 struct raise_counter {
@@ -63,15 +54,9 @@ struct raise_counter {
 class CornerCanvasScreen : public ::testing::Test {
  protected:
   void SetUp() override {
-    static int attributes[] = {WX_GL_RGBA,      WX_GL_DOUBLEBUFFER, WX_GL_DEPTH_SIZE, 16,
-                               WX_GL_MIN_ALPHA, 8,                  WX_GL_MIN_RED,    8,
-                               WX_GL_MIN_GREEN, 8,                  WX_GL_MIN_BLUE,   8,
-                               0};
-    gl_attributes = attributes;
-    colour_map = new globcmap_t;
+    use_screen_gl_attributes();
+    screen_resource_defaults();
     resource_table_t& t = *resource_table;
-    t.RES_BACKGROUND->write("#204060");
-    t.RES_LOCK_ZOOM->write(true);
     t.RES_CORNER_ZOOM->write(1.0);
     t.RES_USE_SCROLLBARS->write(false);
     t.RES_SEE_OUTLINES->write(0);

@@ -26,21 +26,12 @@
 #include "views/glfont.h"
 #include "views/globcmap.h"
 #include "views/review_canvas.h"
+#include "view_test_support.h"
 
 namespace {
 
 constexpr int CW = 200, CH = 150;
 constexpr int W = 64, H = 48;
-
-bool wait_for(const std::function<bool()>& cond) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!cond()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    wxTheApp->Yield(true);
-    wxMilliSleep(2);
-  }
-  return true;
-}
 
 struct rgb_t {
   int r, g, b;
@@ -63,16 +54,10 @@ bool colour_near(const std::vector<uint8_t>& s, int w, int x, int y, int reach, 
 class ModelOverlayScreen : public ::testing::Test {
  protected:
   void SetUp() override {
-    static int attributes[] = {WX_GL_RGBA,      WX_GL_DOUBLEBUFFER, WX_GL_DEPTH_SIZE, 16,
-                               WX_GL_MIN_ALPHA, 8,                  WX_GL_MIN_RED,    8,
-                               WX_GL_MIN_GREEN, 8,                  WX_GL_MIN_BLUE,   8,
-                               0};
-    gl_attributes = attributes;
+    use_screen_gl_attributes();
     session_ = std::make_unique<headless_session>();
-    colour_map = new globcmap_t;
+    screen_resource_defaults();
     resource_table_t& t = *resource_table;
-    t.RES_BACKGROUND->write("#204060");
-    t.RES_LOCK_ZOOM->write(true);
     t.RES_REVIEW_ZOOM->write(1.0);
     t.RES_CENTRE_ZOOM->write(1.0);
     t.RES_USE_SCROLLBARS->write(false);

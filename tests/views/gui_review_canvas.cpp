@@ -23,6 +23,7 @@
 #include "views/gl_view_support.h"
 #include "views/globcmap.h"
 #include "views/review_canvas.h"
+#include "view_test_support.h"
 
 namespace {
 
@@ -34,28 +35,12 @@ constexpr uint8_t BG[3] = {0x20, 0x40, 0x60};
 uint8_t gradient(int c, int r) { return static_cast<uint8_t>(c + 4 * r); }
 
 // Lets the toolkit run until cond holds; false after 20 s.
-bool wait_for(const std::function<bool()>& cond) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!cond()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    wxTheApp->Yield(true);
-    wxMilliSleep(2);
-  }
-  return true;
-}
-
 class ReviewCanvasScreen : public ::testing::Test {
  protected:
   void SetUp() override {
-    static int attributes[] = {WX_GL_RGBA,      WX_GL_DOUBLEBUFFER, WX_GL_DEPTH_SIZE, 16,
-                               WX_GL_MIN_ALPHA, 8,                  WX_GL_MIN_RED,    8,
-                               WX_GL_MIN_GREEN, 8,                  WX_GL_MIN_BLUE,   8,
-                               0};
-    gl_attributes = attributes;
-    colour_map = new globcmap_t;
+    use_screen_gl_attributes();
+    screen_resource_defaults();
     resource_table_t& t = *resource_table;
-    t.RES_BACKGROUND->write("#204060");
-    t.RES_LOCK_ZOOM->write(true);
     t.RES_REVIEW_ZOOM->write(1.0);
     t.RES_USE_SCROLLBARS->write(false);
     frame_ = new wxFrame(nullptr, wxID_ANY, "review", wxDefaultPosition, wxDefaultSize);

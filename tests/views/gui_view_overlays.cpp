@@ -37,20 +37,11 @@
 #include "views/globcmap.h"
 #include "views/reslice_internals.h"
 #include "views/review_canvas.h"
+#include "view_test_support.h"
 
 namespace {
 
 constexpr int CW = 200, CH = 150;
-
-bool wait_for(const std::function<bool()>& cond) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!cond()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    wxTheApp->Yield(true);
-    wxMilliSleep(2);
-  }
-  return true;
-}
 
 // A cube of side 1 cm centred at c, as a surface mesh.
 surface_interp* cube_at(const vec3_t& c) {
@@ -105,15 +96,9 @@ bool greenish(const uint8_t* p) { return p[1] - p[0] > 40 && p[1] - p[2] > 40; }
 class OverlayScreen : public ::testing::Test {
  protected:
   void SetUp() override {
-    static int attributes[] = {WX_GL_RGBA,      WX_GL_DOUBLEBUFFER, WX_GL_DEPTH_SIZE, 16,
-                               WX_GL_MIN_ALPHA, 8,                  WX_GL_MIN_RED,    8,
-                               WX_GL_MIN_GREEN, 8,                  WX_GL_MIN_BLUE,   8,
-                               0};
-    gl_attributes = attributes;
-    colour_map = new globcmap_t;
+    use_screen_gl_attributes();
+    screen_resource_defaults();
     resource_table_t& t = *resource_table;
-    t.RES_BACKGROUND->write("#204060");
-    t.RES_LOCK_ZOOM->write(true);
     t.RES_CORNER_ZOOM->write(1.0);
     t.RES_CENTRE_ZOOM->write(1.0);
     t.RES_REVIEW_ZOOM->write(1.0);
