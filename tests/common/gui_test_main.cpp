@@ -1,14 +1,14 @@
-// main() of the windowed test programs: the toolkit on the test display with
-// every image handler registered, and a failed toolkit assertion ending the
-// run at once instead of waiting in a dialog no one will answer.
+// main() of the windowed view test programs: as tests/common/wx_test_main.cpp,
+// and a failed toolkit assertion ends the run at once instead of waiting in a
+// dialog no one will answer.
 #include <cstdio>
 #include <cstdlib>
 
 #include <gtest/gtest.h>
-#include <wx/app.h>
 #include <wx/debug.h>
-#include <wx/image.h>
-#include <wx/init.h>
+#include <wx/string.h>
+
+#include "common/wx_test_run.h"
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
@@ -18,14 +18,5 @@ int main(int argc, char** argv) {
                  static_cast<const char*>(file.utf8_str()), line, static_cast<const char*>(msg.utf8_str()));
     std::abort();
   });
-  wxApp::SetInstance(new wxApp);
-  if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) {
-    std::fprintf(stderr, "cannot initialise the toolkit (no display?)\n");
-    return 1;
-  }
-  wxInitAllImageHandlers();
-  const int rc = RUN_ALL_TESTS();
-  wxTheApp->OnExit();
-  wxEntryCleanup();
-  return rc;
+  return run_tests_in_toolkit(argc, argv);
 }

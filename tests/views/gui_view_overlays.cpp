@@ -37,28 +37,16 @@
 #include "views/globcmap.h"
 #include "views/reslice_internals.h"
 #include "views/review_canvas.h"
+#include "cube_test_support.h"
 #include "view_test_support.h"
 
 namespace {
 
 constexpr int CW = 200, CH = 150;
 
-// A cube of side 1 cm centred at c, as a surface mesh.
+// The cube fixture with its centroid set, as the views read it.
 surface_interp* cube_at(const vec3_t& c) {
-  static const int faces[12][3] = {{0, 2, 1}, {0, 3, 2}, {4, 5, 6}, {4, 6, 7}, {0, 1, 5}, {0, 5, 4},
-                                   {3, 6, 2}, {3, 7, 6}, {0, 4, 7}, {0, 7, 3}, {1, 2, 6}, {1, 6, 5}};
-  auto* s = new surface_interp;
-  s->mesh.n_points = 8;
-  s->mesh.points = new surface_point[8];
-  for (int k = 0; k < 8; ++k) {
-    const int x = (k == 1 || k == 2 || k == 5 || k == 6), y = (k == 2 || k == 3 || k == 6 || k == 7);
-    s->mesh.points[k].x = c.x + x - 0.5;
-    s->mesh.points[k].y = c.y + y - 0.5;
-    s->mesh.points[k].z = c.z + (k >= 4) - 0.5;
-  }
-  s->mesh.n_triangles = 12;
-  s->mesh.triangles = new surface_triangle[12];
-  for (int f = 0; f < 12; ++f) s->mesh.triangles[f] = {faces[f][0], faces[f][1], faces[f][2], 2};
+  surface_interp* s = new_cube_mesh(c);
   s->centroid = c;
   return s;
 }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "cube_test_support.h"
 #include "data/contour.h"
 #include "data/reslice_info.h"
 #include "surfaces/surface_interp.h"
@@ -97,25 +98,6 @@ TEST(CurveWalk, OnlySegmentsWithinTheBandAreDrawn) {
   EXPECT_FALSE(clip_curve_segment({0, 0, NAN}, {1, 0, 0}).drawn);
 }
 
-// A cube of side 1 cm centred at c, as a surface mesh.
-std::unique_ptr<surface_interp> cube_at(const vec3_t& c) {
-  static const int faces[12][3] = {{0, 2, 1}, {0, 3, 2}, {4, 5, 6}, {4, 6, 7}, {0, 1, 5}, {0, 5, 4},
-                                   {3, 6, 2}, {3, 7, 6}, {0, 4, 7}, {0, 7, 3}, {1, 2, 6}, {1, 6, 5}};
-  auto s = std::make_unique<surface_interp>();
-  s->mesh.n_points = 8;
-  s->mesh.points = new surface_point[8];
-  for (int k = 0; k < 8; ++k) {
-    const int x = (k == 1 || k == 2 || k == 5 || k == 6), y = (k == 2 || k == 3 || k == 6 || k == 7);
-    s->mesh.points[k].x = c.x + x - 0.5;
-    s->mesh.points[k].y = c.y + y - 0.5;
-    s->mesh.points[k].z = c.z + (k >= 4) - 0.5;
-  }
-  s->mesh.n_triangles = 12;
-  s->mesh.triangles = new surface_triangle[12];
-  for (int f = 0; f < 12; ++f) s->mesh.triangles[f] = {faces[f][0], faces[f][1], faces[f][2], 2};
-  return s;
-}
-
 class ResliceSections : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -134,7 +116,7 @@ TEST_F(ResliceSections, CubeSectionLiesOnTheHandComputedSquare) {
   plane.width = 48;
   plane.height = 32;
   plane.set_plane({1, 0, 0}, {2.1, 1, 3}, {0, 0, 1}, false);
-  const auto cube = cube_at({2.0, 1.3, 3.4});
+  const std::unique_ptr<surface_interp> cube(new_cube_mesh({2.0, 1.3, 3.4}));
   const auto section = plane_cross_section(*cube, reslice_section_plane(plane), 1, 0.1);
   ASSERT_EQ(section->contours.size(), 1u);
   const contour_t& c = section->contours[0];
