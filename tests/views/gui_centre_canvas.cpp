@@ -81,11 +81,8 @@ class CentreCanvasScreen : public ::testing::Test {
     ASSERT_TRUE(wait_for([&] { return view_->GetClientSize() == wxSize(CW, CH) && view_->paints() > 0; }));
   }
   void TearDown() override {
-    frame_->Destroy();
-    wait_for([] { return wxTheApp->Pending() == false; });
-    wxTheApp->ProcessIdle();
-    delete colour_map;
-    colour_map = nullptr;
+    close_screen(frame_);
+    drop_colour_map();
     session_.reset();
   }
 

@@ -60,12 +60,8 @@ class ContourDrawingScreen : public ::testing::Test {
       return view_->GetClientSize() == wxSize(CW, CH) && view_->paints() > 0;
     }));
     // One frame of zeros.
-    frame_store->add_image(frame_image_t::create(new uint8_t[W * H](), W * H));
-    frame_store->positions.push_back(position_holder_t::create(position_t{}));
-    t.RES_BUF_WIDTH->write_no_changeprocs(W);
-    t.RES_BUF_HEIGHT->write_no_changeprocs(H);
-    t.RES_BUF_FRAMES->write_no_changeprocs(1);
-    t.IM->write();
+    add_frame_at_origin(new uint8_t[W * H](), W, H);
+    announce_frames(W, H, 1);
     repaint();
     // The new frame was fitted to the window; at zoom 1 window pixels are
     // image pixels.
@@ -77,9 +73,7 @@ class ContourDrawingScreen : public ::testing::Test {
     ASSERT_EQ(view_->state().g.scroll_y_image, 0.0);
   }
   void TearDown() override {
-    frame_->Destroy();
-    wait_for([] { return wxTheApp->Pending() == false; });
-    wxTheApp->ProcessIdle();
+    close_screen(frame_);
   }
 
   void repaint() {

@@ -74,17 +74,13 @@ class CornerCanvasScreen : public ::testing::Test {
   }
   void TearDown() override {
     builder_.reset();
-    frame_->Destroy();
-    wait_for([] { return wxTheApp->Pending() == false; });
-    wxTheApp->ProcessIdle();
-    delete colour_map;
-    colour_map = nullptr;
+    close_screen(frame_);
+    drop_colour_map();
   }
 
   // The Ortho page's builder of plane 1, lying in frame 1.
   void open_plane() {
-    builder_ = std::make_unique<reslice_internals>(1, S, S);
-    resource_table->RESLICE->read()[1].set_plane({0, 0, 1}, {1.2, 1.2, 0.2}, {0, 1, 0}, true);
+    builder_ = open_plane_one(S);
   }
 
   std::vector<uint8_t> screen() { return screenshot(view_->ClientToScreen(wxPoint(0, 0)), CW, CH); }

@@ -66,11 +66,8 @@ class ModelOverlayScreen : public ::testing::Test {
     frame_ = new wxFrame(nullptr, wxID_ANY, "views", wxDefaultPosition, wxDefaultSize);
   }
   void TearDown() override {
-    frame_->Destroy();
-    wait_for([] { return wxTheApp->Pending() == false; });
-    wxTheApp->ProcessIdle();
-    delete colour_map;
-    colour_map = nullptr;
+    close_screen(frame_);
+    drop_colour_map();
     session_.reset();
   }
 
@@ -95,15 +92,8 @@ class ModelOverlayScreen : public ::testing::Test {
 
   // Two black frames at the origin, 1 mm pixels.
   void load_frames() {
-    for (int f = 0; f < 2; ++f) {
-      frame_store->add_image(frame_image_t::create(new uint8_t[W * H](), W * H));
-      frame_store->positions.push_back(position_holder_t::create(position_t{}));
-    }
-    resource_table_t& t = *resource_table;
-    t.RES_BUF_WIDTH->write_no_changeprocs(W);
-    t.RES_BUF_HEIGHT->write_no_changeprocs(H);
-    t.RES_BUF_FRAMES->write_no_changeprocs(2);
-    t.IM->write();
+    for (int f = 0; f < 2; ++f) add_frame_at_origin(new uint8_t[W * H](), W, H);
+    announce_frames(W, H, 2);
   }
 
   std::unique_ptr<headless_session> session_;

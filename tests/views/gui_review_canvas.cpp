@@ -53,24 +53,16 @@ class ReviewCanvasScreen : public ::testing::Test {
     }));
   }
   void TearDown() override {
-    frame_->Destroy();
-    wait_for([] { return wxTheApp->Pending() == false; });
-    wxTheApp->ProcessIdle();
-    delete colour_map;
-    colour_map = nullptr;
+    close_screen(frame_);
+    drop_colour_map();
   }
 
   void load_gradient() {
     auto* px = new uint8_t[W * H];
     for (int r = 0; r < H; ++r)
       for (int c = 0; c < W; ++c) px[r * W + c] = gradient(c, r);
-    frame_store->add_image(frame_image_t::create(px, W * H));
-    frame_store->positions.push_back(position_holder_t::create(position_t{}));
-    resource_table_t& t = *resource_table;
-    t.RES_BUF_WIDTH->write_no_changeprocs(W);
-    t.RES_BUF_HEIGHT->write_no_changeprocs(H);
-    t.RES_BUF_FRAMES->write_no_changeprocs(1);
-    t.IM->write();
+    add_frame_at_origin(px, W, H);
+    announce_frames(W, H, 1);
     repaint();
   }
 

@@ -99,11 +99,8 @@ class OverlayScreen : public ::testing::Test {
   }
   void TearDown() override {
     builder_.reset();
-    frame_->Destroy();
-    wait_for([] { return wxTheApp->Pending() == false; });
-    wxTheApp->ProcessIdle();
-    delete colour_map;
-    colour_map = nullptr;
+    close_screen(frame_);
+    drop_colour_map();
   }
 
   template <typename View>
@@ -129,6 +126,20 @@ class OverlayScreen : public ::testing::Test {
     t.OBJECT->write();
   }
 
+  // Plane 0 of the Reslice page, 64 x 40 pixels in the plane z 0.1 cm with
+  // its centre (1.2, 1.2) cm at pixel (32, 20), in a centre view; null when
+  // the view does not show it in time.
+  centre_canvas* show_plane_zero() {
+    centre_canvas* view = show<centre_canvas>("centre_canvas");
+    builder_ = std::make_unique<reslice_internals>(0, 0, 0);
+    reslice_info& plane = resource_table->RESLICE->read()[0];
+    plane.set_width(64);
+    plane.set_height(40);
+    plane.set_plane({0, 0, 1}, {1.2, 1.2, 0.1}, {0, 1, 0}, true);
+    if (!wait_for([&] { return view->image_shown() && view->state().g.image_width == 64; })) return nullptr;
+    return view;
+  }
+
   headless_session session_;
   synthetic_stack stack_;
   wxFrame* frame_ = nullptr;
@@ -142,8 +153,7 @@ class OverlayScreen : public ::testing::Test {
 TEST_F(OverlayScreen, CornerViewDrawsTheSurfaceSectionWhereThePlaneCutsIt) {
   stack_.load({0.15, 0.2, 0.25, 0.3});
   corner_canvas* view = show<corner_canvas>("corner_canvas");
-  builder_ = std::make_unique<reslice_internals>(1, 48, 48);
-  resource_table->RESLICE->read()[1].set_plane({0, 0, 1}, {1.2, 1.2, 0.2}, {0, 1, 0}, true);
+  builder_ = open_plane_one(48);
   resource_table_t& t = *resource_table;
   t.RES_SEE_DRAW->write(true);
   t.RES_SEE_SSM->write(false);
@@ -191,8 +201,7 @@ TEST_F(OverlayScreen, CornerViewDrawsTheSurfaceSectionWhereThePlaneCutsIt) {
 TEST_F(OverlayScreen, NavigationBoxOnlyForAZoomedImageWithoutScrollBars) {
   stack_.load({0.15, 0.2, 0.25, 0.3});
   corner_canvas* view = show<corner_canvas>("corner_canvas");
-  builder_ = std::make_unique<reslice_internals>(1, 48, 48);
-  resource_table->RESLICE->read()[1].set_plane({0, 0, 1}, {1.2, 1.2, 0.2}, {0, 1, 0}, true);
+  builder_ = open_plane_one(48);
   resource_table_t& t = *resource_table;
   t.RES_DISPLAY_COG->write(true);
   auto cyan_in_box = [&] {
@@ -223,8 +232,7 @@ TEST_F(OverlayScreen, NavigationBoxOnlyForAZoomedImageWithoutScrollBars) {
 TEST_F(OverlayScreen, SurfaceLandmarkOffThePlaneGetsARingOfItsDistance) {
   stack_.load({0.15, 0.2, 0.25, 0.3});
   corner_canvas* view = show<corner_canvas>("corner_canvas");
-  builder_ = std::make_unique<reslice_internals>(1, 48, 48);
-  resource_table->RESLICE->read()[1].set_plane({0, 0, 1}, {1.2, 1.2, 0.2}, {0, 1, 0}, true);
+  builder_ = open_plane_one(48);
   resource_table_t& t = *resource_table;
   t.RES_OBJECT->read()[0].colour = rgba_colour_t(255, 0, 0, 255);  // shade (255, 170, 170)
   landmark_t surface_mark;
@@ -274,13 +282,8 @@ TEST_F(OverlayScreen, SurfaceLandmarkOffThePlaneGetsARingOfItsDistance) {
 // (32, 20): the same cube spans image x 23 .. 43 and y 9 .. 29.
 TEST_F(OverlayScreen, CentreViewDrawsTheSurfaceSectionWhereThePlaneCutsIt) {
   stack_.load({0, 0.1, 0.2});
-  centre_canvas* view = show<centre_canvas>("centre_canvas");
-  builder_ = std::make_unique<reslice_internals>(0, 0, 0);
-  reslice_info& plane = resource_table->RESLICE->read()[0];
-  plane.set_width(64);
-  plane.set_height(40);
-  plane.set_plane({0, 0, 1}, {1.2, 1.2, 0.1}, {0, 1, 0}, true);
-  ASSERT_TRUE(wait_for([&] { return view->image_shown() && view->state().g.image_width == 64; }));
+  centre_canvas* view = show_plane_zero();
+  ASSERT_TRUE(view);
   resource_table_t& t = *resource_table;
   t.RES_SEE_DRAW->write(true);
   give_surface(0, cube_at({1.25, 1.15, 0.1}), 255, 255, 0);
@@ -299,13 +302,8 @@ TEST_F(OverlayScreen, CentreViewDrawsTheSurfaceSectionWhereThePlaneCutsIt) {
 // scale bar lies below the image while the Measure tool is on.
 TEST_F(OverlayScreen, CentreViewDrawsItsLandmarksCalipersAndScaleBar) {
   stack_.load({0, 0.1, 0.2});
-  centre_canvas* view = show<centre_canvas>("centre_canvas");
-  builder_ = std::make_unique<reslice_internals>(0, 0, 0);
-  reslice_info& plane = resource_table->RESLICE->read()[0];
-  plane.set_width(64);
-  plane.set_height(40);
-  plane.set_plane({0, 0, 1}, {1.2, 1.2, 0.1}, {0, 1, 0}, true);
-  ASSERT_TRUE(wait_for([&] { return view->image_shown() && view->state().g.image_width == 64; }));
+  centre_canvas* view = show_plane_zero();
+  ASSERT_TRUE(view);
   resource_table_t& t = *resource_table;
   t.RES_LANDMARKS->read()->add_default_landmark({2.1, 0.7, 0.1}, LM_DATA);
   t.LANDMARK->write();
@@ -448,8 +446,7 @@ TEST_F(OverlayScreen, ReviewMarksTheCentreOfGravityOnTheFrame) {
 TEST_F(OverlayScreen, SavedViewEqualsTheScreenInEveryType) {
   stack_.load({0.15, 0.2, 0.25, 0.3});
   corner_canvas* view = show<corner_canvas>("corner_canvas");
-  builder_ = std::make_unique<reslice_internals>(1, 48, 48);
-  resource_table->RESLICE->read()[1].set_plane({0, 0, 1}, {1.2, 1.2, 0.2}, {0, 1, 0}, true);
+  builder_ = open_plane_one(48);
   resource_table->RES_SEE_DRAW->write(true);
   give_surface(0, cube_at({1.25, 1.15, 0.3}), 255, 255, 0);
   ASSERT_TRUE(wait_for([&] { return coloured_against_square(screen(), 15, 13, 35, 33, yellowish).sides[0] >= 5; }));
