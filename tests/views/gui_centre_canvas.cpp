@@ -24,6 +24,7 @@
 
 #include "data/objects.h"
 #include "registry/res_values.h"
+#include "geometry_test_support.h"
 #include "reslice_test_support.h"
 #include "screen_capture.h"
 #include "views/centre_canvas.h"
@@ -45,15 +46,6 @@ constexpr double kPi = 3.14159265358979323846;
 bool forced_gl21() {
   const char* v = std::getenv("MESA_GL_VERSION_OVERRIDE");
   return v && std::strcmp(v, "2.1") == 0;
-}
-
-// Right-handed rotation of v by deg degrees about the unit axis k (Rodrigues).
-vec3_t rotated(const vec3_t& v, const vec3_t& k, double deg) {
-  const double a = deg * kPi / 180.0, c = std::cos(a), s = std::sin(a);
-  const double kv = k.x * v.x + k.y * v.y + k.z * v.z;
-  const vec3_t kxv{k.y * v.z - k.z * v.y, k.z * v.x - k.x * v.z, k.x * v.y - k.y * v.x};
-  return {v.x * c + kxv.x * s + k.x * kv * (1 - c), v.y * c + kxv.y * s + k.y * kv * (1 - c),
-          v.z * c + kxv.z * s + k.z * kv * (1 - c)};
 }
 
 void expect_near(const vec3_t& got, const vec3_t& want, const char* what) {
@@ -188,10 +180,7 @@ bool exact(const uint8_t* p, int r, int g, int b) { return p[0] == r && p[1] == 
 TEST_F(CentreCanvasScreen, NoBuilderShowsOnlyTheBackground) {
   repaint();
   const std::vector<uint8_t> s = screen();
-  int bad = 0;
-  for (int i = 0; i < CW * CH; ++i)
-    for (int k = 0; k < 3; ++k) bad += s[i * 3 + k] != BG[k];
-  EXPECT_EQ(bad, 0);
+  EXPECT_EQ(channels_unlike(s, CW * CH, BG), 0);
   EXPECT_FALSE(view_->image_shown());
 }
 
@@ -487,10 +476,7 @@ TEST_F(CentreCanvasScreen, DeletedPanoramaIsNoLongerShown) {
   EXPECT_FALSE(view_->image_shown());
   repaint();
   const std::vector<uint8_t> s = screen();
-  int bad = 0;
-  for (int i = 0; i < CW * CH; ++i)
-    for (int k = 0; k < 3; ++k) bad += s[i * 3 + k] != BG[k];
-  EXPECT_EQ(bad, 0);
+  EXPECT_EQ(channels_unlike(s, CW * CH, BG), 0);
 }
 
 TEST_F(CentreCanvasScreen, DestroyedViewLeavesNoProcedures) {

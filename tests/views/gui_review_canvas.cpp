@@ -107,10 +107,7 @@ TEST_F(ReviewCanvasScreen, WithoutFramesOnlyTheBackgroundShows) {
   resource_table->RES_SEE_DRAW->write(true);
   repaint();
   const std::vector<uint8_t> s = screen();
-  int bad = 0;
-  for (int i = 0; i < CW * CH; ++i)
-    for (int k = 0; k < 3; ++k) bad += s[i * 3 + k] != BG[k];
-  EXPECT_EQ(bad, 0);
+  EXPECT_EQ(channels_unlike(s, CW * CH, BG), 0);
 }
 
 TEST_F(ReviewCanvasScreen, GradientReadsBackExactlyAtZoomOneFromTheTopLeft) {

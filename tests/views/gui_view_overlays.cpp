@@ -28,6 +28,7 @@
 #include "data/landmarks.h"
 #include "data/objects.h"
 #include "registry/res_values.h"
+#include "geometry_test_support.h"
 #include "reslice_test_support.h"
 #include "screen_capture.h"
 #include "surfaces/surface_interp.h"
@@ -37,7 +38,6 @@
 #include "views/globcmap.h"
 #include "views/reslice_internals.h"
 #include "views/review_canvas.h"
-#include "cube_test_support.h"
 #include "view_test_support.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "cube_test_support.h"
 #include "data/contour.h"
+#include "geometry_test_support.h"
 #include "data/reslice_info.h"
 #include "surfaces/surface_interp.h"
 #include "surfaces/surface_section.h"

@@ -12,6 +12,7 @@
 #include "data/objects.h"
 #include "medical/dicom_utility.h"
 #include "registry/res_values.h"
+#include "geometry_test_support.h"
 #include "reslice_test_support.h"
 #include "views/globcmap.h"
 #include "views/plane_view_tools.h"
@@ -19,17 +20,6 @@
 #include "views/review_overlay_math.h"
 
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
-
-// Right-handed rotation of v by deg degrees about the unit axis k (Rodrigues).
-vec3_t rotated(const vec3_t& v, const vec3_t& k, double deg) {
-  const double a = deg * kPi / 180.0, c = std::cos(a), s = std::sin(a);
-  const double kv = k.x * v.x + k.y * v.y + k.z * v.z;
-  const vec3_t kxv{k.y * v.z - k.z * v.y, k.z * v.x - k.x * v.z, k.x * v.y - k.y * v.x};
-  return {v.x * c + kxv.x * s + k.x * kv * (1 - c), v.y * c + kxv.y * s + k.y * kv * (1 - c),
-          v.z * c + kxv.z * s + k.z * kv * (1 - c)};
-}
 
 double dot(const vec3_t& a, const vec3_t& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 

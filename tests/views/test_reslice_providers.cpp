@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "cube_test_support.h"
+#include "geometry_test_support.h"
 #include "reslice_test_support.h"
 #include "surfaces/surface_interp.h"
 #include "views/globcmap.h"

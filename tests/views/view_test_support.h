@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include <wx/app.h>
 #include <wx/frame.h>
@@ -83,4 +84,16 @@ inline std::unique_ptr<reslice_internals> open_plane_one(int32_t size) {
   auto builder = std::make_unique<reslice_internals>(1, size, size);
   resource_table->RESLICE->read()[1].set_plane({0, 0, 1}, {1.2, 1.2, 0.2}, {0, 1, 0}, true);
   return builder;
+}
+
+// Channels of the first `pixels` pixels of an RGB capture that differ from
+// bg; channels missing from a short capture count as different.
+inline int channels_unlike(const std::vector<uint8_t>& rgb, int pixels, const uint8_t bg[3]) {
+  int bad = 0;
+  for (int i = 0; i < pixels; ++i)
+    for (int k = 0; k < 3; ++k) {
+      const size_t at = static_cast<size_t>(i) * 3 + k;
+      bad += at >= rgb.size() || rgb[at] != bg[k];
+    }
+  return bad;
 }

@@ -1,5 +1,8 @@
-// A surface fixture for the view tests: an axis-aligned cube as a mesh.
+// Geometry of the view tests: an axis-aligned cube as a surface mesh and a
+// rotation computed independently of the code under test.
 #pragma once
+
+#include <cmath>
 
 #include "data/geometry.h"
 #include "surfaces/surface_interp.h"
@@ -22,4 +25,13 @@ inline surface_interp* new_cube_mesh(const vec3_t& c) {
   s->mesh.triangles = new surface_triangle[12];
   for (int f = 0; f < 12; ++f) s->mesh.triangles[f] = {faces[f][0], faces[f][1], faces[f][2], 2};
   return s;
+}
+
+// Right-handed rotation of v by deg degrees about the unit axis k (Rodrigues).
+inline vec3_t rotated(const vec3_t& v, const vec3_t& k, double deg) {
+  const double a = deg * 3.14159265358979323846 / 180.0, c = std::cos(a), s = std::sin(a);
+  const double kv = k.x * v.x + k.y * v.y + k.z * v.z;
+  const vec3_t kxv{k.y * v.z - k.z * v.y, k.z * v.x - k.x * v.z, k.x * v.y - k.y * v.x};
+  return {v.x * c + kxv.x * s + k.x * kv * (1 - c), v.y * c + kxv.y * s + k.y * kv * (1 - c),
+          v.z * c + kxv.z * s + k.z * kv * (1 - c)};
 }
