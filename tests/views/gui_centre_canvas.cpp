@@ -19,7 +19,6 @@
 #include <wx/app.h>
 #include <wx/frame.h>
 #include <wx/image.h>
-#include <wx/init.h>
 #include <wx/utils.h>
 
 #include "data/objects.h"

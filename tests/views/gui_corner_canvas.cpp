@@ -13,7 +13,6 @@
 #include <wx/app.h>
 #include <wx/frame.h>
 #include <wx/image.h>
-#include <wx/init.h>
 #include <wx/filefn.h>
 #include <wx/utils.h>
 

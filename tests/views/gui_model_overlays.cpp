@@ -12,7 +12,6 @@
 
 #include <wx/app.h>
 #include <wx/frame.h>
-#include <wx/init.h>
 #include <wx/utils.h>
 
 #include "screen_capture.h"

@@ -20,7 +20,6 @@
 #include <wx/app.h>
 #include <wx/frame.h>
 #include <wx/image.h>
-#include <wx/init.h>
 #include <wx/utils.h>
 
 #include "common/log_capture.h"
