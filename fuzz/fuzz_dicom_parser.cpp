@@ -10,6 +10,7 @@
 #include <wx/filename.h>
 #include <wx/log.h>
 
+#include "fuzz_input_file.h"
 #include "medical/dicom_utility.h"
 #include "registry/res_values.h"
 
@@ -24,14 +25,8 @@ struct resources {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static resources* res = new resources;
-  static wxLogNull* quiet = new wxLogNull;
-  static const std::string path = "/dev/shm/nv_fuzz_dicom_" + std::to_string(getpid()) + ".dcm";
-  (void)quiet;
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return 0;
-  std::fwrite(data, 1, size, f);
-  std::fclose(f);
-  const wxFileName name(path);
+  wxFileName name;
+  if (!write_fuzz_input(data, size, "dicom", ".dcm", name)) return 0;
   dicom_utility::series_list.clear();
   dicom_utility::read_dicom_data(name, -2, 0, nullptr, nullptr, nullptr);
   dicom_utility::reset_reader_state();

@@ -11,6 +11,7 @@
 #include <wx/filename.h>
 #include <wx/log.h>
 
+#include "fuzz_input_file.h"
 #include "medical/dicom_utility.h"
 #include "registry/res_values.h"
 
@@ -25,14 +26,8 @@ struct resources {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static resources* res = new resources;
-  static wxLogNull* quiet = new wxLogNull;
-  static const std::string path = "/dev/shm/nv_fuzz_qct_" + std::to_string(getpid()) + ".qct";
-  (void)quiet;
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return 0;
-  std::fwrite(data, 1, size, f);
-  std::fclose(f);
-  const wxFileName name(path);
+  wxFileName name;
+  if (!write_fuzz_input(data, size, "qct", ".qct", name)) return 0;
   res->width.write_no_changeprocs(0);
   res->height.write_no_changeprocs(0);
   if (dicom_utility::read_qct_data(name, -1, -1, nullptr, nullptr, nullptr) <= 0) return 0;
