@@ -17,7 +17,7 @@ seconds() { date +%s; }
 t0=$(seconds)
 bash scripts/build.sh
 t1=$(seconds)
-ctest --test-dir "$build_dir" --output-on-failure --parallel "$(nproc)" --timeout 900
+ctest --test-dir "$build_dir" --output-on-failure --parallel "${NV_JOBS:-$(nproc)}" --timeout 900
 t2=$(seconds)
 echo "test.sh: build $((t1 - t0)) s, tests $((t2 - t1)) s"
 
@@ -28,6 +28,6 @@ NV_BUILD_DIR="$san_dir" bash scripts/build.sh -DNV_SANITIZE=ON -DNV_BUILD_BENCH=
 t3=$(seconds)
 # Undefined behaviour fails the test that meets it, as a memory fault does.
 UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
-  ctest --test-dir "$san_dir" --output-on-failure --parallel "$(nproc)" --timeout 1800
+  ctest --test-dir "$san_dir" --output-on-failure --parallel "${NV_JOBS:-$(nproc)}" --timeout 1800
 t4=$(seconds)
 echo "test.sh: sanitizer build $((t3 - t2)) s, sanitizer tests $((t4 - t3)) s, all $((t4 - t0)) s"
