@@ -12,7 +12,7 @@ packages=(
   xvfb xauth fonts-dejavu-core libx11-dev locales
   python3
   dcmtk libgdcm-tools python3-numpy python3-pydicom python3-nibabel clang
-  libtiff-tools python3-pil
+  libtiff-tools python3-pil python3-vtk9
 )
 
 missing=()

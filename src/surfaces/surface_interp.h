@@ -45,6 +45,16 @@ struct plane_source {
 };
 
 // Progress of a construction; update returns false when the user cancelled.
+class surface_buffer_api;
+class surface_interp;
+class wxOutputStream;
+
+// The thickness mapping's derivation of display data (see
+// surface_interp::select_display_data), installed by the thickness library.
+using display_data_function = bool (*)(surface_interp& s, int kind, std::vector<double>* values,
+                                       std::vector<double>* offsets,
+                                       std::vector<double>* errors);
+
 class interp_progress {
  public:
   virtual ~interp_progress() = default;
@@ -142,6 +152,38 @@ class surface_interp {
   // Gives the surface to another object and lays that object's curves onto it.
   void set_object(int32_t new_object);
   bool trace_surface_path(curve_t& rec) const;
+
+  // ---- display data (the thickness mapping's) ----
+  // Derives every vertex's colour index for thickness_data_kind `kind`,
+  // sets display_kind and, when asked, returns the kind's values with the
+  // offsets, and the errors, one per vertex (smoothed as displayed). Runs
+  // the function the thickness library installed; false, changing nothing,
+  // while none is installed.
+  bool select_display_data(int kind, std::vector<double>* values, std::vector<double>* offsets,
+                           std::vector<double>* errors);
+  static void set_display_data_function(display_data_function f);
+
+  // ---- surface files ----
+  // Writes the surface (layer 0) or one of its cortical layer surfaces
+  // (1 outer gap edge, 2 outer edge, 3 inner edge, 4 inner gap edge) to
+  // stream, which the caller opened and closes: binary PLY, or VRML 2.0 or
+  // 1.0 by RES_VRML2_SURFACES, with the first VRML line only when
+  // write_header. Type-2 vertices and triangles are left out when skip_type2
+  // or the object is not capped. True when everything was written; false
+  // when a failure was logged, or (silently) when the layer's arrays are
+  // missing and nothing was written. Either way the caller should not keep
+  // the file.
+  bool save_surface(wxOutputStream& stream, bool write_header, bool as_ply, bool skip_type2,
+                    int layer);
+
+  // ---- vertex buffers ----
+  // Fills the 3D view's vertex buffer (positions, normals, RGBA colours, in
+  // three blocks) and element buffer (drawn triangles first, then type 2)
+  // through gl; with full false only the colour block is replaced. Out of
+  // graphics memory, both buffers are emptied and an error logged.
+  void generate_surface_vbos(surface_buffer_api& gl, unsigned vertex_buffer,
+                             unsigned element_buffer, int object, bool full, int& vertex_count,
+                             int& drawn_triangles, int& undrawn_triangles);
 
   // ---- grid and plane sequence ----
   // False, with an error logged, when the grid would not fit its 16-bit coordinates.

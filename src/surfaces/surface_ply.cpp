@@ -1,77 +1,55 @@
 #include "surfaces/surface_ply.h"
 
-#include <wx/file.h>
-#include <wx/filefn.h>
 #include <wx/log.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <string>
-
 #include "data/file_save.h"
+#include "data/ply_file.h"
 #include "surfaces/surface_interp.h"
 
-bool replace_file_with(const wxString& path, const std::string& bytes) {
-  wxString why;
-  if (save_file(path, bytes, &why)) return true;
-  wxLogError("%s", why);
-  return false;
-}
+namespace {
 
-bool write_mesh_ply_ascii(const surface_interp& s, const wxString& path) {
+bool write_mesh(const surface_interp& s, ply_writer& w) {
   const surface_mesh& m = s.mesh;
-  std::string out = "ply\nformat ascii 1.0\ncomment raw interpolated mesh, millimetres\n";
-  out += "element vertex " + std::to_string(m.n_points) + "\n";
-  out += "property float x\nproperty float y\nproperty float z\nproperty uchar type\n";
-  out += "element face " + std::to_string(m.n_triangles) + "\n";
-  out += "property list uchar int vertex_indices\nend_header\n";
-  char line[160];
+  if (!w.add_comment("raw interpolated mesh, millimetres") ||
+      !w.add_element("vertex", m.n_points) ||
+      !w.add_scalar_property("x", ply_type::float32) ||
+      !w.add_scalar_property("y", ply_type::float32) ||
+      !w.add_scalar_property("z", ply_type::float32) ||
+      !w.add_scalar_property("type", ply_type::uint8) ||
+      !w.add_element("face", m.n_triangles) ||
+      !w.add_list_property("vertex_indices", ply_type::uint8, ply_type::int32) ||
+      !w.write_header())
+    return false;
   for (int32_t i = 0; i < m.n_points; ++i) {
     const surface_point& p = m.points[i];
-    std::snprintf(line, sizeof line, "%.6g %.6g %.6g %d\n", 10 * p.x, 10 * p.y, 10 * p.z,
-                  int(p.type));
-    out += line;
+    for (double v : {10 * p.x, 10 * p.y, 10 * p.z, double(p.type)})
+      if (!w.write_value(v)) return false;
   }
   for (int32_t i = 0; i < m.n_triangles; ++i) {
     int32_t a, b, c;
     s.outward_order(m.triangles[i], a, b, c);
-    std::snprintf(line, sizeof line, "3 %d %d %d\n", a, b, c);
-    out += line;
+    for (double v : {3, a, b, c})
+      if (!w.write_value(v)) return false;
   }
-  if (replace_file_with(path, out)) return true;
-  wxLogError("Unable to write the mesh to \"%s\".", path);
-  return false;
-}
-
-namespace {
-
-template <typename T>
-void put(std::string& out, T v) {
-  out.append(reinterpret_cast<const char*>(&v), sizeof v);  // the machine is little-endian
+  return w.close();
 }
 
 }  // namespace
 
-bool write_mesh_ply_binary(const surface_interp& s, const wxString& path) {
-  static_assert(sizeof(float) == 4, "PLY floats are 4 bytes");
-  const surface_mesh& m = s.mesh;
-  std::string out = "ply\nformat binary_little_endian 1.0\ncomment millimetres\n";
-  out += "element vertex " + std::to_string(m.n_points) + "\n";
-  out += "property float x\nproperty float y\nproperty float z\n";
-  out += "property float nx\nproperty float ny\nproperty float nz\n";
-  out += "element face " + std::to_string(m.n_triangles) + "\n";
-  out += "property list uchar int vertex_indices\nend_header\n";
-  for (int32_t i = 0; i < m.n_points; ++i) {
-    const surface_point& p = m.points[i];
-    for (double v : {10 * p.x, 10 * p.y, 10 * p.z, p.nx, p.ny, p.nz}) put(out, float(v));
+bool write_mesh_ply_ascii(const surface_interp& s, const wxString& path) {
+  save_batch batch;
+  const int k = batch.add(path);
+  if (k >= 0) {
+    save_output_stream stream(batch, k);
+    ply_writer w(stream, ply_format::ascii);
+    if (!write_mesh(s, w)) {
+      w.close();
+      wxLogError("Unable to write the mesh to \"%s\": %s", path, w.error());
+      batch.abandon();
+      return false;
+    }
+    if (batch.commit()) return true;
   }
-  for (int32_t i = 0; i < m.n_triangles; ++i) {
-    int32_t a, b, c;
-    s.outward_order(m.triangles[i], a, b, c);
-    put(out, uint8_t(3));
-    put(out, a), put(out, b), put(out, c);
-  }
-  if (replace_file_with(path, out)) return true;
-  wxLogError("Unable to write the surface to \"%s\".", path);
+  wxLogError("Unable to write the mesh to \"%s\": %s", path, batch.error());
   return false;
 }

@@ -1,14 +1,15 @@
 // nv_tool surface IN.hm OBJECT OUT.ply
 //   opens IN as File > Open does, builds the object's surface as the Draw
 //   page's update does (resolution, smoothing, connect and cover settings of
-//   the file), writes it as a binary PLY in millimetres and prints
+//   the file), writes it as the Draw page's save does (binary PLY in
+//   millimetres with the object's landmarks and curves) and prints
 //   "volume <cm^3>" and "planimetry <cm^3>".
 #include <cstdio>
 #include <memory>
 
+#include "data/file_save.h"
 #include "data/objects.h"
 #include "surfaces/surface_build.h"
-#include "surfaces/surface_ply.h"
 #include "tools/surface_tool_support.h"
 
 int run_surface(int argc, char** argv) {
@@ -27,7 +28,20 @@ int run_surface(int argc, char** argv) {
                  object);
     return 1;
   }
-  if (!write_mesh_ply_binary(*s, wxString::FromUTF8(argv[4]))) return 1;
+  const wxString out = wxString::FromUTF8(argv[4]);
+  save_batch batch;
+  const int k = batch.add(out);
+  bool written = false;
+  if (k >= 0) {
+    save_output_stream stream(batch, k);
+    written = s->save_surface(stream, true, true, false, 0);
+  }
+  if (!written || !batch.commit()) {
+    batch.abandon();
+    if (!batch.error().empty()) std::fprintf(stderr, "%s\n", batch.error().utf8_str().data());
+    std::fprintf(stderr, "The surface could not be written to \"%s\".\n", argv[4]);
+    return 1;
+  }
   std::printf("volume %.6g\n", s->volume);
   std::printf("planimetry %.6g\n",
               planimetry_volume(resource_table->RES_OBJECT->read()[object].frames));

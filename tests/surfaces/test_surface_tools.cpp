@@ -176,8 +176,8 @@ TEST_F(surface_tool, PlyOfTheRawMeshIsClosedWithTheSpheresVolume) {
 }
 
 // The surface as the Draw page builds it (default resolution, smoothing 1,
-// ends covered), as binary PLY in millimetres: vertex and face counts as the
-// header says, every face a triangle of valid indices, every vertex within
+// ends covered), saved as the Draw page saves it (binary PLY in
+// millimetres): vertex and face counts as the header says, every face a triangle of valid indices, every vertex within
 // the sphere's reach, and the two volumes printed. The surface volume is
 // the frusta's within 3 % (the covered ends add thin caps: about +1 %). The
 // planimetry's smooth curve through the section areas follows the sphere:
@@ -214,12 +214,14 @@ TEST_F(surface_tool, SurfacePlyAndVolumes) {
   EXPECT_NE(ply.find("format binary_little_endian 1.0\n"), std::string::npos);
   ASSERT_GT(nv, 100);
   const char* p = ply.data() + end + 11;
-  ASSERT_EQ(ply.size() - (end + 11), size_t(nv) * 24 + size_t(nf) * 13);
-  for (int i = 0; i < nv; ++i, p += 24) {
+  // 27-byte vertex records: six floats, then the object's colour.
+  ASSERT_EQ(ply.size() - (end + 11), size_t(nv) * 27 + size_t(nf) * 13);
+  for (int i = 0; i < nv; ++i, p += 27) {
     float v[6];
     std::memcpy(v, p, sizeof v);
     EXPECT_LE(std::hypot(v[0] - 5.0f, v[1] - 5.0f), 2.2f);
     EXPECT_NEAR(std::sqrt(v[3] * v[3] + v[4] * v[4] + v[5] * v[5]), 1.0, 1e-5);
+    EXPECT_EQ(std::memcmp(p + 24, ply.data() + end + 11 + 24, 3), 0);
   }
   for (int i = 0; i < nf; ++i, p += 13) {
     ASSERT_EQ(uint8_t(p[0]), 3);
