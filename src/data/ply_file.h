@@ -117,6 +117,7 @@ class ply_writer {
   bool check_name(const std::string& name, const char* what);
   bool put_value(ply_type t, double v);
   bool flush_buffer();
+  void append(const char* p, size_t n);
   void advance(double value);
   void settle();
 
@@ -124,7 +125,8 @@ class ply_writer {
   ply_format format_;
   std::vector<std::string> header_lines_;  // "comment ..." and "obj_info ..." lines, in order
   std::vector<ply_element> elements_;
-  std::string buffer_;
+  std::vector<char> buffer_;  // used_ bytes waiting for the stream
+  size_t used_ = 0;
   wxString error_;
   bool header_written_ = false, closed_ = false, failed_stream_ = false;
   // Position in the data.

@@ -2,6 +2,7 @@
 #include <cfloat>
 #include <cinttypes>
 #include <cmath>
+#include <algorithm>
 #include <cstring>
 
 #include "data/ply_file.h"
@@ -40,14 +41,13 @@ void integer_range(ply_type t, double& lo, double& hi) {
   }
 }
 
+// Stores v little-endian at p.
 template <typename T>
-void append_le(std::string& out, T v) {
-  unsigned char b[sizeof(T)];
-  std::memcpy(b, &v, sizeof(T));
+void store_le(char* p, T v) {
+  std::memcpy(p, &v, sizeof(T));
 #if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  for (size_t i = 0; i < sizeof(T) / 2; ++i) std::swap(b[i], b[sizeof(T) - 1 - i]);
+  for (size_t i = 0; i < sizeof(T) / 2; ++i) std::swap(p[i], p[sizeof(T) - 1 - i]);
 #endif
-  out.append(reinterpret_cast<const char*>(b), sizeof(T));
 }
 
 const char* format_name(ply_format f) {
@@ -174,8 +174,9 @@ bool ply_writer::write_header() {
     }
   }
   h += "end_header\n";
-  buffer_ = std::move(h);
-  buffer_.reserve(kFlushSize + 64);
+  buffer_.assign(std::max(kFlushSize, h.size()) + 64, 0);
+  std::memcpy(buffer_.data(), h.data(), h.size());
+  used_ = h.size();
   header_written_ = true;
   element_ = 0, instance_ = 0, property_ = 0, list_left_ = -1;
   settle();
@@ -205,7 +206,7 @@ void ply_writer::advance(double value) {
   }
   if (++property_ < e.properties.size()) return;
   property_ = 0;
-  if (format_ == ply_format::ascii) buffer_ += '\n';
+  if (format_ == ply_format::ascii) append("\n", 1);
   line_start_ = true;
   ++instance_;
   settle();
@@ -223,27 +224,31 @@ bool ply_writer::put_value(ply_type t, double v) {
   }
   if (format_ == ply_format::ascii) {
     char text[40];
-    if (!line_start_) buffer_ += ' ';
+    int n;
     if (is_integer(t))
-      std::snprintf(text, sizeof text, "%" PRId64, int64_t(v));
+      n = std::snprintf(text + 1, sizeof text - 1, "%" PRId64, int64_t(v));
     else if (t == ply_type::float32)
-      std::snprintf(text, sizeof text, "%.9g", double(float(v)));
+      n = std::snprintf(text + 1, sizeof text - 1, "%.9g", double(float(v)));
     else
-      std::snprintf(text, sizeof text, "%.17g", v);
-    buffer_ += text;
+      n = std::snprintf(text + 1, sizeof text - 1, "%.17g", v);
+    text[0] = ' ';
+    append(line_start_ ? text + 1 : text, size_t(n) + (line_start_ ? 0 : 1));
     line_start_ = false;
     return true;
   }
+  // The buffer keeps 64 bytes of room beyond kFlushSize.
+  char* p = buffer_.data() + used_;
   switch (t) {
-    case ply_type::int8: append_le(buffer_, int8_t(v)); break;
-    case ply_type::uint8: append_le(buffer_, uint8_t(v)); break;
-    case ply_type::int16: append_le(buffer_, int16_t(v)); break;
-    case ply_type::uint16: append_le(buffer_, uint16_t(v)); break;
-    case ply_type::int32: append_le(buffer_, int32_t(v)); break;
-    case ply_type::uint32: append_le(buffer_, uint32_t(v)); break;
-    case ply_type::float32: append_le(buffer_, float(v)); break;
-    case ply_type::float64: append_le(buffer_, v); break;
+    case ply_type::int8: store_le(p, int8_t(v)); break;
+    case ply_type::uint8: store_le(p, uint8_t(v)); break;
+    case ply_type::int16: store_le(p, int16_t(v)); break;
+    case ply_type::uint16: store_le(p, uint16_t(v)); break;
+    case ply_type::int32: store_le(p, int32_t(v)); break;
+    case ply_type::uint32: store_le(p, uint32_t(v)); break;
+    case ply_type::float32: store_le(p, float(v)); break;
+    case ply_type::float64: store_le(p, v); break;
   }
+  used_ += ply_type_size(t);
   return true;
 }
 
@@ -258,21 +263,27 @@ bool ply_writer::write_value(double value) {
     return fail(wxString::Format("A PLY list length may not be %g.", value));
   if (!put_value(length ? p.length_type : p.type, value)) return false;
   advance(value);
-  if (buffer_.size() >= kFlushSize) return flush_buffer();
+  if (used_ >= kFlushSize) return flush_buffer();
   return true;
+}
+
+void ply_writer::append(const char* p, size_t n) {
+  if (used_ + n + 64 > buffer_.size()) buffer_.resize(used_ + n + kFlushSize + 64);
+  std::memcpy(buffer_.data() + used_, p, n);
+  used_ += n;
 }
 
 bool ply_writer::flush_buffer() {
   if (failed_stream_) return false;
-  if (!buffer_.empty()) {
-    out_.Write(buffer_.data(), buffer_.size());
-    if (out_.LastWrite() != buffer_.size() || !out_.IsOk()) {
+  if (used_ > 0) {
+    out_.Write(buffer_.data(), used_);
+    if (out_.LastWrite() != used_ || !out_.IsOk()) {
       failed_stream_ = true;
-      buffer_.clear();
+      used_ = 0;
       return fail("The PLY data could not be written.");
     }
   }
-  buffer_.clear();
+  used_ = 0;
   return true;
 }
 
