@@ -123,6 +123,7 @@ bool ply_reader::fail(const wxString& why) {
 
 bool ply_reader::open_file(const wxString& path) {
   name_ = path;
+  error_.clear();
   in_ = std::make_unique<input>();
   in_->file = std::fopen(path.fn_str(), "rb");
   if (!in_->file)
@@ -139,6 +140,7 @@ bool ply_reader::open_file(const wxString& path) {
 
 bool ply_reader::open_memory(const void* data, size_t size, const wxString& name) {
   name_ = name;
+  error_.clear();
   in_ = std::make_unique<input>();
   in_->cur = static_cast<const unsigned char*>(data);
   in_->end = in_->cur + size;
@@ -169,6 +171,11 @@ int64_t ply_reader::set_callback(const std::string& element, const std::string& 
 
 bool ply_reader::read_header() {
   header_read_ = data_read_ = false;
+  comments_.clear();
+  obj_info_.clear();
+  elements_.clear();
+  callbacks_.clear();
+  stop_reason_.clear();
   int number = 0;
   for (bool done = false; !done;) {
     std::string line;

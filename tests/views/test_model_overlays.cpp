@@ -403,8 +403,10 @@ TEST(ThicknessColours, TheTellingRowsOfEachMap) {
       {1, 0, {127, 127, 127}}, {1, 128, {220, 221, 221}}, {2, 254, {55, 134, 232}},
       {3, 1, {106, 2, 44}},    {3, 128, {255, 254, 191}}, {4, 255, {13, 31, 94}},
       {5, 2, {203, 236, 90}},  {6, 128, {73, 207, 129}}, {6, 254, {120, 0, 133}},
-      // Half-way between entry 2 and 128 of map 0: (255 + 164) / 2, 255 / 2, 252 / 2.
-      {0, 65, {210, 128, 126}},
+      // A quarter of the way along map 0's scale, on the parabola through its
+      // first, middle and last colour: 0.375 first + 0.75 middle - 0.125 last,
+      // (218.625, 191.25, 62.625) rounded.
+      {0, 65, {219, 191, 63}},
   };
   for (const row& r : rows) {
     uint8_t rgb[3];
