@@ -420,7 +420,8 @@ bool ply_reader::read() {
     const ply_element& e = elements_[ei];
     const std::vector<ply_callback>& cbs = callbacks_[ei];
     ply_value arg{&e, 0, nullptr, 1, 0, 0.0};
-    for (int64_t i = 0; i < e.count; ++i) {
+    // An element without properties holds no bytes, whatever its count.
+    for (int64_t i = 0; i < e.count && !e.properties.empty(); ++i) {
       arg.instance = i;
       for (size_t pi = 0; pi < e.properties.size(); ++pi) {
         const ply_property& p = e.properties[pi];

@@ -390,6 +390,16 @@ TEST(PlyReader, RefusesMalformedFiles) {
   ASSERT_TRUE(reader.open_memory(longest.data(), longest.size())) << reader.error();
   EXPECT_EQ(reader.comments().at(0).size(), kPlyMaxComment);
   EXPECT_TRUE(reader.read());
+  // An element without properties takes no bytes and no time, whatever its count.
+  const std::string empty_element =
+      "ply\nformat ascii 1.0\nelement e 9223372036854775807\nelement v 1\nproperty int x\n"
+      "end_header\n7\n";
+  ply_reader big;
+  ASSERT_TRUE(big.open_memory(empty_element.data(), empty_element.size())) << big.error();
+  double x = 0;
+  big.set_callback("v", "x", [&](const ply_value& v) { return x = v.value, true; });
+  EXPECT_TRUE(big.read()) << big.error();
+  EXPECT_EQ(x, 7);
 }
 
 // A file cut anywhere is refused, never read past its end; a callback may

@@ -235,6 +235,11 @@ TEST_F(surface_files, EmptyMesh) {
             std::string::npos)
       << vrml;
   EXPECT_EQ(vrml.find("\n#"), std::string::npos);
+  resource_table->RES_VRML2_SURFACES->write(false);
+  const std::string vrml1 = save(true, false, false);
+  EXPECT_NE(vrml1.find(" Coordinate3 {\n  point [\n\n  ]\n }\n"), std::string::npos) << vrml1;
+  EXPECT_NE(vrml1.find("  vector [\n\n  ]\n"), std::string::npos);
+  EXPECT_NE(vrml1.find("  coordIndex [\n\n  ]\n }\n}\n"), std::string::npos);
 }
 
 // Which vertices and triangles are written, and their numbers.
