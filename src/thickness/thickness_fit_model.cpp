@@ -250,8 +250,11 @@ void fit_residuals(thickness& T, const double* x, double* fvec) {
   }
   const double N = st.N;
   const double f = lv.q.x1 + (st.endo_free ? lv.q.width : st.endo_width);
-  fvec[k++] = bound(lv.c - lv.d);
-  fvec[k++] = bound(lv.e - lv.d);
+  // On the quantities themselves: lowered to the local peak in the model,
+  // an outer or inner density above it would leave the fit a flat valley
+  // in which the inner edge drifts off the line.
+  fvec[k++] = bound(q.c - lv.d);
+  fvec[k++] = bound(q.e - lv.d);
   if (st.has_transition()) {
     fvec[k++] = 100.0 * bound(lv.q.x0 - lv.q.x1);
     fvec[k++] = bound(100.0 * (lv.q.x1 - f));

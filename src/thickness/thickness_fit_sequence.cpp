@@ -156,6 +156,91 @@ double two_se(double variance) { return variance > 0.0 ? 2.0 * std::sqrt(varianc
 
 }  // namespace
 
+// The covariance of the fitted quantities under independent noise of equal
+// spread on the profile samples. The driver's estimate scales (J'J)^-1 by
+// the variance of the weighted residuals, which the small weights far from
+// the point pull down: its errors came out about 2.5 times too small. Here
+// (J'J)^-1 J' B B' J (J'J)^-1 s^2, B carrying each sample's noise into the
+// residuals (its weight, and the averaging over the line width) and s^2 the
+// variance of the unweighted profile residuals. (J'J)^-1 is the driver's,
+// so quantities it found undetermined keep a variance of 0.
+static void sample_noise_covariance(thickness& T, std::vector<double>& x, const std::vector<double>& fvec) {
+  thickness_fit_state& st = T.fit;
+  const int32_t n = st.layout.count, m = int32_t(fvec.size());
+  const int32_t ws = st.win_start, we = st.win_end, rows = we - ws + 1;
+  double fn2 = 0.0;
+  for (double v : fvec) fn2 += v * v;
+  std::vector<double>& C = st.covariance;
+  if (!(fn2 > 0.0) || !std::isfinite(fn2)) return;
+  std::vector<double> bread(C.size());
+  for (size_t i = 0; i < C.size(); ++i) bread[i] = C[i] * (m - n) / fn2;
+
+  // The residuals' Jacobian over the profile rows, by forward differences.
+  std::vector<double> r0(static_cast<size_t>(m)), r1(static_cast<size_t>(m));
+  std::vector<double> J(static_cast<size_t>(rows) * static_cast<size_t>(n));
+  fit_residuals(T, x.data(), r0.data());
+  const std::vector<double> F = T.fit_buffer;
+  const double eps = std::sqrt(2.220446049250313e-16);
+  for (int32_t j = 0; j < n; ++j) {
+    const double keep = x[size_t(j)];
+    const double h = keep != 0.0 ? eps * std::fabs(keep) : eps;
+    x[size_t(j)] = keep + h;
+    fit_residuals(T, x.data(), r1.data());
+    x[size_t(j)] = keep;
+    for (int32_t i = 0; i < rows; ++i) J[size_t(i) * size_t(n) + size_t(j)] = (r1[size_t(i)] - r0[size_t(i)]) / h;
+  }
+  fit_residuals(T, x.data(), r0.data());  // the model of x again in fit_buffer
+
+  // G = J' B: how each sample's noise moves the normal equations.
+  const int32_t N = st.N;
+  const bool smoothed = !(st.smooth < 1 || st.metal_outside || st.metal_inside);
+  std::vector<double> G(size_t(n) * size_t(N), 0.0);
+  for (int32_t i = 0; i < rows; ++i) {
+    const int32_t row = ws + i;
+    const double w = T.weights[size_t(row)];
+    auto add = [&](int32_t k, double b) {
+      for (int32_t a = 0; a < n; ++a) G[size_t(a) * size_t(N) + size_t(k)] += J[size_t(i) * size_t(n) + size_t(a)] * b;
+    };
+    if (!smoothed) {
+      add(row, w);
+    } else {
+      const int32_t h = st.smooth;
+      for (int32_t k = row - h; k <= row + h; ++k) add(std::min(std::max(k, ws), we), w / (2 * h + 1));
+    }
+  }
+  double ss = 0.0;
+  int32_t present = 0;
+  for (int32_t k = ws; k <= we; ++k)
+    if (T.profile[size_t(k)] > st.no_value) {
+      ss += F[size_t(k)] * F[size_t(k)];
+      ++present;
+    }
+  if (present <= n) return;
+  const double s2 = ss / (present - n);
+  std::vector<double> meat(size_t(n) * size_t(n), 0.0);
+  for (int32_t a = 0; a < n; ++a)
+    for (int32_t b = 0; b < n; ++b) {
+      double sum = 0.0;
+      for (int32_t k = ws; k <= we; ++k)
+        if (T.profile[size_t(k)] > st.no_value)
+          sum += G[size_t(a) * size_t(N) + size_t(k)] * G[size_t(b) * size_t(N) + size_t(k)];
+      meat[size_t(a) * size_t(n) + size_t(b)] = sum;
+    }
+  std::vector<double> tmp(size_t(n) * size_t(n), 0.0);
+  for (int32_t a = 0; a < n; ++a)
+    for (int32_t b = 0; b < n; ++b) {
+      double sum = 0.0;
+      for (int32_t c = 0; c < n; ++c) sum += bread[size_t(a) * size_t(n) + size_t(c)] * meat[size_t(c) * size_t(n) + size_t(b)];
+      tmp[size_t(a) * size_t(n) + size_t(b)] = sum;
+    }
+  for (int32_t a = 0; a < n; ++a)
+    for (int32_t b = 0; b < n; ++b) {
+      double sum = 0.0;
+      for (int32_t c = 0; c < n; ++c) sum += tmp[size_t(a) * size_t(n) + size_t(c)] * bread[size_t(c) * size_t(n) + size_t(b)];
+      C[size_t(a) * size_t(n) + size_t(b)] = s2 * sum;
+    }
+}
+
 // One least-squares run over the current layout, window and weights; the
 // fitted values replace the current ones. 1 to 3 success, 4 or more failure.
 static int32_t run_fit(thickness& T) {
@@ -173,7 +258,9 @@ static int32_t run_fit(thickness& T) {
   hm_lmdif(thickness_residual, &m, &n, x.data(), fvec.data(), &tol, &info, st.covariance.data());
   st.unpack(x.data());
   if (info < 0) return 5;
-  return info == 0 ? 4 : info;
+  if (info == 0) return 4;
+  if (succeeded(info)) sample_noise_covariance(T, x, fvec);
+  return info;
 }
 
 int32_t thickness::model_fit() {
@@ -370,8 +457,8 @@ int32_t thickness::model_fit() {
         set_all_errors(kNoValue);
         return 5;
       }
-      kept_variance = covariance(st, st.layout.x1, st.layout.x1) +
-                      covariance(st, st.layout.width, st.layout.width);
+      const int32_t i1 = st.layout.x1, iw = st.layout.width;
+      kept_variance = covariance(st, i1, i1) + covariance(st, iw, iw) + 2.0 * covariance(st, i1, iw);
       // The covariance of the remaining quantities, the width taken out.
       const thickness_fit_layout with = st.layout;
       const std::vector<double> full = st.covariance;
@@ -469,9 +556,13 @@ int32_t thickness::model_fit() {
   inner_density_error = l.e >= 0 ? two_se(var(l.e)) : 1e-4;
   const double x0 = std::min(std::max(q.x0, 0.0), double(N));
   const double x1 = std::min(std::max(q.x1, 0.0), double(N));
+  // Each error is that of the quantity reported, a sum or difference of
+  // fitted positions, so their covariances count too.
+  auto cov = [&](int32_t i, int32_t j) { return covariance(st, i, j); };
   const double v0 = var(l.x0), v1 = var(l.x1), vw = l.width >= 0 ? var(l.width) : 0.0;
   const bool positive = v0 > 0.0 && v1 > 0.0 && (l.width < 0 || vw > 0.0);
-  thickness_error = positive ? 2.0 * std::sqrt(v0 + v1 + vw) / s : kNoValue;
+  const double vt = v0 + v1 + vw - 2.0 * cov(l.x0, l.x1) + 2.0 * cov(l.x1, l.width) - 2.0 * cov(l.x0, l.width);
+  thickness_error = positive && vt > 0.0 ? 2.0 * std::sqrt(vt) / s : kNoValue;
   double sum = 0.0;
   int32_t n = 0;
   for (int32_t k = int32_t(x0); k <= x1 && k < N; ++k)
@@ -482,7 +573,9 @@ int32_t thickness::model_fit() {
   mean_density = n > 0 ? sum / n : 0.0;
   const bool transition = st.has_transition();
   if (l.width >= 0)
-    endo_error = v1 + vw > 0.0 ? 2.0 * std::sqrt(v1 + vw) / s : kNoValue;
+    endo_error = v1 + vw + 2.0 * cov(l.x1, l.width) > 0.0
+                     ? 2.0 * std::sqrt(v1 + vw + 2.0 * cov(l.x1, l.width)) / s
+                     : kNoValue;
   else if (st.endo_width > 0.0)
     endo_error = kept_variance > 0.0 ? 2.0 * std::sqrt(kept_variance) / s : kNoValue;
   else
@@ -498,7 +591,7 @@ int32_t thickness::model_fit() {
     outer_layer_end = st.metal_outside ? -N / s : q.m / s;
     outer_gap_edge = q.t / s;
     const int32_t gi = st.metal_outside ? l.outer : l.outer + 1;
-    const double g = v0 + var(gi);
+    const double g = v0 + var(gi) - 2.0 * cov(l.x0, gi);
     outer_gap_error = g > 0.0 ? 2.0 * std::sqrt(g) / s : kNoValue;
     if (st.metal_outside) outer_layer_density = lv.o;
   } else {
@@ -512,7 +605,7 @@ int32_t thickness::model_fit() {
     inner_gap_edge = q.u / s;
     inner_layer_end = st.metal_inside ? 2.0 * N / s : q.v / s;
     if (st.metal_inside) inner_layer_density = lv.w;
-    const double g = v1 + var(l.inner);
+    const double g = v1 + var(l.inner) - 2.0 * cov(l.x1, l.inner);
     inner_gap_error = g > 0.0 ? 2.0 * std::sqrt(g) / s : kNoValue;
   } else {
     inner_gap_error = kNoValue;
