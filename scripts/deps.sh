@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-dejavu-core libx11-dev locales
   python3
-  dcmtk libgdcm-tools python3-numpy python3-pydicom python3-nibabel clang
+  dcmtk libgdcm-tools python3-numpy python3-scipy python3-pydicom python3-nibabel clang
   libtiff-tools python3-pil
 )
 
