@@ -168,13 +168,20 @@ bool thickness::lay_lines(double E, const double d[3]) {
 
 void thickness::measure(int32_t frame_index, double pt[3], double dir[3], bool is_manual,
                         double length_or_offset, double ref_normal[3], double density) {
+  if (!prepare_measurement(frame_index, pt, dir, is_manual, length_or_offset, ref_normal, density)) return;
+  status = measure_profile();
+  valid = status >= 1 && status < 4;
+}
+
+bool thickness::prepare_measurement(int32_t frame_index, double pt[3], double dir[3], bool is_manual,
+                                    double length_or_offset, double ref_normal[3], double density) {
   options = thickness_options_from_resources();
   clear();
   status = 0;
   const int32_t frames = frame_store ? int32_t(frame_store->images.size()) : 0;
   if (!options.buf_dicom || !options.data_16bit || frame_index < 0 || frame_index >= frames ||
       options.type == thickness_offset)
-    return;
+    return false;
 
   reversed = options.reverse;
   if (reversed)
@@ -203,7 +210,7 @@ void thickness::measure(int32_t frame_index, double pt[3], double dir[3], bool i
   const double L = line_length;
   if (!(L > 0.0) || !std::isfinite(L) || !(xs > 0.0) || !(ys > 0.0) || !std::isfinite(xs) ||
       !std::isfinite(ys) || line_width < 0 || line_width > kThicknessMaxWidth)
-    return;
+    return false;
   double N = options.output_data;
   if (options.output_data <= 0) {
     double p = 0.5 * (xs + ys);
@@ -213,7 +220,7 @@ void thickness::measure(int32_t frame_index, double pt[3], double dir[3], bool i
     N = std::ceil(L / (0.5 * p) - 1e-9);
     if (!(N >= 50.0)) N = std::isnan(N) ? kThicknessMaxSamples + 1.0 : 50.0;
   }
-  if (N > kThicknessMaxSamples) return;
+  if (N > kThicknessMaxSamples) return false;
 
   const bool has_position =
       frame_store && frame_index < int32_t(frame_store->positions.size()) &&
@@ -226,7 +233,7 @@ void thickness::measure(int32_t frame_index, double pt[3], double dir[3], bool i
   }
   if (!lay_lines(inside_fraction, dir)) {
     free_arrays();
-    return;
+    return false;
   }
   if (in_frame)
     for (int a = 0; a < 3; ++a) ref_normal[a] = dir[a];
@@ -234,8 +241,7 @@ void thickness::measure(int32_t frame_index, double pt[3], double dir[3], bool i
   for (int a = 0; a < 3; ++a) normal[a] = zero_normal ? dir[a] : ref_normal[a];
   density_in_use = given(density) ? density : options.b;
   sample_count = int32_t(N);
-  status = measure_profile();
-  valid = status >= 1 && status < 4;
+  return true;
 }
 
 void thickness::remeasure() {
@@ -253,16 +259,31 @@ void thickness::remeasure() {
   measure(frame, pt, dir, manual, manual ? line_length : offset, nrm, kNoValue);
 }
 
-int32_t thickness::measure_profile() {
+int32_t thickness::sample_profile() {
   set_weights((sample_count - 1) * inside_fraction);
   const int32_t s = sample_lines();
-  if (s != 0) return s;
-  sampled = true;
-  return run_path();
+  if (s == 0) sampled = true;
+  return s;
+}
+
+int32_t thickness::measure_profile() {
+  const int32_t s = sample_profile();
+  return s != 0 ? s : run_path();
+}
+
+void thickness::reset_results() {
+  for (double* v : {&outer_edge, &inner_edge, &inner_gap_edge, &inner_layer_end, &outer_layer_end,
+                    &outer_gap_edge, &blur, &endo_end, &outer_density, &cortical_density, &mean_density,
+                    &inner_density, &beyond_outer_density, &beyond_inner_density, &inner_layer_density,
+                    &outer_layer_density, &fit_error})
+    *v = 0.0;
+  set_all_errors(kNoValue);
+  metal_found = false;
 }
 
 int32_t thickness::run_path() {
-  set_all_errors(kNoValue);
+  // Nothing of an earlier measurement stays to be taken for this one's.
+  reset_results();
   const int32_t N = sample_count;
   if (N < 2 || int32_t(profile.size()) < N || !(line_length > 0.0)) return 10;
   if (int32_t(weights.size()) != N) set_weights((N - 1) * inside_fraction);

@@ -101,6 +101,11 @@ class thickness {
   // results.
   void measure(int32_t frame, double point[3], double direction[3], bool manual,
                double length_or_offset, double normal[3], double density);
+  // measure() up to the sampling: the settings read, the lines laid and the
+  // geometry recorded; false (the engine empty) when there is nothing to
+  // measure. measure() is this followed by measure_profile().
+  bool prepare_measurement(int32_t frame, double point[3], double direction[3], bool manual,
+                           double length_or_offset, double normal[3], double density);
   // Repeats the last measurement with the current settings.
   void remeasure();
   // Discards the last measurement and frees its arrays.
@@ -109,6 +114,9 @@ class thickness {
   // Samples the profile of the lines laid by measure() and runs the path of
   // the options; the status (below).
   int32_t measure_profile();
+  // The sampling alone: the weights on the point, the lines sampled and
+  // averaged into profile; 0, or 10 for a frame without pixels.
+  int32_t sample_profile();
   // The path alone, on profile (and cell_samples for the per-line count) as
   // they stand: sample_count, line_length, inside_fraction, cell_count,
   // weights, options and the geometry members must be set. The status.
@@ -172,6 +180,7 @@ class thickness {
   bool lay_lines(double E, const double d[3]);
   int32_t sample_lines();
   void set_all_errors(double value);
+  void reset_results();
   int32_t threshold_search();
   int32_t per_line_count();
   int32_t model_fit();

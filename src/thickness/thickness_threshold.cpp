@@ -279,8 +279,10 @@ int32_t thickness::per_line_count() {
   while (j >= 0 && !(f[size_t(j)] > 0.98 * P)) --j;
   if (j < 0 || j + 1 >= N) return 10;
   const double inner = j + (f[size_t(j)] - 0.98 * P) / (f[size_t(j)] - f[size_t(j + 1)]);
+  // The transition ends past the first sample at or below q: with no line
+  // above threshold inside (a clean marrow) q is 0, and no sample lies below it.
   int32_t iq = l;
-  while (iq < N && !(f[size_t(iq)] < q)) ++iq;
+  while (iq < N && !(f[size_t(iq)] <= q)) ++iq;
   if (iq >= N) return 10;
   int32_t i = iq;
   while (i < N && f[size_t(i)] < f[size_t(i - 1)]) ++i;

@@ -56,6 +56,16 @@ TEST_F(ThicknessEngine, AClickMeasuresAcrossTheMiddleOfItsLine) {
   // In a frame (no positions), the reference normal becomes the direction.
   EXPECT_TRUE(engine.in_frame);
   for (int a = 0; a < 3; ++a) EXPECT_EQ(n[a], d[a]);
+
+  // A click in the flat marrow finds no edge, and keeps nothing of the last one.
+  measure(0, 65, -1, 0, true, 1.0, d, n);
+  ASSERT_TRUE(engine.sampled);
+  EXPECT_FALSE(engine.valid);
+  EXPECT_EQ(engine.status, 10);
+  EXPECT_EQ(engine.outer_edge, 0.0);
+  EXPECT_EQ(engine.inner_edge, 0.0);
+  EXPECT_EQ(engine.cortical_density, 0.0);
+  EXPECT_EQ(engine.thickness_error, kNoValue);
 }
 
 TEST_F(ThicknessEngine, TheLayerOptionsPlaceThePointAlongTheLine) {

@@ -145,7 +145,7 @@ TEST(ThicknessThreshold, ThePerLineCountThresholdsEveryLineOnItsOwn) {
   while (!(a[size_t(j)] > 0.98 * 9.0)) --j;
   const double inner = j + (a[size_t(j)] - 0.98 * 9.0) / (a[size_t(j)] - a[size_t(j + 1)]);
   int i = l;
-  while (!(a[size_t(i)] < q)) ++i;
+  while (!(a[size_t(i)] <= q)) ++i;
   while (a[size_t(i)] < a[size_t(i - 1)]) ++i;
 
   EXPECT_NEAR(t.outer_edge * s, outer, 1e-6);
@@ -168,6 +168,19 @@ TEST(ThicknessThreshold, ThePerLineCountThresholdsEveryLineOnItsOwn) {
   int mn = 0;
   for (int m = int(std::ceil(outer)); m < inner; ++m) mean += a[size_t(m)] / 9.0 * 1500.0, ++mn;
   EXPECT_NEAR(t.mean_density, mean / mn, 1e-3);
+
+  // A clean marrow: no line lies above threshold inside, so the tail's mean
+  // and q are 0; the transition ends at once, half a sample past the first
+  // sample in the marrow (here 41, the lines falling at 40.3).
+  std::vector<double> clean;
+  for (int c = 0; c < C; ++c) {
+    const std::vector<double> p = steps(N, 0.0, {{x0, 1500.0}, {40.3, 0.0}}, 0.3);
+    clean.insert(clean.end(), p.begin(), p.end());
+  }
+  t.cell_samples = clean;
+  ASSERT_EQ(t.run_path(), 1);
+  EXPECT_NEAR(t.endo_end * s, 41.5, 1e-9);
+  EXPECT_NEAR(t.inner_density, 0.0, 1e-6);
 
   // Lines that never fall again: the search for the inner edge runs off the end.
   std::vector<double> rising;
