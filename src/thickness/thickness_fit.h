@@ -7,6 +7,7 @@
 // engine bound last (MINPACK's callback carries no user pointer).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -73,7 +74,18 @@ struct thickness_fit_state {
   // below gives the unit step.
   void build_edge_table(double sigma);
   // The edge response at table position x (the edge at N).
-  double edge(double x) const;
+  double edge(double x) const {
+    if (step_edge) {
+      // No blur: a unit step at the edge, or a ramp over the box in a frame.
+      const double a = box < 0.0 ? -box : box;
+      if (a > 0.0) return std::min(1.0, std::max(0.0, (x - N) / (2.0 * a) + 0.5));
+      return x < N ? 0.0 : 1.0;
+    }
+    if (!(x >= 0.0)) return 0.0;
+    if (x >= 2 * N - 1) return 1.0;
+    const int32_t i = int32_t(x);
+    return S[size_t(i)] + (x - i) * (S[size_t(i) + 1] - S[size_t(i)]);
+  }
 };
 
 // The least-squares callback: the m residuals for parameters x of the engine

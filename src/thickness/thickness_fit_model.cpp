@@ -110,12 +110,27 @@ void thickness_fit_state::build_edge_table(double sigma) {
   step_edge = !(sigma >= kStepSigma);
   if (step_edge) return;
   const int32_t M = 2 * N;
-  K.assign(size_t(M), 0.0);
-  S.assign(size_t(M), 0.0);
+  K.resize(size_t(M));
+  S.resize(size_t(M));
+  // K[i] = exp(-(i - N - B)^2 / (2 sigma^2)), by ratios outward from sample
+  // N + 1: two exponentials per table rather than 2N.
   const double B = a != 0.0 ? 1.0 : 0.5;
-  for (int32_t i = 0; i < M; ++i) {
-    const double y = i - N - B;
-    K[size_t(i)] = std::exp(-y * y / (2.0 * sigma * sigma));
+  const double c = 1.0 / (2.0 * sigma * sigma), step = std::exp(-2.0 * c);
+  const int32_t top = std::min(N + 1, M - 1);
+  double y = top - N - B;
+  K[size_t(top)] = std::exp(-c * y * y);
+  double k = K[size_t(top)], r = std::exp(-c * (2.0 * y + 1.0));
+  for (int32_t i = top + 1; i < M; ++i) {
+    k *= r;
+    r *= step;
+    K[size_t(i)] = k;
+  }
+  k = K[size_t(top)];
+  r = std::exp(c * (2.0 * y - 1.0));
+  for (int32_t i = top - 1; i >= 0; --i) {
+    k *= r;
+    r *= step;
+    K[size_t(i)] = k;
   }
   if (a != 0.0) {
     auto k_at = [&](double y) {
@@ -143,21 +158,6 @@ void thickness_fit_state::build_edge_table(double sigma) {
   for (double& v : S) v /= last;
 }
 
-double thickness_fit_state::edge(double x) const {
-  const int32_t M = 2 * N;
-  if (step_edge) {
-    // No blur: a unit step at the edge, or a ramp over the box in a frame.
-    const double a = std::fabs(box);
-    if (a > 0.0) return std::min(1.0, std::max(0.0, (x - N) / (2.0 * a) + 0.5));
-    return x < N ? 0.0 : 1.0;
-  }
-  if (!(x >= 0.0)) return 0.0;
-  if (x >= M - 1) return 1.0;
-  const int32_t i = int32_t(x);
-  const double f = x - i;
-  return S[size_t(i)] + f * (S[size_t(i) + 1] - S[size_t(i)]);
-}
-
 double fit_local_peak(const std::vector<double>& p, double from, double to) {
   const int32_t N = int32_t(p.size());
   int32_t a = int32_t(std::floor(from)), b = int32_t(std::ceil(to));
@@ -179,7 +179,7 @@ fit_levels evaluate_model(thickness& T, thickness_fit_params q, double sigma_sam
   const int32_t N = st.N;
   const std::vector<double>& p = T.profile;
   std::vector<double>& F = T.fit_buffer;
-  F.assign(size_t(N), 0.0);
+  F.resize(size_t(N));
   fit_levels lv;
   if (st.local_peak) {
     double d = fit_local_peak(p, q.x0, q.x1);
@@ -218,7 +218,10 @@ fit_levels evaluate_model(thickness& T, thickness_fit_params q, double sigma_sam
     } else {
       inner = (q.e - q.d) * st.edge(i + N - q.x1);
     }
-    if (!(p[size_t(i)] > st.no_value)) continue;
+    if (!(p[size_t(i)] > st.no_value)) {
+      F[size_t(i)] = 0.0;
+      continue;
+    }
     double r = p[size_t(i)] - q.c - (q.d - q.c) * st.edge(i + N - q.x0) - inner;
     if (st.outer_gap) r -= (lv.o - lv.h) * st.edge(i + N - lv.m) + (q.c - lv.o) * st.edge(i + N - q.t) + lv.h - q.c;
     if (st.inner_gap) r -= (lv.w - q.e) * st.edge(i + N - q.u) + (lv.a2 - lv.w) * st.edge(i + N - lv.v);

@@ -11,33 +11,66 @@
 
 namespace {
 
-// Mitchell-Netravali cubic, B = C = 1/3.
-inline double mitchell(double x) {
-  x = std::fabs(x);
-  if (x < 1.0) return 1.1666666666666667 * x * x * x - 2.0 * x * x + 0.8888888888888888;
-  if (x < 2.0)
-    return -0.3888888888888889 * x * x * x + 2.0 * x * x - 3.3333333333333335 * x +
-           1.7777777777777777;
-  return 0.0;
+// Mitchell-Netravali cubic, B = C = 1/3: the near branch (|x| < 1) and the
+// far one (1 <= |x| < 2).
+inline double near_weight(double x) { return (1.1666666666666667 * x - 2.0) * x * x + 0.8888888888888888; }
+inline double far_weight(double x) {
+  return ((-0.3888888888888889 * x + 2.0) * x - 3.3333333333333335) * x + 1.7777777777777777;
+}
+
+// The taps of one position: the 4 x 4 pixels and their weights, or none
+// (the no-value level) where the rules give no sample.
+struct cubic_taps {
+  bool inside = false;
+  size_t rows[4] = {0, 0, 0, 0};  // offsets of the rows' starts
+  int32_t cols[4] = {0, 0, 0, 0};
+  double wx[4] = {0, 0, 0, 0}, wy[4] = {0, 0, 0, 0};
+};
+
+inline void weights_of(double f, double w[4]) {
+  // Distances 1 + f, f, 1 - f, 2 - f; at f = 0 the last two fall on the
+  // branch borders 1 and 2.
+  w[0] = far_weight(1.0 + f);
+  w[1] = near_weight(f);
+  w[2] = f > 0.0 ? near_weight(1.0 - f) : far_weight(1.0);
+  w[3] = f > 0.0 ? far_weight(2.0 - f) : 0.0;
+}
+
+inline cubic_taps taps_at(const thickness_sampling& s, int32_t ix, int32_t iy, double fx, double fy) {
+  cubic_taps t;
+  const int32_t W = s.width, H = s.height;
+  if (ix < 0 || iy < 0 || ix > W - 2 || iy > H - 2) return t;
+  t.inside = true;
+  t.cols[0] = ix == 0 ? 0 : ix - 1;
+  t.cols[1] = ix;
+  t.cols[2] = ix + 1;
+  t.cols[3] = ix > W - 3 ? ix + 1 : ix + 2;
+  const int32_t rows[4] = {iy == 0 ? 0 : iy - 1, iy, iy + 1, iy > H - 3 ? iy + 1 : iy + 2};
+  for (int r = 0; r < 4; ++r) t.rows[r] = size_t(rows[r]) * size_t(W);
+  weights_of(fx, t.wx);
+  weights_of(fy, t.wy);
+  return t;
 }
 
 template <class T>
-double cubic_sample(const thickness_sampling& s, const T* pixels, int32_t ix, int32_t iy, double fx,
-                    double fy) {
-  const int32_t W = s.width, H = s.height;
-  if (!pixels || ix < 0 || iy < 0 || ix > W - 2 || iy > H - 2) return s.no_value;
-  const int32_t cols[4] = {ix == 0 ? 0 : ix - 1, ix, ix + 1, ix > W - 3 ? ix + 1 : ix + 2};
-  const int32_t rows[4] = {iy == 0 ? 0 : iy - 1, iy, iy + 1, iy > H - 3 ? iy + 1 : iy + 2};
-  const double wx[4] = {mitchell(1.0 + fx), mitchell(fx), mitchell(1.0 - fx), mitchell(2.0 - fx)};
-  const double wy[4] = {mitchell(1.0 + fy), mitchell(fy), mitchell(1.0 - fy), mitchell(2.0 - fy)};
+inline double apply_taps(const thickness_sampling& s, const T* pixels, const cubic_taps& t) {
+  if (!t.inside || !pixels) return s.no_value;
   double sum = 0.0;
   for (int r = 0; r < 4; ++r) {
-    const T* row = pixels + size_t(rows[r]) * size_t(W);
-    double line = 0.0;
-    for (int c = 0; c < 4; ++c) line += wx[c] * double(row[cols[c]]);
-    sum += wy[r] * line;
+    const T* row = pixels + t.rows[r];
+    sum += t.wy[r] * (t.wx[0] * double(row[t.cols[0]]) + t.wx[1] * double(row[t.cols[1]]) +
+                      t.wx[2] * double(row[t.cols[2]]) + t.wx[3] * double(row[t.cols[3]]));
   }
   return sum * s.slope + s.intercept;
+}
+
+// The taps of a position along a line (pixel i's centre at i + 0.5).
+inline cubic_taps taps_at_line(const thickness_sampling& s, double x, double y) {
+  const double px = x - 0.5, py = y - 0.5;
+  const double fx0 = std::floor(px), fy0 = std::floor(py);
+  // Far outside the image: no value (and no integer overflow).
+  if (!(fx0 >= -1.0 && fy0 >= -1.0 && fx0 < s.width && fy0 < s.height)) return cubic_taps();
+  return taps_at(s, int32_t(fx0), int32_t(fy0), px - fx0, py - fy0);
 }
 
 // The pixels of one frame as the sampling reads them; the references keep
@@ -53,9 +86,9 @@ class frame_reader {
  public:
   frame_reader(const thickness_sampling& s, size_t frames) : s_(s), frames_(frames) {}
 
-  // The calibrated value of frame k at line position (x, y) pixels; false
-  // when the frame has no pixels at all.
-  bool value(int32_t k, double x, double y, double& out) {
+  // The calibrated value of frame k at the taps; false when the frame has
+  // no pixels at all.
+  bool value(int32_t k, const cubic_taps& t, double& out) {
     frame_pixels& f = frames_[size_t(k)];
     if (!f.looked_up) {
       f.looked_up = true;
@@ -66,16 +99,7 @@ class frame_reader {
       }
     }
     if (!f.raw && !f.display) return false;
-    const double px = x - 0.5, py = y - 0.5;
-    const double fx0 = std::floor(px), fy0 = std::floor(py);
-    // Far outside the image: no value (and no integer overflow).
-    if (!(fx0 >= -1.0 && fy0 >= -1.0 && fx0 < s_.width && fy0 < s_.height)) {
-      out = s_.no_value;
-      return true;
-    }
-    const int32_t ix = int32_t(fx0), iy = int32_t(fy0);
-    out = f.raw ? thickness_sample_16bit(s_, f.raw, ix, iy, px - fx0, py - fy0)
-                : thickness_sample_8bit(s_, f.display, ix, iy, px - fx0, py - fy0);
+    out = f.raw ? apply_taps(s_, f.raw, t) : apply_taps(s_, f.display, t);
     return true;
   }
 
@@ -134,12 +158,12 @@ frame_stack order_frames(const thickness_options& o, int32_t measured) {
 
 double thickness_sample_16bit(const thickness_sampling& s, const uint16_t* raw, int32_t ix,
                               int32_t iy, double fx, double fy) {
-  return cubic_sample(s, raw, ix, iy, fx, fy);
+  return apply_taps(s, raw, taps_at(s, ix, iy, fx, fy));
 }
 
 double thickness_sample_8bit(const thickness_sampling& s, const uint8_t* display, int32_t ix,
                              int32_t iy, double fx, double fy) {
-  return cubic_sample(s, display, ix, iy, fx, fy);
+  return apply_taps(s, display, taps_at(s, ix, iy, fx, fy));
 }
 
 int32_t thickness::sample_lines() {
@@ -176,10 +200,10 @@ int32_t thickness::sample_lines() {
     if (!in_frame && stack.dist.size() > 1 && lo + 1 >= stack.dist.size()) lo = stack.dist.size() - 2;
     for (int32_t k = 0; k < len; ++k) {
       const double t = len > 1 ? double(k) / double(len - 1) : 0.0;
-      const double x = a.x + t * (b.x - a.x), y = a.y + t * (b.y - a.y);
+      const cubic_taps taps = taps_at_line(s, a.x + t * (b.x - a.x), a.y + t * (b.y - a.y));
       double v = nv;
       if (in_frame) {
-        if (!reader.value(frame, x, y, v)) return 10;
+        if (!reader.value(frame, taps, v)) return 10;
       } else {
         const double z = start_z[size_t(cell)] + t * (end_z[size_t(cell)] - start_z[size_t(cell)]);
         const std::vector<double>& dist = stack.dist;
@@ -188,7 +212,7 @@ int32_t thickness::sample_lines() {
             line[k] = nv;
             continue;
           }
-          if (!reader.value(stack.index[0], x, y, v)) return 10;
+          if (!reader.value(stack.index[0], taps, v)) return 10;
           line[k] = v;
           continue;
         }
@@ -206,12 +230,12 @@ int32_t thickness::sample_lines() {
           }
         }
         if (w == 0.0) {
-          if (!reader.value(stack.index[lo], x, y, v)) return 10;
+          if (!reader.value(stack.index[lo], taps, v)) return 10;
         } else if (w == 1.0) {
-          if (!reader.value(stack.index[lo + 1], x, y, v)) return 10;
+          if (!reader.value(stack.index[lo + 1], taps, v)) return 10;
         } else {
           double v0, v1;
-          if (!reader.value(stack.index[lo], x, y, v0) || !reader.value(stack.index[lo + 1], x, y, v1))
+          if (!reader.value(stack.index[lo], taps, v0) || !reader.value(stack.index[lo + 1], taps, v1))
             return 10;
           v = v0 > nv && v1 > nv ? (1.0 - w) * v0 + w * v1 : nv;
         }
