@@ -356,8 +356,10 @@ int32_t thickness::model_fit() {
       if (!(p[size_t(k)] >= kMetal)) continue;
       metal_found = true;
       const int32_t window_end = k - 1;
+      // The foot lies outward of the metal sample itself: the window never
+      // reaches the metal.
       inner_foot = window_end;
-      for (int32_t j = k; j >= 0; --j)
+      for (int32_t j = k - 1; j >= 0; --j)
         if (df.D1[size_t(j)] < 0.0) {
           inner_foot = j;
           break;
@@ -381,7 +383,7 @@ int32_t thickness::model_fit() {
       metal_found = true;
       const int32_t window_start = k + 1;
       outer_foot = window_start;
-      for (int32_t j = k; j < N; ++j)
+      for (int32_t j = k + 1; j < N; ++j)
         if (df.D1[size_t(j)] > 0.0) {
           outer_foot = j;
           break;

@@ -280,11 +280,15 @@ TEST(ThicknessFit, MetalEndsTheWindowBeforeIt) {
   p[44] = 130.0;
   p[45] = 110.0;
   for (int k = 47; k < 50; ++k) p[size_t(k)] = 100.0 + (k - 46) * 700.0;
+  // With the residuals averaged over a line width too: the window is cut,
+  // and the averaged residuals stay within it.
+  for (int32_t width : {0, 2})
   for (double top : {6000.0, 2999.0}) {
     for (int k = 50; k <= 55; ++k) p[size_t(k)] = top;
     thickness t;
     thickness_options o = technique_options(thickness_cbm_v1);
     o.metal = true;
+    o.width = width;
     prepare_path(t, p, L, 1.0 / 3.0, o, 1500.0);
     const int32_t status = t.run_path();
     if (top >= 3000.0) {
@@ -298,6 +302,17 @@ TEST(ThicknessFit, MetalEndsTheWindowBeforeIt) {
       EXPECT_EQ(t.fit.win_end, N - 1);
     }
   }
+
+  // Metal inside the cortex itself: the window ends before it.
+  std::vector<double> q = erf_profile(N, 0.0, 1500.0, 100.0, 24.0, 24.0 + 0.3 * s, 0.04 * s);
+  q[30] = 4000.0;
+  thickness t;
+  thickness_options o = technique_options(thickness_cbm_v1);
+  o.metal = true;
+  prepare_path(t, q, L, 1.0 / 3.0, o, 1500.0);
+  t.run_path();
+  EXPECT_TRUE(t.metal_found);
+  EXPECT_LT(t.fit.win_end, 30);
 }
 
 TEST(ThicknessFit, AFixedBlurOfZeroIsAUnitStepOrARampOverTheBox) {

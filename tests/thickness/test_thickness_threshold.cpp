@@ -113,7 +113,7 @@ TEST(ThicknessThreshold, ThePerLineCountThresholdsEveryLineOnItsOwn) {
   for (int c = 0; c < C; ++c) {
     const double o = 2.0 * (c + 0.5) / C - 1.0;
     offsets.push_back(o);
-    const std::vector<double> p = steps(N, 0.0, {{x0 + o, 1500.0}, {x1 + o, 0.0}}, 1.3);
+    const std::vector<double> p = steps(N, 200.0, {{x0 + o, 1700.0}, {x1 + o, 200.0}}, 1.3);
     cells.insert(cells.end(), p.begin(), p.end());
     for (int k = 0; k < N; ++k) profile[size_t(k)] += p[size_t(k)] / C;
   }
@@ -156,18 +156,20 @@ TEST(ThicknessThreshold, ThePerLineCountThresholdsEveryLineOnItsOwn) {
   EXPECT_NEAR(t.outer_edge * s, x0, 0.1);
   EXPECT_GT(t.inner_edge * s, x1 - 2.0);
   EXPECT_LT(t.inner_edge * s, x1 - 0.8);
-  EXPECT_NEAR(t.outer_density, 0.0, 1e-6);
-  EXPECT_NEAR(t.cortical_density, 1500.0, 1e-3);
-  EXPECT_NEAR(t.inner_density, tail / 9.0 * 1500.0, 1e-3);
+  EXPECT_NEAR(t.outer_density, 200.0, 1e-6);
+  EXPECT_NEAR(t.cortical_density, 1700.0, 1e-3);
+  EXPECT_NEAR(t.inner_density, 200.0 + tail / 9.0 * 1500.0, 1e-3);
   EXPECT_EQ(t.cortical_density_error, 1e-4);
   EXPECT_EQ(t.endo_error, 1e-4);
   EXPECT_EQ(t.fit_error, 0.0);
-  // The profile shown is the count on the scale of the densities.
-  EXPECT_NEAR(t.profile[35], 1500.0, 1e-3);
+  // The profile shown is the count on the scale of the densities, and so
+  // is the mean density.
+  EXPECT_NEAR(t.profile[35], 1700.0, 1e-3);
+  EXPECT_NEAR(t.profile[5], 200.0, 1e-3);
   double mean = 0.0;
   int mn = 0;
   for (int m = int(std::ceil(outer)); m < inner; ++m) mean += a[size_t(m)] / 9.0 * 1500.0, ++mn;
-  EXPECT_NEAR(t.mean_density, mean / mn, 1e-3);
+  EXPECT_NEAR(t.mean_density, 200.0 + mean / mn, 1e-3);
 
   // A clean marrow: no line lies above threshold inside, so the tail's mean
   // and q are 0; the transition ends at once, half a sample past the first
@@ -180,7 +182,7 @@ TEST(ThicknessThreshold, ThePerLineCountThresholdsEveryLineOnItsOwn) {
   t.cell_samples = clean;
   ASSERT_EQ(t.run_path(), 1);
   EXPECT_NEAR(t.endo_end * s, 41.5, 1e-9);
-  EXPECT_NEAR(t.inner_density, 0.0, 1e-6);
+  EXPECT_NEAR(t.inner_density, t.outer_density, 1e-6);
 
   // Lines that never fall again: the search for the inner edge runs off the end.
   std::vector<double> rising;
