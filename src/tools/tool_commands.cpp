@@ -10,6 +10,8 @@ int run_surface_field(int argc, char** argv);
 int run_surface_ply(int argc, char** argv);
 int run_surface(int argc, char** argv);
 
+int run_thickness(int argc, char** argv);
+
 const std::vector<tool_command>& tool_commands() {
   static const std::vector<tool_command> commands = {
       {"reslice", run_reslice},
@@ -18,6 +20,7 @@ const std::vector<tool_command>& tool_commands() {
       { "surface-field", run_surface_field },
       { "surface-ply", run_surface_ply },
       { "surface", run_surface },
+      {"thickness", run_thickness},
   };
   return commands;
 }
