@@ -11,13 +11,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-dejavu-core libx11-dev locales
   python3
-<<<<<<< HEAD
-  dcmtk libgdcm-tools python3-numpy python3-pydicom python3-nibabel clang
-  libtiff-tools python3-pil python3-vtk9
-=======
   dcmtk libgdcm-tools python3-numpy python3-scipy python3-pydicom python3-nibabel clang
-  libtiff-tools python3-pil
->>>>>>> issue-57
+  libtiff-tools python3-pil python3-vtk9
 )
 
 missing=()
