@@ -17,19 +17,21 @@
 
 #include <cstdint>
 
+#include "segmentation/threshold_band.h"
+
 class base_functor;
 class wxBitmap;
 class wxColour;
 class wxSize;
 
-class globcmap_t {
+class globcmap_t final : public threshold_band {
  public:
   // Registers the change procedure on the watched settings, reads them and
   // builds the tables; both steps start at 1. Raises nothing. Needs the
   // resource table.
   globcmap_t();
   // Removes the change procedure from the settings that still exist.
-  ~globcmap_t();
+  ~globcmap_t() override;
   globcmap_t(const globcmap_t&) = delete;
   globcmap_t& operator=(const globcmap_t&) = delete;
 
@@ -75,7 +77,13 @@ class globcmap_t {
   // The threshold highlighting of pixel (x, y) of an 8-bit frame; also the
   // segmentation's inclusion test.
   bool is_highlighted(const uint8_t* data, int32_t x, int32_t y, int32_t width,
-                      int32_t height) const;
+                      int32_t height) const override;
+  // The segmentation's other questions: the "not" flags, the band flags and
+  // the grey thresholds.
+  bool excluded(uint8_t value) const override { return not_[value] != 0; }
+  bool in_band(uint8_t value) const override { return band_[value] != 0; }
+  int32_t low_threshold() const override { return thresholds_[0]; }
+  int32_t high_threshold() const override { return thresholds_[1]; }
   // The same test on map_frame's resampled values (above 255, or negative,
   // means no data), with neighbours step_x and step_y apart and gradients
   // scaled back to source pixels by zoom / step.

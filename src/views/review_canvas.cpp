@@ -28,6 +28,7 @@
 #include "registry/resource_table.h"
 #include "data/calipers.h"
 #include "views/contour_editor_wx.h"
+#include "views/review_segmenter.h"
 #include "views/glfont.h"
 #include "views/globcmap.h"
 #include "views/shader.h"
@@ -60,6 +61,8 @@ review_canvas::review_canvas(wxWindow* parent, wxWindowID id, const wxPoint& pos
   mask_.region.frame = -1;
   contour_ui_ = std::make_unique<review_contour_ui>(*this);
   contour_editor_ = std::make_unique<contour_editor>(state_, *contour_ui_);
+  segmenter_ = std::make_unique<review_segmenter>();
+  contour_editor_->set_segmenter(segmenter_.get());
   tools_.set_contour_editor(contour_editor_.get());
 
   resource_table_t& t = *resource_table;

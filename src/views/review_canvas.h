@@ -66,6 +66,8 @@ class review_canvas : public gl_tool_view<review_tool_host> {
 
   review_view_state state_;
   review_tools tools_;
+  // Outlives the editor, which points at it.
+  std::unique_ptr<click_segmenter> segmenter_;
   std::unique_ptr<contour_editor_ui> contour_ui_;
   std::unique_ptr<contour_editor> contour_editor_;
   mask_region_t mask_;
