@@ -12,6 +12,8 @@ int run_surface(int argc, char** argv);
 
 int run_thickness(int argc, char** argv);
 
+int run_segment(int argc, char** argv);
+
 const std::vector<tool_command>& tool_commands() {
   static const std::vector<tool_command> commands = {
       {"reslice", run_reslice},
@@ -21,6 +23,7 @@ const std::vector<tool_command>& tool_commands() {
       { "surface-ply", run_surface_ply },
       { "surface", run_surface },
       {"thickness", run_thickness},
+      {"segment", run_segment},
   };
   return commands;
 }
