@@ -1,11 +1,13 @@
 // Drawing a contour in the review view on screen: synthesised mouse events of
 // a freehand loop reach the window's handler, the loop becomes a contour of
 // the current object on the current frame, the view shows it in the object's
-// colour, and the native data file stores it.
+// colour, and the native data file stores it. A click on thresholded data
+// outlines the region under it in the same way.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -25,6 +27,7 @@
 #include "registry/res_values.h"
 #include "tools/headless_session.h"
 #include "views/gl_view_support.h"
+#include "views/globcmap.h"
 #include "views/review_canvas.h"
 #include "view_test_support.h"
 
@@ -176,6 +179,88 @@ TEST_F(ContourDrawingScreen, FreehandLoopBecomesAContourShownAndSaved) {
   std::filesystem::remove_all(dir);
   ASSERT_EQ(cont.size(), 1u);
   EXPECT_EQ(cont[0], "CONT 2 0 1 10.00 10.00 50.00 10.00 50.00 40.00 10.00 40.00");
+}
+
+// With the thresholds shown and a frame gap of 0, a Draw click inside a disc
+// adds the disc's outline to the current object: one closed contour whose
+// area is the disc's, shown in the object's colour and saved.
+TEST_F(ContourDrawingScreen, ClickOnThresholdedDiscOutlinesIt) {
+  colour_map_scope colours;
+  constexpr double cx = 30.0, cy = 24.0, r = 10.0;
+  uint8_t* px = frame_store->imagecp(0)->display;
+  size_t disc = 0;
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x)
+      if ((x + 0.5 - cx) * (x + 0.5 - cx) + (y + 0.5 - cy) * (y + 0.5 - cy) <= r * r) {
+        px[y * W + x] = 200;
+        ++disc;
+      }
+  resource_table_t& t = *resource_table;
+  t.RES_SEGMENT_FRAME->write(0);
+  t.RES_JUMP_THRESH->write(0);
+  t.RES_CMAP_GREY_LO->write(100);
+  t.RES_CMAP_GREY_HI->write(255);
+  t.RES_CMAP_BINARY->write(true);
+  repaint();
+  const std::vector<uint8_t> before = screen();
+
+  const int paints = view_->paints();
+  mouse(wxEVT_LEFT_DOWN, 30, 24, true);
+  mouse(wxEVT_LEFT_UP, 30, 24, false);
+  EXPECT_FALSE(view_->state().click_drawing);
+
+  contour_object* objects = resource_table->RES_OBJECT->read();
+  ASSERT_EQ(objects[kObject].frames.size(), 1u);
+  const frame_contours_t& entry = objects[kObject].frames.front();
+  EXPECT_EQ(entry.frame, 0);
+  ASSERT_EQ(entry.contours.size(), 1u);
+  const contour_t& c = entry.contours[0];
+  EXPECT_TRUE(c.closed);
+  // Vertices lie within half a pixel of the disc's pixel edges.
+  EXPECT_NEAR(std::fabs(c.area()), static_cast<double>(disc), 0.5 * 2 * 3.1416 * r);
+  for (const vec2_t& v : c.vertices) {
+    const double d = std::hypot(v.x - cx, v.y - cy);
+    EXPECT_GT(d, r - 1.5);
+    EXPECT_LT(d, r + 1.5);
+  }
+
+  // The outline in the object's colour; with the Drag tool the view leaves
+  // out the vertex marks the Draw tool shows.
+  ASSERT_TRUE(wait_for([&] { return view_->paints() > paints; }));
+  t.RES_TOOL->write(TOOL_DRAG);
+  repaint();
+  const std::vector<uint8_t> after = screen();
+  auto near_red = [&](int x, int y) {
+    for (int dy = -1; dy <= 1; ++dy)
+      for (int dx = -1; dx <= 1; ++dx) {
+        // The object's red, which neither the black background nor the
+        // highlighted disc shows.
+        const size_t i = (static_cast<size_t>(y + dy) * CW + x + dx) * 3;
+        if (after[i] >= 200 && after[i + 1] <= 60 && after[i + 2] <= 60 &&
+            !(before[i] >= 200 && before[i + 2] <= 60))
+          return true;
+      }
+    return false;
+  };
+  EXPECT_TRUE(near_red(20, 24)) << "left";
+  EXPECT_TRUE(near_red(40, 24)) << "right";
+  EXPECT_TRUE(near_red(30, 14)) << "top";
+  EXPECT_TRUE(near_red(30, 34)) << "bottom";
+  EXPECT_FALSE(near_red(30, 24)) << "inside";
+
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("nv_contour_click_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string path = (dir / "clicked.hm").string();
+  ASSERT_TRUE(save_native_file_as(path, false));
+  std::ifstream in(path);
+  std::string line;
+  std::vector<std::string> cont;
+  while (std::getline(in, line))
+    if (line.rfind("CONT ", 0) == 0) cont.push_back(line);
+  std::filesystem::remove_all(dir);
+  ASSERT_EQ(cont.size(), 1u);
+  EXPECT_EQ(cont[0].rfind("CONT 2 0 1 ", 0), 0u) << cont[0];
 }
 
 }  // namespace
