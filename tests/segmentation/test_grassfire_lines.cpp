@@ -135,4 +135,25 @@ TEST(GrassfireConcavities, NarrowCupFillsWideCupStaysOpen) {
   }
 }
 
+// A bright hook that leaves the block from a nub, runs ten pixels out and
+// comes back to a second nub four rows lower is followed, but strays farther
+// from the straight line between its ends than that line is long, so it
+// changes nothing: the region is the block and its nubs.
+TEST(GrassfireLines, CrookedPathChangesNothing) {
+  phantom p(30, 24, 20);
+  p.rect(2, 3, 12, 20, 110);
+  p.at(13, 9) = 110;
+  p.rect(14, 9, 23, 9, 90);    // out
+  p.rect(23, 10, 23, 13, 90);  // down
+  p.rect(14, 13, 22, 13, 90);  // back
+  p.at(13, 13) = 110;
+  const grey_band band(100, 255);
+  const std::vector<uint8_t> st = region(p, 5, 9, 15, lines(true, false, 0, 50), band);
+  for (int32_t y = 0; y < p.h; ++y)
+    for (int32_t x = 0; x < p.w; ++x) {
+      const bool in = (x >= 2 && x <= 12 && y >= 3 && y <= 20) || (x == 13 && (y == 9 || y == 13));
+      EXPECT_EQ(st[y * p.w + x], in ? 2 : 0) << x << "," << y;
+    }
+}
+
 }  // namespace
