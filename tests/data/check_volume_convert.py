@@ -39,7 +39,7 @@ with tempfile.TemporaryDirectory() as tmp:
     subprocess.run(['/usr/bin/python3', os.path.join(HERE, 'make_volume_fixtures.py'), fixtures], check=True)
     for source in ['n1_short.nii', 'n1_short_gz.nii.gz', 'n1_scaled.nii', 'n1_float.nii', 'n2_ushort.nii',
                    'an_uchar.hdr', 'nr_short.nrrd', 'nr_uchar.nhdr', 'mh_short.mhd', 'n1_pair.hdr',
-                   'nr_inline_gz.nrrd', 'n1_int.nii', 'mh_msb.mhd', 'nr_skip.nhdr',
+                   'nr_inline_gz.nrrd', 'n1_int.nii', 'mh_msb.mhd', 'mh_char.mhd', 'nr_skip.nhdr',
                    'nr_skip_gz.nrrd', 'n1_metres.nii', 'n1_microns.nii']:
         stem = source.split('.')[0]
         values, spacing, pos0, col, row, step = load_expect(os.path.join(fixtures, stem + '.expect'))
