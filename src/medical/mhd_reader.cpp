@@ -107,8 +107,9 @@ int read_mhd_data(wxFileName name, int frame, int index, uint16_t* raw, uint8_t*
         for (size_t i = 0; i < count; ++i) display[i] = uint8_t(display[i] ^ 0x80u);
     } else {
       if (h.big_endian)
-        for (size_t i = 0; i < count; ++i) raw[i] = uint16_t((raw[i] >> 8) | (raw[i] << 8));
-      if (h.is_signed) invert_sign_bits(raw, count);
+        swap_sample_bytes(raw, count, h.is_signed);
+      else if (h.is_signed)
+        invert_sign_bits(raw, count);
     }
   }
   return h.columns * h.rows;

@@ -101,6 +101,12 @@ tool('dcmcjpeg', '+e1', path('u16_explicit.dcm'), path('u16_lossless.dcm'))
 expect('u16_lossless.dcm', u16, 16)
 tool('dcmcjpeg', '+el', '+sv', '7', path('u16_explicit.dcm'), path('u16_lossless_sv7.dcm'))
 expect('u16_lossless_sv7.dcm', u16, 16)
+# A point transform of 2: dcmtk's own decompression gives the expected values.
+tool('dcmcjpeg', '+el', '+pt', '2', path('u16_explicit.dcm'), path('u16_lossless_pt2.dcm'))
+tool('dcmdjpeg', path('u16_lossless_pt2.dcm'), path('u16_pt2_dec.dcm'))
+import pydicom
+expect('u16_lossless_pt2.dcm', pydicom.dcmread(path('u16_pt2_dec.dcm')).pixel_array, 16)
+os.remove(path('u16_pt2_dec.dcm'))
 tool('gdcmconv', '--j2k', path('u16_explicit.dcm'), path('u16_j2k.dcm'))
 expect('u16_j2k.dcm', u16, 16)
 # JPEG-LS and 12-bit extended JPEG are not among the formats read.

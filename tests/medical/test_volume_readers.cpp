@@ -398,6 +398,38 @@ TEST_F(VolumeReaders, MetaImageHeadersAcceptedAndRefused) {
   }
 }
 
+TEST_F(VolumeReaders, MetaImageBigEndianSlicesOfAnyLength) {
+  // 7 samples a slice: the word-wise swap and its tail both take part.
+  scratch_dir dir;
+  const std::string head =
+      "ObjectType = Image\nNDims = 3\nBinaryData = True\nCompressedData = False\nOffset = 0 0 0\n"
+      "ElementSpacing = 1 1 1\nDimSize = 7 1 2\nElementDataFile = be.raw\nElementByteOrderMSB = True\n";
+  std::string bytes;
+  for (int i = 0; i < 14; ++i) {
+    const uint16_t v = uint16_t(0x0102 * (i + 1) + (i % 3 == 0 ? 0x8000 : 0));
+    bytes += char(v >> 8);
+    bytes += char(v & 0xFF);
+  }
+  dir.write("be.raw", bytes);
+  for (const bool is_signed : {false, true}) {
+    SCOPED_TRACE(is_signed ? "MET_SHORT" : "MET_USHORT");
+    const wxFileName name(dir.write("be.mhd", head + (is_signed ? "ElementType = MET_SHORT\n"
+                                                                : "ElementType = MET_USHORT\n")));
+    res.width.write(7);
+    res.height.write(1);
+    std::vector<uint16_t> raw(7);
+    ASSERT_EQ(read_mhd_data(name, 1, 1, raw.data(), nullptr, nullptr), 7);
+    for (int i = 0; i < 7; ++i) {
+      const int k = 7 + i;
+      const uint16_t v = uint16_t(0x0102 * (k + 1) + (k % 3 == 0 ? 0x8000 : 0));
+      const double value = is_signed ? double(int16_t(v)) : double(v);
+      EXPECT_EQ(dicom_utility::file_rescale.slope * raw[size_t(i)] + dicom_utility::file_rescale.intercept,
+                value)
+          << i;
+    }
+  }
+}
+
 TEST_F(VolumeReaders, MetaImageDataFileMustHoldTheAnnouncedVoxels) {
   scratch_dir dir;
   const std::string head =
