@@ -23,6 +23,78 @@ void load_warning(const wxFileName& name, const wxString& text) {
   wxLogWarning("dicom_utility::load_dicom_files: %s: %s", name.GetFullPath(), text);
 }
 
+const char* const kNoImageData =
+    "Failed to read image data from file.\nThese files do not contain image data,\nor are in a "
+    "format not understood by Norvelith.\n";
+
+// Holds the messages logged while a data set is read, so that each reaches
+// the user once: a warning repeated frame after frame is shown once with its
+// count, and the readers' reasons for a refusal become part of the loader's
+// one message about the file.
+class load_messages final : public wxLog {
+ public:
+  load_messages() : previous_(wxLog::SetActiveTarget(this)) {}
+  ~load_messages() override {
+    wxLog::SetActiveTarget(previous_);
+    for (const record& r : records_) {
+      wxString text = r.text;
+      if (r.count > 1) text += wxString::Format("\n(This message was given %d times.)", r.count);
+      wxLogGeneric(r.level, "%s", text);
+    }
+  }
+  load_messages(const load_messages&) = delete;
+  load_messages& operator=(const load_messages&) = delete;
+
+  // The warnings held so far, taken out, without the reporting function's
+  // name and without `path' when they start with it; empty when there were none.
+  wxString take_reasons(const wxString& path) {
+    wxString reasons;
+    std::vector<record> kept;
+    for (const record& r : records_) {
+      if (r.level > wxLOG_Warning) {
+        kept.push_back(r);
+        continue;
+      }
+      wxString text = r.text;
+      if (text.StartsWith("dicom_utility::")) {
+        const int colon = text.Find(": ");
+        if (colon != wxNOT_FOUND) text = text.Mid(size_t(colon) + 2);
+      }
+      if (text.StartsWith(path + ": ")) text = text.Mid(path.length() + 2);
+      if (!reasons.empty()) reasons += "\n";
+      reasons += text;
+    }
+    records_.swap(kept);
+    return reasons;
+  }
+
+ protected:
+  void DoLogRecord(wxLogLevel level, const wxString& msg, const wxLogRecordInfo&) override {
+    for (record& r : records_)
+      if (r.level == level && r.text == msg) {
+        ++r.count;
+        return;
+      }
+    records_.push_back({level, msg, 1});
+  }
+
+ private:
+  struct record {
+    wxLogLevel level;
+    wxString text;
+    int count;
+  };
+  wxLog* previous_;
+  std::vector<record> records_;
+};
+
+// The loader's one message for a file it cannot load: the readers' reasons
+// when they gave any, else that no reader understood it.
+void refuse(const wxFileName& name, load_messages& messages) {
+  const wxString reasons = messages.take_reasons(name.GetFullPath());
+  load_warning(name, reasons.empty() ? wxString(kNoImageData) : reasons);
+}
+
 // Collects every directory below the start, hidden ones left out.
 class wxDirTraverserWithDirs : public wxDirTraverser {
  public:
@@ -191,6 +263,7 @@ void plan_file(const wxFileName& opened, load_plan_t& plan) {
 }  // namespace
 
 int dicom_utility::load_dicom_files(wxFileName name) {
+  load_messages messages;
   load_plan_t plan;
   if (!wxDirExists(name.GetFullPath()) && !name.FileExists()) {
     load_warning(name, "there is no such file or directory.");
@@ -224,7 +297,7 @@ int dicom_utility::load_dicom_files(wxFileName name) {
   const int32_t width = pending_long(L"RES_BUF_WIDTH", 0), height = pending_long(L"RES_BUF_HEIGHT", 0);
   const int64_t frame_size = int64_t(width) * height;
   if (probed <= 0 || width < 1 || height < 1 || frame_size > 0x7FFFFFFF || a < 1) {
-    load_warning(name, "Failed to read image data from file.\nThese files do not contain image data,\nor are in a format not understood by Norvelith.\n");
+    refuse(name, messages);
     return 0;
   }
   write_pending_long(L"RES_FRAME_SIZE", int32_t(frame_size));
@@ -281,7 +354,7 @@ int dicom_utility::load_dicom_files(wxFileName name) {
   if (loaded < a || skipped > 0) {
     write_pending_long(L"RES_BUF_FRAMES", loaded);
     if (loaded == 0) {
-      load_warning(name, "Failed to read image data from file.\nThese files do not contain image data,\nor are in a format not understood by Norvelith.\n");
+      refuse(name, messages);
       return 0;
     }
     frame_file_info_t& info = frame_file_info;

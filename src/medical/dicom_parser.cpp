@@ -1,9 +1,9 @@
-// The program's own DICOM parser: walks the data elements of one file,
-// collects the few it needs and acts at the Pixel Data element: enters the
-// file in the series list (scan), writes the data set's description (probe)
-// or decodes one frame and places it (frame read). Every length read from the
-// file is checked against the bytes that remain before anything is read,
-// skipped or allocated.
+// The program's own DICOM parser. One element walker reads the data elements
+// of a file up to Pixel Data and collects the few it needs; three entry
+// points act on what it found: a scan enters the file in the series list, a
+// probe writes the data set's description, a frame read decodes one frame
+// and places it. Every length read from the file is checked against the
+// bytes that remain before anything is read, skipped or allocated.
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -27,6 +27,69 @@ constexpr size_t kTextMax = 32768;
 constexpr int kMaxNesting = 64;
 
 struct parse_error {};
+
+constexpr uint32_t make_tag(uint16_t group, uint16_t element) {
+  return (uint32_t(group) << 16) | element;
+}
+
+// The elements the parser reads or enters.
+namespace tag {
+constexpr uint32_t TransferSyntaxUID = make_tag(0x0002, 0x0010);
+constexpr uint32_t DirectoryRecordSequence = make_tag(0x0004, 0x1220);
+constexpr uint32_t ContentTime = make_tag(0x0008, 0x0033);
+constexpr uint32_t Modality = make_tag(0x0008, 0x0060);
+constexpr uint32_t SeriesDescription = make_tag(0x0008, 0x103E);
+constexpr uint32_t SliceThickness = make_tag(0x0018, 0x0050);
+constexpr uint32_t SeriesInstanceUID = make_tag(0x0020, 0x000E);
+constexpr uint32_t PatientOrientation = make_tag(0x0020, 0x0020);
+constexpr uint32_t ImagePositionPatient = make_tag(0x0020, 0x0032);
+constexpr uint32_t ImageOrientationPatient = make_tag(0x0020, 0x0037);
+constexpr uint32_t SliceLocation = make_tag(0x0020, 0x1041);
+constexpr uint32_t PlanePositionSequence = make_tag(0x0020, 0x9113);
+constexpr uint32_t PlaneOrientationSequence = make_tag(0x0020, 0x9116);
+constexpr uint32_t SamplesPerPixel = make_tag(0x0028, 0x0002);
+constexpr uint32_t PhotometricInterpretation = make_tag(0x0028, 0x0004);
+constexpr uint32_t NumberOfFrames = make_tag(0x0028, 0x0008);
+constexpr uint32_t Rows = make_tag(0x0028, 0x0010);
+constexpr uint32_t Columns = make_tag(0x0028, 0x0011);
+constexpr uint32_t PixelSpacing = make_tag(0x0028, 0x0030);
+constexpr uint32_t BitsAllocated = make_tag(0x0028, 0x0100);
+constexpr uint32_t PixelRepresentation = make_tag(0x0028, 0x0103);
+constexpr uint32_t PixelPaddingValue = make_tag(0x0028, 0x0120);
+constexpr uint32_t WindowCenter = make_tag(0x0028, 0x1050);
+constexpr uint32_t WindowWidth = make_tag(0x0028, 0x1051);
+constexpr uint32_t RescaleIntercept = make_tag(0x0028, 0x1052);
+constexpr uint32_t RescaleSlope = make_tag(0x0028, 0x1053);
+constexpr uint32_t PixelMeasuresSequence = make_tag(0x0028, 0x9110);
+constexpr uint32_t PixelValueTransformationSequence = make_tag(0x0028, 0x9145);
+constexpr uint32_t DoseUnits = make_tag(0x3004, 0x0002);
+constexpr uint32_t GridFrameOffsetVector = make_tag(0x3004, 0x000C);
+constexpr uint32_t DoseGridScaling = make_tag(0x3004, 0x000E);
+constexpr uint32_t SharedFunctionalGroupsSequence = make_tag(0x5200, 0x9229);
+constexpr uint32_t PerFrameFunctionalGroupsSequence = make_tag(0x5200, 0x9230);
+constexpr uint32_t PixelData = make_tag(0x7FE0, 0x0010);
+constexpr uint32_t Item = make_tag(0xFFFE, 0xE000);
+constexpr uint32_t ItemDelimitationItem = make_tag(0xFFFE, 0xE00D);
+constexpr uint32_t SequenceDelimitationItem = make_tag(0xFFFE, 0xE0DD);
+}  // namespace tag
+
+// Sequences whose items are read as if their elements stood at the top
+// level: the functional groups of enhanced multi-frame files and the macros
+// in them that the parser needs.
+bool entered(uint32_t t) {
+  switch (t) {
+    case tag::SharedFunctionalGroupsSequence:
+    case tag::PerFrameFunctionalGroupsSequence:
+    case tag::PlanePositionSequence:
+    case tag::PlaneOrientationSequence:
+    case tag::PixelMeasuresSequence:
+    case tag::PixelValueTransformationSequence:
+    case tag::Item:
+      return true;
+    default:
+      return false;
+  }
+}
 
 // A file read with every read, skip and length checked against its size.
 class dicom_file {
@@ -69,6 +132,8 @@ struct element_t {
   char vr[3] = {0, 0, 0};
   uint32_t length = 0;
   bool explicit_vr = false;
+
+  uint32_t tag() const { return make_tag(group, element); }
 };
 
 bool upper(uint8_t c) { return c >= 'A' && c <= 'Z'; }
@@ -107,30 +172,45 @@ struct parsed_t {
   double centre = 1000, width = 2000;
   double intercept = -1000, slope = 1;
   bool has_rescale = false;
+  bool has_intercept = false, has_slope = false;
   double grid_spacing = 0;
   double dose_scaling = 1;
   bool has_dose_scaling = false;
+  // Enhanced multi-frame files give spacing and rescale in functional
+  // groups, per frame or shared; the program keeps one of each per data set.
+  bool enhanced = false;
+  bool spacing_varies = false, rescale_varies = false;
+};
+
+// Where the walk found the Pixel Data element.
+struct pixel_data_t {
+  uint64_t offset = 0;  // first byte of the value (uncompressed data)
+  uint64_t length = 0;  // value length, or the kept fragment's length
+  bool encapsulated = false;
 };
 
 class parser_t {
  public:
-  parser_t(const wxFileName& name, int frame, int index, uint16_t* raw, uint8_t* display,
-           position_t* position, bool fell_back)
-      : name_(name), path_(name.GetFullPath()), frame_(frame), index_(index), raw_(raw),
-        display_(display), position_(position) {
+  // scanning: damage found in the walk is not reported (any file of a
+  // directory may turn up in a scan).
+  parser_t(const wxFileName& name, int index, bool fell_back, bool scanning)
+      : name_(name), path_(name.GetFullPath()), index_(index), scanning_(scanning) {
     v_.multi_frame = fell_back;
   }
 
-  int run();
+  // The three entry points, each over the one walk.
+  int scan();
+  int probe();
+  int read_frame(int frame, uint16_t* raw, uint8_t* display, position_t* position);
 
  private:
   void warn(const wxString& what) const {
     wxLogWarning("dicom_utility::read_dicom_data: %s: %s", path_, what);
   }
   // Damage is reported only for files taken as DICOM, and not while
-  // scanning a directory, where any file may turn up.
+  // scanning a directory.
   [[noreturn]] void damaged(const wxString& what) const {
-    if (frame_ != -2 && (has_magic_ || elements_ >= 2)) warn(what);
+    if (!scanning_ && (has_magic_ || elements_ >= 2)) warn(what);
     throw parse_error();
   }
   uint16_t u16(const uint8_t* p, bool big) const {
@@ -140,6 +220,9 @@ class parser_t {
     return big ? (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3]
                : uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
   }
+  // The element walker: reads the elements up to Pixel Data, collecting
+  // values. False when the file has no Pixel Data or cannot be parsed.
+  bool walk(bool keep_fragment, pixel_data_t& px);
   bool read_header(element_t& e);
   void need(uint32_t length, const element_t& e) const {
     if (length != kUndefined && length > f_.remaining())
@@ -155,21 +238,17 @@ class parser_t {
   wxString read_text(const element_t& e);
   uint16_t read_us(const element_t& e);
   void skip_undefined(int depth);
-  void read_encapsulated(const element_t& e);
-  void handle_defined(const element_t& e);
-  int handle_pixel_data(uint64_t data_offset, uint64_t data_length, bool encapsulated);
+  void read_encapsulated(bool keep_fragment);
+  void read_value(const element_t& e);
+  // Calibration, then the checks that a probe and a frame read share.
+  bool image_usable(const pixel_data_t& px);
   void calibrate();
-  int scan();
-  int probe();
-  int read_frame(uint64_t data_offset, uint64_t data_length, bool encapsulated);
-  void place_frame();
+  void place_frame(int frame, position_t* position);
 
   wxFileName name_;
   wxString path_;
-  int frame_, index_;
-  uint16_t* raw_;
-  uint8_t* display_;
-  position_t* position_;
+  int index_;
+  bool scanning_;
   dicom_file f_;
   bool explicit_ = true, big_ = false, syntax_known_ = false;
   bool has_magic_ = false;
@@ -268,7 +347,7 @@ void parser_t::skip_undefined(int depth) {
   element_t e;
   for (;;) {
     if (!read_header(e)) damaged("a sequence runs past the end of the file.");
-    if (e.group == 0xFFFE && (e.element == 0xE0DD || e.element == 0xE00D)) return;
+    if (e.tag() == tag::SequenceDelimitationItem || e.tag() == tag::ItemDelimitationItem) return;
     if (e.length == kUndefined)
       skip_undefined(depth + 1);
     else
@@ -278,20 +357,18 @@ void parser_t::skip_undefined(int depth) {
 
 // Encapsulated pixel data: the offset table, then one fragment per frame.
 // Only a frame read keeps the frame's fragment.
-void parser_t::read_encapsulated(const element_t& pixel) {
+void parser_t::read_encapsulated(bool keep_fragment) {
   element_t item;
-  if (!read_header(item) || item.group != 0xFFFE || item.element != 0xE000 || item.length == kUndefined)
+  if (!read_header(item) || item.tag() != tag::Item || item.length == kUndefined)
     damaged("the compressed pixel data has no offset table.");
   skip_value(item);
-  const bool is_frame_read = frame_ >= 0 && raw_;
-  if (!is_frame_read) {
+  if (!keep_fragment) {
     skip_undefined(0);
     return;
   }
   int64_t want = (v_.multi_frame && index_ > 0 && index_ < v_.frames) ? index_ : 0;
   for (;;) {
-    if (!read_header(item) || item.group != 0xFFFE || item.element != 0xE000 ||
-        item.length == kUndefined)
+    if (!read_header(item) || item.tag() != tag::Item || item.length == kUndefined)
       damaged(wxString::Format("the compressed pixel data holds no fragment for frame %d.", index_));
     if (want == 0) break;
     skip_value(item);
@@ -307,10 +384,11 @@ void parser_t::read_encapsulated(const element_t& pixel) {
   skip_undefined(0);
 }
 
-void parser_t::handle_defined(const element_t& e) {
-  const uint32_t tag = (uint32_t(e.group) << 16) | e.element;
-  switch (tag) {
-    case 0x00020010: {
+// The value of an element of defined length at the top level (or inside an
+// entered sequence): read when the parser needs it, else skipped.
+void parser_t::read_value(const element_t& e) {
+  switch (e.tag()) {
+    case tag::TransferSyntaxUID: {
       wxString uid = read_text(e);
       uid.Trim(true).Trim(false);
       syntax_known_ = true;
@@ -323,11 +401,11 @@ void parser_t::handle_defined(const element_t& e) {
       }
       return;
     }
-    case 0x00041220:
+    case tag::DirectoryRecordSequence:
       dir_remaining_ = e.length;
       skip_value(e);
       return;
-    case 0x00080033: {
+    case tag::ContentTime: {
       const wxString t = read_text(e).Trim(false);
       long long n = 0;
       for (size_t i = 0; i < t.length() && i < 9 && t[i] >= '0' && t[i] <= '9'; ++i)
@@ -335,14 +413,14 @@ void parser_t::handle_defined(const element_t& e) {
       v_.content_time = int32_t(n);
       return;
     }
-    case 0x00080060:
+    case tag::Modality:
       v_.modality = read_text(e).Trim(true).Trim(false);
       v_.modality_element = true;
       return;
-    case 0x0008103E: v_.description = read_text(e).Trim(true); return;
-    case 0x00180050: decimals(read_text(e), &v_.slice_thickness, 1); return;
-    case 0x0020000E: v_.series_uid = read_text(e).Trim(true).Trim(false); return;
-    case 0x00200020: {
+    case tag::SeriesDescription: v_.description = read_text(e).Trim(true); return;
+    case tag::SliceThickness: decimals(read_text(e), &v_.slice_thickness, 1); return;
+    case tag::SeriesInstanceUID: v_.series_uid = read_text(e).Trim(true).Trim(false); return;
+    case tag::PatientOrientation: {
       const wxString t = read_text(e);
       if (!v_.has_orientation && t.length() >= 2) {
         const int sep = t.Find('\\');
@@ -362,7 +440,7 @@ void parser_t::handle_defined(const element_t& e) {
       }
       return;
     }
-    case 0x00200032: {
+    case tag::ImagePositionPatient: {
       double p[3] = {0, 0, 0};
       decimals(read_text(e), p, 3);
       v_.position = {p[0], p[1], p[2]};
@@ -370,7 +448,7 @@ void parser_t::handle_defined(const element_t& e) {
       v_.has_position = true;
       return;
     }
-    case 0x00200037: {
+    case tag::ImageOrientationPatient: {
       double d[6] = {0, 0, 0, 0, 0, 0};
       decimals(read_text(e), d, 6);
       v_.row_dir = {d[0], d[1], d[2]};
@@ -380,55 +458,65 @@ void parser_t::handle_defined(const element_t& e) {
       v_.has_orientation = true;
       return;
     }
-    case 0x00201041:
+    case tag::SliceLocation:
       decimals(read_text(e), &v_.slice_location, 1);
       v_.has_slice_location = true;
       return;
-    case 0x00280002: v_.samples = read_us(e); return;
-    case 0x00280004: read_text(e); return;
-    case 0x00280008: {
+    case tag::SamplesPerPixel: v_.samples = read_us(e); return;
+    case tag::PhotometricInterpretation: read_text(e); return;
+    case tag::NumberOfFrames: {
       double n = 1;
       decimals(read_text(e), &n, 1);
       v_.frames = n >= 1 && n < 2147483647.0 ? int64_t(n) : (n < 1 ? 0 : 2147483647);
       if (v_.frames > 1) v_.multi_frame = true;
       return;
     }
-    case 0x00280010: v_.rows = read_us(e); return;
-    case 0x00280011: v_.columns = read_us(e); return;
-    case 0x00280030:
-      decimals(read_text(e), v_.spacing, 2);
+    case tag::Rows: v_.rows = read_us(e); return;
+    case tag::Columns: v_.columns = read_us(e); return;
+    case tag::PixelSpacing: {
+      double d[2] = {v_.spacing[0], v_.spacing[1]};
+      decimals(read_text(e), d, 2);
+      if (v_.has_spacing && (d[0] != v_.spacing[0] || d[1] != v_.spacing[1])) v_.spacing_varies = true;
+      v_.spacing[0] = d[0];
+      v_.spacing[1] = d[1];
       v_.has_spacing = true;
       return;
-    case 0x00280100: v_.bits = read_us(e); return;
-    case 0x00280103: v_.is_signed = read_us(e) != 0; return;
-    case 0x00280120:
+    }
+    case tag::BitsAllocated: v_.bits = read_us(e); return;
+    case tag::PixelRepresentation: v_.is_signed = read_us(e) != 0; return;
+    case tag::PixelPaddingValue:
       v_.padding = read_us(e);
       v_.has_padding = true;
       return;
-    case 0x00281050: decimals(read_text(e), &v_.centre, 1); return;
-    case 0x00281051: decimals(read_text(e), &v_.width, 1); return;
-    case 0x00281052:
-      decimals(read_text(e), &v_.intercept, 1);
+    case tag::WindowCenter: decimals(read_text(e), &v_.centre, 1); return;
+    case tag::WindowWidth: decimals(read_text(e), &v_.width, 1); return;
+    case tag::RescaleIntercept:
+    case tag::RescaleSlope: {
+      double& value = e.tag() == tag::RescaleIntercept ? v_.intercept : v_.slope;
+      double d = value;
+      decimals(read_text(e), &d, 1);
+      // A second value that differs (another frame's, in an enhanced file).
+      if (d != value && (e.tag() == tag::RescaleIntercept ? v_.has_intercept : v_.has_slope))
+        v_.rescale_varies = true;
+      value = d;
+      (e.tag() == tag::RescaleIntercept ? v_.has_intercept : v_.has_slope) = true;
       v_.has_rescale = true;
       return;
-    case 0x00281053:
-      decimals(read_text(e), &v_.slope, 1);
-      v_.has_rescale = true;
-      return;
-    case 0x30040002:
+    }
+    case tag::DoseUnits:
       v_.dose_units = read_text(e).Trim(true).Trim(false);
       if (v_.centre == 1000 && v_.width == 2000) {
         v_.centre = 37.5;
         v_.width = 75;
       }
       return;
-    case 0x3004000C: {
+    case tag::GridFrameOffsetVector: {
       double g[2] = {0, 0};
       decimals(read_text(e), g, 2);
       v_.grid_spacing = g[1] - g[0];
       return;
     }
-    case 0x3004000E:
+    case tag::DoseGridScaling:
       decimals(read_text(e), &v_.dose_scaling, 1);
       v_.has_dose_scaling = true;
       return;
@@ -464,6 +552,10 @@ void parser_t::calibrate() {
 }
 
 int parser_t::scan() {
+  pixel_data_t px;
+  if (!walk(false, px)) return 0;
+  calibrate();
+  if (v_.columns < 1 || v_.rows < 1 || int64_t(v_.columns) * v_.rows > 0x7FFFFFFF) return 0;
   if (starts_with(v_.modality, "SEG") || starts_with(v_.modality, "RTSTRUCT")) return 0;
   data_series_t s;
   s.file = name_;
@@ -501,6 +593,8 @@ void fill_first_values(const parsed_t& v) {
 }
 
 int parser_t::probe() {
+  pixel_data_t px;
+  if (!walk(false, px) || !image_usable(px)) return 0;
   if (starts_with(v_.modality, "SEG") || starts_with(v_.modality, "RTSTRUCT")) {
     wxLogWarning("dicom_utility::read_dicom_data: This is an RTSTRUCT or SEG DICOM file: try "
                  "loading this using `Import from data files'.");
@@ -527,9 +621,9 @@ int parser_t::probe() {
   return v_.columns * v_.rows;
 }
 
-void parser_t::place_frame() {
+void parser_t::place_frame(int frame, position_t* position) {
   frame_file_info_t& info = dicom_utility::frame_file_info;
-  const bool have_slot = info.ensure(frame_);
+  const bool have_slot = info.ensure(frame);
   position_t loc;
   if (v_.has_position) {
     const size_t i = size_t(std::max(0, index_));
@@ -572,11 +666,16 @@ void parser_t::place_frame() {
     dicom_utility::locations_from_file = false;
     return;
   }
-  if (have_slot) info.location[size_t(frame_)] = loc;
-  if (position_) *position_ = loc;
+  if (have_slot) info.location[size_t(frame)] = loc;
+  if (position) *position = loc;
 }
 
-int parser_t::read_frame(uint64_t data_offset, uint64_t data_length, bool encapsulated) {
+int parser_t::read_frame(int frame, uint16_t* raw, uint8_t* display, position_t* position) {
+  pixel_data_t px;
+  if (!walk(true, px) || !image_usable(px)) return 0;
+  if (starts_with(v_.modality, "SEG") || starts_with(v_.modality, "RTSTRUCT")) return 0;
+  const uint64_t data_offset = px.offset, data_length = px.length;
+  const bool encapsulated = px.encapsulated;
   reader_state_t& st = reader_state();
   fill_first_values(v_);
   const int64_t pixels = int64_t(v_.columns) * v_.rows;
@@ -586,10 +685,10 @@ int parser_t::read_frame(uint64_t data_offset, uint64_t data_length, bool encaps
   const int32_t want_h = pending_long(L"RES_BUF_HEIGHT", v_.rows);
   if (want_w != v_.columns || want_h != v_.rows) return 0;
   frame_file_info_t& info = dicom_utility::frame_file_info;
-  if (info.ensure(frame_)) {
+  if (info.ensure(frame)) {
     // Pixel Spacing lists the row spacing (along y) first.
-    info.pixel_size_x[size_t(frame_)] = v_.has_spacing ? v_.spacing[1] : 0;
-    info.pixel_size_y[size_t(frame_)] = v_.has_spacing ? v_.spacing[0] : 0;
+    info.pixel_size_x[size_t(frame)] = v_.has_spacing ? v_.spacing[1] : 0;
+    info.pixel_size_y[size_t(frame)] = v_.has_spacing ? v_.spacing[0] : 0;
   }
   if (v_.has_spacing && (v_.spacing[0] != st.first_pixel_spacing[0] ||
                          v_.spacing[1] != st.first_pixel_spacing[1]))
@@ -637,7 +736,7 @@ int parser_t::read_frame(uint64_t data_offset, uint64_t data_length, bool encaps
     const bool direct = spp == 1;
     void* dst = nullptr;
     if (direct) {
-      dst = v_.bits == 16 ? static_cast<void*>(raw_) : static_cast<void*>(display_);
+      dst = v_.bits == 16 ? static_cast<void*>(raw) : static_cast<void*>(display);
     } else {
       try {
         samples.byte_data.resize(read_bytes);
@@ -657,19 +756,19 @@ int parser_t::read_frame(uint64_t data_offset, uint64_t data_length, bool encaps
   dicom_utility::data_16bit = true;
   dicom_utility::slice_thickness = v_.slice_thickness / 10;
   dicom_utility::padding_value = 0;
-  if (info.ensure(frame_)) info.content_time[size_t(frame_)] = v_.content_time;
+  if (info.ensure(frame)) info.content_time[size_t(frame)] = v_.content_time;
   dicom_utility::patient_coordinates = false;
-  place_frame();
+  place_frame(frame, position);
 
   dicom_utility::data_8bit = v_.bits == 8;
-  store_samples(samples, fmt, raw_, display_);
+  store_samples(samples, fmt, raw, display);
   if (v_.bits == 16) {
     uint16_t pad = 0;
     const size_t w = size_t(v_.columns), h = size_t(v_.rows);
     if (v_.has_padding) {
       pad = v_.is_signed ? uint16_t(v_.padding + 32768) : v_.padding;
     } else {
-      const uint16_t c0 = raw_[0], c1 = raw_[w - 1], c2 = raw_[(h - 1) * w], c3 = raw_[h * w - 1];
+      const uint16_t c0 = raw[0], c1 = raw[w - 1], c2 = raw[(h - 1) * w], c3 = raw[h * w - 1];
       if (c0 == c1 && c1 == c2 && c2 == c3) pad = c0;
     }
     const file_rescale_t r = dicom_utility::file_rescale;
@@ -678,7 +777,7 @@ int parser_t::read_frame(uint64_t data_offset, uint64_t data_length, bool encaps
       const double nv = std::trunc((-1000 - r.intercept) / r.slope);
       const uint16_t replacement = uint16_t(int64_t(std::max(-1e9, std::min(1e9, nv))) & 0xFFFF);
       for (size_t i = 0; i < w * h; ++i)
-        if (raw_[i] == pad) raw_[i] = replacement;
+        if (raw[i] == pad) raw[i] = replacement;
       pad = replacement;
     }
     dicom_utility::padding_value = pad;
@@ -686,89 +785,124 @@ int parser_t::read_frame(uint64_t data_offset, uint64_t data_length, bool encaps
   return int(pixels);
 }
 
-int parser_t::handle_pixel_data(uint64_t data_offset, uint64_t data_length, bool encapsulated) {
-  calibrate();
-  const bool is_frame_read = frame_ >= 0 && raw_;
-  if (v_.columns < 1 || v_.rows < 1) {
-    if (frame_ != -2) warn("the image has no rows or columns.");
-    return 0;
-  }
-  // Rows and Columns are 16-bit each; their product must still count pixels
-  // in the 32 bits that frame sizes are kept in.
-  if (int64_t(v_.columns) * v_.rows > 0x7FFFFFFF) {
-    if (frame_ != -2)
-      warn(wxString::Format("an image of %d x %d pixels is too large.", v_.columns, v_.rows));
-    return 0;
-  }
-  if (frame_ == -2) return scan();
-  if (v_.frames < 1 || (v_.multi_frame && !encapsulated && v_.bits > 0 &&
-                        uint64_t(v_.frames) > data_length / std::max<uint64_t>(1, uint64_t(v_.columns) * v_.rows))) {
-    warn(wxString::Format("the pixel data cannot hold the %lld frames the file announces.",
-                          static_cast<long long>(v_.frames)));
-    return 0;
-  }
-  if (encapsulated && uint64_t(v_.frames) > f_.size() / 8) {
-    warn(wxString::Format("the compressed pixel data cannot hold the %lld frames the file announces.",
-                          static_cast<long long>(v_.frames)));
-    return 0;
-  }
-  if (v_.frames > 1) reader_state().multi_frame_file = true;
-  if (!is_frame_read) return probe();
-  if (starts_with(v_.modality, "SEG") || starts_with(v_.modality, "RTSTRUCT")) return 0;
-  return read_frame(data_offset, data_length, encapsulated);
-}
-
-int parser_t::run() {
-  if (!f_.open(path_)) return 0;
+bool parser_t::walk(bool keep_fragment, pixel_data_t& px) {
+  if (!f_.open(path_)) return false;
   try {
     uint8_t magic[4];
     if (f_.skip(128) && f_.read(magic, 4) && std::memcmp(magic, "DICM", 4) == 0) {
       has_magic_ = true;  // parsing starts after the preamble
     } else if (!f_.seek(0)) {
-      return 0;
+      return false;
     }
     element_t e;
     for (; read_header(e); ++elements_) {
-      const uint32_t tag = (uint32_t(e.group) << 16) | e.element;
+      const uint32_t t = e.tag();
+      if (t == tag::SharedFunctionalGroupsSequence || t == tag::PerFrameFunctionalGroupsSequence)
+        v_.enhanced = true;
       if (e.length == kUndefined) {
-        if (tag == 0x7FE00010) {
-          const uint64_t offset = f_.pos();
-          read_encapsulated(e);
-          return handle_pixel_data(offset, fragment_.size(), true);
+        if (t == tag::PixelData) {
+          read_encapsulated(keep_fragment);
+          px.length = fragment_.size();
+          px.encapsulated = true;
+          return true;
         }
-        if (tag == 0x52009229 || tag == 0x52009230 || tag == 0x00209113 || tag == 0x00209116 ||
-            tag == 0xFFFEE000)
-          continue;
-        skip_undefined(0);
+        if (!entered(t)) skip_undefined(0);
         continue;
       }
       if (dir_remaining_ > 0) {
-        if (tag != 0xFFFEE000) {
+        // The records of a DICOMDIR are passed over.
+        if (t != tag::Item) {
           skip_value(e);
           dir_remaining_ -= e.length;
         }
         continue;
       }
-      if (tag == 0x00209113 || tag == 0x00209116 || tag == 0x52009229 || tag == 0x52009230 ||
-          tag == 0xFFFEE000)
-        continue;
-      if (tag == 0x7FE00010) {
+      if (entered(t)) continue;
+      if (t == tag::PixelData) {
         need(e.length, e);
-        const uint64_t offset = f_.pos();
-        return handle_pixel_data(offset, e.length, false);
+        px.offset = f_.pos();
+        px.length = e.length;
+        return true;
       }
-      handle_defined(e);
+      read_value(e);
     }
   } catch (const parse_error&) {
-    return 0;
+    return false;
   }
-  return 0;
+  return false;
+}
+
+bool parser_t::image_usable(const pixel_data_t& px) {
+  calibrate();
+  if (v_.columns < 1 || v_.rows < 1) {
+    warn("the image has no rows or columns.");
+    return false;
+  }
+  // Rows and Columns are 16-bit each; their product must still count pixels
+  // in the 32 bits that frame sizes are kept in.
+  if (int64_t(v_.columns) * v_.rows > 0x7FFFFFFF) {
+    warn(wxString::Format("an image of %d x %d pixels is too large.", v_.columns, v_.rows));
+    return false;
+  }
+  if (v_.frames < 1 || (v_.multi_frame && !px.encapsulated && v_.bits > 0 &&
+                        uint64_t(v_.frames) > px.length / std::max<uint64_t>(1, uint64_t(v_.columns) * v_.rows))) {
+    warn(wxString::Format("the pixel data cannot hold the %lld frames the file announces.",
+                          static_cast<long long>(v_.frames)));
+    return false;
+  }
+  if (px.encapsulated && uint64_t(v_.frames) > f_.size() / 8) {
+    warn(wxString::Format("the compressed pixel data cannot hold the %lld frames the file announces.",
+                          static_cast<long long>(v_.frames)));
+    return false;
+  }
+  // An enhanced file whose functional groups cannot be read would load with
+  // a default spacing or calibration: refused instead.
+  if (v_.enhanced) {
+    if (!v_.has_spacing) {
+      warn("this enhanced multi-frame file gives no Pixel Spacing (Pixel Measures) in its "
+           "functional groups.");
+      return false;
+    }
+    if (v_.spacing_varies) {
+      warn("the frames of this enhanced multi-frame file have different pixel spacings; one data "
+           "set holds one spacing.");
+      return false;
+    }
+    if (v_.rescale_varies) {
+      warn("the frames of this enhanced multi-frame file have different rescale slopes or "
+           "intercepts; one data set holds one calibration.");
+      return false;
+    }
+    if (!v_.has_rescale && starts_with(v_.modality, "CT")) {
+      warn("this enhanced multi-frame CT file gives no Rescale Slope and Intercept (Pixel Value "
+           "Transformation) in its functional groups.");
+      return false;
+    }
+  }
+  if (v_.frames > 1) reader_state().multi_frame_file = true;
+  return true;
 }
 
 }  // namespace
 
+int dicom_scan_file(const wxFileName& name, int index, bool fell_back) {
+  return parser_t(name, index, fell_back, true).scan();
+}
+
+int dicom_probe_file(const wxFileName& name, int index, bool fell_back) {
+  return parser_t(name, index, fell_back, false).probe();
+}
+
+int dicom_read_frame(const wxFileName& name, int frame, int index, uint16_t* raw, uint8_t* display,
+                     position_t* position, bool fell_back) {
+  return parser_t(name, index, fell_back, false).read_frame(frame, raw, display, position);
+}
+
 int read_dicom_file(const wxFileName& name, int frame, int index, uint16_t* raw, uint8_t* display,
                     position_t* position, bool fell_back) {
-  parser_t p(name, frame, index, raw, display, position, fell_back);
-  return p.run();
+  // The reader protocol's frame argument: -2 scans, a call without a raw
+  // buffer probes, any other reads a frame.
+  if (frame == -2) return dicom_scan_file(name, index, fell_back);
+  if (frame < 0 || !raw) return dicom_probe_file(name, index, fell_back);
+  return dicom_read_frame(name, frame, index, raw, display, position, fell_back);
 }

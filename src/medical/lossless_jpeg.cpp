@@ -348,14 +348,20 @@ bool decode_image(lossless_jpeg_state_t& s, uint8_t* out8, uint16_t* out16, int 
     if (s.zero_fill > kMaxZeroFill) return false;
     if (first_row && s.restart_rows > 0) --s.rows_to_go;
 
+    // The point transform divided the samples before coding: the output
+    // multiplies them back, while prediction works on the coded values.
+    const int pt = s.pt;
     const size_t base = size_t(y) * size_t(s.width);
     if (bpp == 8) {
-      for (int32_t x = 0; x < s.width; ++x) out8[base + size_t(x)] = uint8_t(row[size_t(x) * size_t(ns)]);
+      for (int32_t x = 0; x < s.width; ++x)
+        out8[base + size_t(x)] = uint8_t(row[size_t(x) * size_t(ns)] << pt);
     } else if (bpp == 16) {
-      for (int32_t x = 0; x < s.width; ++x) out16[base + size_t(x)] = row[size_t(x) * size_t(ns)];
+      for (int32_t x = 0; x < s.width; ++x)
+        out16[base + size_t(x)] = uint16_t(row[size_t(x) * size_t(ns)] << pt);
     } else {
       for (int32_t x = 0; x < s.width; ++x)
-        for (int c = 0; c < 3; ++c) out8[(base + size_t(x)) * 3 + size_t(c)] = uint8_t(row[size_t(x) * 3 + size_t(c)]);
+        for (int c = 0; c < 3; ++c)
+          out8[(base + size_t(x)) * 3 + size_t(c)] = uint8_t(row[size_t(x) * 3 + size_t(c)] << pt);
     }
     cur ^= 1;
   }

@@ -1,6 +1,7 @@
 // The MetaImage reader: a ".mhd" text header naming a raw data file beside
 // it. Nothing is kept between calls: both files are opened and closed at
 // every call.
+#include <algorithm>
 #include <string>
 
 #include <wx/filefn.h>
@@ -47,10 +48,29 @@ int read_mhd_data(wxFileName name, int frame, int index, uint16_t* raw, uint8_t*
 
   const wxString data_path = wxFileName(name.GetPath(), h.data_file).GetFullPath();
   volume_stream data;
-  const int64_t slice = int64_t(h.columns) * h.rows * h.bytes_per_sample;
-  if (!data.open(data_path, 0, false)) return 0;
+  const int64_t slice = h.slice_bytes();
+  if (!data.open(data_path, 0, false)) {
+    warn(wxString::Format("The MHD data file '%s' does not exist or is not openable.", data_path));
+    return -1;
+  }
+  // The voxels the header announces must all be in the data file before
+  // anything is read: a short file is refused at once, not frame by frame.
+  const int64_t size = data.file_size(), volume = slice * h.frames;
+  const int64_t start = h.header_bytes < 0 ? size - volume : h.header_bytes;
+  if (size < 0 || start < 0 || size - start < volume) {
+    warn(wxString::Format("The MHD data file '%s' holds %lld bytes, fewer than the %lld bytes of "
+                          "the %li x %li x %li voxels (after %lld header bytes) that its header "
+                          "announces.",
+                          data_path, static_cast<long long>(size), static_cast<long long>(volume),
+                          long(h.columns), long(h.rows), long(h.frames),
+                          static_cast<long long>(std::max<int64_t>(start, 0))));
+    return -1;
+  }
 
-  dicom_utility::file_rescale = {1.0, h.is_signed ? -32768.0 : 0.0};
+  // Signed samples are stored offset so that raw values stay unsigned: 16-bit
+  // ones by 32768, 8-bit ones by 128.
+  const double offset = !h.is_signed ? 0.0 : h.bytes_per_sample == 1 ? -128.0 : -32768.0;
+  dicom_utility::file_rescale = {1.0, offset};
   dicom_utility::source_type = "MHD";
   dicom_utility::value_units = "??";
 
@@ -67,22 +87,30 @@ int read_mhd_data(wxFileName name, int frame, int index, uint16_t* raw, uint8_t*
   dicom_utility::data_8bit = h.bytes_per_sample == 1;
   dicom_utility::padding_value = 0;
   dicom_utility::slice_thickness = h.spacing_mm[2] / 10;
-  const position_t loc{float(h.offset_mm[0] / 10), float(h.offset_mm[1] / 10),
-                       float((double(index) * h.spacing_mm[2] + h.offset_mm[2]) / 10), 0, 0, 0};
-  record_frame(frame, loc, h.spacing_mm[0], h.spacing_mm[1], position);
+  const vec3_t origin{h.offset_mm[0], h.offset_mm[1], h.offset_mm[2]};
+  const vec3_t at =
+      vec3_scalar_mul(0.1, origin + vec3_scalar_mul(double(index) * h.spacing_mm[2], h.direction[2]));
+  record_frame(frame, frame_location(at, h.direction[0], h.direction[1]), h.spacing_mm[0],
+               h.spacing_mm[1], position);
 
   if (h.columns == pending_long(L"RES_BUF_WIDTH", -1) && h.rows == pending_long(L"RES_BUF_HEIGHT", -1)) {
     const size_t count = size_t(h.columns) * size_t(h.rows);
-    // A data file shorter than the slice is refused rather than shown with
-    // the previous frame's pixels.
-    const bool ok = data.skip(int64_t(index) * slice) &&
+    const bool ok = data.skip(start + int64_t(index) * slice) &&
                     (h.bytes_per_sample == 1 ? display && data.read(display, int64_t(count))
                                              : data.read(raw, int64_t(count) * 2));
     if (!ok) {
       warn("Unable to read data from MHD file.");
       return -1;
     }
-    if (h.bytes_per_sample == 2 && h.is_signed) invert_sign_bits(raw, count);
+    if (h.bytes_per_sample == 1) {
+      if (h.is_signed)
+        for (size_t i = 0; i < count; ++i) display[i] = uint8_t(display[i] ^ 0x80u);
+    } else {
+      if (h.big_endian)
+        swap_sample_bytes(raw, count, h.is_signed);
+      else if (h.is_signed)
+        invert_sign_bits(raw, count);
+    }
   }
   return h.columns * h.rows;
 }

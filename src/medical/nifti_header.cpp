@@ -152,12 +152,27 @@ int parse_nifti_header(const uint8_t* buf, size_t n, bool compressed, nifti_info
     info.centre = double((int64_t(h.glmin) + int64_t(h.glmax)) / 2);
     info.width = double(int64_t(h.glmax) - int64_t(h.glmin));
   } else {
+    // Not recognised. A header of Analyze's size says why, for the reader
+    // to report when an image file stands beside it.
+    if (size == 348) {
+      wxString why;
+      if (h.extents != 16384) why << wxString::Format("its extents field is %d, not 16384", h.extents);
+      if (h.regular == 'r') why << (why.empty() ? "" : ", and ") << "its regular field is 'r'";
+      warning = "This Analyze header is not in the form Norvelith reads: " + why + ".";
+    }
     return 0;
   }
 
   // Sample type.
   const int dt = h.datatype;
-  if ((h.bitpix != 8 && h.bitpix != 16 && h.bitpix != 32) || h.dim[0] != 3 ||
+  if (h.dim[0] != 3) {
+    warning = wxString::Format(
+        "This NIfTI or Analyze file holds a volume of %lld dimensions (dim[0]).\n"
+        "Currently Norvelith only supports three-dimensional volumes.",
+        static_cast<long long>(h.dim[0]));
+    return -1;
+  }
+  if ((h.bitpix != 8 && h.bitpix != 16 && h.bitpix != 32) ||
       (dt != 2 && dt != 4 && dt != 8 && dt != 16 && dt != 512)) {
     warning = kUnsupported;
     return -1;
@@ -208,9 +223,13 @@ int parse_nifti_header(const uint8_t* buf, size_t n, bool compressed, nifti_info
     return -1;
   }
 
-  // Geometry.
-  for (int i = 0; i < 3; ++i) info.voxel_cm[i] = h.pixdim[i + 1] / 10;
-  const double unit = h.xyzt_units == 1 ? 0.01 : h.xyzt_units == 3 ? 10000.0 : 10.0;
+  // Geometry. NIfTI gives the spatial unit in the low three bits of
+  // xyzt_units (1 metres, 2 millimetres, 3 micrometres; 0 unknown, taken as
+  // millimetres); Analyze sizes are millimetres.
+  const int spatial = info.nifti ? (h.xyzt_units & 0x07) : 2;
+  const double mm = spatial == 1 ? 1000.0 : spatial == 3 ? 0.001 : 1.0;
+  for (int i = 0; i < 3; ++i) info.voxel_cm[i] = h.pixdim[i + 1] * mm / 10;
+  const double unit = 10.0 / mm;  // file units per centimetre
   if (info.nifti) {
     bool use_sform;
     if (h.qform_code <= 0)

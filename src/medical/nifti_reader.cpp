@@ -55,6 +55,17 @@ int open_header(const wxString& path, bool gz, nifti_info_t& info) {
   wxString warning;
   const int r = parse_nifti_header(buf, n, gz, info, warning);
   if (r < 0) warn(warning);
+  if (r == 0 && !warning.empty() && !gz) {
+    // An Analyze-sized header with its image file beside it is an Analyze
+    // pair that this reader turns away: say why, rather than letting the
+    // other readers misread it.
+    wxFileName img(path);
+    img.SetExt("img");
+    if (wxFileExists(img.GetFullPath())) {
+      warn(warning);
+      return -1;
+    }
+  }
   return r;
 }
 

@@ -89,6 +89,14 @@ int parse_nrrd_header(const char* text, size_t n, nrrd_info_t& info, wxString& w
       if (value != "little")
         return fail("This NRRD file contains big-endian data.\n"
                     "Currently Norvelith only supports little-endian data formats.");
+    } else if (key == "line skip" || key == "lineskip") {
+      long long v;
+      if (!parse_long(value, v) || v < 0) return fail(nullptr);
+      info.line_skip = v;
+    } else if (key == "byte skip" || key == "byteskip") {
+      long long v;
+      if (!parse_long(value, v) || v < -1) return fail(nullptr);
+      info.byte_skip = v;
     } else if (key == "sizes") {
       const std::vector<std::string> pieces = split_any(value, "(,) ");
       long long s[3];
@@ -114,6 +122,9 @@ int parse_nrrd_header(const char* text, size_t n, nrrd_info_t& info, wxString& w
     }
   }
   if (!ended || !have_sizes || !info.have_type) return fail(nullptr);
+  if (info.gzip && info.byte_skip < 0)
+    return fail("This NRRD file places gzip data at the end of its file (byte skip: -1).\n"
+                "Currently Norvelith only supports that for raw data.");
 
   if (!have_origin) {
     info.notes.push_back("This NRRD file does not contain a spatial origin: presuming (0, 0, 0).");

@@ -1,9 +1,11 @@
 // The NRRD reader: a ".nrrd" file with its data after the header, or a
 // ".nhdr" naming a data file beside it; raw or gzip. The stream stays open
 // while frames of the same file are read in increasing slice order.
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include <wx/file.h>
 #include <wx/filefn.h>
 #include <wx/filename.h>
 #include <wx/log.h>
@@ -68,6 +70,58 @@ int read_header(const wxString& path, nrrd_info_t& info) {
   return r;
 }
 
+// Offset in the file just after `lines` more line feeds from `from`; -1
+// when the file ends first.
+int64_t after_lines(const wxString& path, int64_t from, int64_t lines) {
+  if (lines == 0) return from;
+  volume_stream s;
+  if (!s.open(path, from, false)) return -1;
+  const int64_t size = s.file_size();
+  std::vector<char> buf(65536);
+  int64_t at = from;
+  while (at < size) {
+    const int64_t n = std::min<int64_t>(int64_t(buf.size()), size - at);
+    if (!s.read(buf.data(), n)) return -1;
+    for (int64_t i = 0; i < n; ++i)
+      if (buf[size_t(i)] == '\n' && --lines == 0) return at + i + 1;
+    at += n;
+  }
+  return -1;
+}
+
+// Opens the stream at the first data byte, after the line and byte skips.
+// False with a warning logged when the file holds less than they need.
+bool open_data(const wxString& file, int64_t base, const nrrd_info_t& h) {
+  volume_stream& s = state().stream;
+  const int64_t start = after_lines(file, base, h.line_skip);
+  if (start < 0) {
+    warn(wxString::Format("The NRRD data in '%s' end within the %lld lines the header skips.", file,
+                          static_cast<long long>(h.line_skip)));
+    return false;
+  }
+  int64_t at = start;
+  if (!h.gzip) {
+    // Raw data can be checked against the file's size before any is read.
+    if (!s.open(file, 0, false)) return false;
+    const int64_t size = s.file_size(), volume = h.slice_bytes() * h.frames;
+    at = h.byte_skip < 0 ? size - volume : start + h.byte_skip;
+    if (size < 0 || at < start || size - at < volume) {
+      s.close();
+      warn(wxString::Format("The NRRD data in '%s' hold fewer bytes than the %lld of the "
+                            "%li x %li x %li voxels that its header announces.",
+                            file, static_cast<long long>(volume), long(h.columns), long(h.rows),
+                            long(h.frames)));
+      return false;
+    }
+  }
+  if (!s.open(file, at, h.gzip)) return false;
+  if (h.gzip && !s.skip(h.byte_skip)) {
+    warn("Unable to read data from NRRD file.");
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int read_nrrd_data(wxFileName name, int frame, int index, uint16_t* raw, uint8_t* display,
@@ -101,15 +155,20 @@ int read_nrrd_data(wxFileName name, int frame, int index, uint16_t* raw, uint8_t
       }
     }
     if (index < 0) return 1;
-    const bool opened = data_path.empty() ? st.stream.open(path, h.header_bytes, h.gzip)
-                                          : st.stream.open(data_path, 0, h.gzip);
-    if (!opened) {
-      close_streams();
-      if (!data_path.empty()) {
+    const wxString& file = data_path.empty() ? path : data_path;
+    {
+      wxLogNull quiet;
+      wxFile probe;
+      if (!probe.Open(file)) {
+        close_streams();
+        if (data_path.empty()) return 0;
         warn(wxString::Format("The detached NRRD data file '%s' is not readable.", data_path));
         return -1;
       }
-      return 0;
+    }
+    if (!open_data(file, data_path.empty() ? h.header_bytes : 0, h)) {
+      close_streams();
+      return -1;
     }
     const int64_t slice = int64_t(h.columns) * h.rows * h.bytes_per_sample;
     if (raw && !st.stream.skip(int64_t(index) * slice)) {

@@ -35,6 +35,13 @@ reader_state_t& reader_state();
 // no readable file; index then selects a frame within it.
 int read_dicom_file(const wxFileName& name, int frame, int index, uint16_t* raw, uint8_t* display,
                     position_t* position, bool fell_back);
+// Its three uses: enter the file in dicom_utility::series_list; write the
+// data set's description as pending writes; decode frame `index` of the file
+// into frame slot `frame`. Each returns the pixel count, 0 when refused.
+int dicom_scan_file(const wxFileName& name, int index, bool fell_back);
+int dicom_probe_file(const wxFileName& name, int index, bool fell_back);
+int dicom_read_frame(const wxFileName& name, int frame, int index, uint16_t* raw, uint8_t* display,
+                     position_t* position, bool fell_back);
 
 // The volume file readers plugged into read_dicom_data's reader slots.
 int read_mhd_data(wxFileName name, int frame, int index, uint16_t* raw, uint8_t* display,

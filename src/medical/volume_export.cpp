@@ -1,11 +1,10 @@
 // create_voxel_data: the loaded stack of evenly spaced frames written as a
 // NIfTI-1 or NRRD volume, either the image data or the objects' labels
-// filled from the scanline crossings of their surfaces. Values keep their
-// calibration: NIfTI carries the slope and intercept, NRRD (which has no
-// such fields) gets calibrated values, as integers when they are whole and
-// fit, else as floats. Files are written beside their targets and renamed
-// into place only when complete, so a failed or cancelled export leaves what
-// was there.
+// filled from the scanline crossings of their surfaces. 16-bit data keep
+// their raw values (signed ones as signed values); NIfTI carries the slope
+// and intercept, NRRD cannot, and says so when its values need them. Files
+// are written beside their targets and renamed into place only when
+// complete, so a failed or cancelled export leaves what was there.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -46,50 +45,40 @@ bool read_bool(const wchar_t* name, bool fallback) {
 }
 
 // How voxel values are written.
-enum class sample_kind { u8, u16, s16, f32 };
+enum class sample_kind { u8, u16, s16 };
 
 struct export_plan_t {
   sample_kind kind = sample_kind::u8;
-  int32_t offset = 0;            // stored = raw + offset for the integer kinds
+  int32_t offset = 0;            // stored = raw - offset, for 16-bit output
   double slope = 1, inter = 0;   // calibrated = slope x stored + inter
 };
 
-// Chooses the stored type from the calibration and the raw range, so that
-// every calibrated value is represented exactly.
-export_plan_t plan_samples(bool eight_bit, int format, double slope, double intercept, uint16_t lo,
-                           uint16_t hi) {
+// The output sample type of image data: 8-bit data as their display bytes;
+// 16-bit data whose intercept is exactly the signed offset (-32768 x slope)
+// as signed values raw - 32768; for NRRD, any other negative intercept as
+// signed values raw - o (o the intercept's whole part); else the unsigned
+// raw values.
+export_plan_t plan_samples(bool eight_bit, bool calibrated_8bit, int format, double slope,
+                           double intercept) {
   export_plan_t p;
-  if (eight_bit) return p;
-  const bool whole = slope == 1.0 && intercept == std::floor(intercept) && std::fabs(intercept) < 1e9;
-  if (whole) {
-    const double clo = lo + intercept, chi = hi + intercept;
-    if (clo >= -32768 && chi <= 32767) {
-      p.kind = sample_kind::s16;
-      p.offset = int32_t(intercept);
-      return p;
-    }
-    if (clo >= 0 && chi <= 65535) {
-      p.kind = sample_kind::u16;
-      p.offset = int32_t(intercept);
-      return p;
-    }
-  }
-  if (format == 0) {
-    // NIfTI scales stored values itself; signed data keep their sign.
-    if (intercept <= -32768.0 * slope) {
-      p.kind = sample_kind::s16;
-      p.offset = -32768;
-      p.inter = intercept + 32768.0 * slope;
-    } else {
-      p.kind = sample_kind::u16;
+  if (eight_bit) {
+    if (calibrated_8bit) {
+      p.slope = slope;
       p.inter = intercept;
     }
-    p.slope = slope;
     return p;
   }
-  p.kind = sample_kind::f32;
   p.slope = slope;
-  p.inter = intercept;
+  if (intercept == -32768.0 * slope) {
+    p.kind = sample_kind::s16;
+    p.offset = 32768;
+  } else if (format == 1 && intercept < 0) {
+    p.kind = sample_kind::s16;
+    p.offset = int32_t(std::min(-intercept, 2147483647.0));
+  } else {
+    p.kind = sample_kind::u16;
+  }
+  p.inter = intercept + slope * p.offset;
   return p;
 }
 
@@ -109,15 +98,15 @@ std::string nifti_header(int32_t w, int32_t hgt, int32_t frames, const export_pl
   std::memcpy(&h[40], dim, sizeof dim);
   if (labels) put<int16_t>(h, 68, 1002);  // intent: label values
   const bool eight = plan.kind == sample_kind::u8;
-  const int16_t datatype = eight ? 2 : plan.kind == sample_kind::s16 ? 4 : plan.kind == sample_kind::u16 ? 512 : 16;
+  const int16_t datatype = eight ? 2 : plan.kind == sample_kind::s16 ? 4 : 512;
   put<int16_t>(h, 70, datatype);
-  put<int16_t>(h, 72, int16_t(eight ? 8 : plan.kind == sample_kind::f32 ? 32 : 16));
+  put<int16_t>(h, 72, int16_t(eight ? 8 : 16));
   const float qfac = zs < 0 ? -1.0f : 1.0f;
   const float pixdim[8] = {qfac, float(xs * 10), float(ys * 10), float(std::fabs(zs) * 10), 0, 0, 0, 0};
   std::memcpy(&h[76], pixdim, sizeof pixdim);
   put<float>(h, 108, 352.0f);
-  put<float>(h, 112, eight ? 1.0f : float(plan.slope));
-  put<float>(h, 116, eight ? 0.0f : float(plan.inter));
+  put<float>(h, 112, float(plan.slope));
+  put<float>(h, 116, float(plan.inter));
   h[123] = 2;
   put<float>(h, 124, eight ? 255.0f : float(centre + window / 2));
   put<float>(h, 128, eight ? 0.0f : float(centre - window / 2));
@@ -164,7 +153,7 @@ std::string nrrd_header(int32_t w, int32_t hgt, int32_t frames, const export_pla
   const vec3_t c = no_negative_zero(matrix4_get_z_axis(m) * (zs * 10));
   const vec3_t t = no_negative_zero(matrix4_get_translation(m) * 10.0);
   const char* type = plan.kind == sample_kind::u8 ? "uchar" : plan.kind == sample_kind::u16 ? "ushort"
-                     : plan.kind == sample_kind::s16 ? "short" : "float";
+                                                                                     : "short";
   wxString s;
   s << "NRRD0004\r\n# Converted from Norvelith v7.27\r\n";
   s << "type: " << type << "\r\n";
@@ -256,11 +245,27 @@ void dicom_utility::fill_label_spans(const std::vector<std::vector<int32_t>>& ro
 }
 
 bool dicom_utility::create_voxel_data(wxFileName name, int format, int what) {
+  const wxString target = name.GetFullPath();
   const int32_t frames = read_long(L"RES_BUF_FRAMES", 0);
-  if (frames < 1 || !read_bool(L"RES_POS_REC", true) || (format != 0 && format != 1)) return false;
+  if (format != 0 && format != 1) {
+    export_warning(wxString::Format("%s: volumes are written as NIfTI or NRRD only.", target));
+    return false;
+  }
+  if (frames < 1) {
+    export_warning(wxString::Format("%s: there are no frames to write.", target));
+    return false;
+  }
+  if (!read_bool(L"RES_POS_REC", true)) {
+    export_warning(wxString::Format(
+        "%s: the frames have no recorded positions (the file they came from gives neither image "
+        "position nor slice location), so they do not form a volume.",
+        target));
+    return false;
+  }
   const double zs = read_double(L"RES_ZSCALE", 0);
   if (zs == 0) {
-    export_warning("Only regular data arrays can be saved in this format.\nTry using `export resliced data' first.");
+    export_warning(target + ": Only regular data arrays can be saved in this format.\nTry using "
+                            "`export resliced data' first.");
     return false;
   }
   const bool labels = what > -2;
@@ -273,9 +278,9 @@ bool dicom_utility::create_voxel_data(wxFileName name, int format, int what) {
     return false;
   }
   const size_t plane = size_t(w) * size_t(h);
-  const bool eight_bit = labels || !read_bool(L"RES_BUF_DICOM", false) || data_8bit;
+  const bool dicom = read_bool(L"RES_BUF_DICOM", false);
+  const bool eight_bit = labels || !dicom || data_8bit;
   const double slope = read_double(L"RES_DICOM_HUM", 1), intercept = read_double(L"RES_DICOM_HUB", 0);
-  uint16_t lo = 65535, hi = 0;
   for (int32_t f = 0; !labels && f < frames; ++f) {
     const frame_image_ref img = frame_store->imagecp(f);
     if (!img || (eight_bit ? !frame_image_t::display_data(img) : !img->raw)) {
@@ -283,13 +288,8 @@ bool dicom_utility::create_voxel_data(wxFileName name, int format, int what) {
                                       name.GetFullPath(), long(f), eight_bit ? "display" : "16-bit"));
       return false;
     }
-    if (!eight_bit)
-      for (size_t i = 0; i < plane; ++i) {
-        lo = std::min(lo, img->raw[i]);
-        hi = std::max(hi, img->raw[i]);
-      }
   }
-  const export_plan_t plan = plan_samples(eight_bit, format, slope, intercept, lo, hi);
+  const export_plan_t plan = plan_samples(eight_bit, !labels && dicom && data_8bit, format, slope, intercept);
   matrix4_t m;
   matrix4_from_position_t(m, *frame_store->positions[0]);
   const double xs = read_double(L"RES_XSCALE", 0.01), ys = read_double(L"RES_YSCALE", 0.01);
@@ -339,7 +339,8 @@ bool dicom_utility::create_voxel_data(wxFileName name, int format, int what) {
   const bool show_progress = !read_bool(L"RES_IN_SCRIPT", false);
   bool cancelled = false;
   wxStopWatch watch;
-  std::vector<uint8_t> row(size_t(w) * 4);
+  std::vector<uint8_t> row(size_t(w) * 2);
+  int64_t clamped = 0;
   std::vector<uint8_t> mask(labels ? plane : 0);
   const std::vector<int> objects = labels ? exported_objects(what) : std::vector<int>();
   std::vector<std::vector<int32_t>> crossings;
@@ -383,16 +384,14 @@ bool dicom_utility::create_voxel_data(wxFileName name, int format, int what) {
       const uint16_t* r = raw + size_t(y) * size_t(w);
       uint8_t* o = row.data();
       for (int32_t x = 0; x < w; ++x) {
-        if (plan.kind == sample_kind::f32) {
-          const float v = float(plan.slope * r[x] + plan.inter);
-          uint32_t bits;
-          std::memcpy(&bits, &v, 4);
-          for (int k = 0; k < 4; ++k) *o++ = uint8_t(bits >> (8 * k));
-        } else {
-          const uint16_t v = uint16_t(int32_t(r[x]) + plan.offset);
-          *o++ = uint8_t(v);
-          *o++ = uint8_t(v >> 8);
+        int64_t v = int64_t(r[x]) - plan.offset;
+        // Values beyond the signed range are held at its ends, not wrapped.
+        if (plan.kind == sample_kind::s16 && (v < -32768 || v > 32767)) {
+          v = std::clamp<int64_t>(v, -32768, 32767);
+          ++clamped;
         }
+        *o++ = uint8_t(uint64_t(v));
+        *o++ = uint8_t(uint64_t(v) >> 8);
       }
       ok = out.write(row.data(), size_t(o - row.data()));
     }
@@ -416,5 +415,17 @@ bool dicom_utility::create_voxel_data(wxFileName name, int format, int what) {
     export_warning(wxString::Format("Writing `%s' failed (is the disk full?); no file was changed.\n", path));
     return false;
   }
+  if (clamped > 0)
+    export_warning(wxString::Format(
+        "%s: %lld voxels lie outside the range of signed 16-bit values and were written as "
+        "-32768 or 32767.",
+        path, static_cast<long long>(clamped)));
+  // NRRD has no rescale fields: its values are the calibrated ones only for
+  // slope 1 and intercept 0.
+  if (format == 1 && !labels && (plan.slope != 1.0 || plan.inter != 0.0))
+    export_warning(wxString::Format(
+        "%s: NRRD cannot carry the calibration of these data: the calibrated values are %g x the "
+        "written value %+g; that slope and intercept are left out of the file.",
+        path, plan.slope, plan.inter));
   return true;
 }

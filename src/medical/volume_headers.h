@@ -52,7 +52,11 @@ struct nrrd_info_t {
   double spacing_mm[3] = {1, 1, 1};
   vec3_t direction[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
   bool have_type = false;
+  int64_t line_skip = 0;    // lines of the data file before the data
+  int64_t byte_skip = 0;    // bytes after those lines (of the decompressed data for gzip); -1: data at the end
   std::vector<wxString> notes;  // warnings of defaults taken, in order
+
+  int64_t slice_bytes() const { return int64_t(columns) * rows * bytes_per_sample; }
 };
 
 // text is the start of the file (it need not hold the data). The header must
@@ -63,9 +67,15 @@ struct mhd_info_t {
   int32_t columns = 0, rows = 0, frames = 0;
   int32_t bytes_per_sample = 0;
   bool is_signed = false;
+  bool big_endian = false;   // BinaryDataByteOrderMSB / ElementByteOrderMSB
+  int64_t header_bytes = 0;  // bytes before the data in the data file; -1: data at its end
   double offset_mm[3] = {0, 0, 0};
   double spacing_mm[3] = {0, 0, 0};
+  // Unit directions of the three axes (TransformMatrix, one axis after another).
+  vec3_t direction[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
   wxString data_file;  // name part only
+
+  int64_t slice_bytes() const { return int64_t(columns) * rows * bytes_per_sample; }
 };
 
 // Parses the whole header text. A -1 without warning text is a refusal that

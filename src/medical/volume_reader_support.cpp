@@ -160,3 +160,16 @@ void invert_sign_bits(uint16_t* values, size_t n) {
   }
   for (; i < n; ++i) values[i] ^= 0x8000u;
 }
+
+void swap_sample_bytes(uint16_t* values, size_t n, bool invert_sign) {
+  // Four samples a word, as in invert_sign_bits.
+  const uint64_t sign = invert_sign ? 0x8000800080008000ull : 0;
+  size_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    uint64_t w;
+    std::memcpy(&w, values + i, 8);
+    w = (((w & 0x00FF00FF00FF00FFull) << 8) | ((w >> 8) & 0x00FF00FF00FF00FFull)) ^ sign;
+    std::memcpy(values + i, &w, 8);
+  }
+  for (; i < n; ++i) values[i] = uint16_t(uint16_t((values[i] >> 8) | (values[i] << 8)) ^ uint16_t(sign));
+}

@@ -71,3 +71,7 @@ int32_t data_set_frames();
 
 // Sign bit inversion of signed 16-bit samples: stored value + 32768 mod 65536.
 void invert_sign_bits(uint16_t* values, size_t n);
+
+// Big-endian 16-bit samples to host order, with the sign bit inverted too
+// for signed samples.
+void swap_sample_bytes(uint16_t* values, size_t n, bool invert_sign);

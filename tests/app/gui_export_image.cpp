@@ -1,6 +1,7 @@
 // File > Export image data over a DICOM run opened as image data: the menu
 // item's state, the file the chosen name and filter give, a voxel read back
 // from the compressed file, and the progress dialog's Cancel button.
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -101,9 +102,14 @@ TEST(ExportImageData, WritesTheFormatTheFilterAndNameGive) {
     ASSERT_EQ(gz.LastRead(), bytes.size());
     EXPECT_EQ(bytes[0], char(0x5C));  // 348
     EXPECT_EQ(bytes[42], 4);          // 4 columns
-    // Last voxel of slice 3: 3000 + 11 - 1024 = 1987, stored signed.
+    // Last voxel of slice 3: raw 3000 + 11 stored unsigned (datatype 512),
+    // calibrated by scl_inter -1024.
     const size_t last = 352 + (3 * 12 - 1) * 2;
-    EXPECT_EQ(uint8_t(bytes[last]) | (uint8_t(bytes[last + 1]) << 8), 1987);
+    EXPECT_EQ(uint8_t(bytes[last]) | (uint8_t(bytes[last + 1]) << 8), 3011);
+    EXPECT_EQ(uint8_t(bytes[70]) | (uint8_t(bytes[71]) << 8), 512);
+    float inter;
+    std::memcpy(&inter, &bytes[116], 4);
+    EXPECT_EQ(inter, -1024.0f);
   }
   // "Raw NRRD file" with a ".nhdr" name still gives the detached pair.
   files.choose(wxString::FromUTF8(folder + "/vol.nhdr"), 2);

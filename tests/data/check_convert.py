@@ -129,11 +129,28 @@ with tempfile.TemporaryDirectory() as tmp:
                     ras = img.affine @ np.array([*ijk, 1.0])
                     check(np.allclose(ras[:3] * [-1, -1, 1], world(ijk[0], ijk[1], kmap(ijk[2])), atol=1e-3),
                           f'{name}{ext}: position of voxel {ijk}')
-                if name == 'signed_ct':
-                    check(img.header.get_data_dtype() == np.int16, f'{name}{ext}: signed type')
+                # Signed data whose intercept is not the plain offset (-32768
+                # x slope; none here) keep their unsigned raw values,
+                # calibrated by scl_inter.
+                check(img.header.get_data_dtype() == np.uint16, f'{name}{ext}: type {img.header.get_data_dtype()}')
             else:
+                # NRRD holds raw - o (o: the offset of signed data, or the
+                # whole part of a negative intercept), held within 16 bits;
+                # what calibration it cannot carry, the tool names.
+                stored = raw + 32768 if signed else raw
+                hum, hub = slope, inter - 32768 * slope if signed else inter
+                o = 32768 if hub == -32768 * hum else int(-hub) if hub < 0 else 0
+                written = np.clip(stored - o, -32768, 32767) if o else stored
+                res_slope, res_inter = hum, hub + hum * o
                 got, dirs, org = read_nrrd(out)
-                check(np.allclose(got, expected, atol=1e-3), f'{name}{ext}: values')
+                check(np.array_equal(got, written[::-1]), f'{name}{ext}: values')
+                kept = (stored - o >= -32768) & (stored - o <= 32767)
+                check(np.allclose((res_slope * written + res_inter)[kept], values[kept], atol=1e-6),
+                      f'{name}{ext}: calibration of the written values')
+                left_out = 'NRRD cannot carry the calibration' in r.stderr
+                check(left_out == ((res_slope, res_inter) != (1, 0)), f'{name}{ext}: warning {r.stderr}')
+                check(('outside the range of signed 16-bit values' in r.stderr) == (not kept.all()),
+                      f'{name}{ext}: clamping {r.stderr}')
                 for ijk in [(0, 0, 0), (5, 3, 4)]:
                     pos = org + ijk[0] * dirs[0] + ijk[1] * dirs[1] + ijk[2] * dirs[2]
                     check(np.allclose(pos, world(ijk[0], ijk[1], kmap(ijk[2])), atol=1e-3),

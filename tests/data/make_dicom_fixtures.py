@@ -101,6 +101,12 @@ tool('dcmcjpeg', '+e1', path('u16_explicit.dcm'), path('u16_lossless.dcm'))
 expect('u16_lossless.dcm', u16, 16)
 tool('dcmcjpeg', '+el', '+sv', '7', path('u16_explicit.dcm'), path('u16_lossless_sv7.dcm'))
 expect('u16_lossless_sv7.dcm', u16, 16)
+# A point transform of 2: dcmtk's own decompression gives the expected values.
+tool('dcmcjpeg', '+el', '+pt', '2', path('u16_explicit.dcm'), path('u16_lossless_pt2.dcm'))
+tool('dcmdjpeg', path('u16_lossless_pt2.dcm'), path('u16_pt2_dec.dcm'))
+import pydicom
+expect('u16_lossless_pt2.dcm', pydicom.dcmread(path('u16_pt2_dec.dcm')).pixel_array, 16)
+os.remove(path('u16_pt2_dec.dcm'))
 tool('gdcmconv', '--j2k', path('u16_explicit.dcm'), path('u16_j2k.dcm'))
 expect('u16_j2k.dcm', u16, 16)
 # JPEG-LS and 12-bit extended JPEG are not among the formats read.
@@ -281,3 +287,114 @@ ds.IconImageSequence = [icon]
 ds.PixelData = np.arange(12, dtype=np.uint16).tobytes()
 save(ds, 'nested_undefined.dcm')
 tool('dcmconv', '-e', '+ti', path('nested_undefined.dcm'), path('nested_implicit.dcm'))
+
+# ---- calibrated values, spacing and position from every place the parser
+# takes them (calibrated.txt: "NAME index"; NAME.INDEX.cal: column and row
+# spacing in mm, the frame's position in mm, then the calibrated values
+# row by row, worked out here from the arrays and the values written) ----
+calibrated = []
+
+
+def expect_cal(name, values, spacing, position, index=0):
+    with open(path(f'{name}.{index}.cal'), 'w') as f:
+        f.write('%r %r\n' % (float(spacing[1]), float(spacing[0])))
+        f.write(' '.join(repr(float(v)) for v in position) + '\n')
+        f.write(' '.join(repr(float(v)) for v in np.asarray(values, float).ravel()) + '\n')
+    calibrated.append(f'{name} {index}')
+
+
+# Rescale slope and intercept on unsigned and signed samples.
+v = rng.integers(0, 3000, size=(4, 6)).astype(np.uint16)
+ds = base(4, 6, 16)
+ds.RescaleIntercept, ds.RescaleSlope = -100, 0.5
+ds.PixelData = v.tobytes()
+save(ds, 'rescaled_ct.dcm')
+expect_cal('rescaled_ct.dcm', 0.5 * v.astype(float) - 100, (0.5, 0.8), (-10, 20, 30))
+w = rng.integers(-3000, 3000, size=(4, 6)).astype(np.int16)
+ds = base(4, 6, 16, signed=True, modality='PT')
+ds.RescaleIntercept, ds.RescaleSlope = 10, 2.5
+ds.PixelData = w.tobytes()
+save(ds, 'rescaled_signed.dcm')
+expect_cal('rescaled_signed.dcm', 2.5 * w.astype(float) + 10, (0.5, 0.8), (-10, 20, 30))
+
+# Elements whose explicit VR carries a 32-bit length (each VR that has one),
+# and an element of unknown VR, before the image.
+ds = base(4, 6, 16, modality='MR')
+ds.PixelData = v.tobytes()
+ds.add_new(0x00090010, 'LO', 'NORVELITH TEST')
+for k, (vr, value) in enumerate([('OB', b'\x01\x02'), ('OW', b'\x01\x02\x03\x04'), ('OD', b'\0' * 16),
+                                 ('OF', b'\0' * 8), ('OL', b'\0' * 8), ('OV', b'\0' * 16),
+                                 ('SV', [-5, 7]), ('UV', [5, 7]), ('UC', 'long text ' * 3),
+                                 ('UR', 'http://example.invalid/a'), ('UT', 'text ' * 9)]):
+    ds.add_new(0x00091010 + k, vr, value)
+save(ds, 'long_vrs.dcm')
+# UN: a private element of VR UN with its 32-bit length. Taken with a 16-bit
+# length (0) its length bytes would be read as a tag and its value as a VR
+# of 32-bit length announcing 2 GB, and the file would fail.
+with open(path('long_vrs.dcm'), 'rb') as f:
+    whole = f.read()
+at = whole.index(b'\x09\x00\x1a\x10UT')  # the UN element follows the UT one
+at += 12 + int.from_bytes(whole[at + 8:at + 12], 'little')
+un_value = b'OB\0\0\xff\xff\xff\x7f\x28\x00\x10\x00US\x02\x00\x63\x00'
+un = b'\x09\x00\x30\x10UN\0\0' + len(un_value).to_bytes(4, 'little') + un_value
+with open(path('long_vrs.dcm'), 'wb') as f:
+    f.write(whole[:at] + un + whole[at:])
+expect_cal('long_vrs.dcm', v, (0.5, 0.8), (-10, 20, 30))
+
+
+def enhanced(name, modality, frames, spacing, shared_rescale=None, per_frame_rescale=None,
+             with_measures=True):
+    """An enhanced multi-frame image: spacing, rescale and plane geometry only
+    in the functional groups, none of them at the top level."""
+    ds = base(5, 4, 16, modality=modality, frames=len(frames))
+    ds.SOPClassUID = '1.2.840.10008.5.1.4.1.1.2.1' if modality == 'CT' else '1.2.840.10008.5.1.4.1.1.4.1'
+    for k in ('PixelSpacing', 'ImagePositionPatient', 'ImageOrientationPatient'):
+        delattr(ds, k)
+    shared = Dataset()
+    if with_measures:
+        pm = Dataset()
+        pm.PixelSpacing = list(spacing)
+        pm.SliceThickness = 2.0
+        shared.PixelMeasuresSequence = [pm]
+    po = Dataset()
+    po.ImageOrientationPatient = [1, 0, 0, 0, 1, 0]
+    shared.PlaneOrientationSequence = [po]
+    if shared_rescale:
+        pv = Dataset()
+        pv.RescaleIntercept, pv.RescaleSlope = shared_rescale
+        pv.RescaleType = 'HU' if modality == 'CT' else 'US'
+        shared.PixelValueTransformationSequence = [pv]
+    ds.SharedFunctionalGroupsSequence = [shared]
+    per = []
+    for k in range(len(frames)):
+        item = Dataset()
+        pp = Dataset()
+        pp.ImagePositionPatient = [5.0, -7.0, 11.0 + 2 * k]
+        item.PlanePositionSequence = [pp]
+        if per_frame_rescale:
+            pv = Dataset()
+            pv.RescaleIntercept, pv.RescaleSlope = per_frame_rescale[k]
+            pv.RescaleType = 'US'
+            item.PixelValueTransformationSequence = [pv]
+        per.append(item)
+    ds.PerFrameFunctionalGroupsSequence = per
+    ds.PixelData = np.stack(frames).astype(np.uint16).tobytes()
+    save(ds, name)
+
+
+ef = [rng.integers(0, 4000, size=(5, 4)) for _ in range(3)]
+enhanced('enhanced_ct.dcm', 'CT', ef, (0.7, 0.6), shared_rescale=(-1024, 2))
+expect_cal('enhanced_ct.dcm', 2.0 * ef[1] - 1024, (0.7, 0.6), (5, -7, 13), index=1)
+# The same with every sequence and item of explicit length.
+tool('dcmconv', '+e', path('enhanced_ct.dcm'), path('enhanced_ct_lengths.dcm'))
+expect_cal('enhanced_ct_lengths.dcm', 2.0 * ef[2] - 1024, (0.7, 0.6), (5, -7, 15), index=2)
+enhanced('enhanced_mr.dcm', 'MR', ef, (1.25, 0.9), per_frame_rescale=[(3, 1.5)] * 3)
+expect_cal('enhanced_mr.dcm', 1.5 * ef[0] + 3, (1.25, 0.9), (5, -7, 11), index=0)
+enhanced('enhanced_mr_plain.dcm', 'MR', ef, (1.25, 0.9))
+expect_cal('enhanced_mr_plain.dcm', ef[2], (1.25, 0.9), (5, -7, 15), index=2)
+# Refused: what one data set cannot hold, or a calibration not given.
+enhanced('enhanced_no_measures.dcm', 'CT', ef, (0.7, 0.6), shared_rescale=(-1024, 2), with_measures=False)
+enhanced('enhanced_ct_no_rescale.dcm', 'CT', ef, (0.7, 0.6))
+enhanced('enhanced_mixed_rescale.dcm', 'MR', ef, (1.25, 0.9), per_frame_rescale=[(0, 1), (0, 2), (0, 1)])
+with open(path('calibrated.txt'), 'w') as f:
+    f.write('\n'.join(calibrated) + '\n')

@@ -155,7 +155,8 @@ def encode(img, precision, sv, pt, restart_rows, lengths):
                 if 0 < ssss < 16:
                     w.put(d if d > 0 else d + (1 << ssss) - 1, ssss)
     w.flush()
-    return bytes(seg + w.out + b'\xff\xd9'), samples
+    # The decoder multiplies the coded samples back by 2^pt.
+    return bytes(seg + w.out + b'\xff\xd9'), samples << pt
 
 
 def check_with_dcmtk(name, stream, samples, precision):
@@ -187,8 +188,7 @@ cases.append(('own_p12_sv6_pt3', 8, 7, 1, 12, 6, 3, 0, SHORT))
 for name, cols, rows, comps, p, sv, pt, rr, lengths in cases:
     img = random_image(rows, cols, comps, p)
     stream, samples = encode(img, p, sv, pt, rr, lengths)
-    if pt == 0:
-        check_with_dcmtk(name, stream, samples, p)
+    check_with_dcmtk(name, stream, samples, p)
     record(name, samples, cols, rows, comps, p, stream)
 
 # ---- dcmtk's encoder ----
@@ -205,6 +205,23 @@ for bits in (8, 16):
         record(name, img, 10, 13, 1, bits, frame)
         os.remove(src)
         os.remove(dst)
+# A point transform: the expected samples are what dcmtk's own decoder gives.
+for bits, pt in ((16, 2), (8, 3)):
+    name = f'dcmtk_p{bits}_pt{pt}'
+    img = random_image(9, 11, 1, bits)
+    src = os.path.join(OUT, name + '_src.dcm')
+    dst = os.path.join(OUT, name + '_j.dcm')
+    back = os.path.join(OUT, name + '_d.dcm')
+    dtype = np.uint8 if bits == 8 else np.uint16
+    dataset(src, 9, 11, 1, bits, bits, img.reshape(9, 11).astype(dtype).tobytes())
+    subprocess.run(['dcmcjpeg', '+el', '+pt', str(pt), src, dst], check=True)
+    subprocess.run(['dcmdjpeg', dst, back], check=True)
+    expected = pydicom.dcmread(back).pixel_array.reshape(9, 11, 1).astype(np.int64)
+    if not np.array_equal(expected, (img >> pt) << pt):
+        sys.exit(f'{name}: dcmdjpeg does not give the samples less their low {pt} bits')
+    record(name, expected, 11, 9, 1, bits, next(generate_pixel_data_frame(pydicom.dcmread(dst).PixelData)))
+    for f in (src, dst, back):
+        os.remove(f)
 name = 'dcmtk_rgb_sv1'
 img = random_image(6, 7, 3, 8)
 src, dst = os.path.join(OUT, name + '_src.dcm'), os.path.join(OUT, name + '_j.dcm')

@@ -148,7 +148,8 @@ with open(os.path.join(OUT, 'nr_inline_gz.nrrd'), 'wb') as f:
     f.write(gzip.compress(us.transpose(2, 1, 0).astype('<u2').tobytes()))
 expect('nr_inline_gz', us, (0.4, 0.3), (0.05, -0.05, 1.0), (0, 1, 0), (1, 0, 0), (0, 0, -0.5))
 
-# MetaImage: signed 16-bit, keys in an unusual order, an orientation that is ignored.
+# MetaImage: signed 16-bit, keys in an unusual order, the first two axes
+# swapped by the TransformMatrix (one axis direction after another).
 head = ['ElementDataFile = mh_short.raw', 'DimSize   =   %d %d %d' % (COLS, ROWS, FRAMES),
         'ObjectType = Image', 'NDims = 3', 'TransformMatrix = 0 1 0 1 0 0 0 0 1',
         'ElementSpacing = 0.5 0.55 3', 'Offset = -10 20.5 -7', 'BinaryData = True',
@@ -157,4 +158,58 @@ with open(os.path.join(OUT, 'mh_short.mhd'), 'w') as f:
     f.write('\r\n'.join(head))
 with open(os.path.join(OUT, 'mh_short.raw'), 'wb') as f:
     f.write(mr.transpose(2, 1, 0).astype('<i2').tobytes())
-expect('mh_short', mr, (0.5, 0.55), (-1.0, 2.05, -0.7), (1, 0, 0), (0, 1, 0), (0, 0, 0.3))
+expect('mh_short', mr, (0.5, 0.55), (-1.0, 2.05, -0.7), (0, 1, 0), (1, 0, 0), (0, 0, 0.3))
+
+# MetaImage: big-endian signed 16-bit behind a 7-byte header, rotated axes.
+rot = rotation(25, -40)
+head = ['ObjectType = Image', 'NDims = 3', 'BinaryData = True', 'BinaryDataByteOrderMSB = True',
+        'CompressedData = False', 'TransformMatrix = ' + ' '.join(repr(float(v)) for v in rot.T.ravel()),
+        'Offset = 4 -5 6', 'ElementSpacing = 0.7 0.8 2.5', 'DimSize = %d %d %d' % (COLS, ROWS, FRAMES),
+        'HeaderSize = 7', 'ElementType = MET_SHORT', 'ElementDataFile = mh_msb.raw']
+with open(os.path.join(OUT, 'mh_msb.mhd'), 'w') as f:
+    f.write('\n'.join(head) + '\n')
+with open(os.path.join(OUT, 'mh_msb.raw'), 'wb') as f:
+    f.write(b'skip me' + mr.transpose(2, 1, 0).astype('>i2').tobytes())
+expect('mh_msb', mr, (0.7, 0.8), (0.4, -0.5, 0.6), rot[:, 0], rot[:, 1], rot[:, 2] * 0.25)
+
+# MetaImage: signed 8-bit samples, -128 to 127.
+sc = pattern(-128, 127).astype(np.int8)
+head = ['ObjectType = Image', 'NDims = 3', 'BinaryData = True', 'CompressedData = False',
+        'Offset = 0 0 0', 'ElementSpacing = 1 1 1', 'DimSize = %d %d %d' % (COLS, ROWS, FRAMES),
+        'ElementType = MET_CHAR', 'ElementDataFile = mh_char.raw']
+with open(os.path.join(OUT, 'mh_char.mhd'), 'w') as f:
+    f.write('\n'.join(head) + '\n')
+with open(os.path.join(OUT, 'mh_char.raw'), 'wb') as f:
+    f.write(sc.transpose(2, 1, 0).tobytes())
+expect('mh_char', sc, (1, 1), (0, 0, 0), (1, 0, 0), (0, 1, 0), (0, 0, 0.1))
+
+# NRRD: data file with two text lines and then 5 bytes before the samples;
+# and gzip data whose decompressed stream starts with 3 bytes to skip.
+head = ['NRRD0004', 'type: short', 'dimension: 3', 'sizes: %d %d %d' % (COLS, ROWS, FRAMES),
+        'encoding: raw', 'spacings: 1 1 2', 'space origin: (0,0,0)', 'line skip: 2', 'byte skip: 5',
+        'data file: nr_skip.raw']
+with open(os.path.join(OUT, 'nr_skip.nhdr'), 'w') as f:
+    f.write('\n'.join(head) + '\n\n')
+with open(os.path.join(OUT, 'nr_skip.raw'), 'wb') as f:
+    f.write(b'first line\nsecond line\n12345' + mr.transpose(2, 1, 0).astype('<i2').tobytes())
+expect('nr_skip', mr, (1, 1), (0, 0, 0), (1, 0, 0), (0, 1, 0), (0, 0, 0.2))
+head = ['NRRD0004', 'type: ushort', 'dimension: 3', 'sizes: %d %d %d' % (COLS, ROWS, FRAMES),
+        'encoding: gzip', 'spacings: 1 1 2', 'space origin: (0,0,0)', 'byte skip: 3']
+with open(os.path.join(OUT, 'nr_skip_gz.nrrd'), 'wb') as f:
+    f.write(('\n'.join(head) + '\n\n').encode())
+    f.write(gzip.compress(b'abc' + us.transpose(2, 1, 0).astype('<u2').tobytes()))
+expect('nr_skip_gz', us, (1, 1), (0, 0, 0), (1, 0, 0), (0, 1, 0), (0, 0, 0.2))
+
+# NIfTI with spatial units of metres and of micrometres (xyzt_units 1 and 3,
+# each with seconds): sizes and positions converted to millimetres here.
+for name, unit, mm in (('n1_metres', 'meter', 1000.0), ('n1_microns', 'micron', 0.001)):
+    zooms_mm, origin_mm = np.array([0.8, 0.9, 2.5]), np.array([12.5, -40.0, 7.0])
+    a = affine(rotation(30, 20), zooms_mm / mm, origin_mm / mm)
+    img = nib.Nifti1Image(mr, a)
+    img.set_qform(a, code=1)
+    img.set_sform(a, code=1)
+    img.header.set_xyzt_units(unit, 'sec')
+    nib.save(img, os.path.join(OUT, name + '.nii'))
+    b = nib.load(os.path.join(OUT, name + '.nii')).affine * mm
+    flip = np.array([-1.0, -1.0, 1.0])
+    expect(name, mr, zooms_mm[:2], flip * b[:3, 3] / 10, flip * b[:3, 0], flip * b[:3, 1], flip * b[:3, 2] / 10)

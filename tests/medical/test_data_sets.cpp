@@ -3,6 +3,9 @@
 // loading: sorting by location, restoring locations, selecting records.
 #include <gtest/gtest.h>
 
+#include <wx/wfstream.h>
+#include <wx/zstream.h>
+
 #include "common/log_capture.h"
 #include "data/data_io_ui.h"
 #include "medical/dicom_utility.h"
@@ -193,6 +196,64 @@ TEST_F(DataSets, AlreadyConvertedDataAndEmptyFoldersAreRefused) {
   EXPECT_EQ(dicom_utility::load_dicom_files(wxFileName(empty.path("notes.txt"))), 0);
   EXPECT_TRUE(log.has(wxLOG_Warning, "Failed to read image data from file."));
   EXPECT_TRUE(store.images.empty());
+}
+
+// Every refusal reaches the user as one message naming the file and the
+// reason the reader found, not as the reader's message and a general one.
+TEST_F(DataSets, RefusedFilesGiveOneMessageWithFileAndReason) {
+  const wxString volumes = generated_fixtures("make_volume_fixtures.py");
+  ASSERT_FALSE(volumes.empty());
+  std::string four_d = read_bytes(wxFileName(volumes, "n1_short.nii").GetFullPath());
+  four_d[40] = 4;
+  const std::string mhd_head =
+      "ObjectType = Image\nNDims = 3\nBinaryData = True\nCompressedData = False\nOffset = 0 0 0\n"
+      "ElementSpacing = 1 1 1\nElementType = MET_SHORT\nElementDataFile = d.raw\n";
+  scratch_dir dir;
+  dir.write("d.raw", std::string(100, '\0'));
+  const struct {
+    const char* file;
+    std::string bytes;
+    const char* reason;
+  } cases[] = {
+      {"four.nii", four_d, "holds a volume of 4 dimensions"},
+      {"big.mhd", mhd_head + "DimSize = 4000 4000 4000\n", "holds 100 bytes, fewer than"},
+      {"packed.mhd", mhd_head + "DimSize = 2 2 2\nCompressedData = True\n", "contains compressed data"},
+      {"notes.txt", "nothing here", "Failed to read image data from file."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    dicom_utility::reset_reader_state();
+    const wxString p = dir.write(c.file, c.bytes);
+    log_capture log;
+    EXPECT_EQ(dicom_utility::load_dicom_files(wxFileName(p)), 0);
+    ASSERT_EQ(log.count(wxLOG_Warning), 1);
+    EXPECT_TRUE(log.has(wxLOG_Warning, p.ToStdString() + ": ")) << log.records()[0].text;
+    EXPECT_TRUE(log.has(wxLOG_Warning, c.reason)) << log.records()[0].text;
+  }
+}
+
+// A gzip NIfTI cut inside its second slice: the two frames that cannot be
+// read give one warning with its count, beside the loader's note.
+TEST_F(DataSets, AWarningRepeatedOverFramesIsGivenOnceWithItsCount) {
+  const wxString volumes = generated_fixtures("make_volume_fixtures.py");
+  ASSERT_FALSE(volumes.empty());
+  const std::string whole = read_bytes(wxFileName(volumes, "n1_short.nii").GetFullPath());
+  const std::string cut = whole.substr(0, 352 + 5 * 4 * 2 + 10);  // 5 x 4 shorts per slice
+  scratch_dir dir;
+  const wxString p = dir.path("cut.nii.gz");
+  {
+    wxFileOutputStream file(p);
+    wxZlibOutputStream gz(file, -1, wxZLIB_GZIP);
+    gz.Write(cut.data(), cut.size());
+  }
+  log_capture log;
+  ASSERT_EQ(dicom_utility::load_dicom_files(wxFileName(p)), 1);
+  EXPECT_EQ(store.images.size(), 1u);
+  int unable = 0;
+  for (const auto& r : log.records())
+    unable += r.text.find("Unable to read data from NIfTI or Analyze file.") != std::string::npos;
+  EXPECT_EQ(unable, 1);
+  EXPECT_TRUE(log.has(wxLOG_Warning, "Unable to read data from NIfTI or Analyze file.\n(This message was given 2 times.)"));
 }
 
 }  // namespace

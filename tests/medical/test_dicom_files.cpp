@@ -101,6 +101,9 @@ TEST_F(DicomFiles, RefusalsSayWhy) {
       {"mf_explicit.dcm", 4, "frame 4 is not among them"},
       {"no_rows.dcm", 0, "the image has no rows or columns."},
       {"huge.dcm", 0, "an image of 65535 x 65535 pixels is too large."},
+      {"enhanced_no_measures.dcm", 1, "gives no Pixel Spacing (Pixel Measures)"},
+      {"enhanced_ct_no_rescale.dcm", 1, "gives no Rescale Slope and Intercept"},
+      {"enhanced_mixed_rescale.dcm", 1, "different rescale slopes or intercepts"},
   };
   for (const auto& c : cases) {
     log_capture log;
@@ -108,6 +111,42 @@ TEST_F(DicomFiles, RefusalsSayWhy) {
     EXPECT_EQ(load(c.name, c.index), 0) << c.name;
     EXPECT_TRUE(log.has(wxLOG_Warning, c.message)) << c.name;
   }
+}
+
+// Calibrated values (slope x stored + intercept), pixel spacing and the
+// frame's position, wherever the file keeps them: top-level rescale on
+// unsigned and signed samples, elements of 32-bit-length VRs and of VR UN
+// before the image, and enhanced multi-frame files whose spacing and
+// rescale live only in shared or per-frame functional groups.
+TEST_F(DicomFiles, CalibratedValuesSpacingAndPositionFromEveryPlace) {
+  std::istringstream list(read_bytes(file("calibrated.txt")));
+  std::string name;
+  int index, seen = 0;
+  while (list >> name >> index) {
+    SCOPED_TRACE(name + " frame " + std::to_string(index));
+    dicom_utility::reset_reader_state();
+    std::istringstream cal(read_bytes(file(name + "." + std::to_string(index) + ".cal")));
+    double sx, sy, px, py, pz, v;
+    ASSERT_TRUE(cal >> sx >> sy >> px >> py >> pz);
+    std::vector<double> want;
+    while (cal >> v) want.push_back(v);
+    ++seen;
+    const int n = load(name, index);
+    ASSERT_EQ(n, int(raw.size()));
+    ASSERT_EQ(want.size(), raw.size());
+    for (size_t i = 0; i < raw.size(); ++i)
+      ASSERT_NEAR(res.hum.pending() * raw[i] + res.hub.pending(), want[i], 1e-9) << "pixel " << i;
+    EXPECT_NEAR(res.xscale.pending(), sx / 10, 1e-12);
+    EXPECT_NEAR(res.yscale.pending(), sy / 10, 1e-12);
+    EXPECT_NEAR(dicom_utility::frame_file_info.pixel_size_x[0], sx, 1e-12);
+    matrix4_t m;
+    matrix4_from_position_t(m, position);
+    const vec3_t t = matrix4_get_translation(m);
+    EXPECT_NEAR(t.x, px / 10, 1e-5);
+    EXPECT_NEAR(t.y, py / 10, 1e-5);
+    EXPECT_NEAR(t.z, pz / 10, 1e-5);
+  }
+  EXPECT_GE(seen, 7);
 }
 
 TEST_F(DicomFiles, TruncatedFilesAreRefusedAtEveryCut) {

@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "data/data_io_ui.h"
 #include "data/dynabuf.h"
 #include "medical/dicom_utility.h"
+#include "medical/reader_state.h"
 #include "medical_support.h"
 
 namespace {
@@ -187,48 +189,133 @@ TEST_F(VolumeExport, NrrdHoldsHeaderAndDataOrADetachedPair) {
   EXPECT_EQ(uint8_t(gz[1]), 0x8b);
 }
 
-TEST_F(VolumeExport, CalibratedValuesSurviveInBothFormats) {
+// Calibrated values of every voxel read back with nibabel (a NIfTI reader
+// independent of the program's): empty when nibabel is not there.
+std::vector<double> nibabel_values(const wxString& nifti, const scratch_dir& dir) {
+  const wxString out = dir.path("nibabel.f8");
+  const std::string cmd =
+      "/usr/bin/python3 -c \"import sys, nibabel; nibabel.load(sys.argv[1]).get_fdata()"
+      ".ravel(order='F').astype('<f8').tofile(sys.argv[2])\" '" +
+      nifti.ToStdString() + "' '" + out.ToStdString() + "' 2>/dev/null";
+  std::vector<double> v;
+  if (std::system(cmd.c_str()) != 0) return v;
+  const std::string bytes = read_bytes(out);
+  v.resize(bytes.size() / 8);
+  std::memcpy(v.data(), bytes.data(), v.size() * 8);
+  return v;
+}
+
+// The export's sample types over the rows of its table, each file read back
+// by the program's own reader and (NIfTI) by nibabel: the calibrated values
+// come back, except where NRRD cannot carry the calibration, which the
+// export says in one warning naming the slope and intercept left out.
+TEST_F(VolumeExport, SampleTypesReadBackWithTheirCalibratedValues) {
   struct {
+    const char* name;
+    bool eight_bit;
     double slope, intercept;
-    uint16_t base;
+    uint16_t base;  // raw values base + 100 f + i (display bytes for 8-bit)
     int16_t nifti_type;
     float scl_slope, scl_inter;
     const char* nrrd_type;
+    double nrrd_slope, nrrd_inter;  // calibration the NRRD leaves out
   } cases[] = {
-      // Signed data stored offset: written as the signed values.
-      {1, -33792, 32768 - 5, 4, 1, 0, "short"},
-      // Unsigned CT: calibrated values fit 16 signed bits.
-      {1, -1024, 0, 4, 1, 0, "short"},
-      // A fractional slope: NIfTI scales, NRRD gets floats.
-      {0.5, 3, 1000, 512, 0.5f, 3, "float"},
+      {"unsigned", false, 1, 0, 1000, 512, 1, 0, "ushort", 1, 0},
+      {"signed offset", false, 1, -32768, 32768 - 5, 4, 1, 0, "short", 1, 0},
+      {"signed CT", false, 1, -33792, 32768 - 5, 512, 1, -33792, "short", 1, 0},
+      {"unsigned CT", false, 1, -1024, 0, 512, 1, -1024, "short", 1, 0},
+      // Signed with slope 0.5: the intercept is -32768 x slope, not -32768.
+      {"signed rescaled", false, 0.5, -16384, 32768 - 5, 4, 0.5f, 0, "short", 0.5, 0},
+      {"rescaled", false, 0.5, 3, 1000, 512, 0.5f, 3, "ushort", 0.5, 3},
+      {"negative rescaled", false, 2, -2049, 900, 512, 2, -2049, "short", 2, 2049},
+      {"8-bit", true, 1, 0, 10, 2, 1, 0, "uchar", 1, 0},
+      {"8-bit signed", true, 1, -128, 10, 2, 1, -128, "uchar", 1, -128},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.intercept);
-    store.clear();
-    res.buf_dicom.write(true);
-    res.hum.write(c.slope);
-    res.hub.write(c.intercept);
-    add_16bit_frames(c.base);
-    ASSERT_TRUE(dicom_utility::create_voxel_data(wxFileName(dir.path("c.nii")), 0, -2));
-    const std::string n = read_bytes(dir.path("c.nii"));
-    EXPECT_EQ(at<int16_t>(n, 70), c.nifti_type);
-    const float slope = at<float>(n, 112), inter = at<float>(n, 116);
-    EXPECT_EQ(slope, c.scl_slope);
-    EXPECT_EQ(inter, c.scl_inter);
-    // The last voxel's calibrated value: slope x (base + 105) + intercept.
-    const double expected = c.slope * (c.base + 105) + c.intercept;
-    const double stored = c.nifti_type == 4 ? at<int16_t>(n, 352 + 22) : at<uint16_t>(n, 352 + 22);
-    EXPECT_DOUBLE_EQ(stored * slope + inter, expected);
+    SCOPED_TRACE(c.name);
+    for (int format : {0, 1}) {
+      SCOPED_TRACE(format == 0 ? "NIfTI" : "NRRD");
+      store.clear();
+      res.width.write(3);
+      res.height.write(2);
+      res.frames.write(2);
+      res.buf_dicom.write(true);
+      res.hum.write(c.slope);
+      res.hub.write(c.intercept);
+      dicom_utility::data_8bit = c.eight_bit;
+      std::vector<double> calibrated;
+      for (int f = 0; f < 2; ++f) {
+        auto* d = new uint8_t[6];
+        auto* r = new uint16_t[6];
+        for (int i = 0; i < 6; ++i) {
+          r[i] = uint16_t(c.base + 100 * f + i);
+          d[i] = uint8_t(c.base + 100 * f + i);
+          calibrated.push_back(c.slope * (c.eight_bit ? d[i] : r[i]) + c.intercept);
+        }
+        store.add_image(c.eight_bit ? frame_image_t::create(d, 6) : frame_image_t::create(d, r, 6));
+        if (c.eight_bit) delete[] r;
+        position_t p;
+        p.z = -0.2f * float(f);
+        store.positions.push_back(position_holder_t::create(p));
+        store.timestamps.push_back(uint64_t(f));
+      }
+      const wxString out = dir.path(format == 0 ? "rt.nii" : "rt.nrrd");
+      log_capture log;
+      ASSERT_TRUE(dicom_utility::create_voxel_data(wxFileName(out), format, -2));
+      const std::string bytes = read_bytes(out);
+      const bool left_out = format == 1 && (c.nrrd_slope != 1 || c.nrrd_inter != 0);
+      EXPECT_EQ(log.count(wxLOG_Warning), left_out ? 1 : 0);
+      if (left_out)
+        EXPECT_TRUE(log.has(wxLOG_Warning, wxString::Format("the calibrated values are %g x the "
+                                                            "written value %+g", c.nrrd_slope,
+                                                            c.nrrd_inter).ToStdString()));
+      std::vector<double> want = calibrated;
+      if (format == 0) {
+        EXPECT_EQ(at<int16_t>(bytes, 70), c.nifti_type);
+        EXPECT_EQ(at<float>(bytes, 112), c.scl_slope);
+        EXPECT_EQ(at<float>(bytes, 116), c.scl_inter);
+        const std::vector<double> nib = nibabel_values(out, dir);
+        if (nib.empty()) {
+          ADD_FAILURE() << "nibabel could not read " << out;
+        } else {
+          ASSERT_EQ(nib.size(), want.size());
+          for (size_t i = 0; i < want.size(); ++i) EXPECT_NEAR(nib[i], want[i], 1e-6) << i;
+        }
+      } else {
+        EXPECT_NE(bytes.find(std::string("type: ") + c.nrrd_type + "\r\n"), std::string::npos);
+        for (double& v : want) v = (v - c.nrrd_inter) / c.nrrd_slope;
+      }
 
-    ASSERT_TRUE(dicom_utility::create_voxel_data(wxFileName(dir.path("c.nrrd")), 1, -2));
-    const std::string r = read_bytes(dir.path("c.nrrd"));
-    EXPECT_NE(r.find(std::string("type: ") + c.nrrd_type + "\r\n"), std::string::npos);
-    const size_t data = r.find("\r\n\r\n") + 4;
-    const double v = std::string(c.nrrd_type) == "float" ? at<float>(r, r.size() - 4)
-                                                         : at<int16_t>(r, r.size() - 2);
-    EXPECT_DOUBLE_EQ(v, expected);
-    EXPECT_EQ(r.size() - data, std::string(c.nrrd_type) == "float" ? 48u : 24u);
+      // The program's own reader.
+      dicom_utility::reset_reader_state();
+      const wxFileName name(out);
+      auto reader = format == 0 ? read_hdr_data : read_nrrd_data;
+      ASSERT_EQ(reader(name, -1, 0, nullptr, nullptr, nullptr), 6);
+      for (int f = 0; f < 2; ++f) {
+        std::vector<uint16_t> raw(6, 0xABCD);
+        std::vector<uint8_t> display(6, 0xAB);
+        ASSERT_EQ(reader(name, f, f, raw.data(), display.data(), nullptr), 6);
+        const file_rescale_t r = dicom_utility::file_rescale;
+        for (size_t i = 0; i < 6; ++i)
+          EXPECT_NEAR(r.slope * (c.eight_bit ? display[i] : raw[i]) + r.intercept, want[size_t(f) * 6 + i],
+                      1e-6)
+              << "frame " << f << " voxel " << i;
+      }
+    }
   }
+  dicom_utility::data_8bit = false;
+}
+
+TEST_F(VolumeExport, NrrdSignedValuesBeyondShortAreHeldAtItsEnds) {
+  res.buf_dicom.write(true);
+  res.hum.write(1);
+  res.hub.write(-1024);
+  add_16bit_frames(65000);  // raw - 1024 from 63976 to 64081
+  log_capture log;
+  ASSERT_TRUE(dicom_utility::create_voxel_data(wxFileName(dir.path("c.nrrd")), 1, -2));
+  const std::string r = read_bytes(dir.path("c.nrrd"));
+  EXPECT_EQ(at<int16_t>(r, r.size() - 2), 32767);  // not wrapped to a negative value
+  EXPECT_TRUE(log.has(wxLOG_Warning, "12 voxels lie outside the range of signed 16-bit values"));
 }
 
 TEST_F(VolumeExport, RefusalsWriteNothingAndKeepOldFiles) {
@@ -239,9 +326,20 @@ TEST_F(VolumeExport, RefusalsWriteNothingAndKeepOldFiles) {
   EXPECT_TRUE(log.has(wxLOG_Warning, "Only regular data arrays can be saved in this format.\nTry using `export resliced data' first."));
   EXPECT_FALSE(wxFileExists(dir.path("a.nii")));
 
+  EXPECT_TRUE(log.has(wxLOG_Warning, dir.path("a.nii").ToStdString() + ": Only regular"));
+
   res.zscale.write(0.2);
   EXPECT_FALSE(dicom_utility::create_voxel_data(wxFileName(dir.path("a.nii")), 2, -2));
   EXPECT_FALSE(wxFileExists(dir.path("a.nii")));
+
+  // Frames without positions (a single image without image position or
+  // slice location) say so, naming the file.
+  res.pos_rec.write(false);
+  log.clear();
+  EXPECT_FALSE(dicom_utility::create_voxel_data(wxFileName(dir.path("a.nrrd")), 1, -2));
+  EXPECT_TRUE(log.has(wxLOG_Warning, dir.path("a.nrrd").ToStdString() + ": the frames have no recorded positions"));
+  EXPECT_FALSE(wxFileExists(dir.path("a.nrrd")));
+  res.pos_rec.write(true);
 
   const wxString missing = dir.root() + "/no/such/folder/a.nii";
   EXPECT_FALSE(dicom_utility::create_voxel_data(wxFileName(missing), 0, -2));

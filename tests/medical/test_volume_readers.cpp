@@ -62,8 +62,7 @@ class VolumeReaders : public ::testing::Test {
           << "frame " << k;
       const file_rescale_t r = dicom_utility::file_rescale;
       for (size_t i = 0; i < n; ++i)
-        values.push_back(dicom_utility::data_8bit ? double(display[i])
-                                                  : r.slope * raw[i] + r.intercept);
+        values.push_back(r.slope * (dicom_utility::data_8bit ? display[i] : raw[i]) + r.intercept);
       positions.push_back(p);
     }
   }
@@ -87,6 +86,8 @@ TEST_F(VolumeReaders, IndependentlyWrittenVolumesReadWithTheirValuesAndGeometry)
       {"n1_float.nii", "NIfTI"},    {"n2_ushort.nii", "NIfTI"},      {"an_uchar.hdr", "Analyze"},
       {"nr_short.nrrd", "NRRD"},    {"nr_uchar.nhdr", "NRRD"},       {"mh_short.mhd", "MHD"},
       {"n1_pair.hdr", "NIfTI"},     {"nr_inline_gz.nrrd", "NRRD"},   {"n1_int.nii", "NIfTI"},
+      {"mh_msb.mhd", "MHD"},        {"mh_char.mhd", "MHD"},          {"nr_skip.nhdr", "NRRD"},
+      {"nr_skip_gz.nrrd", "NRRD"},  {"n1_metres.nii", "NIfTI"},      {"n1_microns.nii", "NIfTI"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
@@ -197,7 +198,8 @@ TEST_F(VolumeReaders, NiftiRefusalsGiveTheirMessages) {
     int result;
     std::string message;
   } cases[] = {
-      {"four dimensions", patched(n1, 40, le<int16_t>(4)), "a.nii", -1, unsupported},
+      {"four dimensions", patched(n1, 40, le<int16_t>(4)), "a.nii", -1,
+       "holds a volume of 4 dimensions (dim[0]).\nCurrently Norvelith only supports three-dimensional"},
       {"64-bit float type", patched(patched(n1, 70, le<int16_t>(64)), 72, le<int16_t>(32)), "a.nii", -1,
        unsupported},
       {"bitpix 24", patched(n1, 72, le<int16_t>(24)), "a.nii", -1, unsupported},
@@ -211,8 +213,14 @@ TEST_F(VolumeReaders, NiftiRefusalsGiveTheirMessages) {
        "The detached NIfTI or Analyze data file '"},
       {"Analyze marked regular", patched(an, 38, "r"), "c.hdr", 0, ""},
       {"Analyze without extents", patched(an, 32, le<int32_t>(0)), "c.hdr", 0, ""},
+      // Beside its image file an Analyze header that fails the test says why.
+      {"Analyze pair marked regular", patched(an, 38, "r"), "d.hdr", -1,
+       "This Analyze header is not in the form Norvelith reads: its regular field is 'r'."},
+      {"Analyze pair without extents", patched(patched(an, 32, le<int32_t>(0)), 38, "r"), "d.hdr", -1,
+       "its extents field is 0, not 16384, and its regular field is 'r'."},
   };
   scratch_dir dir;
+  dir.write("d.img", std::string(60, '\0'));
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const wxString path = dir.write(c.file, c.bytes);
@@ -290,6 +298,40 @@ TEST_F(VolumeReaders, NrrdHeadersAcceptedAndRefused) {
   }
 }
 
+TEST_F(VolumeReaders, NrrdSkipsThatTheDataCannotSatisfyAreRefused) {
+  const std::string head = "NRRD0004\ntype: ushort\ndimension: 3\nsizes: 2 2 1\nspacings: 1 1 1\n"
+                           "space origin: (0,0,0)\nspace directions: (1,0,0) (0,1,0) (0,0,1)\n";
+  const std::string data(8, '\1');
+  const struct {
+    const char* name;
+    std::string text;
+    int result;
+    std::string message;
+  } cases[] = {
+      {"data at the end", head + "encoding: raw\nbyte skip: -1\n\nxyz" + data, 4, ""},
+      {"byte skip past the data", head + "encoding: raw\nbyte skip: 1\n\n" + data, -1,
+       "hold fewer bytes than the 8"},
+      {"line skip past the file", head + "encoding: raw\nline skip: 3\n\none\ntwo\n" + data, -1,
+       "end within the 3 lines"},
+      {"short data", head + "encoding: raw\n\n" + data.substr(1), -1, "hold fewer bytes than the 8"},
+      {"gzip data at the end", head + "encoding: gzip\nbyte skip: -1\n\n", -1,
+       "gzip data at the end"},
+      {"negative line skip", head + "encoding: raw\nline skip: -2\n\n" + data, -1,
+       "does not contain all the information"},
+  };
+  scratch_dir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const wxString path = dir.write("k.nrrd", c.text);
+    log_capture log;
+    EXPECT_EQ(read_nrrd_data(wxFileName(path), -1, 0, nullptr, nullptr, nullptr), c.result);
+    if (c.message.empty())
+      EXPECT_EQ(log.count(wxLOG_Warning), 0);
+    else
+      EXPECT_TRUE(log.has(wxLOG_Warning, c.message));
+  }
+}
+
 TEST_F(VolumeReaders, NrrdSpacingFromDirectionLengths) {
   // Directions of length 0.5, 0.5 and 2 without spacings: those spacings, unit directions.
   scratch_dir dir;
@@ -334,6 +376,14 @@ TEST_F(VolumeReaders, MetaImageHeadersAcceptedAndRefused) {
       {"zero spacing", body + "Offset = 0 0 0\nElementType = MET_SHORT\nElementSpacing = 1 0 1\n", 0,
        incomplete},
       {"malformed size", body + "DimSize = 2 two 2\n", 0, ""},
+      {"sheared axes", body + "Offset = 0 0 0\nElementType = MET_SHORT\n"
+                              "TransformMatrix = 1 0 0 0.5 1 0 0 0 1\n", -1, "not a rotation"},
+      {"scaled axes", body + "Offset = 0 0 0\nElementType = MET_SHORT\n"
+                             "TransformMatrix = 2 0 0 0 1 0 0 0 1\n", -1, "not a rotation"},
+      {"reflected slice axis", body + "Offset = 0 0 0\nElementType = MET_SHORT\n"
+                                      "TransformMatrix = 1 0 0 0 1 0 0 0 -1\n", 1, ""},
+      {"colour voxels", body + "ElementNumberOfChannels = 3\n", -1, "several values per voxel"},
+      {"byte order", body + "BinaryDataByteOrderMSB = Maybe\n", -1, "byte order"},
   };
   scratch_dir dir;
   for (const auto& c : cases) {
@@ -348,23 +398,60 @@ TEST_F(VolumeReaders, MetaImageHeadersAcceptedAndRefused) {
   }
 }
 
-TEST_F(VolumeReaders, MetaImageBytesUnsignedSliceBoundsAndShortData) {
+TEST_F(VolumeReaders, MetaImageBigEndianSlicesOfAnyLength) {
+  // 7 samples a slice: the word-wise swap and its tail both take part.
   scratch_dir dir;
   const std::string head =
       "ObjectType = Image\nNDims = 3\nBinaryData = True\nCompressedData = False\nOffset = 0 0 0\n"
-      "ElementSpacing = 1 1 1\nDimSize = 2 1 2\nElementDataFile = d.raw\nElementType = MET_CHAR\n";
-  const wxFileName name(dir.write("b.mhd", head));
-  dir.write("d.raw", std::string("\xFF\x01\x02", 3));  // slice 1 is one byte short
-  ASSERT_EQ(read_mhd_data(name, -1, 0, nullptr, nullptr, nullptr), 2);
-  uint16_t raw[2];
-  uint8_t display[2] = {};
-  ASSERT_EQ(read_mhd_data(name, 0, 0, raw, display, nullptr), 2);
-  EXPECT_EQ(display[0], 255);
+      "ElementSpacing = 1 1 1\nDimSize = 7 1 2\nElementDataFile = be.raw\nElementByteOrderMSB = True\n";
+  std::string bytes;
+  for (int i = 0; i < 14; ++i) {
+    const uint16_t v = uint16_t(0x0102 * (i + 1) + (i % 3 == 0 ? 0x8000 : 0));
+    bytes += char(v >> 8);
+    bytes += char(v & 0xFF);
+  }
+  dir.write("be.raw", bytes);
+  for (const bool is_signed : {false, true}) {
+    SCOPED_TRACE(is_signed ? "MET_SHORT" : "MET_USHORT");
+    const wxFileName name(dir.write("be.mhd", head + (is_signed ? "ElementType = MET_SHORT\n"
+                                                                : "ElementType = MET_USHORT\n")));
+    res.width.write(7);
+    res.height.write(1);
+    std::vector<uint16_t> raw(7);
+    ASSERT_EQ(read_mhd_data(name, 1, 1, raw.data(), nullptr, nullptr), 7);
+    for (int i = 0; i < 7; ++i) {
+      const int k = 7 + i;
+      const uint16_t v = uint16_t(0x0102 * (k + 1) + (k % 3 == 0 ? 0x8000 : 0));
+      const double value = is_signed ? double(int16_t(v)) : double(v);
+      EXPECT_EQ(dicom_utility::file_rescale.slope * raw[size_t(i)] + dicom_utility::file_rescale.intercept,
+                value)
+          << i;
+    }
+  }
+}
+
+TEST_F(VolumeReaders, MetaImageDataFileMustHoldTheAnnouncedVoxels) {
+  scratch_dir dir;
+  const std::string head =
+      "ObjectType = Image\nNDims = 3\nBinaryData = True\nCompressedData = False\nOffset = 0 0 0\n"
+      "ElementSpacing = 1 1 1\nElementDataFile = d.raw\nElementType = MET_SHORT\n";
+  const wxFileName name(dir.write("b.mhd", head + "DimSize = 2 1 2\n"));
+  const wxString data = dir.write("d.raw", std::string("\xFF\x01\x02\x00\x03\x00\x04", 7));
+  // 7 bytes for 2 x 1 x 2 shorts: refused at the probe, naming file and sizes.
   log_capture log;
-  EXPECT_EQ(read_mhd_data(name, 1, 1, raw, display, nullptr), -1);
-  EXPECT_TRUE(log.has(wxLOG_Warning, "Unable to read data from MHD file."));
-  EXPECT_EQ(read_mhd_data(name, 2, 2, raw, display, nullptr), 0);
-  EXPECT_TRUE(log.has(wxLOG_Warning, "This MHD file does not contain all the information"));
+  EXPECT_EQ(read_mhd_data(name, -1, 0, nullptr, nullptr, nullptr), -1);
+  ASSERT_EQ(log.count(wxLOG_Warning), 1);
+  EXPECT_TRUE(log.has(wxLOG_Warning, data.ToStdString() + "' holds 7 bytes, fewer than the 8 bytes"));
+  // A header announcing 4000^3 voxels is refused as quickly, with one message.
+  const wxFileName huge(dir.write("h.mhd", head + "DimSize = 4000 4000 4000\n"));
+  log.clear();
+  EXPECT_EQ(read_mhd_data(huge, -1, 0, nullptr, nullptr, nullptr), -1);
+  EXPECT_EQ(log.count(wxLOG_Warning), 1);
+  // A missing data file is named.
+  wxRemoveFile(data);
+  log.clear();
+  EXPECT_EQ(read_mhd_data(name, -1, 0, nullptr, nullptr, nullptr), -1);
+  EXPECT_TRUE(log.has(wxLOG_Warning, data.ToStdString() + "' does not exist"));
 }
 
 }  // namespace
@@ -413,6 +500,10 @@ TEST(NiftiHeader, TransformChoiceUnitsAndOffsets) {
   metres.replace(123, 1, std::string(1, '\1'));
   std::string mm_seconds = q;
   mm_seconds.replace(123, 1, std::string(1, '\x0a'));
+  std::string metres_seconds = q;  // spatial unit in the low three bits
+  metres_seconds.replace(123, 1, std::string(1, '\x09'));
+  std::string micrometres = q;
+  micrometres.replace(123, 1, std::string(1, '\x03'));
   std::string qfac = q;
   qfac.replace(76, 4, le<float>(-1));
 
@@ -421,6 +512,7 @@ TEST(NiftiHeader, TransformChoiceUnitsAndOffsets) {
     std::string bytes;
     vec3_t column, row, slice, origin;
     bool patient;
+    double cm_per_unit = 0.1;  // pixdim 2, 3, 4 in the file's spatial unit
   } cases[] = {
       // Patient coordinates: x and y of the file's world negated.
       {"no transform", base, {-1, 0, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, 0}, false},
@@ -430,7 +522,11 @@ TEST(NiftiHeader, TransformChoiceUnitsAndOffsets) {
       {"qform 2 sform 1", q2s1, {1, 0, 0}, {0, -1, 0}, {0, 0, 1}, {-0.1, -0.2, 0.3}, true},
       {"qform 2 sform 2", q2s2, {0, -1, 0}, {1, 0, 0}, {0, 0, 1}, {-1, -2, 3}, false},
       {"quaternion above 1", big_quat, {-1, 0, 0}, {0, 1, 0}, {0, 0, -1}, {-1, -2, 3}, true},
-      {"metres", metres, {0, -1, 0}, {1, 0, 0}, {0, 0, 1}, {-1000, -2000, 3000}, true},
+      {"metres", metres, {0, -1, 0}, {1, 0, 0}, {0, 0, 1}, {-1000, -2000, 3000}, true, 100},
+      {"metres and seconds", metres_seconds, {0, -1, 0}, {1, 0, 0}, {0, 0, 1}, {-1000, -2000, 3000},
+       true, 100},
+      {"micrometres", micrometres, {0, -1, 0}, {1, 0, 0}, {0, 0, 1}, {-0.001, -0.002, 0.003}, true,
+       1e-4},
       {"millimetres and seconds", mm_seconds, {0, -1, 0}, {1, 0, 0}, {0, 0, 1}, {-1, -2, 3}, true},
       {"qfac -1", qfac, {0, -1, 0}, {1, 0, 0}, {0, 0, -1}, {-1, -2, 3}, true},
   };
@@ -447,7 +543,8 @@ TEST(NiftiHeader, TransformChoiceUnitsAndOffsets) {
     EXPECT_EQ(info.patient_coordinates, c.patient);
     EXPECT_EQ(info.columns, 4);
     EXPECT_EQ(info.frames, 2);
-    EXPECT_DOUBLE_EQ(info.voxel_cm[2], 0.4);
+    EXPECT_NEAR(info.voxel_cm[0], 2 * c.cm_per_unit, 1e-9 * c.cm_per_unit);
+    EXPECT_NEAR(info.voxel_cm[2], 4 * c.cm_per_unit, 1e-9 * c.cm_per_unit);
   }
 }
 
