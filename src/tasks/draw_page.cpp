@@ -353,7 +353,7 @@ void draw_page::OnFindContours(wxScrollEvent& event) {
 void draw_page::OnObjectName(wxCommandEvent& event) {
   const int32_t k = object_of(event, ID_OBJECT_NAME_FIRST);
   if (k < 0) return;
-  objects()[k].name = event.GetString();
+  objects()[k].name = rows[k].name->GetValue();
   rt().OBJECT->write();
 }
 

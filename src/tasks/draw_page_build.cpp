@@ -72,7 +72,11 @@ draw_page::draw_page(wxNotebook* notebook, task_page_host& host)
                          t.RES_YSCALE, t.RES_XTRANS, t.RES_YTRANS, t.RES_ZTRANS, t.RES_AZIMUTH,
                          t.RES_ELEVATION, t.RES_ROLL, t.RES_DICOM_REDRAW, t.RES_DICOM_UNITS});
 
-  create_object_properties(static_cast<int32_t>(t.CURRENT_MAX_OBJECTS->read()));
+  const int32_t count = static_cast<int32_t>(t.CURRENT_MAX_OBJECTS->read());
+  create_object_properties(count);
+  for (int32_t i = 0; i < row_count(); ++i) object_choice->Append(t.RES_OBJECT->read()[i].name);
+  const int32_t current = static_cast<int32_t>(t.CURRENT_OBJECT->read());
+  if (current >= 0 && current < row_count()) object_choice->SetSelection(current);
 
   for (wxWindow* w : std::initializer_list<wxWindow*>{
            update_all, update_current, revert_all, revert_current, save_all, save_current,
@@ -304,10 +308,14 @@ void draw_page::build_row(int32_t i) {
   row.opacity = new wxSlider(p, ID_OBJECT_OPACITY_FIRST + i, int(object.opacity * 255), 0, 255,
                              wxDefaultPosition, dialog_units(30), wxSL_HORIZONTAL);
   row.opacity->SetPageSize(16);
-  row.cap = new wxCheckBox(p, ID_OBJECT_VISIBLE_FIRST + i, L"Cap", wxDefaultPosition, dialog_units(22));
+  row.cap = new wxCheckBox(p, ID_OBJECT_VISIBLE_FIRST + i, L"Cap");
+  // 22 dialog units wide, unless the theme needs more for box and label.
+  row.cap->SetMinSize(wxSize(std::max(dialog_units(22).x, row.cap->GetBestSize().x), -1));
   row.cap->SetValue(object.capped != 0);
-  row.opacity->Disable();
-  row.cap->Disable();
+  // Usable only for an object in use (none when the page is first built).
+  const bool in_use = !object.frames.empty() || resource_table->RES_SURFACE[i]->read();
+  row.opacity->Enable(in_use);
+  row.cap->Enable(in_use);
   draw_swatch(row, object);
 
   auto* line = new wxBoxSizer(wxHORIZONTAL);
