@@ -61,8 +61,6 @@ void MainFrame::OnImportContours(wxCommandEvent&) {}
 void MainFrame::OnDeleteObjects(wxCommandEvent&) {}
 void MainFrame::OnResetCurrentProperties(wxCommandEvent&) {}
 void MainFrame::OnImportSurface(wxCommandEvent&) {}
-void MainFrame::OnCmapBinary(wxCommandEvent&) {}
-void MainFrame::OnCmapLabels(wxCommandEvent&) {}
 void MainFrame::OnLandmarksSelect(wxCommandEvent&) {}
 void MainFrame::OnLandmarksName(wxCommandEvent&) {}
 void MainFrame::OnLandmarksDelete(wxCommandEvent&) {}

@@ -103,6 +103,8 @@ NV_TO_DRAW_PAGE(OnCmapRedLo, wxScrollEvent)
 NV_TO_DRAW_PAGE(OnCmapRedHi, wxScrollEvent)
 NV_TO_DRAW_PAGE(OnCmapBlueLo, wxScrollEvent)
 NV_TO_DRAW_PAGE(OnCmapBlueHi, wxScrollEvent)
+NV_TO_DRAW_PAGE(OnCmapBinary, wxCommandEvent)
+NV_TO_DRAW_PAGE(OnCmapLabels, wxCommandEvent)
 #undef NV_TO_DRAW_PAGE
 
 // The "Cap" boxes' range entry carries this name in the command table.

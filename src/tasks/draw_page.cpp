@@ -15,7 +15,9 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "data/dynabuf.h"
 #include "data/file_menu_ui.h"
+#include "medical/dicom_utility.h"
 #include "data/file_save.h"
 #include "registry/resource_table.h"
 #include "surfaces/surface_build.h"
@@ -563,4 +565,60 @@ void draw_page::OnApplyToAllObjects(wxCommandEvent& event) {
     apply_to_all->SetBackgroundColour(wxNullColour);
   }
   apply_to_all->Refresh();
+}
+
+void draw_page::OnCmapBinary(wxCommandEvent& event) {
+  resource_table_t& t = rt();
+  if (event.IsChecked() && t.RES_CMAP_LABELS->read()) t.RES_CMAP_LABELS->write_no_changeprocs(false);
+  t.RES_CMAP_BINARY->write(event.IsChecked());
+}
+
+void draw_page::OnCmapLabels(wxCommandEvent& event) {
+  resource_table_t& t = rt();
+  const bool on = event.IsChecked();
+  const bool sixteen_bit = t.RES_BUF_DICOM->read() && !dicom_samples_8bit();
+  if (!sixteen_bit) {
+    if (on && t.RES_CMAP_BINARY->read()) t.RES_CMAP_BINARY->write_no_changeprocs(false);
+    t.RES_CMAP_LABELS->write(on);
+    return;
+  }
+  if (!on) {
+    // The windowing saved when label mode began, not whatever came last.
+    if (before_labels_.saved) {
+      t.RES_DICOM_WIN_CENTRE->write_no_changeprocs(before_labels_.centre);
+      t.RES_DICOM_WIN_WIDTH->write_no_changeprocs(before_labels_.width);
+      t.RES_DICOM_FILTER->write_no_changeprocs(before_labels_.filter);
+      t.RES_DICOM_FILTER_Z->write_no_changeprocs(before_labels_.filter_z);
+      before_labels_.saved = false;
+      t.RES_DICOM_REDRAW->write_no_changeprocs();
+    }
+    t.RES_CMAP_LABELS->write(false);
+    return;
+  }
+  const int32_t frame = static_cast<int32_t>(t.RES_BUF_CURRENT_FRAME->read());
+  frame_image_ref image = frame_store ? frame_store->imagecp(frame) : frame_image_ref();
+  const size_t pixels = size_t(std::max<long>(0, t.RES_BUF_WIDTH->read())) *
+                        size_t(std::max<long>(0, t.RES_BUF_HEIGHT->read()));
+  // A frame without raw values cannot be tested and is not taken for labels.
+  const bool labels = image && image->raw &&
+                      raw_values_are_labels(image->raw, pixels, dicom_utility::padding_value,
+                                            t.RES_DICOM_HUM->read(), t.RES_DICOM_HUB->read());
+  if (!labels) {
+    wxLogWarning(L"This is not categorical data, or there are more labels than available objects.");
+    show_labels->SetValue(false);
+    t.RES_CMAP_LABELS->write(false);
+    return;
+  }
+  if (!t.RES_CMAP_LABELS->read() || !before_labels_.saved) {
+    before_labels_ = {t.RES_DICOM_WIN_CENTRE->read(), t.RES_DICOM_WIN_WIDTH->read(),
+                      t.RES_DICOM_FILTER->read(), t.RES_DICOM_FILTER_Z->read(), true};
+  }
+  // With this window a pixel's display level is its label value, unsmoothed.
+  t.RES_DICOM_WIN_CENTRE->write_no_changeprocs(127.0);
+  t.RES_DICOM_WIN_WIDTH->write_no_changeprocs(256.0);
+  t.RES_DICOM_FILTER->write_no_changeprocs(0);
+  t.RES_DICOM_FILTER_Z->write_no_changeprocs(0);
+  t.RES_DICOM_REDRAW->write_no_changeprocs();
+  if (t.RES_CMAP_BINARY->read()) t.RES_CMAP_BINARY->write_no_changeprocs(false);
+  t.RES_CMAP_LABELS->write(true);
 }

@@ -73,6 +73,8 @@ class draw_page final : public task_page {
   void OnCmapBlueLo(wxScrollEvent& event);
   void OnCmapBlueHi(wxScrollEvent& event);
   void OnApplyToAllObjects(wxCommandEvent& event);
+  void OnCmapBinary(wxCommandEvent& event);
+  void OnCmapLabels(wxCommandEvent& event);
 
   // One-shot: the next refresh returns at once, so that a slider being
   // dragged is not set back.
@@ -136,6 +138,14 @@ class draw_page final : public task_page {
   // failed or was cancelled (the old surface stays).
   bool build_surface(int32_t k);
   int32_t object_of(const wxCommandEvent& event, int first) const;
+
+  // The display windowing of 16-bit data as it was before label mode, put
+  // back when label mode ends.
+  struct windowing_t {
+    double centre = 0, width = 0;
+    long filter = 0, filter_z = 0;
+    bool saved = false;
+  } before_labels_;
 
   wxSizer* rows_sizer_ = nullptr;
   wxSizer* page_sizer_ = nullptr;

@@ -1,6 +1,7 @@
 #include "tasks/draw_page_rules.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <memory>
 
@@ -82,6 +83,20 @@ bool contour_pixel_stats(frame_contours_t& entry, double& mean, double& max, dou
   const uint8_t* display = frame_image_t::display_data(image);
   if (!display || image->size < pixels) return false;
   return enclosed_stats(display, map.get(), entry, width, height, mean, max, min);
+}
+
+bool raw_values_are_labels(const uint16_t* raw, size_t count, uint16_t padding, double slope,
+                           double intercept) {
+  double low = 1e10, high = 0;
+  for (size_t i = 0; i < count; ++i) {
+    if (padding != 0 && raw[i] == padding) continue;
+    const double v = raw[i] * slope + intercept;
+    if (std::fabs(v - std::round(v)) > 0.01) return false;
+    low = std::min(low, v);
+    high = std::max(high, v);
+  }
+  if (high < low) low = high = 0;
+  return low >= 0 && high < 256;
 }
 
 wxString contour_stats_notice(const contour_notice_input& in) {

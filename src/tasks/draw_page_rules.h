@@ -37,6 +37,13 @@ bool frame_has_raw_values(int32_t frame);
 // bytes (then thresholds have no units of their own).
 bool dicom_samples_8bit();
 
+// Whether raw values hold categorical labels: every calibrated value (raw x
+// slope + intercept) of a pixel that is not padding (padding 0: none) lies
+// within 0.01 of a whole number from 0 to 255. A frame of padding only
+// counts as labels.
+bool raw_values_are_labels(const uint16_t* raw, size_t count, uint16_t padding, double slope,
+                           double intercept);
+
 // What the status bar says about the pixels a contour encloses.
 struct contour_notice_input {
   wxString object_name;

@@ -21,7 +21,9 @@
 #include "app/main_frame.h"
 #include "common/log_capture.h"
 #include "common/recording_files.h"
+#include "data/dynabuf.h"
 #include "data/file_save.h"
+#include "medical/dicom_utility.h"
 #include "registry/resource_table.h"
 #include "surfaces/surface_interp.h"
 #include "tasks/draw_page.h"
@@ -391,6 +393,88 @@ TEST_F(DrawPage, UpdateAllBuildsEveryUsedObjectAndRevertAllDropsThem) {
   click(page().revert_all);
   for (int k = 0; k < TASK_OBJECTS; ++k) EXPECT_EQ(rt().RES_SURFACE[k]->read(), nullptr) << k;
   EXPECT_FALSE(page().revert_all->IsEnabled());
+}
+
+TEST_F(DrawPage, ThresholdAndLabelDisplayExcludeEachOther) {
+  ASSERT_TRUE(open_task_recording());
+  draw_page& p = page();
+  const double centre = rt().RES_DICOM_WIN_CENTRE->read(), width = rt().RES_DICOM_WIN_WIDTH->read();
+  send_command(p.show_thresholds, wxEVT_CHECKBOX, 1);
+  EXPECT_TRUE(rt().RES_CMAP_BINARY->read());
+  EXPECT_TRUE(p.grey_lo->IsEnabled());
+  EXPECT_FALSE(p.red_lo->IsEnabled());
+  // 8-bit data: labels only switch the mode.
+  send_command(p.show_labels, wxEVT_CHECKBOX, 1);
+  EXPECT_TRUE(rt().RES_CMAP_LABELS->read());
+  EXPECT_FALSE(rt().RES_CMAP_BINARY->read());
+  EXPECT_FALSE(p.show_thresholds->GetValue());
+  EXPECT_EQ(rt().RES_DICOM_WIN_CENTRE->read(), centre);
+  send_command(p.show_thresholds, wxEVT_CHECKBOX, 1);
+  EXPECT_FALSE(rt().RES_CMAP_LABELS->read());
+  EXPECT_TRUE(rt().RES_CMAP_BINARY->read());
+  send_command(p.show_thresholds, wxEVT_CHECKBOX, 0);
+  EXPECT_FALSE(rt().RES_CMAP_BINARY->read());
+  EXPECT_EQ(rt().RES_DICOM_WIN_WIDTH->read(), width);
+}
+
+TEST_F(DrawPage, LabelsOf16BitDataSetTheWindowAndGiveItBack) {
+  ASSERT_TRUE(open_task_recording());
+  draw_page& p = page();
+  const int frame = 3;
+  rt().RES_BUF_CURRENT_FRAME->write(frame);
+  frame_image_ref image = frame_store->imagecp(frame);
+  ASSERT_TRUE(image);
+  ASSERT_EQ(image->raw, nullptr);
+  const size_t n = size_t(TASK_WIDTH) * TASK_HEIGHT;
+  auto* raw = new uint16_t[n];
+  image->raw = raw;
+  const bool dicom = rt().RES_BUF_DICOM->read();
+  const double hum = rt().RES_DICOM_HUM->read(), hub = rt().RES_DICOM_HUB->read();
+  rt().RES_BUF_DICOM->write(true);
+  rt().RES_DICOM_HUM->write(1.0);
+  rt().RES_DICOM_HUB->write(-32768.0);
+  rt().RES_DICOM_WIN_CENTRE->write(40.0);
+  rt().RES_DICOM_WIN_WIDTH->write(400.0);
+  rt().RES_DICOM_FILTER->write(2);
+  rt().RES_DICOM_FILTER_Z->write(1);
+  {
+    // CT values are no labels: a warning, and the windowing stays.
+    for (size_t i = 0; i < n; ++i) raw[i] = uint16_t(32768 - 1000 + (i % 3000));
+    log_capture log;
+    p.show_labels->SetValue(true);
+    send_command(p.show_labels, wxEVT_CHECKBOX, 1);
+    EXPECT_TRUE(log.has(wxLOG_Warning, "This is not categorical data"));
+    EXPECT_FALSE(rt().RES_CMAP_LABELS->read());
+    EXPECT_FALSE(p.show_labels->GetValue());
+    EXPECT_EQ(rt().RES_DICOM_WIN_CENTRE->read(), 40.0);
+  }
+  // Labels 0 to 5: each display level is its label, without smoothing.
+  for (size_t i = 0; i < n; ++i) raw[i] = uint16_t(32768 + i % 6);
+  send_command(p.show_thresholds, wxEVT_CHECKBOX, 1);
+  send_command(p.show_labels, wxEVT_CHECKBOX, 1);
+  EXPECT_TRUE(rt().RES_CMAP_LABELS->read());
+  EXPECT_FALSE(rt().RES_CMAP_BINARY->read());
+  EXPECT_EQ(rt().RES_DICOM_WIN_CENTRE->read(), 127.0);
+  EXPECT_EQ(rt().RES_DICOM_WIN_WIDTH->read(), 256.0);
+  EXPECT_EQ(rt().RES_DICOM_FILTER->read(), 0);
+  EXPECT_EQ(rt().RES_DICOM_FILTER_Z->read(), 0);
+  // A change made while labels are shown does not stop the old window
+  // coming back.
+  rt().RES_DICOM_WIN_WIDTH->write(300.0);
+  send_command(p.show_labels, wxEVT_CHECKBOX, 0);
+  EXPECT_FALSE(rt().RES_CMAP_LABELS->read());
+  EXPECT_EQ(rt().RES_DICOM_WIN_CENTRE->read(), 40.0);
+  EXPECT_EQ(rt().RES_DICOM_WIN_WIDTH->read(), 400.0);
+  EXPECT_EQ(rt().RES_DICOM_FILTER->read(), 2);
+  EXPECT_EQ(rt().RES_DICOM_FILTER_Z->read(), 1);
+
+  image->raw = nullptr;
+  delete[] raw;
+  rt().RES_DICOM_FILTER->write(0);
+  rt().RES_DICOM_FILTER_Z->write(0);
+  rt().RES_DICOM_HUM->write(hum);
+  rt().RES_DICOM_HUB->write(hub);
+  rt().RES_BUF_DICOM->write(dicom);
 }
 
 }  // namespace

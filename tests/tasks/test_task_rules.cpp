@@ -191,6 +191,28 @@ TEST_F(PixelStats, NothingEnclosedOrNoSuchFrameFails) {
   EXPECT_EQ(mean, 5);
 }
 
+TEST(DrawTexts, LabelTestTakesWholeCalibratedValuesFrom0To255) {
+  struct label_case {
+    const char* what;
+    std::vector<uint16_t> raw;
+    uint16_t padding;
+    double slope, intercept;
+    bool labels;
+  };
+  const label_case cases[] = {
+      {"values 0 to 5", {0, 1, 2, 5, 3}, 0, 1, 0, true},
+      {"CT values", {31768, 34768}, 0, 1, -32768, false},
+      {"offset labels", {32768, 32773, 33023}, 0, 1, -32768, true},
+      {"256 is past the last label", {32768, 33024}, 0, 1, -32768, false},
+      {"a fraction", {3, 4}, 0, 0.5, 0, false},
+      {"only padding", {7, 7, 7}, 7, 1, -1000, true},
+      {"padding skipped", {7, 2, 3}, 7, 1, -1, true},
+  };
+  for (const label_case& c : cases)
+    EXPECT_EQ(raw_values_are_labels(c.raw.data(), c.raw.size(), c.padding, c.slope, c.intercept), c.labels)
+        << c.what;
+}
+
 struct change_case {
   const char* what;
   int old_task, new_task;
