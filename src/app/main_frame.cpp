@@ -1,4 +1,5 @@
 #include "app/main_frame.h"
+#include "tasks/draw_page.h"
 
 #include <wx/dialog.h>
 #include <wx/filename.h>
@@ -322,5 +323,6 @@ void MainFrame::OnClose(wxCloseEvent& event) {
   // The pages' and dialogs' procedures go now; this window's own stay until
   // it is destroyed.
   page_procs.clear();
+  if (draw) draw->stop_listening();
   Destroy();
 }

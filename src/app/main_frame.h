@@ -13,9 +13,11 @@
 
 #include "app/app_rules.h"
 #include "app/playback_timing.h"
-#include "app/proc_registrations.h"
+#include "registry/proc_registrations.h"
+#include "tasks/task_page.h"
 
 class wxBookCtrlEvent;
+class wxChoice;
 class wxColourPickerEvent;
 class wxDialog;
 class wxGridRangeSelectEvent;
@@ -35,6 +37,7 @@ class outline_canvas;
 class centre_canvas;
 class corner_canvas;
 class Script;
+class draw_page;
 
 // Pictures of the toolbar, in the order MainFrame::toolbar_bitmaps keeps them.
 enum toolbar_picture : int {
@@ -67,7 +70,7 @@ enum toolbar_picture : int {
 
 constexpr int TOOL_CURSORS = 7;
 
-class MainFrame : public wxFrame {
+class MainFrame : public wxFrame, public task_page_host {
  public:
   MainFrame(const wchar_t* title, int x, int y, int width, int height);
   ~MainFrame() override;
@@ -136,6 +139,24 @@ class MainFrame : public wxFrame {
 
   // --- builders of the pages and dialogs that the constructor calls
   void create_task_pages(wxNotebook* notebook);
+  void create_draw_page(wxNotebook* notebook);
+  void create_fit_model_page(wxNotebook* notebook);
+  void create_landmarks_page(wxNotebook* notebook);
+  void create_thickness_page(wxNotebook* notebook);
+  void create_scripts_page(wxNotebook* notebook);
+  void create_pressure_page(wxNotebook* notebook);
+  void create_spine_page(wxNotebook* notebook);
+  // The Draw page's refresh and rows, as other pages and scripts reach them.
+  void update_draw_page();
+  void create_object_properties(int32_t count);
+  void update_threshold_label();
+
+  // task_page_host
+  void send_enter_on_focus_loss(wxWindow* text) override;
+  wxChoice* curve_object_choice() override { return nullptr; }
+
+  // The task pages (child windows of the task notebook).
+  draw_page* draw = nullptr;
   void create_visual_pages(wxNotebook* notebook);
   void create_config_dialogs(wxWindow* parent);
 

@@ -5,7 +5,7 @@
 
 #include <wx/glcanvas.h>
 
-#include "app/proc_registrations.h"
+#include "registry/proc_registrations.h"
 
 #include "views/centre_canvas.h"
 #include "views/gl_view_support.h"

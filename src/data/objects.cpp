@@ -64,6 +64,7 @@ void contour_object::reset() {
   frames.clear();
   restore_display_values(*this);
   capped = 1;
+  volume = 0.0;
 }
 
 frame_contours_t& contour_object::add_contour(int32_t frame, const contour_t& contour) {

@@ -56,6 +56,8 @@ class contour_object {
   double metallic = 0.0;
   double anisotropy = 0.0;
   uint8_t capped = 1;
+  // cm^3 measured from the contours while the object has no surface; 0 after a reset.
+  double volume = 0.0;
 
   contour_object() = default;
 

@@ -1,0 +1,113 @@
+// The task notebook: building its pages, accepting a change of task, and
+// the command-table entries of the task pages, each forwarded to its page.
+#include <wx/notebook.h>
+
+#include "app/main_frame.h"
+#include "registry/resource_table.h"
+#include "segmentation/image_correlation.h"
+#include "tasks/draw_page.h"
+#include "tasks/task_notebook_rules.h"
+
+void MainFrame::create_task_pages(wxNotebook* notebook) {
+  create_draw_page(notebook);
+  create_fit_model_page(notebook);
+  create_landmarks_page(notebook);
+  create_thickness_page(notebook);
+  create_scripts_page(notebook);
+  create_pressure_page(notebook);
+  create_spine_page(notebook);
+}
+
+void MainFrame::create_draw_page(wxNotebook* notebook) { draw = new draw_page(notebook, *this); }
+
+void MainFrame::send_enter_on_focus_loss(wxWindow* text) {
+  text->Bind(wxEVT_KILL_FOCUS, &MainFrame::OnTextKillFocus, this);
+}
+
+void MainFrame::OnTaskChanged(wxBookCtrlEvent& event) {
+  resource_table_t& t = *resource_table;
+  const int next = event.GetSelection();
+  const int old = static_cast<int>(t.RES_CURRENT_TASK_PAGE->read());
+  if (next < 0 || !task_notebook || next >= static_cast<int>(task_notebook->GetPageCount())) return;
+  // A disabled page is not taken: the previous one comes back.
+  if (!task_notebook->GetPage(next)->IsEnabled()) {
+    if (old >= 0 && old < static_cast<int>(task_notebook->GetPageCount()))
+      task_notebook->SetSelection(static_cast<size_t>(old));
+    return;
+  }
+  const task_change_plan plan =
+      plan_task_change(old, next, t.RES_PRESSURE_TASK->read(), t.RES_SPINE_TASK->read());
+  if (plan.drop_correction) {
+    if (image_correlation* run = t.RES_CORRELATION->read()) {
+      t.RES_CORRELATION->write(nullptr);
+      delete run;
+    }
+  }
+  if (visual_notebook) {
+    const size_t pages = visual_notebook->GetPageCount();
+    for (size_t k = 0; k < plan.enable.size() && k < pages; ++k)
+      visual_notebook->GetPage(k)->Enable(plan.enable[k]);
+    if (plan.select >= 0 && static_cast<size_t>(plan.select) < pages)
+      visual_notebook->SetSelection(static_cast<size_t>(plan.select));
+  }
+  help_page = task_help_page(next);
+  t.RES_CURRENT_TASK_PAGE->write(next);
+}
+
+void MainFrame::update_draw_page() {
+  if (draw) draw->update();
+}
+void MainFrame::create_object_properties(int32_t count) {
+  if (draw) draw->create_object_properties(count);
+}
+void MainFrame::update_threshold_label() {
+  if (draw) draw->update_threshold_label();
+}
+
+// The Draw page's commands.
+#define NV_TO_DRAW_PAGE(handler, event_type)       \
+  void MainFrame::handler(event_type& event) {      \
+    if (draw) draw->handler(event);                 \
+  }
+NV_TO_DRAW_PAGE(OnCurrentObject, wxCommandEvent)
+NV_TO_DRAW_PAGE(OnFindContours, wxScrollEvent)
+NV_TO_DRAW_PAGE(OnObjectName, wxCommandEvent)
+NV_TO_DRAW_PAGE(OnObjectOpacity, wxCommandEvent)
+NV_TO_DRAW_PAGE(OnUpdateCurrentSurface, wxCommandEvent)
+NV_TO_DRAW_PAGE(OnUpdateAllSurface, wxCommandEvent)
+NV_TO_DRAW_PAGE(OnRevertCurrentSurface, wxCommandEvent)
+NV_TO_DRAW_PAGE(OnRevertAllSurface, wxCommandEvent)
+NV_TO_DRAW_PAGE(OnSaveCurrentSurface, wxCommandEvent)
+NV_TO_DRAW_PAGE(OnSurfaceResolution, wxCommandEvent)
+NV_TO_DRAW_PAGE(OnSurfaceSmoothing, wxCommandEvent)
+NV_TO_DRAW_PAGE(OnSurfaceConnectObjects, wxCommandEvent)
+NV_TO_DRAW_PAGE(OnSurfaceConnectHoles, wxCommandEvent)
+NV_TO_DRAW_PAGE(OnSurfaceCover, wxCommandEvent)
+NV_TO_DRAW_PAGE(OnSurfaceCompoundType, wxCommandEvent)
+NV_TO_DRAW_PAGE(OnSurfaceCompoundThick, wxScrollEvent)
+NV_TO_DRAW_PAGE(OnSegmentType, wxCommandEvent)
+NV_TO_DRAW_PAGE(OnSegmentFrame, wxScrollEvent)
+NV_TO_DRAW_PAGE(OnSegmentRange, wxScrollEvent)
+NV_TO_DRAW_PAGE(OnSegmentObjects, wxScrollEvent)
+NV_TO_DRAW_PAGE(OnSegmentConnected, wxCommandEvent)
+NV_TO_DRAW_PAGE(OnSegmentRidges, wxCommandEvent)
+NV_TO_DRAW_PAGE(OnSegmentValleys, wxCommandEvent)
+NV_TO_DRAW_PAGE(OnApplyToAllObjects, wxCommandEvent)
+NV_TO_DRAW_PAGE(OnJumpThresh, wxScrollEvent)
+NV_TO_DRAW_PAGE(OnConcavityStrength, wxScrollEvent)
+NV_TO_DRAW_PAGE(OnSimplifyThresh, wxScrollEvent)
+NV_TO_DRAW_PAGE(OnCmapGreyLo, wxScrollEvent)
+NV_TO_DRAW_PAGE(OnCmapGreyHi, wxScrollEvent)
+NV_TO_DRAW_PAGE(OnCmapGreyAnti, wxScrollEvent)
+NV_TO_DRAW_PAGE(OnCmapRedLo, wxScrollEvent)
+NV_TO_DRAW_PAGE(OnCmapRedHi, wxScrollEvent)
+NV_TO_DRAW_PAGE(OnCmapBlueLo, wxScrollEvent)
+NV_TO_DRAW_PAGE(OnCmapBlueHi, wxScrollEvent)
+NV_TO_DRAW_PAGE(OnCmapBinary, wxCommandEvent)
+NV_TO_DRAW_PAGE(OnCmapLabels, wxCommandEvent)
+#undef NV_TO_DRAW_PAGE
+
+// The "Cap" boxes' range entry carries this name in the command table.
+void MainFrame::OnObjectVisible(wxCommandEvent& event) {
+  if (draw) draw->OnObjectCap(event);
+}
