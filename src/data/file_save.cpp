@@ -234,7 +234,10 @@ bool undo_interrupted_save(const wxString& target, wxString* note) {
                                shown, wxString::FromUTF8(journal));
     return true;
   }
-  bool ok = true;
+  int err = 0;  // the first failure
+  auto check = [&](bool done) {
+    if (!done && err == 0) err = errno;
+  };
   for (const journal_entry& e : entries) {
     const std::string target_path = folder + "/" + e.target;
     if (!e.kept.empty()) {
@@ -242,26 +245,27 @@ bool undo_interrupted_save(const wxString& target, wxString* note) {
       // A kept copy already renamed back is gone: the target is the old one.
       // A rename between two names of one file does nothing: the target was
       // not replaced yet, and the second name goes.
-      if (::rename(kept.c_str(), target_path.c_str()) != 0 && errno != ENOENT) ok = false;
-      if (::lstat(kept.c_str(), &st) == 0 && ::unlink(kept.c_str()) != 0) ok = false;
+      check(::rename(kept.c_str(), target_path.c_str()) == 0 || errno == ENOENT);
+      if (::lstat(kept.c_str(), &st) == 0) check(::unlink(kept.c_str()) == 0);
     } else if (::lstat(target_path.c_str(), &st) == 0 && st.st_ino == e.inode) {
       // A file that did not exist before is removed only while it is the
       // one that save put there.
-      if (::unlink(target_path.c_str()) != 0) ok = false;
+      check(::unlink(target_path.c_str()) == 0);
     }
-    if (::unlink((folder + "/" + e.temp).c_str()) != 0 && errno != ENOENT) ok = false;
+    check(::unlink((folder + "/" + e.temp).c_str()) == 0 || errno == ENOENT);
   }
-  ok = sync_folder_of(folder) && ok;
-  if (ok) {
-    ok = ::unlink(journal.c_str()) == 0;
+  check(sync_folder_of(folder));
+  if (err == 0) {
+    check(::unlink(journal.c_str()) == 0);
     sync_folder_of(folder);
   }
   if (note)
-    *note = ok ? wxString::Format("A save of \"%s\" was interrupted; the files as they were before "
-                                  "it are back.",
-                                  shown)
-               : wxString::Format("A save of \"%s\" was interrupted and could not be undone: %s.",
-                                  shown, wxString::FromUTF8(std::strerror(errno)));
+    *note = err == 0
+                ? wxString::Format("A save of \"%s\" was interrupted; the files as they were "
+                                   "before it are back.",
+                                   shown)
+                : wxString::Format("A save of \"%s\" was interrupted and could not be undone: %s.",
+                                   shown, wxString::FromUTF8(std::strerror(err)));
   return true;
 }
 
