@@ -27,9 +27,11 @@ wxString without_trailing_separator(wxString dir) {
 
 // ---------------------------------------------------------------- folders
 
-wxString config_location_t::ini_path() const {
+wxString config_file_in(const wxString& config_dir) {
   return wxFileName(config_dir, kIniName).GetFullPath();
 }
+
+wxString config_location_t::ini_path() const { return config_file_in(config_dir); }
 
 config_location_t choose_config_location(const std::vector<wxString>& words, const wxString& home,
                                          const wxString& xdg_config_home) {

@@ -29,6 +29,9 @@ struct config_location_t {
   wxString ini_path() const;
 };
 
+// The configuration file in a configuration folder.
+wxString config_file_in(const wxString& config_dir);
+
 // words[0] is the program path. Without "dir=" as the first argument the
 // folder is $XDG_CONFIG_HOME/Norvelith (an absolute XDG_CONFIG_HOME only),
 // else <home>/.config/Norvelith, and <home>/norvelith.ini is the old file.

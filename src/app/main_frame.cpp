@@ -17,6 +17,8 @@
 
 #include "app/app_dialogs.h"
 #include "app/app_ids.h"
+#include "app/app_rules.h"
+#include "data/config_file.h"
 #include "app/main_frame_tables.h"
 #include "app/placeholder_views.h"
 #include "views/review_canvas.h"
@@ -313,7 +315,11 @@ void MainFrame::OnClose(wxCloseEvent& event) {
   delete help_controller;
   help_controller = nullptr;
   help_available = false;
-  if (app_config) app_config->Flush();
+  if (app_config) {
+    wxString why;
+    if (!save_config_file(*app_config, config_file_in(rt.RES_CONFIG_DIR->read()), &why))
+      wxLogError(L"The settings could not be saved.\n%s", why);
+  }
   if (this == main_frame) {
     // The help window's position is not worth an error box when the
     // per-user store cannot be written.

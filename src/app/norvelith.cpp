@@ -19,6 +19,7 @@
 
 #include "app/app_dialogs.h"
 #include "app/app_ids.h"
+#include "data/config_file.h"
 #include "app/app_rules.h"
 #include "app/batch_script.h"
 #include "app/loaded_data.h"
@@ -143,9 +144,9 @@ config_location_t MainWindow::open_configuration(const std::vector<wxString>& wo
   wxString problem;
   if (!prepare_config_folder(where, &problem)) wxLogDebug(L"%s", problem);
 
-  // No groups, no escape characters.
-  app_config = new wxFileConfig(wxEmptyString, wxEmptyString, where.ini_path(), wxEmptyString,
-                                wxCONFIG_USE_LOCAL_FILE | wxCONFIG_USE_NO_ESCAPE_CHARACTERS);
+  // Read here and written through the save helper when the main window closes.
+  config_path_ = where.ini_path();
+  app_config = load_config_file(config_path_).release();
   wxFileSystem::AddHandler(new wxArchiveFSHandler);
   return where;
 }
@@ -355,6 +356,11 @@ int MainWindow::OnExit() {
   delete resource_table;
   resource_table = nullptr;
   ui_scope_.reset();
+  if (app_config) {
+    wxString why;
+    if (!save_config_file(*app_config, config_path_, &why))
+      std::fprintf(stderr, "The settings could not be saved.\n%s\n", static_cast<const char*>(why.utf8_str()));
+  }
   delete app_config;
   app_config = nullptr;
   delete[] gl_attributes;

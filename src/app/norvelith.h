@@ -75,6 +75,7 @@ class MainWindow : public wxApp {
   bool batch_failed_ = false;
   bool exited_ = false;
   wxLocale* locale_ = nullptr;
+  wxString config_path_;  // norvelith.ini, written at exit when it changed after the close
   wx_data_io_ui data_ui_;
   main_frame_data_pages data_pages_;
   wx_windowing_progress windowing_progress_;

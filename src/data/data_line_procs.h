@@ -135,12 +135,6 @@ class native_write_scope {
   native_write_context* previous_;
 };
 
-// A new empty file beside target; its path, or empty when none could be
-// created. Kept for older callers: new code saves through save_file() or a
-// save_batch (data/file_save.h), which also syncs, keeps the mode and
-// renames with the system call.
-wxString create_file_beside(const wxString& target);
-
 // The name-and-extension part of a file name written on any system: split at
 // both "/" and "\".
 wxString file_name_part(const wxString& name);

@@ -1,15 +1,24 @@
 // Saving files beside their targets and renaming them into place.
 #include "data/file_save.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 #include <wx/filename.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <numeric>
+#include <set>
+#include <sstream>
+
+#include "data/data_io_ui.h"
 
 namespace {
 
@@ -90,7 +99,175 @@ bool copy_file(const std::string& from, const std::string& to, mode_t mode) {
   return ok;
 }
 
+bool sync_folder_of(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  // A file system that cannot sync folders says EINVAL: nothing to wait for.
+  bool ok = ::fsync(fd) == 0 || errno == EINVAL;
+  const int err = errno;
+  ::close(fd);
+  errno = err;
+  return ok;
+}
+
+// ---- the journal of a set of files -------------------------------------------
+//
+// Text, one line per file after the first: the target's name, the name of its
+// kept old copy (empty when the target did not exist), the name of its new
+// file and the new file's inode number, separated by "/", which no file name
+// holds. All files are in the journal's folder. The last line is "end".
+
+constexpr const char* kJournalHead = "norvelith save journal 1";
+constexpr size_t kJournalLimit = size_t(16) << 20;
+
+struct journal_entry {
+  std::string target, kept, temp;
+  unsigned long long inode = 0;
+};
+
+std::string journal_name_for(const std::string& target_name) { return "." + target_name + ".journal"; }
+
+// Names this program gives its temporaries: "." + target + "." + process
+// number + "-" + counter + ".new" or ".old". Gives the process number.
+bool temporary_name(const std::string& name, const std::string* target, long* pid) {
+  const bool old_kind = name.size() > 5 && name.compare(name.size() - 4, 4, ".old") == 0;
+  const bool new_kind = name.size() > 5 && name.compare(name.size() - 4, 4, ".new") == 0;
+  if (name.empty() || name[0] != '.' || (!old_kind && !new_kind)) return false;
+  const std::string stem = name.substr(0, name.size() - 4);  // ".target.pid-n"
+  const size_t dot = stem.rfind('.');
+  if (dot == std::string::npos || dot == 0) return false;
+  const std::string numbers = stem.substr(dot + 1);
+  const size_t dash = numbers.find('-');
+  if (dash == std::string::npos || dash == 0 || dash + 1 == numbers.size()) return false;
+  for (size_t i = 0; i < numbers.size(); ++i)
+    if (i != dash && (numbers[i] < '0' || numbers[i] > '9')) return false;
+  if (numbers.size() > 40) return false;
+  if (target && stem.substr(1, dot - 1) != *target) return false;
+  if (pid) *pid = std::strtol(numbers.substr(0, dash).c_str(), nullptr, 10);
+  return dot > 1;
+}
+
+bool read_journal(const std::string& path, std::vector<journal_entry>& out) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<size_t>(st.st_size) > kJournalLimit)
+    return false;
+  std::ifstream in(path, std::ios::binary);
+  std::string line;
+  if (!std::getline(in, line) || line != kJournalHead) return false;
+  bool ended = false;
+  while (std::getline(in, line)) {
+    if (line == "end") {
+      ended = true;
+      break;
+    }
+    journal_entry e;
+    std::string inode;
+    std::istringstream fields(line);
+    if (!std::getline(fields, e.target, '/') || !std::getline(fields, e.kept, '/') ||
+        !std::getline(fields, e.temp, '/') || !std::getline(fields, inode) || e.target.empty() ||
+        e.target == "." || e.target == ".." || inode.empty() ||
+        inode.find_first_not_of("0123456789") != std::string::npos)
+      return false;
+    e.inode = std::strtoull(inode.c_str(), nullptr, 10);
+    // Only the temporaries of this target: a journal never names other files.
+    if ((!e.kept.empty() && (!temporary_name(e.kept, &e.target, nullptr) ||
+                             e.kept.compare(e.kept.size() - 4, 4, ".old") != 0)) ||
+        !temporary_name(e.temp, &e.target, nullptr) ||
+        e.temp.compare(e.temp.size() - 4, 4, ".new") != 0)
+      return false;
+    out.push_back(e);
+  }
+  return ended && !out.empty();
+}
+
+// When the process `pid` started, in seconds of the real-time clock; 0 when
+// it is not known. Its start is counted in clock ticks since boot.
+double process_start_time(long pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const size_t paren = text.rfind(')');
+  if (paren == std::string::npos) return 0;
+  std::istringstream fields(text.substr(paren + 1));
+  std::string field;
+  for (int i = 3; i <= 22 && fields >> field; ++i)
+    if (i == 22) {
+      const double ticks = std::strtod(field.c_str(), nullptr);
+      timespec real, boot;
+      ::clock_gettime(CLOCK_REALTIME, &real);
+      ::clock_gettime(CLOCK_BOOTTIME, &boot);
+      const double since_boot = ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
+      return (real.tv_sec + real.tv_nsec * 1e-9) - (boot.tv_sec + boot.tv_nsec * 1e-9) + since_boot;
+    }
+  return 0;
+}
+
+// A temporary is held while the process that made it runs: one with its
+// number that started before the file last changed. A process started later
+// only reuses the number. The margin covers the clocks' granularity.
+bool temporary_held(long pid, const struct stat& st) {
+  if (pid <= 0) return true;
+  if (pid == static_cast<long>(::getpid())) return true;
+  if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) return false;
+  const double started = process_start_time(pid);
+  if (started <= 0) return true;
+  const double changed = st.st_ctim.tv_sec + st.st_ctim.tv_nsec * 1e-9;
+  return changed >= started - 0.25;
+}
+
 }  // namespace
+
+void ignore_file_size_signal() { ::signal(SIGXFSZ, SIG_IGN); }
+
+bool undo_interrupted_save(const wxString& target, wxString* note) {
+  const wxFileName fn(target);
+  const std::string folder = native(folder_of(target));
+  const std::string journal = folder + "/" + journal_name_for(native(fn.GetFullName()));
+  struct stat st;
+  if (fn.GetFullName().empty() || ::lstat(journal.c_str(), &st) != 0) return false;
+  const wxString shown = fn.GetFullPath();
+  std::vector<journal_entry> entries;
+  if (!read_journal(journal, entries)) {
+    if (note)
+      *note = wxString::Format("A save of \"%s\" was interrupted, but its journal \"%s\" cannot be "
+                               "read: the files were left as they are.",
+                               shown, wxString::FromUTF8(journal));
+    return true;
+  }
+  int err = 0;  // the first failure
+  auto check = [&](bool done) {
+    if (!done && err == 0) err = errno;
+  };
+  for (const journal_entry& e : entries) {
+    const std::string target_path = folder + "/" + e.target;
+    if (!e.kept.empty()) {
+      const std::string kept = folder + "/" + e.kept;
+      // A kept copy already renamed back is gone: the target is the old one.
+      // A rename between two names of one file does nothing: the target was
+      // not replaced yet, and the second name goes.
+      check(::rename(kept.c_str(), target_path.c_str()) == 0 || errno == ENOENT);
+      if (::lstat(kept.c_str(), &st) == 0) check(::unlink(kept.c_str()) == 0);
+    } else if (::lstat(target_path.c_str(), &st) == 0 && st.st_ino == e.inode) {
+      // A file that did not exist before is removed only while it is the
+      // one that save put there.
+      check(::unlink(target_path.c_str()) == 0);
+    }
+    check(::unlink((folder + "/" + e.temp).c_str()) == 0 || errno == ENOENT);
+  }
+  check(sync_folder_of(folder));
+  if (err == 0) {
+    check(::unlink(journal.c_str()) == 0);
+    sync_folder_of(folder);
+  }
+  if (note)
+    *note = err == 0
+                ? wxString::Format("A save of \"%s\" was interrupted; the files as they were "
+                                   "before it are back.",
+                                   shown)
+                : wxString::Format("A save of \"%s\" was interrupted and could not be undone: %s.",
+                                   shown, wxString::FromUTF8(std::strerror(err)));
+  return true;
+}
 
 const char* save_step_name(save_step step) {
   switch (step) {
@@ -101,8 +278,10 @@ const char* save_step_name(save_step step) {
     case save_step::close: return "close";
     case save_step::mode: return "mode";
     case save_step::keep_old: return "keep_old";
+    case save_step::journal: return "journal";
     case save_step::rename: return "rename";
     case save_step::sync_folder: return "sync_folder";
+    case save_step::drop_journal: return "drop_journal";
   }
   return "?";
 }
@@ -125,6 +304,7 @@ struct save_batch::entry {
   bool failed = false, finished = false, existed = false;
   bool only_copy = false;  // kept could not be put back: it must survive
   mode_t mode = 0;
+  unsigned long long inode = 0;  // of the new file
   std::string buffer;
 };
 
@@ -183,6 +363,11 @@ int save_batch::add(const wxString& target, int rank) {
     if (error_.empty()) error_ = wxString::Format("\"%s\" names no file.", target);
     return -1;
   }
+  ignore_file_size_signal();
+  // A set saved over target that stopped half-way is put back first.
+  wxString note;
+  if (undo_interrupted_save(target, &note)) data_report(wxLOG_Warning, note);
+  tidy_folder(target);
   if (::stat(path.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) {
       r.failed = true;
@@ -205,6 +390,8 @@ int save_batch::add(const wxString& target, int rank) {
     if (!step_allowed(save_step::create, target)) return stopped_ ? -1 : (fail(r, save_step::create, errno), -1);
     r.fd = ::open(native(temp).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (r.fd >= 0) {
+      struct stat made;
+      if (::fstat(r.fd, &made) == 0) r.inode = static_cast<unsigned long long>(made.st_ino);
       r.temp = temp;
       r.buffer.reserve(kBufferSize);
       return k;
@@ -329,6 +516,11 @@ bool save_batch::commit() {
     }
   }
 
+  if (!write_journal(order)) {
+    if (!stopped_) abandon();
+    return false;
+  }
+
   // The renames follow one another with nothing in between, so that a kill
   // can find the set mixed only for the shortest time the system allows.
   size_t renamed = 0;
@@ -357,14 +549,7 @@ bool save_batch::commit() {
     entry& e = *files_[order.back()];
     bool ok = step_allowed(save_step::sync_folder, e.target);
     if (stopped_) return false;
-    if (ok) {
-      const int fd = ::open(native(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-      // A file system that cannot sync folders says EINVAL: nothing to wait for.
-      ok = fd >= 0 && (::fsync(fd) == 0 || errno == EINVAL);
-      const int err = errno;
-      if (fd >= 0) ::close(fd);
-      errno = err;
-    }
+    if (ok) ok = sync_folder_of(native(folder));
     if (!ok) {
       const int err = errno;
       const bool back = put_back(order.size(), order);
@@ -373,6 +558,23 @@ bool save_batch::commit() {
       abandon();
       return false;
     }
+  }
+  // The set is new once its journal is gone; the kept files go after it.
+  if (!journal_.empty()) {
+    entry& e = *files_[order.back()];
+    const std::string journal = native(journal_);
+    bool ok = step_allowed(save_step::drop_journal, e.target);
+    if (stopped_) return false;
+    if (ok) ok = ::unlink(journal.c_str()) == 0 && sync_folder_of(native(folder_of(journal_)));
+    if (!ok) {
+      const int err = errno;
+      const bool back = put_back(order.size(), order);
+      fail(e, save_step::drop_journal, err);
+      if (!back) note_kept();
+      abandon();
+      return false;
+    }
+    journal_.clear();
   }
   for (const auto& e : files_)
     if (!e->kept.empty()) {
@@ -385,6 +587,15 @@ bool save_batch::commit() {
 
 void save_batch::abandon() {
   if (stopped_) return;
+  // A journal stays while an old file could not be put back: the next open
+  // tries again.
+  bool all_back = true;
+  for (const auto& e : files_) all_back = all_back && !e->only_copy;
+  if (!journal_.empty() && all_back) {
+    ::unlink(native(journal_).c_str());
+    sync_folder_of(native(folder_of(journal_)));
+    journal_.clear();
+  }
   for (const auto& e : files_) {
     if (e->fd >= 0) {
       ::close(e->fd);
@@ -399,6 +610,91 @@ void save_batch::abandon() {
       e->kept.clear();
     }
     e->failed = true;
+  }
+}
+
+// Before the first rename of a set of files, a journal that names them: a
+// kill during the renames is then undone by the next open or save. Written
+// beside the file renamed last, through a file of its own that is synced and
+// renamed into place. Sets spread over folders, or with a name the journal
+// cannot hold, go without.
+bool save_batch::write_journal(const std::vector<size_t>& order) {
+  if (order.size() < 2) return true;
+  const wxString folder = folder_of(files_[order.back()]->target);
+  std::string text = std::string(kJournalHead) + "\n";
+  for (size_t i : order) {
+    const entry& e = *files_[i];
+    if (folder_of(e.target) != folder) return true;
+    const std::string name = native(wxFileName(e.target).GetFullName());
+    if (name.find('\n') != std::string::npos) return true;
+    text += name + "/" + native(wxFileName(e.kept).GetFullName()) + "/" +
+            native(wxFileName(e.temp).GetFullName()) + "/" + std::to_string(e.inode) + "\n";
+  }
+  text += "end\n";
+
+  entry& last = *files_[order.back()];
+  if (!step_allowed(save_step::journal, last.target)) {
+    if (!stopped_) fail(last, save_step::journal, errno);
+    return false;
+  }
+  const std::string journal =
+      native(folder) + "/" + journal_name_for(native(wxFileName(last.target).GetFullName()));
+  const std::string temp = native(beside_name(last.target, "new"));
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  bool ok = fd >= 0 && write_all(fd, text.data(), text.size()) && ::fsync(fd) == 0;
+  int err = errno;
+  if (fd >= 0) ok = ::close(fd) == 0 && ok;
+  if (ok) ok = ::rename(temp.c_str(), journal.c_str()) == 0;
+  if (ok) ok = sync_folder_of(native(folder));
+  if (!ok) {
+    err = errno;
+    ::unlink(temp.c_str());
+    ::unlink(journal.c_str());
+    fail(last, save_step::journal, err);
+    return false;
+  }
+  journal_ = wxString::FromUTF8(journal);
+  return true;
+}
+
+// Removes the temporaries of this program's naming that a process no longer
+// running left in target's folder, except those a journal still needs. Once
+// per folder and batch.
+void save_batch::tidy_folder(const wxString& target) {
+  const wxString folder = folder_of(target);
+  if (std::find(tidied_.begin(), tidied_.end(), folder) != tidied_.end()) return;
+  tidied_.push_back(folder);
+  const std::string dir = native(folder);
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return;
+  std::vector<std::string> names;
+  while (const dirent* ent = ::readdir(d)) names.emplace_back(ent->d_name);
+  ::closedir(d);
+
+  std::set<std::string> needed;
+  for (const std::string& name : names) {
+    if (name.size() < 10 || name[0] != '.' || name.compare(name.size() - 8, 8, ".journal") != 0)
+      continue;
+    std::vector<journal_entry> entries;
+    if (!read_journal(dir + "/" + name, entries)) {
+      // A journal that cannot be read keeps every temporary of its target.
+      const std::string stem = name.substr(1, name.size() - 9);
+      for (const std::string& other : names)
+        if (temporary_name(other, &stem, nullptr)) needed.insert(other);
+      continue;
+    }
+    for (const journal_entry& e : entries) {
+      needed.insert(e.kept);
+      needed.insert(e.temp);
+    }
+  }
+  for (const std::string& name : names) {
+    long pid = 0;
+    if (!temporary_name(name, nullptr, &pid) || needed.count(name)) continue;
+    const std::string path = dir + "/" + name;
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (!temporary_held(pid, st)) ::unlink(path.c_str());
   }
 }
 

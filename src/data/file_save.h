@@ -9,6 +9,11 @@
 // all are complete are they renamed into place, in a fixed order. The old
 // files are kept aside until the last rename has succeeded and are put back
 // when a later step fails, so that the set is either all new or all old.
+// Between the first rename and the last, a journal beside the set (named
+// after the file renamed last) lists the files in flight and the kept old
+// ones: a save killed there is undone by the next open of the data file or
+// the next save over it. Temporaries of this naming left by a process that
+// no longer runs are removed by the next save into their folder.
 #pragma once
 
 #include <wx/stream.h>
@@ -29,8 +34,10 @@ enum class save_step {
   close,
   mode,         // the target's permissions given to the new file
   keep_old,     // the old target kept aside for the undo
+  journal,      // the journal of a set of files, before the first rename
   rename,       // the new file renamed over the target
   sync_folder,  // fsync of the folder after the renames
+  drop_journal, // the journal removed after the last rename
 };
 const char* save_step_name(save_step step);
 
@@ -42,6 +49,16 @@ using save_fault_hook = std::function<save_fault(save_step step, const wxString&
 // Installs the hook that every save consults before each step; an empty hook
 // removes it.
 void set_save_fault_hook(save_fault_hook hook);
+
+// Undoes a save of a set of files that stopped between its first rename and
+// its last, when a journal beside target says one did: the old files go back
+// in place and the new and kept ones are removed. True when a journal was
+// found; *note then holds one line for the user.
+bool undo_interrupted_save(const wxString& target, wxString* note);
+
+// A write past the file-size limit must fail and be reported, not end the
+// process: the signal the system sends then is ignored.
+void ignore_file_size_signal();
 
 // Whether path names an existing file that may not be written: one without
 // write permission for this user, or with no write bit at all (which even
@@ -92,9 +109,13 @@ class save_batch {
   bool step_allowed(save_step step, const wxString& target);
   bool put_back(size_t renamed, const std::vector<size_t>& order);
   void note_kept();
+  bool write_journal(const std::vector<size_t>& order);
+  void tidy_folder(const wxString& target);
 
   std::vector<std::unique_ptr<entry>> files_;
   wxString error_;
+  wxString journal_;                 // the journal while the renames run
+  std::vector<wxString> tidied_;     // folders already cleared of stale temporaries
   bool stopped_ = false;
   bool committed_ = false;
 };

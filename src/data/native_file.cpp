@@ -2,7 +2,6 @@
 // writes with its single commit, and the write beside the target files.
 #include "data/native_file.h"
 
-#include <wx/file.h>
 #include <wx/filefn.h>
 #include <wx/filename.h>
 #include <wx/stream.h>
@@ -187,22 +186,6 @@ wxString file_name_part(const wxString& name) {
   return slash == wxString::npos ? name : name.substr(slash + 1);
 }
 
-wxString create_file_beside(const wxString& target) {
-  const wxFileName fn(target);
-  wxString folder = fn.GetPath();
-  if (folder.empty()) folder = ".";
-  if (!wxDirExists(folder)) return wxString();
-  static unsigned counter = 0;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    wxFileName temp(
-        folder, wxString::Format(".%s.%lu-%u.tmp", fn.GetFullName(), wxGetProcessId(), counter++));
-    wxFile file;
-    wxLogNull quiet;
-    if (file.Create(temp.GetFullPath(), false, wxS_DEFAULT)) return temp.GetFullPath();
-  }
-  return wxString();
-}
-
 wxString companion_path_for(const wxString& data_path) {
   if (data_path.Matches("*.hm")) return data_path.substr(0, data_path.length() - 2) + "qzi";
   return data_path + "i";
@@ -214,6 +197,9 @@ bool try_read_native_file(const wxString& path) {
   if (!resource_table || !frame_store) return false;
   resource_table_t& t = *resource_table;
   data_io_ui& ui = current_data_ui();
+  // A save of this pair that stopped between its renames is undone first.
+  wxString note;
+  if (undo_interrupted_save(path, &note)) data_report(wxLOG_Warning, note);
   std::string bytes;
   if (!read_whole_file(path, bytes)) {
     error(wxString::Format("Error opening file for reading in.\nCannot read \"%s\".\n", path));

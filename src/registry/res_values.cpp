@@ -79,9 +79,11 @@ void write_line(wxTextOutputStream& out, const wchar_t* name, const wxString& va
 
 namespace {
 config_value_check value_check = nullptr;
+double_value_check double_check = nullptr;
 }  // namespace
 
 void set_config_value_check(config_value_check check) { value_check = check; }
+void set_double_value_check(double_value_check check) { double_check = check; }
 
 bool config_read_back(const wchar_t* key, bool fallback) {
   if (!app_config) return fallback;
@@ -107,7 +109,9 @@ int32_t config_read_back(const wchar_t* key, int32_t fallback) {
 double config_read_back(const wchar_t* key, double fallback) {
   if (!app_config) return fallback;
   double v = fallback;
-  app_config->Read(key, &v, fallback);
+  if (!app_config->Read(key, &v, fallback) ||
+      (double_check && double_check(key, RES_CLASS_CONFIG, v, false) != value_verdict::take))
+    v = fallback;
   app_config->Write(key, v);
   return v;
 }
@@ -191,6 +195,11 @@ void long_res_t::write_out_value(wxTextOutputStream& out) {
 bool double_res_t::parse_value_no_changeprocs(wxString& text) {
   double value;
   if (!parse_double(text, value)) return false;
+  if (double_check) switch (double_check(name(), class_flags(), value, true)) {
+      case value_verdict::take: break;
+      case value_verdict::skip: return true;
+      case value_verdict::refuse: return false;
+    }
   store(value);
   return true;
 }

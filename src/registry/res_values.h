@@ -14,6 +14,16 @@
 using config_value_check = bool (*)(const wchar_t* key, long value);
 void set_config_value_check(config_value_check check);
 
+// What becomes of a double a configuration entry or a line gives: taken,
+// skipped (the line counts as read and the resource keeps its value; the
+// check has told the user), or refused (the line fails). The resource table
+// installs the check with the ranges of its settings; null takes all. A
+// configuration entry that is not taken gives the built-in value.
+enum class value_verdict { take, skip, refuse };
+using double_value_check = value_verdict (*)(const wchar_t* key, int32_t class_flags, double value,
+                                             bool from_line);
+void set_double_value_check(double_value_check check);
+
 // Configuration-file binding of the typed classes: read a saved value (falling
 // back to the built-in one, also for a value the check refuses) and write it
 // straight back.

@@ -1,6 +1,7 @@
 #include "registry/resource_table.h"
 
 #include <array>
+#include <cmath>
 #include <cwchar>
 #include <utility>
 #include <vector>
@@ -51,6 +52,8 @@ constexpr index_range_t kIndexRanges[] = {
 };
 constexpr size_t kIndexRangeCount = sizeof(kIndexRanges) / sizeof(kIndexRanges[0]);
 
+wxString format_setting_double(double v) { return wxString::FromCDouble(v); }
+
 bool in_range(const index_range_t& r, long v) { return v >= r.lo && v <= r.hi; }
 
 // Parses the value as its class does, then withdraws it again when it lies
@@ -83,6 +86,54 @@ constexpr std::array<base_res_t::parse_proc_t, sizeof...(I)> ranged_parsers(
   return {&parse_ranged<I>...};
 }
 
+// Floating-point settings with the range their controls give. Settings and
+// configuration entries must be finite; these also within their range. A
+// line outside it is skipped with the warning the index settings give.
+struct double_range_t {
+  const wchar_t* name;
+  double lo, hi;
+};
+
+constexpr double_range_t kDoubleRanges[] = {
+    {L"RES_THICKNESS_LINE", 0.1, 10},        // line length, 1 to 100 mm
+    {L"RES_LIGHTING_UP_DOWN", -1, 1},
+    {L"RES_LIGHTING_LEFT_RIGHT", -1, 1},
+    {L"RES_LIGHTING_FRONT_SIDE", 0, 1},
+    {L"RES_LIGHTING_AMBIENT", 0, 1},
+    {L"RES_RESLICE_OPACITY", 0, 1},
+    {L"RES_FOCUS_RANGE", 0, 1},
+    {L"RES_FOCUS_DEPTH", 0, 1},
+    {L"RES_VOLUME_CROP_X_LOW", 0, 100},      // percent of the volume
+    {L"RES_VOLUME_CROP_X_HIGH", 0, 100},
+    {L"RES_VOLUME_CROP_Y_LOW", 0, 100},
+    {L"RES_VOLUME_CROP_Y_HIGH", 0, 100},
+    {L"RES_VOLUME_CROP_Z_LOW", 0, 100},
+    {L"RES_VOLUME_CROP_Z_HIGH", 0, 100},
+};
+
+value_verdict double_setting_verdict(const wchar_t* key, int32_t class_flags, double value,
+                                     bool from_line) {
+  const double_range_t* range = nullptr;
+  for (const double_range_t& r : kDoubleRanges)
+    if (std::wcscmp(r.name, key) == 0) range = &r;
+  const bool setting = range || (class_flags & (RES_CLASS_CONFIG | RES_CLASS_SETTINGS)) != 0;
+  if (!setting || (std::isfinite(value) && (!range || (value >= range->lo && value <= range->hi))))
+    return value_verdict::take;
+  if (!from_line) return value_verdict::refuse;
+  auto* script = dynamic_cast<bool_res_t*>(base_res_t::find(L"RES_IN_SCRIPT"));
+  if (script && script->read()) return value_verdict::refuse;
+  const wxString shown = format_setting_double(value);
+  data_report(wxLOG_Warning,
+              range ? wxString::Format(L"%s %s is not within %s to %s: the line is skipped and the "
+                                       L"setting keeps its value.",
+                                       key, shown, format_setting_double(range->lo),
+                                       format_setting_double(range->hi))
+                    : wxString::Format(L"%s %s is not a finite number: the line is skipped and the "
+                                       L"setting keeps its value.",
+                                       key, shown));
+  return value_verdict::skip;
+}
+
 bool configured_value_allowed(const wchar_t* key, long value) {
   for (const index_range_t& r : kIndexRanges)
     if (std::wcscmp(r.name, key) == 0) return in_range(r, value);
@@ -93,6 +144,7 @@ bool configured_value_allowed(const wchar_t* key, long value) {
 
 resource_table_t::resource_table_t() {
   set_config_value_check(&configured_value_allowed);
+  set_double_value_check(&double_setting_verdict);
   make_data_file_resources();
   make_view_settings();
   make_parameters();
@@ -115,6 +167,7 @@ resource_table_t::~resource_table_t() {
   release_held_objects();
   base_res_t::delete_all();
   set_config_value_check(nullptr);
+  set_double_value_check(nullptr);
   if (resource_table == this) resource_table = nullptr;
 }
 

@@ -20,6 +20,7 @@
 #include "data/data_io_ui.h"
 #include "data/file_menu_export.h"
 #include "data/file_menu_image_wx.h"
+#include "data/file_save.h"
 #include "data/native_file.h"
 #include "registry/resource_table.h"
 #include "tools/headless_session.h"
@@ -100,6 +101,8 @@ int export_frames(const wxString& in, const wxString& range, const wxString& for
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A write past the file-size limit fails and is reported.
+  ignore_file_size_signal();
   std::setlocale(LC_ALL, "C");
   wxInitializer init;
   if (!init.IsOk()) {

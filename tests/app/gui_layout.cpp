@@ -195,7 +195,9 @@ TEST(ControlsLayout, EveryLayoutFromEveryOtherAndAgain) {
     const std::vector<wxRect> before = geometry(f);
     command(f, step.id);
     expect_controls(f, step.where, step.name);
-    if (step.id == previous) EXPECT_EQ(geometry(f), before) << step.name << " changed the layout";
+    if (step.id == previous) {
+      EXPECT_EQ(geometry(f), before) << step.name << " changed the layout";
+    }
     previous = step.id;
   }
 }

@@ -764,7 +764,9 @@ TEST(MaterialSwatch, BitmapCarriesTheShadedSphere) {
   for (int y = 0; y < 10; ++y)
     for (int x = 0; x < 12; ++x) {
       EXPECT_EQ(image.GetAlpha(x, y), computed.GetAlpha(x, y)) << x << "," << y;
-      if (computed.GetAlpha(x, y) == 255) EXPECT_EQ(image.GetRed(x, y), computed.GetRed(x, y));
+      if (computed.GetAlpha(x, y) == 255) {
+        EXPECT_EQ(image.GetRed(x, y), computed.GetRed(x, y));
+      }
     }
   EXPECT_EQ(image.GetAlpha(0, 0), 0);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -71,6 +72,10 @@ class Program : public ::testing::Test {
       else
         ::unsetenv("NV_TEST_REPORT_STARTUP");
       for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
+      if (file_size_ != RLIM_INFINITY) {
+        rlimit limit{file_size_, file_size_};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+      }
       int fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       ::dup2(fd, 2);
       ::dup2(fd, 1);
@@ -107,6 +112,7 @@ class Program : public ::testing::Test {
 
   std::string cfg_arg() const { return "dir=" + (root_ / "cfg").string(); }
   fs::path root_;
+  rlim_t file_size_ = RLIM_INFINITY;  // the program's file-size limit
 };
 
 // The value of key in an ini text, or "<none>".
@@ -159,6 +165,66 @@ TEST_F(Program, AConfigurationOfOnlyBadIndexEntriesStartsAndKeepsEveryEntry) {
   EXPECT_EQ(ini_value(text, "RES_SHADER"), "2") << text;
   EXPECT_EQ(ini_value(text, "RES_MOUSE_MIDDLE_OVERRIDE"), "0");
   EXPECT_EQ(std::count(text.begin(), text.end(), '='), 64) << text;
+}
+
+// A damaged configuration file: the program starts with the valid entries,
+// warns once, and the file it writes holds no bad line, so that the next
+// start has nothing to say. Floating-point entries that are not finite or out
+// of range give the built-in values.
+TEST_F(Program, ADamagedConfigurationWarnsOnceAndIsCleanedOnClose) {
+  const fs::path ini = root_ / "cfg" / "norvelith.ini";
+  spit(ini, "RES_ICON_SIZE=2\n%%garbage%%\nRES_ICON_SIZE=1\nRES_RESLICE_OPACITY=-5\n"
+            "RES_LIGHTING_AMBIENT=nan\nRES_LIGHTING_UP_DOWN=-1e300\nRES_THICKNESS_LINE=inf\n"
+            "RES_HUGE=" + std::string(size_t(20) << 20, '9') + "\nRES_LIGHTING_FRONT_SIDE=0.3\n");
+  const std::string warning = "has lines that are not settings";
+  run_result r = run({cfg_arg()});
+  ASSERT_TRUE(r.exited) << r.err.substr(0, 2000);
+  EXPECT_EQ(r.status, 0) << r.err.substr(0, 2000);
+  const size_t at = r.err.find(warning);
+  ASSERT_NE(at, std::string::npos) << r.err.substr(0, 2000);
+  EXPECT_EQ(r.err.find(warning, at + 1), std::string::npos) << "warned once";
+  EXPECT_NE(r.err.find("line 2 is not a setting, line 3 repeats RES_ICON_SIZE of line 1, line 8 is "
+                       "longer than 1024 characters)"),
+            std::string::npos)
+      << r.err.substr(0, 2000);
+
+  const std::string text = slurp(ini);
+  EXPECT_EQ(ini_value(text, "RES_ICON_SIZE"), "2") << text.substr(0, 2000);
+  EXPECT_EQ(ini_value(text, "RES_RESLICE_OPACITY"), "0.5");
+  EXPECT_EQ(ini_value(text, "RES_LIGHTING_AMBIENT"), "0.1");
+  EXPECT_EQ(ini_value(text, "RES_LIGHTING_UP_DOWN"), "-0.5");
+  EXPECT_EQ(ini_value(text, "RES_THICKNESS_LINE"), "1.8");
+  EXPECT_EQ(ini_value(text, "RES_LIGHTING_FRONT_SIDE"), "0.3");
+  EXPECT_EQ(text.find("garbage"), std::string::npos);
+  EXPECT_EQ(text.find("RES_HUGE"), std::string::npos);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 64);
+
+  r = run({cfg_arg()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err.find(warning), std::string::npos) << r.err;
+  EXPECT_EQ(slurp(ini), text);
+}
+
+// Past the file-size limit the configuration cannot be written: the program
+// says so and ends normally, and the old file stays whole.
+TEST_F(Program, AConfigurationPastTheFileSizeLimitIsReportedNotFatal) {
+  // Entries the program does not know are kept; they make the file larger
+  // than the limit, which its messages stay well below.
+  const fs::path ini = root_ / "cfg" / "norvelith.ini";
+  std::string old_text = "RES_ICON_SIZE=2\n";
+  for (int k = 0; k < 10; ++k)
+    old_text += "RES_LATER_" + std::to_string(k) + "=" + std::string(1000, 'x') + "\n";
+  spit(ini, old_text);
+  file_size_ = 8192;
+  run_result r = run({cfg_arg()});
+  ASSERT_TRUE(r.exited) << "ended by signal " << -r.status << "\n" << r.err;
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("The settings could not be saved."), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("File too large"), std::string::npos) << r.err;
+  EXPECT_EQ(slurp(ini), old_text);
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(root_ / "cfg")) names.push_back(e.path().filename());
+  EXPECT_EQ(names, std::vector<std::string>{"norvelith.ini"});
 }
 
 // Without an update server (the default build) start-up shows nothing in

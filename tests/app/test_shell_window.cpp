@@ -183,8 +183,12 @@ TEST(Tools, DisplayTogglesStepThroughTheirThreeStates) {
       click_tool(id);
       seen.push_back(res->read());
       // Always shown is down, never shown up; automatic depends.
-      if (res->read() == 1) EXPECT_TRUE(tools().GetToolState(id)) << id;
-      if (res->read() == 2 && id != 7422) EXPECT_FALSE(tools().GetToolState(id)) << id;
+      if (res->read() == 1) {
+        EXPECT_TRUE(tools().GetToolState(id)) << id;
+      }
+      if (res->read() == 2 && id != 7422) {
+        EXPECT_FALSE(tools().GetToolState(id)) << id;
+      }
     }
     EXPECT_EQ(seen, (std::vector<int32_t>{(first + 1) % 3, (first + 2) % 3, first})) << id;
   }
@@ -361,16 +365,23 @@ TEST_F(Frames, FewerFramesMoveTheCurrentFrameToTheLast) {
 
 // ----------------------------------------------------------- playback
 
-// Runs idle processing until Play comes up or the time runs out; the
-// milliseconds it took.
-long play_until_stopped(long limit_ms) {
+// Runs idle processing until Play comes up; the milliseconds it took and the
+// idle passes. No bound on the time: a busy machine only makes it slower.
+struct play_run {
+  long ms = 0;
+  int passes = 0;
+};
+play_run play_until_stopped() {
+  play_run run;
   wxStopWatch watch;
-  while (tools().GetToolState(6171) && watch.Time() < limit_ms) {
+  while (tools().GetToolState(6171)) {
     wxTheApp->Yield(true);
     wxTheApp->ProcessIdle();
+    ++run.passes;
     wxMilliSleep(1);
   }
-  return watch.Time();
+  run.ms = watch.Time();
+  return run;
 }
 
 long recorded_length_ms(int32_t from) {
@@ -395,7 +406,7 @@ TEST_F(Playback, PlaysToTheLastFrameInTheRecordedTime) {
   EXPECT_EQ(rt().RES_IDLE_EVENT->worry_count(), listeners + 1);
   // 29 intervals over 860 ms: 33.7 frames per second.
   EXPECT_EQ(label(), "30 frames at 34 per second.");
-  const long took = play_until_stopped(15000);
+  const long took = play_until_stopped().ms;
   rt().RES_BUF_CURRENT_FRAME->remove_proc(&f);
 
   EXPECT_FALSE(tools().GetToolState(6171));
@@ -405,20 +416,19 @@ TEST_F(Playback, PlaysToTheLastFrameInTheRecordedTime) {
   EXPECT_FALSE(shell_app().idle_bound());
   EXPECT_EQ(rt().RES_IDLE_EVENT->worry_count(), listeners);
   // Every frame was shown, in order, each for its own interval: never
-  // sooner than the timestamps allow, and not much later on a busy machine.
+  // sooner than the timestamps allow.
   ASSERT_EQ(frames_seen.size(), static_cast<size_t>(SHELL_FRAMES - 1));
   for (size_t k = 0; k < frames_seen.size(); ++k) EXPECT_EQ(frames_seen[k], static_cast<int32_t>(k + 1));
   EXPECT_GE(took, recorded_length_ms(0));
-  EXPECT_LT(took, recorded_length_ms(0) + 3000);
 }
 
 TEST_F(Playback, PlayOnTheLastFrameStopsAtOnce) {
   rt().RES_BUF_CURRENT_FRAME->write(SHELL_FRAMES - 1);
   click_tool(6171);
   EXPECT_TRUE(tools().GetToolState(6171));
-  const long took = play_until_stopped(5000);
+  // The first idle pass finds nothing to play.
+  EXPECT_EQ(play_until_stopped().passes, 1);
   EXPECT_FALSE(tools().GetToolState(6171));
-  EXPECT_LT(took, 1000);
   EXPECT_EQ(rt().RES_BUF_CURRENT_FRAME->read(), SHELL_FRAMES - 1);
   EXPECT_EQ(label(), "30 frames loaded.");
   EXPECT_FALSE(shell_app().idle_bound());
@@ -431,18 +441,16 @@ TEST_F(Playback, RewindAndTheSliderRestartTheSchedule) {
   EXPECT_EQ(frame().frame_slider->GetValue(), 0);
 
   click_tool(6171);
-  wxStopWatch watch;
-  while (rt().RES_BUF_CURRENT_FRAME->read() < 2 && watch.Time() < 5000) {
+  while (rt().RES_BUF_CURRENT_FRAME->read() < 2) {
     wxTheApp->Yield(true);
     wxTheApp->ProcessIdle();
   }
   // Moving the slider while playing: playback goes on from there.
   move_slider(24);
   EXPECT_EQ(rt().RES_BUF_CURRENT_FRAME->read(), 24);
-  const long took = play_until_stopped(15000);
+  const long took = play_until_stopped().ms;
   EXPECT_EQ(rt().RES_BUF_CURRENT_FRAME->read(), SHELL_FRAMES - 1);
   EXPECT_GE(took, recorded_length_ms(24));
-  EXPECT_LT(took, recorded_length_ms(24) + 3000);
 }
 
 TEST_F(Playback, StopByTheUserUnbindsIdleWork) {

@@ -1,7 +1,5 @@
 // Export specific frames: the range text, the native subset with its
 // contours, landmarks and manual spacing, and numbered images.
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <wx/image.h>
@@ -11,6 +9,7 @@
 #include "data/file_menu_export.h"
 #include "data/file_menu_image_wx.h"
 #include "data/objects.h"
+#include "common/file_size_limit.h"
 #include "common/image_handlers.h"
 #include "file_menu_test_support.h"
 #include "surfaces/surface_interp.h"
@@ -255,15 +254,12 @@ TEST_F(export_frames, AFailedSubsetWriteLeavesTheDataSetAsItWas) {
   object(0).name = "Edited";
   t().OBJECT->write();
 
-  rlimit saved;
-  getrlimit(RLIMIT_FSIZE, &saved);
-  auto old_handler = signal(SIGXFSZ, SIG_IGN);
-  rlimit small = saved;
-  small.rlim_cur = 30000;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const bool ok = export_native_subset(parse_frame_range("1,3,4,6", 8), path("sub"));
-  setrlimit(RLIMIT_FSIZE, &saved);
-  signal(SIGXFSZ, old_handler);
+  bool ok;
+  {
+    file_size_limit limit(30000);
+    ASSERT_TRUE(limit.ok());
+    ok = export_native_subset(parse_frame_range("1,3,4,6", 8), path("sub"));
+  }
 
   EXPECT_FALSE(ok);
   EXPECT_TRUE(log_.has(wxLOG_Error, "the data set was left as it was"));
@@ -294,15 +290,12 @@ TEST_F(export_frames, SubsetOfImageBackedDataWritesNoFrameFile) {
 
   // A failed write hands the readers' frame records back as well.
   {
-    rlimit saved;
-    getrlimit(RLIMIT_FSIZE, &saved);
-    auto old_handler = signal(SIGXFSZ, SIG_IGN);
-    rlimit tiny = saved;
-    tiny.rlim_cur = 10;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
-    const bool ok = export_native_subset(parse_frame_range("1,3", 4), path("out/sub"));
-    setrlimit(RLIMIT_FSIZE, &saved);
-    signal(SIGXFSZ, old_handler);
+    bool ok;
+    {
+      file_size_limit limit(10);
+      ASSERT_TRUE(limit.ok());
+      ok = export_native_subset(parse_frame_range("1,3", 4), path("out/sub"));
+    }
     EXPECT_FALSE(ok);
   }
   EXPECT_EQ(readers.undone, 1);

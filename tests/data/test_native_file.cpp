@@ -1,13 +1,12 @@
 // The native data file as a whole: reading under held writes with the header
 // test, reconciling frame records with frames, the frame file, writing beside
 // the target, and nv_tool's round trip and refusals.
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <cmath>
 #include <cstdlib>
 
+#include "common/file_size_limit.h"
 #include "data/curves.h"
 #include "data/dynabuf.h"
 #include "data/landmarks.h"
@@ -334,15 +333,12 @@ TEST_F(native_file, FullDiskLeavesTheOldFilesAsTheyWere) {
   write_file("old.qzi", "old frames");
 
   // A file size limit stands in for a full disk: writes past it fail.
-  rlimit saved;
-  getrlimit(RLIMIT_FSIZE, &saved);
-  auto old_handler = signal(SIGXFSZ, SIG_IGN);
-  rlimit small = saved;
-  small.rlim_cur = 30000;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const bool saved_ok = save_native_file_as(path("old.hm"), false);
-  setrlimit(RLIMIT_FSIZE, &saved);
-  signal(SIGXFSZ, old_handler);
+  bool saved_ok;
+  {
+    file_size_limit limit(30000);
+    ASSERT_TRUE(limit.ok());
+    saved_ok = save_native_file_as(path("old.hm"), false);
+  }
 
   EXPECT_FALSE(saved_ok);
   EXPECT_EQ(read_file("old.hm"), "old text");

@@ -132,7 +132,9 @@ TEST_F(VolumeReaders, ZeroCornersOfSignedDataAreNotTurnedIntoPadding) {
   std::vector<position_t> pos;
   read_all(fx("n1_short.nii"), e, values, pos);
   for (size_t i = 0; i < values.size(); ++i)
-    if (e.values[i] == 0.0) ASSERT_EQ(values[i], 0.0) << "voxel " << i;
+    if (e.values[i] == 0.0) {
+      ASSERT_EQ(values[i], 0.0) << "voxel " << i;
+    }
   EXPECT_EQ(dicom_utility::padding_value, 0);
 }
 
@@ -293,8 +295,9 @@ TEST_F(VolumeReaders, NrrdHeadersAcceptedAndRefused) {
       EXPECT_EQ(log.count(wxLOG_Warning), 0);
     else
       EXPECT_TRUE(log.has(wxLOG_Warning, c.message));
-    if (c.result < 0 && c.message != incomplete && c.message.find("single file") == std::string::npos)
+    if (c.result < 0 && c.message != incomplete && c.message.find("single file") == std::string::npos) {
       EXPECT_TRUE(log.has(wxLOG_Warning, incomplete));
+    }
   }
 }
 

@@ -78,25 +78,28 @@ TEST_F(PlotExportTest, ExportedGraphShowsAxesSeriesFunctionAndLegendWhereTheTran
   const wxImage img = load(dir.path("graph.png"));
   ASSERT_EQ(img.GetSize(), wxSize(800, 400));
 
+  // The view is fitted to the extent x -1 .. 6.5 (the function's default
+  // extent and the points widened by 0.5) on 690 columns from column 80,
+  // y -1.5 .. 3.5 on 320 rows from row 30: 92 columns and 64 rows per unit.
   // The x axis crosses the whole width at the row of y = 0, the y axis the
   // whole height at the column of x = 0.
-  const int row = plot->y2p(0), col = plot->x2p(0);
-  ASSERT_NEAR(row, 30 + 3.5 * 64, 1);  // extent y -1.5 .. 3.5 on 320 pixels
-  ASSERT_NEAR(col, 80 + 92, 1);        // extent x -1 .. 6.5 on 690 pixels
+  const int row = 254, col = 172;  // 30 + 3.5 * 64, 80 + 1 * 92
   for (int c : {2, 10, 60, 795}) EXPECT_EQ(pixel(img, c, row), grey) << c;
   EXPECT_EQ(pixel(img, 10, row - 3), white);
   EXPECT_EQ(pixel(img, 10, row + 3), white);
   for (int r : {2, 20, 390}) EXPECT_EQ(pixel(img, col, r), grey) << r;
   EXPECT_EQ(pixel(img, col - 3, 20), white);
 
-  for (size_t i = 0; i < xs.size(); ++i)
-    EXPECT_EQ(pixel(img, plot->x2p(xs[i]), plot->y2p(ys[i])), red) << xs[i] << "," << ys[i];
-  EXPECT_EQ(pixel(img, plot->x2p(2), plot->y2p(1.5)), white);  // between two points
+  // The points (1, 1), (3, 2), (5, -1), (6, 3), truncated to pixels.
+  const wxPoint at_points[] = {{264, 190}, {448, 126}, {632, 318}, {724, 62}};
+  for (const wxPoint& p : at_points) EXPECT_EQ(pixel(img, p.x, p.y), red) << p.x << "," << p.y;
+  EXPECT_EQ(pixel(img, 356, 158), white);  // (2, 1.5), between two points
 
-  for (int c : {300, 500, 700}) {
-    const int r = plot->y2p(fx->YOf(plot->p2x(c)));
-    EXPECT_EQ(pixel(img, c, r), blue) << c;
-    EXPECT_NE(pixel(img, c, r - 6), blue) << c;
+  // y = x / 2 - 2 at the columns 300, 500 and 700 (x = 2.39, 4.57, 6.74).
+  const wxPoint on_line[] = {{300, 337}, {500, 267}, {700, 198}};
+  for (const wxPoint& p : on_line) {
+    EXPECT_EQ(pixel(img, p.x, p.y), blue) << p.x;
+    EXPECT_NE(pixel(img, p.x, p.y - 6), blue) << p.x;
   }
 
   // Legend: both plot layers listed, each sample line in its own pen.
@@ -127,13 +130,14 @@ TEST_F(PlotExportTest, ExportAsJpegWritesQuality95AndAddsAMissingHandlerOnly) {
   EXPECT_EQ(jpeg_first_quant_value(dir.path("graph.jpg")), 2);  // libjpeg's table at quality 95
   const wxImage img = load(dir.path("graph.jpg"), wxBITMAP_TYPE_JPEG);
   EXPECT_EQ(img.GetSize(), wxSize(800, 400));
-  EXPECT_NEAR(img.GetRed(plot->x2p(3), plot->y2p(2)), 255, 30);
-  EXPECT_NEAR(img.GetGreen(plot->x2p(3), plot->y2p(2)), 0, 30);
+  // The point (3, 2): column 80 + 4 * 92, row 30 + 1.5 * 64.
+  EXPECT_NEAR(img.GetRed(448, 126), 255, 30);
+  EXPECT_NEAR(img.GetGreen(448, 126), 0, 30);
 
   ASSERT_TRUE(plot->WriteImage(dir.path("graph.bmp"), wxBITMAP_TYPE_BMP));
   ASSERT_TRUE(plot->WriteImage(dir.path("graph.tif"), wxBITMAP_TYPE_TIFF));
-  EXPECT_EQ(pixel(load(dir.path("graph.bmp"), wxBITMAP_TYPE_BMP), plot->x2p(3), plot->y2p(2)), red);
-  EXPECT_EQ(pixel(load(dir.path("graph.tif"), wxBITMAP_TYPE_TIFF), plot->x2p(3), plot->y2p(2)), red);
+  EXPECT_EQ(pixel(load(dir.path("graph.bmp"), wxBITMAP_TYPE_BMP), 448, 126), red);
+  EXPECT_EQ(pixel(load(dir.path("graph.tif"), wxBITMAP_TYPE_TIFF), 448, 126), red);
   EXPECT_EQ(wxImage::GetHandlers().GetCount(), handlers);
 }
 
@@ -185,12 +189,11 @@ TEST_F(PlotExportTest, AGivenSizeLeavesTheWindowAsItWas) {
 
   const wxImage img = load(dir.path("big.png"));
   ASSERT_EQ(img.GetSize(), wxSize(1000, 500));
-  mpView big = before;
-  big.width = 1000;
-  big.height = 500;
-  big.fit_range(before.x_from, before.x_to, before.y_from, before.y_to);
-  EXPECT_EQ(pixel(img, 10, big.y2p(0)), grey);
-  EXPECT_EQ(pixel(img, big.x2p(5), big.y2p(-1)), red);
+  // 890 columns over 7.5 units from column 80, 420 rows over 5 units from
+  // row 30: y = 0 at row 30 + 3.5 * 84, the point (5, -1) at column
+  // 80 + 6 * 118.67 and row 30 + 4.5 * 84, truncated.
+  EXPECT_EQ(pixel(img, 10, 324), grey);
+  EXPECT_EQ(pixel(img, 792, 408), red);
 }
 
 TEST_F(PlotExportTest, FitToExtentMakesTheExtentTheViewRange) {
@@ -206,7 +209,7 @@ TEST_F(PlotExportTest, FitToExtentMakesTheExtentTheViewRange) {
   EXPECT_EQ(c, e2);
   EXPECT_EQ(d, e3);
   const wxImage img = load(dir.path("fit.png"));
-  EXPECT_EQ(pixel(img, plot->x2p(6), plot->y2p(3)), red);
+  EXPECT_EQ(pixel(img, 724, 62), red);  // (6, 3) in the view fitted to the extent
 }
 
 TEST_F(PlotExportTest, JoinedSeriesIsClippedAtTheTopMargin) {
@@ -221,8 +224,9 @@ TEST_F(PlotExportTest, JoinedSeriesIsClippedAtTheTopMargin) {
   const wxImage img = load(dir.path("clip.png"));
   for (int r = 0; r < 28; ++r)
     for (int c = 0; c < 800; ++c) ASSERT_FALSE(reddish(pixel(img, c, r))) << c << "," << r;
-  // The rising line y = 4x meets the top row (y = 5.5) at x = 1.375.
-  const int cross = plot->x2p(5.5 / 4);
+  // The rising line y = 4x meets the top row (y = 5.5) at x = 1.375: column
+  // 80 + 1.875 * 690 / 11, truncated.
+  const int cross = 197;
   bool found = false;
   for (int c = cross - 2; c <= cross + 2; ++c) found |= reddish(pixel(img, c, 30));
   EXPECT_TRUE(found) << "no line at the top row near column " << cross;
@@ -257,7 +261,7 @@ TEST_F(PlotExportTest, BottomGridLinesStopAtTheTopMargin) {
   plot->FitRange(0, 10, 0, 5);
   ASSERT_TRUE(plot->WriteImage(dir.path("grid.png"), wxBITMAP_TYPE_PNG));
   const wxImage img = load(dir.path("grid.png"));
-  const int c = plot->x2p(5);
+  const int c = 425;  // x = 5 of 0..10 on 690 columns from column 80
   int above = 0, inside = 0;
   for (int r = 0; r < 29; ++r) above += bluish(pixel(img, c, r));
   for (int r = 31; r < 349; ++r) inside += bluish(pixel(img, c, r));
@@ -280,14 +284,15 @@ TEST_F(PlotExportTest, BitmapLayerStaysExactWhenImagePixelsCoverTheWindow) {
   plot->FitRange(0, 2, 0, 2);  // ordinary: each image pixel a block of the plot area
   ASSERT_TRUE(plot->WriteImage(dir.path("b1.png"), wxBITMAP_TYPE_PNG));
   wxImage out = load(dir.path("b1.png"));
-  EXPECT_EQ(pixel(out, plot->x2p(0.5), plot->y2p(1.5)), red);
-  EXPECT_EQ(pixel(out, plot->x2p(1.5), plot->y2p(1.5)), (rgb{0, 255, 0}));
-  EXPECT_EQ(pixel(out, plot->x2p(0.5), plot->y2p(0.5)), blue);
+  // Image pixels of 345 x 160 screen pixels from (80, 30).
+  EXPECT_EQ(pixel(out, 252, 110), red);
+  EXPECT_EQ(pixel(out, 597, 110), (rgb{0, 255, 0}));
+  EXPECT_EQ(pixel(out, 252, 270), blue);
 
   plot->FitRange(0.999, 1.001, 0.999, 1.001);  // each image pixel ~350000 screen pixels
   ASSERT_TRUE(plot->WriteImage(dir.path("b2.png"), wxBITMAP_TYPE_PNG));
   out = load(dir.path("b2.png"));
-  const int c = plot->x2p(1), r = plot->y2p(1);
+  const int c = 424, r = 189;  // (1, 1), the centre of the plot area, truncated
   EXPECT_EQ(pixel(out, c - 20, r - 20), red);
   EXPECT_EQ(pixel(out, c + 20, r - 20), (rgb{0, 255, 0}));
   EXPECT_EQ(pixel(out, c - 20, r + 20), blue);

@@ -71,8 +71,8 @@ TEST(PlotView, ZeroWidthRangeUsesScaleOneAndCentresIt) {
   EXPECT_EQ(v.scale_x, 1.0);
   EXPECT_EQ(v.scale_y, 1.0);
   EXPECT_TRUE(std::isfinite(v.pos_x) && std::isfinite(v.pos_y));
-  EXPECT_EQ(v.x2p(3), v.centre_column());
-  EXPECT_EQ(v.y2p(-2), v.centre_row());
+  EXPECT_EQ(v.x2p(3), 425);  // 80 + 690 / 2
+  EXPECT_EQ(v.y2p(-2), 190);  // 30 + 320 / 2
 }
 
 TEST(PlotView, AspectLockTakesTheSmallerScale) {
@@ -81,7 +81,7 @@ TEST(PlotView, AspectLockTakesTheSmallerScale) {
   v.fit_range(0, 4, 0, 4);
   EXPECT_DOUBLE_EQ(v.scale_x, 80.0);  // 320-pixel height over 4 units
   EXPECT_DOUBLE_EQ(v.scale_y, 80.0);
-  EXPECT_EQ(v.x2p(2), v.centre_column());
+  EXPECT_EQ(v.x2p(2), 425);
 }
 
 TEST(PlotView, PlotAreaSmallerThanTheMarginsKeepsFiniteScales) {
@@ -92,99 +92,119 @@ TEST(PlotView, PlotAreaSmallerThanTheMarginsKeepsFiniteScales) {
   EXPECT_TRUE(std::isfinite(v.pos_x));
 }
 
+// The data point under each pixel, worked out from the fitted view: scale x
+// 690 / 10 = 69, scale y 320 / 3e-3; position x 2 - 425 / 69, position y
+// 190 / scale y + 0.5e-3.
 TEST(PlotView, ZoomKeepsThePointUnderThePixel) {
-  const int pixels[][2] = {{80, 30}, {413, 211}, {769, 349}, {0, 0}};
-  for (const auto& px : pixels) {
+  struct probe_t {
+    int column, row;
+    double x, y;
+  };
+  const probe_t probes[] = {{80, 30, -3, 2e-3},
+                            {413, 211, 1.82608695652174, 0.000303125},
+                            {769, 349, 6.98550724637681, -0.000990625},
+                            {0, 0, -4.15942028985507, 0.00228125}};
+  for (const probe_t& p : probes) {
     mpView v = graph_view();
     v.fit_range(-3, 7, -1e-3, 2e-3);
-    const double x = v.p2x(px[0]), y = v.p2y(px[1]);
-    const double sx = v.scale_x, sy = v.scale_y;
-    v.zoom_at(px[0], px[1], true);
-    EXPECT_DOUBLE_EQ(v.scale_x, sx * 1.5);
-    EXPECT_NEAR(v.p2x(px[0]), x, 1e-9 * std::fabs(x) + 1e-12);
-    EXPECT_NEAR(v.p2y(px[1]), y, 1e-9);
-    // The view range is what the plot area now shows.
-    EXPECT_NEAR(v.x_from, v.p2x(v.left), 1e-9);
-    EXPECT_NEAR(v.x_to, v.p2x(v.width - v.right), 1e-9);
-    EXPECT_NEAR(v.y_to, v.p2y(v.top), 1e-12);
-    EXPECT_NEAR(v.y_from, v.p2y(v.height - v.bottom), 1e-12);
-    v.zoom_at(px[0], px[1], false);
-    EXPECT_NEAR(v.scale_x, sx, 1e-9 * sx);
-    EXPECT_NEAR(v.scale_y, sy, 1e-9 * sy);
-    EXPECT_NEAR(v.p2x(px[0]), x, 1e-9 * std::fabs(x) + 1e-12);
+    EXPECT_NEAR(v.p2x(p.column), p.x, 1e-12);
+    EXPECT_NEAR(v.p2y(p.row), p.y, 1e-15);
+    v.zoom_at(p.column, p.row, true);
+    EXPECT_DOUBLE_EQ(v.scale_x, 103.5);
+    EXPECT_DOUBLE_EQ(v.scale_y, 1.6e5);
+    EXPECT_NEAR(v.p2x(p.column), p.x, 1e-9);
+    EXPECT_NEAR(v.p2y(p.row), p.y, 1e-12);
+    // The view range is what the plot area now shows: 690 / 103.5 data units
+    // wide, 320 / 1.6e5 high, placed by the kept point.
+    EXPECT_NEAR(v.x_from, p.x - (p.column - 80) / 103.5, 1e-9);
+    EXPECT_NEAR(v.x_to, p.x + (770 - p.column) / 103.5, 1e-9);
+    EXPECT_NEAR(v.y_to, p.y + (p.row - 30) / 1.6e5, 1e-12);
+    EXPECT_NEAR(v.y_from, p.y - (350 - p.row) / 1.6e5, 1e-12);
+    v.zoom_at(p.column, p.row, false);
+    EXPECT_NEAR(v.scale_x, 69, 1e-9);
+    EXPECT_NEAR(v.scale_y, 320 / 3e-3, 1e-6);
+    EXPECT_NEAR(v.p2x(p.column), p.x, 1e-9);
   }
 }
 
+// The view fitted to 0..10 x 0..5: scale x 69, scale y 64, position x
+// 5 - 425 / 69, position y 190 / 64 + 2.5.
 TEST(PlotView, OneAxisZoomLeavesTheOtherAlone) {
   mpView v = graph_view();
   v.fit_range(0, 10, 0, 5);
   const mpView before = v;
-  const double x = v.p2x(300);
   v.zoom_horizontal_at(300, true);
-  EXPECT_DOUBLE_EQ(v.scale_y, before.scale_y);
+  EXPECT_DOUBLE_EQ(v.scale_x, 103.5);
+  EXPECT_DOUBLE_EQ(v.scale_y, 64);
   EXPECT_DOUBLE_EQ(v.pos_y, before.pos_y);
-  EXPECT_EQ(v.y_from, before.y_from);
-  EXPECT_NEAR(v.p2x(300), x, 1e-12);
+  EXPECT_EQ(v.y_from, 0);
+  EXPECT_NEAR(v.p2x(300), 3.18840579710145, 1e-12);
   v.zoom_vertical_at(100, false);
-  EXPECT_DOUBLE_EQ(v.scale_y, before.scale_y / 1.5);
-  EXPECT_NEAR(v.p2y(100), before.p2y(100), 1e-12);
+  EXPECT_DOUBLE_EQ(v.scale_y, 64 / 1.5);
+  EXPECT_NEAR(v.p2y(100), 3.90625, 1e-12);
 }
 
 TEST(PlotView, RectangleZoomShowsTheRectangleOnThePlotArea) {
   mpView v = graph_view();
   v.fit_range(0, 10, 0, 5);
-  const double x0 = v.p2x(200), x1 = v.p2x(500), y0 = v.p2y(300), y1 = v.p2y(100);
+  // Columns 200 and 500, rows 300 and 100 of the fitted view.
+  const double x0 = 1.73913043478261, x1 = 6.08695652173913, y0 = 0.78125, y1 = 3.90625;
   v.zoom_to_pixel_rect(500, 100, 200, 300);  // corners in either order
-  EXPECT_DOUBLE_EQ(v.x_from, x0);
-  EXPECT_DOUBLE_EQ(v.x_to, x1);
-  EXPECT_DOUBLE_EQ(v.y_from, y0);
-  EXPECT_DOUBLE_EQ(v.y_to, y1);
+  EXPECT_NEAR(v.x_from, x0, 1e-12);
+  EXPECT_NEAR(v.x_to, x1, 1e-12);
+  EXPECT_NEAR(v.y_from, y0, 1e-12);
+  EXPECT_NEAR(v.y_to, y1, 1e-12);
+  EXPECT_NEAR(v.scale_x, 690 / (x1 - x0), 1e-9);
+  EXPECT_NEAR(v.scale_y, 320 / (y1 - y0), 1e-9);
   EXPECT_NEAR(v.p2x(v.left), x0, 1e-9);
   EXPECT_NEAR(v.p2x(v.width - v.right), x1, 1e-9);
   EXPECT_NEAR(v.p2y(v.top), y1, 1e-9);
   EXPECT_NEAR(v.p2y(v.height - v.bottom), y0, 1e-9);
 }
 
+// Fitted to -2..8 x -3..5: scale x 69, scale y 40; x = 1 at column 287 and
+// y = 2 at row 150.
 TEST(PlotView, DragMovesTheDrawingWithThePointer) {
   const int moves[][2] = {{25, -13}, {-300, 0}, {0, 120}};
   for (const auto& d : moves) {
     mpView v = graph_view();
     v.fit_range(-2, 8, -3, 5);
-    const int c = v.x2p(1.0), r = v.y2p(2.0);
-    const double xf = v.x_from, yt = v.y_to;
+    ASSERT_EQ(v.x2p(1.0), 287);
+    ASSERT_EQ(v.y2p(2.0), 150);
     v.drag(400, 200, 400 + d[0], 200 + d[1]);
-    EXPECT_NEAR(v.x2p(1.0), c + d[0], 1);
-    EXPECT_NEAR(v.y2p(2.0), r + d[1], 1);
-    EXPECT_NEAR(v.x_from, xf - d[0] / v.scale_x, 1e-12);
-    EXPECT_NEAR(v.y_to, yt + d[1] / v.scale_y, 1e-12);
+    EXPECT_NEAR(v.x2p(1.0), 287 + d[0], 1);
+    EXPECT_NEAR(v.y2p(2.0), 150 + d[1], 1);
+    EXPECT_NEAR(v.x_from, -2 - d[0] / 69.0, 1e-12);
+    EXPECT_NEAR(v.x_to, 8 - d[0] / 69.0, 1e-12);
+    EXPECT_NEAR(v.y_to, 5 + d[1] / 40.0, 1e-12);
   }
 }
 
 TEST(PlotView, WheelScrollsByTheRotationInPixels) {
   mpView v = graph_view();
   v.fit_range(0, 10, 0, 5);
-  const int r = v.y2p(2.5), c = v.x2p(4.0);
-  const double yf = v.y_from, xf = v.x_from;
+  ASSERT_EQ(v.y2p(2.5), 190);
+  ASSERT_EQ(v.x2p(4.0), 356);
   v.wheel_scroll(120, false);
-  EXPECT_NEAR(v.y2p(2.5), r + 120, 1);
-  EXPECT_NEAR(v.y_from, yf + 120 / v.scale_y, 1e-12);
-  EXPECT_NEAR(v.x2p(4.0), c, 0);
+  EXPECT_NEAR(v.y2p(2.5), 310, 1);
+  EXPECT_NEAR(v.y_from, 1.875, 1e-12);  // 120 pixels of 64 per unit
+  EXPECT_EQ(v.x2p(4.0), 356);
   v.wheel_scroll(120, true);
-  EXPECT_NEAR(v.x2p(4.0), c + 120, 1);
-  EXPECT_NEAR(v.x_from, xf - 120 / v.scale_x, 1e-12);
+  EXPECT_NEAR(v.x2p(4.0), 476, 1);
+  EXPECT_NEAR(v.x_from, -1.73913043478261, 1e-12);  // 120 pixels of 69 per unit
 }
 
 TEST(PlotView, CentreMovesThePointToThePlotAreaCentre) {
   mpView v = graph_view();
   v.fit_range(0, 10, 0, 5);
-  const double x = v.p2x(150), y = v.p2y(60);
-  const double xf = v.x_from;
-  v.centre_on(150, 60);
-  EXPECT_NEAR(v.p2x(v.centre_column()), x, 1e-9);
-  EXPECT_NEAR(v.p2y(v.centre_row()), y, 1e-9);
-  EXPECT_EQ(v.x_from, xf);  // the view range stays
+  v.centre_on(150, 60);  // data (1.01449275362319, 4.53125)
+  EXPECT_NEAR(v.p2x(425), 1.01449275362319, 1e-12);
+  EXPECT_NEAR(v.p2y(190), 4.53125, 1e-12);
+  EXPECT_EQ(v.x_from, 0);  // the view range stays
 }
 
+// Fitted to -2..3 x -1..1 (scale x 138, scale y 160) inside the extent
+// -10..10 x -4..4.
 TEST(PlotView, ScrollBarsMatchTheViewAndScrollingBackRestoresIt) {
   mpView v = graph_view();
   const mpExtent e{-10, 10, -4, 4};
@@ -192,14 +212,15 @@ TEST(PlotView, ScrollBarsMatchTheViewAndScrollingBackRestoresIt) {
   const mpScrollBar h = v.horizontal_bar(e), vb = v.vertical_bar(e);
   EXPECT_EQ(h.thumb, 690);
   EXPECT_EQ(vb.thumb, 320);
-  EXPECT_EQ(h.position, static_cast<int>((-2 - -10) * v.scale_x));
-  EXPECT_EQ(h.range, static_cast<int>((10 - -10) * v.scale_x));
-  EXPECT_EQ(vb.position, static_cast<int>((4 - 1) * v.scale_y));
+  EXPECT_EQ(h.position, 1104);  // 8 units of 138 pixels
+  EXPECT_EQ(h.range, 2760);     // 20 units
+  EXPECT_EQ(vb.position, 480);  // 3 units of 160 pixels
+  EXPECT_EQ(vb.range, 1280);    // 8 units
   const double px = v.pos_x, py = v.pos_y;
   v.scroll_to(e, h.position, false);
   v.scroll_to(e, vb.position, true);
-  EXPECT_NEAR(v.pos_x, px, 1.0 / v.scale_x);
-  EXPECT_NEAR(v.pos_y, py, 1.0 / v.scale_y);
+  EXPECT_NEAR(v.pos_x, px, 1.0 / 138);
+  EXPECT_NEAR(v.pos_y, py, 1.0 / 160);
   v.scroll_to(e, 0, false);
   EXPECT_NEAR(v.p2x(v.left), -10, 1e-9);
 }

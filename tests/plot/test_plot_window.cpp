@@ -106,7 +106,9 @@ TEST_F(PlotWindowTest, FitShowsTheUnionOfTheExtentsAndAnEmptyListChangesNothing)
 TEST_F(PlotWindowTest, RightDragPansByTheDraggedDistanceAndSuppressesThePopup) {
   plot->AppendLayer(series("s", {0, 10}, {0, 5}));
   plot->Fit();
-  const int c = plot->x2p(3), r = plot->y2p(2);
+  const int c = 299, r = 216;  // (3, 2) in the fitted view
+  ASSERT_EQ(plot->x2p(3), c);
+  ASSERT_EQ(plot->y2p(2), r);
   mouse(wxEVT_RIGHT_DOWN, 400, 200, false, true);
   mouse(wxEVT_MOTION, 430, 180, false, true);
   mouse(wxEVT_MOTION, 450, 150, false, true);
@@ -125,20 +127,29 @@ TEST_F(PlotWindowTest, RightDragPansByTheDraggedDistanceAndSuppressesThePopup) {
   EXPECT_EQ(plot->popups.size(), 2u);
 }
 
+// The series {0, 10} x {0, 5} fits the view to -0.5..10.5 x -0.5..5.5: scale
+// x 690 / 11, scale y 320 / 6; column 300 shows x = 5 - 125 * 11 / 690, row
+// 150 shows y = 3 + 0.25, row 200 y = 3 - 0.6875.
+constexpr double kScaleX = 690.0 / 11, kX300 = 3.00724637681159, kY150 = 3.25, kY200 = 2.3125;
+
 TEST_F(PlotWindowTest, WheelZoomKeepsThePointUnderTheMouse) {
   plot->AppendLayer(series("s", {0, 10}, {0, 5}));
   plot->Fit();
-  const double x = plot->p2x(300), y = plot->p2y(150), sx = plot->GetScaleX();
+  EXPECT_DOUBLE_EQ(plot->GetScaleX(), kScaleX);
+  EXPECT_NEAR(plot->p2x(300), kX300, 1e-12);
+  EXPECT_NEAR(plot->p2y(150), kY150, 1e-12);
   mouse(wxEVT_MOUSEWHEEL, 300, 150, false, false, 120, true);
-  EXPECT_DOUBLE_EQ(plot->GetScaleX(), sx * 1.5);
-  EXPECT_NEAR(plot->p2x(300), x, 1e-9);
-  EXPECT_NEAR(plot->p2y(150), y, 1e-9);
+  EXPECT_DOUBLE_EQ(plot->GetScaleX(), kScaleX * 1.5);
+  EXPECT_NEAR(plot->p2x(300), kX300, 1e-9);
+  EXPECT_NEAR(plot->p2y(150), kY150, 1e-9);
   mouse(wxEVT_MOUSEWHEEL, 300, 150, false, false, -120, true);
-  EXPECT_NEAR(plot->GetScaleX(), sx, 1e-9);
-  EXPECT_NEAR(plot->p2x(300), x, 1e-9);
+  EXPECT_NEAR(plot->GetScaleX(), kScaleX, 1e-9);
+  EXPECT_NEAR(plot->p2x(300), kX300, 1e-9);
 
   // Without Ctrl the wheel scrolls: vertically, or horizontally with Shift.
-  const int r = plot->y2p(2), c = plot->x2p(4);
+  const int r = 216, c = 362;  // y = 2 and x = 4 in the fitted view
+  ASSERT_EQ(plot->y2p(2), r);
+  ASSERT_EQ(plot->x2p(4), c);
   mouse(wxEVT_MOUSEWHEEL, 300, 150, false, false, 120);
   EXPECT_NEAR(plot->y2p(2), r + 120, 1);
   mouse(wxEVT_MOUSEWHEEL, 300, 150, false, false, 120, false, true);
@@ -166,15 +177,16 @@ TEST_F(PlotWindowTest, LeftRectangleZoomsOnlyWhenPressAndReleaseDiffer) {
   EXPECT_EQ(plot->GetScaleX(), before.scale_x);
 
   plot->SetMouseCommands(false);  // the rectangle zoom does not consult it
-  const double x0 = plot->p2x(200), x1 = plot->p2x(500), y0 = plot->p2y(300), y1 = plot->p2y(100);
+  // Columns 200 and 500, rows 300 and 100 of the fitted view.
+  const double x0 = 1.41304347826087, x1 = 6.19565217391304, y0 = 0.4375, y1 = 4.1875;
   mouse(wxEVT_LEFT_DOWN, 200, 100, true);
   mouse(wxEVT_LEFT_UP, 500, 300);
   double a, b, c, d;
   plot->GetViewRange(a, b, c, d);
-  EXPECT_DOUBLE_EQ(a, x0);
-  EXPECT_DOUBLE_EQ(b, x1);
-  EXPECT_DOUBLE_EQ(c, y0);
-  EXPECT_DOUBLE_EQ(d, y1);
+  EXPECT_NEAR(a, x0, 1e-12);
+  EXPECT_NEAR(b, x1, 1e-12);
+  EXPECT_NEAR(c, y0, 1e-12);
+  EXPECT_NEAR(d, y1, 1e-12);
   EXPECT_NEAR(plot->p2x(80), x0, 1e-9);
   EXPECT_NEAR(plot->p2y(30), y1, 1e-9);
 }
@@ -208,22 +220,23 @@ TEST_F(PlotWindowTest, PopupCommandsZoomCentreFitAndLockTheAspect) {
 
   mouse(wxEVT_RIGHT_DOWN, 300, 200, false, true);
   mouse(wxEVT_RIGHT_UP, 300, 200);
-  const double x = plot->p2x(300), y = plot->p2y(200);
   command(mpID_ZOOM_IN);  // at the right-press position
-  EXPECT_DOUBLE_EQ(plot->GetScaleX(), fitted.scale_x * 1.5);
-  EXPECT_NEAR(plot->p2x(300), x, 1e-9);
-  EXPECT_NEAR(plot->p2y(200), y, 1e-9);
-  const double cx = plot->p2x(fitted.centre_column());
-  command(mpID_ZOOM_OUT);  // about the centre of the plot area
-  EXPECT_NEAR(plot->GetScaleX(), fitted.scale_x, 1e-9);
-  EXPECT_NEAR(plot->p2x(fitted.centre_column()), cx, 1e-9);
+  EXPECT_DOUBLE_EQ(plot->GetScaleX(), kScaleX * 1.5);
+  EXPECT_NEAR(plot->p2x(300), kX300, 1e-9);
+  EXPECT_NEAR(plot->p2y(200), kY200, 1e-9);
+  // The centre column 425 now shows x = kX300 + 125 / (1.5 kScaleX).
+  EXPECT_NEAR(plot->p2x(425), 4.33574879227053, 1e-9);
+  command(mpID_ZOOM_OUT);  // about the centre of the plot area: column 425, row 190
+  EXPECT_NEAR(plot->GetScaleX(), kScaleX, 1e-9);
+  EXPECT_NEAR(plot->p2x(425), 4.33574879227053, 1e-9);
+  EXPECT_NEAR(plot->p2x(300), 2.34299516908212, 1e-9);
+  EXPECT_NEAR(plot->p2y(200), 2.25, 1e-9);
 
   double a, b, c, d;
   plot->GetViewRange(a, b, c, d);
-  const double px = plot->p2x(300), py = plot->p2y(200);  // under the popup position now
-  command(mpID_CENTER);
-  EXPECT_NEAR(plot->p2x(fitted.centre_column()), px, 1e-9);
-  EXPECT_NEAR(plot->p2y(fitted.centre_row()), py, 1e-9);
+  command(mpID_CENTER);  // the point under the popup position moves to the centre
+  EXPECT_NEAR(plot->p2x(425), 2.34299516908212, 1e-9);
+  EXPECT_NEAR(plot->p2y(190), 2.25, 1e-9);
   double a2, b2, c2, d2;
   plot->GetViewRange(a2, b2, c2, d2);
   EXPECT_EQ(a2, a);  // centring keeps the view range
@@ -270,8 +283,7 @@ TEST_F(PlotWindowTest, InfoBoxesAreDraggedAndFollowThePointer) {
   EXPECT_EQ(plot->GetScaleX(), before.scale_x);  // a drag is no zoom
 
   mouse(wxEVT_MOTION, 300, 200);
-  EXPECT_EQ(coords->GetContent(),
-            wxString::Format("x = %f y = %f", plot->p2x(300), plot->p2y(200)));
+  EXPECT_EQ(coords->GetContent(), "x = 3.007246 y = 2.312500");
   const wxString shown = coords->GetContent();
   mouse(wxEVT_MOTION, 310, 210, true);  // dragging does not update it
   EXPECT_EQ(coords->GetContent(), shown);
@@ -339,11 +351,10 @@ TEST_F(PlotWindowTest, PrintoutDrawsOnePageInsetAndRestoresTheView) {
   dc.SelectObject(wxNullBitmap);
   const wxImage img = page.ConvertToImage();
 
-  mpView print = before;  // the page's geometry: 600 x 500 inside a 50-pixel inset
-  print.width = 600;
-  print.height = 500;
-  print.fit_range(before.x_from, before.x_to, before.y_from, before.y_to);
-  const int row = 50 + print.y2p(0);
+  // The page: 600 x 500 inside a 50-pixel inset, fitted to y -3.5..5.5 on 420
+  // rows from row 30, so y = 0 lies 5.5 units of 420 / 9 pixels below it:
+  // row 30 + 256.67, truncated, plus the inset.
+  const int row = 50 + 286;
   EXPECT_EQ(pixel(img, 60, row), (rgb{128, 128, 128}));
   EXPECT_EQ(pixel(img, 60, row - 3), (rgb{255, 255, 255}));
   EXPECT_EQ(pixel(img, 20, 20), (rgb{0, 255, 0}));    // the inset is not painted

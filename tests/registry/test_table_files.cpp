@@ -102,6 +102,32 @@ TEST_F(OutOfRangeConfig, IndexValuesOutsideTheirRangeFallBackToTheBuiltInValue) 
   EXPECT_EQ(app_config->GetNumberOfEntries(), 64u);
 }
 
+// Floating-point entries that are not finite, or outside the range their
+// controls give, fall back to the built-in value, which is written over them.
+class BadDoubleConfig : public TableTest {
+ protected:
+  void prepare_config() override {
+    app_config->Write("RES_RESLICE_OPACITY", "-5");
+    app_config->Write("RES_LIGHTING_AMBIENT", "nan");
+    app_config->Write("RES_LIGHTING_UP_DOWN", "-1e300");
+    app_config->Write("RES_THICKNESS_LINE", "inf");
+    app_config->Write("RES_LIGHTING_LEFT_RIGHT", "1.5");
+    app_config->Write("RES_LIGHTING_FRONT_SIDE", "0.3");  // in range: kept
+  }
+};
+
+TEST_F(BadDoubleConfig, NonFiniteAndOutOfRangeValuesFallBackToTheBuiltInValue) {
+  EXPECT_EQ(t().RES_RESLICE_OPACITY->read(), 0.5);
+  EXPECT_EQ(t().RES_LIGHTING_AMBIENT->read(), 0.1);
+  EXPECT_EQ(t().RES_LIGHTING_UP_DOWN->read(), -0.5);
+  EXPECT_EQ(t().RES_THICKNESS_LINE->read(), 1.8);
+  EXPECT_EQ(t().RES_LIGHTING_LEFT_RIGHT->read(), 0.25);
+  EXPECT_EQ(t().RES_LIGHTING_FRONT_SIDE->read(), 0.3);
+  EXPECT_EQ(app_config->Read("RES_RESLICE_OPACITY", ""), "0.5");
+  EXPECT_EQ(app_config->Read("RES_LIGHTING_AMBIENT", ""), "0.1");
+  EXPECT_EQ(app_config->Read("RES_THICKNESS_LINE", ""), "1.8");
+}
+
 // A file holding nothing but bad index entries crashed the start-up when the
 // entries were deleted: they are overwritten with the defaults instead, and
 // the file keeps every entry.
@@ -254,6 +280,63 @@ TEST_F(RangeChecks, IndexValuesOutsideTheirRangeAreSkippedWithAWarning) {
     }
     res->write(before);
   }
+}
+
+// Floating-point settings: a value that is not finite, or outside the range
+// the setting's control gives, is skipped with the index settings' warning.
+// Data-file values that are no settings are taken as they are.
+TEST_F(RangeChecks, FloatingPointSettingsRefuseNonFiniteAndOutOfRangeValues) {
+  struct line_t {
+    const char* line;
+    const char* name;
+    double taken;       // the value read when the line is taken
+    const char* warning;  // "" when the value is taken
+  };
+  const line_t lines[] = {
+      {"RES_RESLICE_OPACITY 1", "RES_RESLICE_OPACITY", 1, ""},
+      {"RES_RESLICE_OPACITY 0", "RES_RESLICE_OPACITY", 0, ""},
+      {"RES_RESLICE_OPACITY -5", "RES_RESLICE_OPACITY", 0,
+       "RES_RESLICE_OPACITY -5 is not within 0 to 1: the line is skipped and the setting keeps "
+       "its value."},
+      {"RES_RESLICE_OPACITY 1.01", "RES_RESLICE_OPACITY", 0, "RES_RESLICE_OPACITY 1.01 is not within 0 to 1"},
+      {"RES_LIGHTING_AMBIENT nan", "RES_LIGHTING_AMBIENT", 0, "RES_LIGHTING_AMBIENT nan is not within 0 to 1"},
+      {"RES_LIGHTING_UP_DOWN -1e300", "RES_LIGHTING_UP_DOWN", 0,
+       "RES_LIGHTING_UP_DOWN -1e+300 is not within -1 to 1"},
+      {"RES_LIGHTING_LEFT_RIGHT -1", "RES_LIGHTING_LEFT_RIGHT", -1, ""},
+      {"RES_THICKNESS_LINE inf", "RES_THICKNESS_LINE", 0, "RES_THICKNESS_LINE inf is not within 0.1 to 10"},
+      {"RES_THICKNESS_LINE 10", "RES_THICKNESS_LINE", 10, ""},
+      {"RES_THICKNESS_LINE 0.05", "RES_THICKNESS_LINE", 0, "RES_THICKNESS_LINE 0.05 is not within 0.1 to 10"},
+      {"RES_VOLUME_CROP_Z_HIGH 100", "RES_VOLUME_CROP_Z_HIGH", 100, ""},
+      {"RES_VOLUME_CROP_X_LOW 101", "RES_VOLUME_CROP_X_LOW", 0, "RES_VOLUME_CROP_X_LOW 101 is not within 0 to 100"},
+      {"RES_FOCUS_DEPTH -0.1", "RES_FOCUS_DEPTH", 0, "RES_FOCUS_DEPTH -0.1 is not within 0 to 1"},
+      {"RES_CORNER_ZOOM 1e9", "RES_CORNER_ZOOM", 1e9, ""},
+      {"RES_CORNER_ZOOM -inf", "RES_CORNER_ZOOM", 0, "RES_CORNER_ZOOM -inf is not a finite number"},
+      {"RES_THICKNESS_A nan", "RES_THICKNESS_A", 0, "RES_THICKNESS_A nan is not a finite number"},
+      {"RES_XTRANS 1e300", "RES_XTRANS", 1e300, ""},
+  };
+  for (const line_t& l : lines) {
+    auto* res = dynamic_cast<double_res_t*>(base_res_t::find(wxString(l.name)));
+    ASSERT_NE(res, nullptr) << l.name;
+    const double before = res->read();
+    log_capture log;
+    EXPECT_TRUE(base_res_t::parse_no_changeprocs(l.line, -1)) << l.line;
+    base_res_t::make_pending_writes_happen();
+    if (*l.warning) {
+      EXPECT_EQ(res->read(), before) << l.line;
+      EXPECT_TRUE(log.has(wxLOG_Warning, l.warning)) << l.line;
+    } else {
+      EXPECT_EQ(res->read(), l.taken) << l.line;
+      EXPECT_EQ(log.count(wxLOG_Warning), 0) << l.line;
+    }
+    res->write(before);
+  }
+  // In a script the line is refused.
+  t().RES_IN_SCRIPT->write(true);
+  EXPECT_FALSE(base_res_t::parse_no_changeprocs("RES_RESLICE_OPACITY -5", -1));
+  EXPECT_TRUE(base_res_t::parse_no_changeprocs("RES_RESLICE_OPACITY 0.25", -1));
+  t().RES_IN_SCRIPT->write(false);
+  base_res_t::make_pending_writes_happen();
+  EXPECT_EQ(t().RES_RESLICE_OPACITY->read(), 0.25);
 }
 
 // A script's line outside the range is the script's error.

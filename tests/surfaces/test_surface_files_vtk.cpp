@@ -133,7 +133,9 @@ TEST(SurfaceFilesVtk, VtkReadsOurPlyAndVrml) {
       EXPECT_NEAR(p.y, 10 * m.points[i].y, r.tolerance * 10);
       EXPECT_NEAR(p.z, 10 * m.points[i].z, r.tolerance * 10);
     }
-    if (!r.skip_type2) EXPECT_NEAR(v.volume, 1000 * s.volume, 1e-3 * 1000 * s.volume);
+    if (!r.skip_type2) {
+      EXPECT_NEAR(v.volume, 1000 * s.volume, 1e-3 * 1000 * s.volume);
+    }
   }
 }
 

@@ -92,7 +92,9 @@ TEST_F(ThicknessPhantom, MeasurementsIn3DAndInTheFrameAgreeOnAxisAlignedLines) {
       ASSERT_TRUE(engine.in_frame);
       ASSERT_FALSE(std::isnan(in_3d)) << k;
       EXPECT_NEAR(in_3d, in_frame, width == 0 ? 1e-9 : 0.02) << "width " << width << " at " << k * 90;
-      if (width == 0) EXPECT_EQ(profile_3d, engine.profile) << k;
+      if (width == 0) {
+        EXPECT_EQ(profile_3d, engine.profile) << k;
+      }
     }
   }
 }

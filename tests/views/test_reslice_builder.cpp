@@ -176,9 +176,15 @@ TEST_F(ResliceBuilder, ThickSlabCompoundsMaximumMinimumAndTrueAverage) {
           continue;
         }
         ++checked;
-        if (c.compounding == 0) ASSERT_EQ(got, stored_byte(hi)) << c.name << " " << i << "," << j;
-        if (c.compounding == 1) ASSERT_EQ(got, stored_byte(lo)) << c.name << " " << i << "," << j;
-        if (c.compounding == 2) ASSERT_NEAR(got, stored_byte(sum / n), 1) << c.name << " " << i << "," << j;
+        if (c.compounding == 0) {
+          ASSERT_EQ(got, stored_byte(hi)) << c.name << " " << i << "," << j;
+        }
+        if (c.compounding == 1) {
+          ASSERT_EQ(got, stored_byte(lo)) << c.name << " " << i << "," << j;
+        }
+        if (c.compounding == 2) {
+          ASSERT_NEAR(got, stored_byte(sum / n), 1) << c.name << " " << i << "," << j;
+        }
       }
     EXPECT_GT(checked, kAcrossWidth * 15) << c.name;
   }

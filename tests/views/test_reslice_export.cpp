@@ -405,14 +405,19 @@ TEST_F(ResliceExport, SurfaceSectionsBecomeTheContoursOfEachSlice) {
     }
     const double d = vec3_dot(n, C - corner(c.frame));
     const double r2 = R * R - d * d;
-    if (r2 > 0.09)
+    if (r2 > 0.09) {
       EXPECT_NEAR(polygon_area(c.points) * pixel * pixel, M_PI * r2, 0.02 * M_PI * r2) << "slice " << c.frame;
+    }
   }
   int cut = 0;
   for (size_t k = 0; k < ims.size(); ++k) {
     const double d = std::fabs(vec3_dot(n, C - corner(static_cast<int>(k))));
-    if (d < R - 0.01) EXPECT_EQ(sections[k], 1) << "slice " << k;
-    if (d > R) EXPECT_EQ(sections[k], 0) << "slice " << k;
+    if (d < R - 0.01) {
+      EXPECT_EQ(sections[k], 1) << "slice " << k;
+    }
+    if (d > R) {
+      EXPECT_EQ(sections[k], 0) << "slice " << k;
+    }
     cut += sections[k];
   }
   EXPECT_GE(cut, 10);
