@@ -319,9 +319,14 @@ TEST(FrameContoursRepair, SelectionByPointAndCleanup) {
   EXPECT_EQ(e.contours.size(), 2u);
   EXPECT_EQ(e.contours[0].vertices[3].x, 10.0);
   // Near the bow tie: every contour is untangled and empty ones are dropped.
+  // Moving a vertex would cut off a lobe, so the bow tie becomes its two
+  // triangles, each of area 25, meeting at (5, 5).
   EXPECT_EQ(e.find_near(1.0, {5, 0.5}), CONTOUR_CROSSINGS_FOUND);
-  ASSERT_EQ(e.contours.size(), 1u);
-  EXPECT_NEAR(e.contours[0].vertices[3].x, 4.75, 1e-9);
+  ASSERT_EQ(e.contours.size(), 2u);
+  for (const contour_t& c : e.contours) {
+    EXPECT_NEAR(std::fabs(c.area()), 25.0, 1e-9);
+    EXPECT_TRUE(c.closed);
+  }
 }
 
 TEST(FrameContours, LengthAndMoves) {
