@@ -282,3 +282,108 @@ TEST_F(surface_build, PlanesAndCoveredEnds) {
   EXPECT_EQ(s->mesh.n_points, 0);
   EXPECT_EQ(s->volume, 0.0);
 }
+
+// Contours that touch or cross build the solid they enclose: a prism over
+// frames 2 to 6 (0.24 cm) whose volume is the lobes' polygon area times the
+// height, within 3 %. Self-crossing and self-touching contours are split
+// into their lobes and reported as changed, never as marked or lossy.
+TEST_F(surface_build, TouchingAndCrossingContoursKeepTheirVolume) {
+  auto ring = [](double cx, double start, double sign) {
+    contour_t c;
+    for (int i = 0; i < 96; ++i) {
+      const double a = start + sign * 2 * PI * i / 96;
+      c.vertices.push_back({cx + 10 * std::cos(a), 50 + 10 * std::sin(a)});
+    }
+    c.closed = true;
+    return c;
+  };
+  auto joined = [](contour_t a, const contour_t& b) {
+    a.vertices.insert(a.vertices.end(), b.vertices.begin(), b.vertices.end());
+    return a;
+  };
+  const double two_discs = 2 * polygon_area(10);
+  // A figure of eight (lemniscate) whose crossing at (50, 50) falls between
+  // vertices; its lobes are the vertices on either side of x = 50 closed
+  // through the crossing.
+  contour_t lemniscate;
+  lemniscate.closed = true;
+  for (int i = 0; i < 97; ++i) {
+    const double t = 2 * PI * (i + 0.5) / 97;
+    lemniscate.vertices.push_back({50 + 20 * std::cos(t), 50 + 10 * std::sin(2 * t)});
+  }
+  double lobes = 0;
+  for (int side : {-1, 1}) {
+    contour_t lobe;
+    lobe.closed = true;
+    for (const vec2_t& v : lemniscate.vertices)
+      if ((v.x - 50) * side > 0) lobe.vertices.push_back(v);
+    // The lobe's vertices run round it from next to the crossing back to it.
+    std::vector<vec2_t> ordered;
+    size_t start = 0;
+    for (size_t k = 0; k < lobe.vertices.size(); ++k) {
+      const vec2_t& a = lobe.vertices[k];
+      const vec2_t& b = lobe.vertices[(k + 1) % lobe.vertices.size()];
+      if (std::hypot(a.x - b.x, a.y - b.y) > 5) start = (k + 1) % lobe.vertices.size();
+    }
+    for (size_t k = 0; k < lobe.vertices.size(); ++k)
+      ordered.push_back(lobe.vertices[(start + k) % lobe.vertices.size()]);
+    ordered.push_back({50, 50});
+    lobe.vertices = ordered;
+    lobes += area_of(lobe);
+  }
+  struct row {
+    const char* name;
+    std::vector<contour_t> contours;  // on each of frames 2..6
+    double area;                      // enclosed, pixels^2
+    bool changed;                     // reported as repaired
+  };
+  const row rows[] = {
+      {"discs touching at a point", {ring(40, 0, 1), ring(60, PI, 1)}, two_discs, false},
+      {"eight touching itself", {joined(ring(40, 0, 1), ring(60, PI, 1))}, two_discs, true},
+      {"eight crossing itself at a vertex", {joined(ring(40, 0, 1), ring(60, PI, -1))}, two_discs,
+       true},
+      {"eight crossing itself between vertices", {lemniscate}, lobes, true},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    std::vector<std::pair<int, contour_t>> c;
+    for (int f = 2; f <= 6; ++f)
+      for (const contour_t& k : r.contours) c.emplace_back(f, k);
+    ASSERT_TRUE(load(9, 0.06, c, "RES_SURFACE_COVER false\n"));
+    log_capture log;
+    std::unique_ptr<surface_interp> s(build_contour_surface_from_resources(2, nullptr));
+    const double expected = r.area * 1e-4 * 0.24;
+    EXPECT_NEAR(s->volume, expected, 0.03 * expected);
+    EXPECT_EQ(check_mesh(*s).open_edges, 0);
+    EXPECT_EQ(log.has(wxLOG_Warning, "Contour on frame 2 changed to remove self-intersections"),
+              r.changed);
+    EXPECT_FALSE(log.has(wxLOG_Warning, "landmark created"));
+    EXPECT_EQ(resource_table->RES_LANDMARKS->read()->size(), 0u);
+  }
+}
+
+// A section only a few grid cells across cannot keep its area: a disc of
+// radius 1.5 px (a 3 px disc) at the default step of 2 px warns once about
+// the resolution, unless in expert mode; a disc of radius 10 px does not.
+TEST_F(surface_build, SectionsTooNarrowForTheGridWarn) {
+  const std::string warning = "This surface resolution is too low for the current set of contours.";
+  struct row {
+    double radius;
+    bool expert;
+    int warnings;
+  };
+  for (const row& r : {row{1.5, false, 1}, row{1.5, true, 0}, row{10, false, 0}}) {
+    SCOPED_TRACE(r.radius);
+    std::vector<std::pair<int, contour_t>> c;
+    for (int f = 2; f <= 6; ++f) c.emplace_back(f, circle(50, 50, r.radius, 24));
+    ASSERT_TRUE(load(9, 0.06, c));
+    resource_table->RES_EXPERT_MODE->write(r.expert);
+    base_res_t::make_pending_writes_happen();
+    log_capture log;
+    std::unique_ptr<surface_interp> s(build_contour_surface_from_resources(2, nullptr));
+    EXPECT_GT(s->mesh.n_triangles, 0);
+    int n = 0;
+    for (const auto& rec : log.records()) n += rec.text.find(warning) != std::string::npos;
+    EXPECT_EQ(n, r.warnings);
+  }
+}
