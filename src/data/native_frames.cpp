@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <new>
 
 #include "data/data_io_ui.h"
@@ -353,7 +354,7 @@ bool parse_image_dat(wxString& text) {
           ++ctx->losses.incomplete_records;
           break;
         }
-        if (!std::isfinite(static_cast<float>(d))) {
+        if (!(std::fabs(d) <= std::numeric_limits<float>::max())) {
           // A frame placed nowhere: kept, at the origin, and counted as incomplete.
           error("Position information in image IM line is not a finite number");
           ++ctx->losses.incomplete_records;
