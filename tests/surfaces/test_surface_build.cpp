@@ -136,6 +136,43 @@ TEST_F(surface_build, PlanimetryOfPrisms) {
   EXPECT_EQ(planimetry_volume(none), 0.0);
 }
 
+// Unevenly spaced sections of changing area (squares of side 20, 30 and 10 px
+// on frames 0, 1 and 4, 0.06 cm apart): the curves through them bend, and the
+// volume is the integral of area times the rate of the section curve, taken
+// here by Simpson's rule on the Catmull-Rom curves in their usual form.
+TEST_F(surface_build, PlanimetryOfUnevenSections) {
+  auto square = [](double side) {
+    contour_t c;
+    c.closed = true;
+    c.vertices = {{50 - side / 2, 50 - side / 2}, {50 + side / 2, 50 - side / 2},
+                  {50 + side / 2, 50 + side / 2}, {50 - side / 2, 50 + side / 2}};
+    return c;
+  };
+  ASSERT_TRUE(load(6, 0.06, {{0, square(20)}, {1, square(30)}, {4, square(10)}}));
+  const std::vector<double> z = {0.0, float(0.06), float(0.24)};  // cm, as the positions hold them
+  const std::vector<double> a = {0.04, 0.09, 0.01};                // cm^2
+  auto at = [](const std::vector<double>& v, int i) {
+    const int n = int(v.size());
+    return i < 0 ? 2 * v[0] - v[1] : i >= n ? 2 * v[n - 1] - v[n - 2] : v[size_t(i)];
+  };
+  auto curve = [&](const std::vector<double>& v, int k, double t) {
+    const double p0 = at(v, k - 1), p1 = at(v, k), p2 = at(v, k + 1), p3 = at(v, k + 2);
+    return 0.5 * (2 * p1 + (p2 - p0) * t + (2 * p0 - 5 * p1 + 4 * p2 - p3) * t * t +
+                  (-p0 + 3 * p1 - 3 * p2 + p3) * t * t * t);
+  };
+  double expected = 0;
+  const int steps = 2000;
+  const double h = 1.0 / steps, d = 1e-6;
+  for (int k = 0; k < 2; ++k)
+    for (int i = 0; i <= steps; ++i) {
+      const double t = i * h;
+      const double rate = (curve(z, k, t + d) - curve(z, k, t - d)) / (2 * d);
+      const double w = (i == 0 || i == steps) ? 1 : (i % 2 ? 4 : 2);
+      expected += w * curve(a, k, t) * rate * h / 3;
+    }
+  EXPECT_NEAR(planimetry_volume(object(2).frames), expected, 1e-6 * expected);
+}
+
 namespace {
 
 struct cancelling_progress : interp_progress {
