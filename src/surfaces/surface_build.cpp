@@ -28,12 +28,18 @@ bool first_crossing(const frame_contours_t& e, vec2_t& at) {
   return true;
 }
 
-// Share of the area the contours enclosed before the repair that the
-// repaired contours' distance map keeps inside.
+// Share of the area the contours enclosed before the repair that lies
+// inside the distance field the surface is built from once repaired.
 double kept_share(frame_contours_t& e, double enclosed) {
   if (!(enclosed > 0.0)) return 1.0;
-  const std::unique_ptr<int16_t[]> map = e.measure(1, false);
-  return map_inside_area(map.get(), e.box_width, e.box_height) / enclosed;
+  interp_plane_t plane;
+  plane.contours = &e;
+  plane.field = e.measure(1, false).release();
+  if (!plane.field) return 0.0;
+  surface_interp().chamfer_code(plane);
+  const double inside = map_inside_area(plane.field, e.box_width, e.box_height);
+  delete[] plane.field;
+  return inside / enclosed;
 }
 
 // Repairs the contours of one plane; true when a new landmark marks what
@@ -58,8 +64,8 @@ bool repair_contours(frame_contours_t& e, int object, bool expert) {
   const int x = int(std::floor(last.x)), y = int(std::floor(last.y));
   const wxString consequence =
       area_kept ? wxString("This will result in a slightly lower quality surface")
-                : wxString::Format("The surface keeps %.0f%% of the area the contours enclose on "
-                                   "this frame",
+                : wxString::Format("The surface's section on this frame has %.0f%% of the area "
+                                   "the contours enclose",
                                    100.0 * kept);
   auto marked = [&](const char* what, const char* why) {
     return wxString(what) +

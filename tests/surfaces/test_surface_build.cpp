@@ -243,10 +243,11 @@ TEST_F(surface_build, CrossingContoursAreRepairedOrMarked) {
        "Contours overlapping, landmark created for frame 3 at (65,50), not able to correct.\n"
        "This will result in a slightly lower quality surface",
        65, 50},
-      // Discs of radius 12 at x 45 and 55 cross at (50, 50 +- 10.9).
+      // Discs of radius 12 at x 45 and 55 cross at (50, 50 +- 10.9); the
+      // section keeps only part of what they enclose, and says so.
       {"overlap", {circle(45, 50, 12), circle(55, 50, 12)},
        "Contours overlapping, landmark created for frame 3 at (50,60), too significant to "
-       "correct.\nThis will result in a slightly lower quality surface",
+       "correct.\nThe surface's section on this frame has ",
        50, 60},
   };
   for (const row& r : rows) {
@@ -423,4 +424,34 @@ TEST_F(surface_build, SectionsTooNarrowForTheGridWarn) {
     for (const auto& rec : log.records()) n += rec.text.find(warning) != std::string::npos;
     EXPECT_EQ(n, r.warnings);
   }
+}
+
+// Two discs of radius 12 crossing each other (centres 10 px apart) on frames
+// 2 to 6 cannot be repaired: the warning gives the share of the enclosed
+// area (the discs less twice their lens) that the surface keeps, which is
+// what its volume shows against the prism over that area.
+TEST_F(surface_build, UnrepairedCrossingSaysHowMuchAreaIsKept) {
+  std::vector<std::pair<int, contour_t>> c;
+  for (int f = 2; f <= 6; ++f) {
+    c.emplace_back(f, circle(45, 50, 12));
+    c.emplace_back(f, circle(55, 50, 12));
+  }
+  ASSERT_TRUE(load(9, 0.06, c, "RES_SURFACE_COVER false\n"));
+  log_capture log;
+  std::unique_ptr<surface_interp> s(build_contour_surface_from_resources(2, nullptr));
+  const double lens = 2 * 144 * std::acos(10.0 / 24) - 5 * std::sqrt(576.0 - 100);
+  const double enclosed = 2 * polygon_area(12) - 2 * lens;
+  const double kept = s->volume / (enclosed * 1e-4 * 0.24);
+  const std::string prefix = "The surface's section on this frame has ";
+  int reported = 0;
+  for (const auto& r : log.records()) {
+    const size_t at = r.text.find(prefix);
+    if (at == std::string::npos) continue;
+    ++reported;
+    const double percent = std::atof(r.text.c_str() + at + prefix.size());
+    EXPECT_NEAR(percent / 100, kept, 0.08) << r.text;
+    EXPECT_LT(percent, 90);
+  }
+  EXPECT_EQ(reported, 5);  // one per frame
+  EXPECT_FALSE(log.has(wxLOG_Warning, "slightly lower quality"));
 }
