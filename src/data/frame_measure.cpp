@@ -70,11 +70,35 @@ orientation_t orient(const std::vector<contour_t>& contours, std::vector<double>
       boxes[k].y0 = std::min(boxes[k].y0, v.y), boxes[k].y1 = std::max(boxes[k].y1, v.y);
     }
   }
+  // Only contours whose box (widened by the tolerance) holds a contour's
+  // first vertex can contain it: a grid of the boxes finds them, so that
+  // thousands of small contours are not each tested against all others.
+  const double t = TOUCH_TOLERANCE;
+  double gx0 = 1e300, gy0 = 1e300, gx1 = -1e300, gy1 = -1e300;
+  for (size_t k = 0; k < n; ++k)
+    if (usable[k] && contours[k].vertices.size() >= 3) {
+      gx0 = std::min(gx0, boxes[k].x0 - t), gx1 = std::max(gx1, boxes[k].x1 + t);
+      gy0 = std::min(gy0, boxes[k].y0 - t), gy1 = std::max(gy1, boxes[k].y1 + t);
+    }
+  const long side = std::clamp(long(std::sqrt(double(n))), 1L, 1024L);
+  const double cw = std::max((gx1 - gx0) / side, 1e-9), ch = std::max((gy1 - gy0) / side, 1e-9);
+  auto cell_of = [&](double v, double v0, double c) {
+    return std::clamp(long(std::floor((v - v0) / c)), 0L, side - 1);
+  };
+  std::vector<std::vector<uint32_t>> cells(gx1 >= gx0 ? size_t(side * side) : 0);
+  for (size_t k = 0; k < n && !cells.empty(); ++k) {
+    if (!usable[k] || contours[k].vertices.size() < 3) continue;
+    for (long i = cell_of(boxes[k].y0 - t, gy0, ch); i <= cell_of(boxes[k].y1 + t, gy0, ch); ++i)
+      for (long j = cell_of(boxes[k].x0 - t, gx0, cw); j <= cell_of(boxes[k].x1 + t, gx0, cw); ++j)
+        cells[size_t(i * side + j)].push_back(uint32_t(k));
+  }
   for (size_t r = 0; r < n; ++r) {
-    if (contours[r].vertices.empty() || !usable[r]) continue;
+    if (contours[r].vertices.empty() || !usable[r] || cells.empty()) continue;
     const std::vector<vec2_t>& vr = contours[r].vertices;
-    for (size_t k = 0; k < n; ++k) {
-      if (k == r || !usable[k] || contours[k].vertices.size() < 3) continue;
+    const vec2_t& first = vr[0];
+    if (first.x < gx0 || first.x > gx1 || first.y < gy0 || first.y > gy1) continue;
+    for (const uint32_t k : cells[size_t(cell_of(first.y, gy0, ch) * side + cell_of(first.x, gx0, cw))]) {
+      if (k == r) continue;
       const box_t& b = boxes[k];
       // A contour that touches another one is judged by its first vertex
       // off the other's outline: a shared point says nothing about nesting.
