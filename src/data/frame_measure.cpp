@@ -424,7 +424,8 @@ double even_odd_area(const frame_contours_t& entry) {
     if (!c.closed || c.vertices.size() < 3 || !c.finite()) continue;
     for (const vec2_t& v : c.vertices) y0 = std::min(y0, v.y), y1 = std::max(y1, v.y);
   }
-  if (!(y1 > y0) || (y1 - y0) * SUB > 1e8) return 0.0;
+  // Beyond this many sample rows the contours span more than any frame.
+  if (!(y1 > y0) || (y1 - y0) * SUB > double(1 << 20)) return 0.0;
   const long first = long(std::floor(y0 * SUB)), rows = long(std::ceil(y1 * SUB)) - first + 1;
   // The x of every edge crossing on every sample row (at row centres).
   std::vector<std::vector<double>> xs(static_cast<size_t>(rows));

@@ -259,7 +259,8 @@ TEST_F(surface_tool, RefusalsAndTheirExitStatus) {
 // Contours the surface cannot be built from get one message naming the
 // cause, and nothing is written: a coordinate that is not a number drops its
 // line (exit 3), contours far beyond the grid or too large to raster are
-// refused (exit 1) without the message for an object lacking contours.
+// refused (exit 1) without the message for an object lacking contours, and
+// so is a calibration that is not a number.
 TEST_F(surface_tool, BadContoursGetOneMessageWithTheirCause) {
   using surface_test::circle;
   contour_t nan_disc = circle(50, 50, 10);
@@ -289,6 +290,17 @@ TEST_F(surface_tool, BadContoursGetOneMessageWithTheirCause) {
     EXPECT_EQ(t.out, "");
     EXPECT_FALSE(std::filesystem::exists(path("b.ply")));
   }
+  // A calibration that is not a number places no plane anywhere.
+  surface_test::write_stack_file(path("c.hm"), 9, 0.06, surface_test::sphere_sections(), 2,
+                                 "RES_XTRANS nan\n");
+  const tool_result t = run("surface '" + path("c.hm") + "' 2 '" + path("c.ply") + "'");
+  EXPECT_EQ(t.status, 1) << t.err;
+  EXPECT_NE(t.err.find("a frame position or the calibration is not a finite number"),
+            std::string::npos)
+      << t.err;
+  EXPECT_EQ(t.err.find("interpolation grid can hold"), std::string::npos) << t.err;
+  EXPECT_EQ(t.err.find("cannot make a surface"), std::string::npos) << t.err;
+  EXPECT_FALSE(std::filesystem::exists(path("c.ply")));
 }
 
 #endif
