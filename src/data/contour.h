@@ -35,6 +35,13 @@ struct contour_t {
   void simplify(double tol);
   // Bit 1: crossings found or a collinear spike straightened; bit 2: crossings remain.
   int remove_self_intersections();
+  // A closed contour that crosses or touches itself as the simple loops it
+  // is made of, in its own direction (loops enclosing nothing are dropped).
+  // 0, with loops empty, when it neither crosses nor touches itself; else
+  // bit 1, and bit 2 when crossings were left after too many splits.
+  int split_into_loops(std::vector<contour_t>& loops) const;
+  // Every coordinate is a finite number.
+  bool finite() const;
 
   bool contains(const vec2_t& point) const;
   double area() const;
@@ -82,7 +89,22 @@ struct frame_contours_t {
   // twelfths of a pixel unless no_map is set (see frame_measure.cpp).
   std::unique_ptr<int16_t[]> measure(int margin, bool no_map);
   double length(double y_factor) const;
+  // Whether a closed contour with finite coordinates has a vertex: what
+  // measure makes a raster box of.
+  bool has_closed_contour() const;
 };
+
+// Two edges of closed contours that cross, or of one contour that touch.
+struct contour_meeting_t {
+  size_t first = 0, second = 0;            // contour indices, first <= second
+  size_t first_edge = 0, second_edge = 0;  // first_edge < second_edge on one contour
+  vec2_t at;
+};
+
+// The first place where the closed contours cross each other, or where one
+// crosses or touches itself (contours with non-finite coordinates are left
+// out); false when there is none. About linear in the number of edges.
+bool find_contour_meeting(const std::vector<contour_t>& contours, contour_meeting_t& at);
 
 // Whether segment p1-p2 crosses segment p3-p4, and where.
 bool segment_intersection_2d(const vec2_t& p1, const vec2_t& p2, const vec2_t& p3,

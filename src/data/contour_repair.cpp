@@ -3,9 +3,11 @@
 //
 // A repair moves a vertex V "past" a point m: V becomes 1.05 m - 0.05 V, on the
 // line from V through m, just beyond m.
+#include <algorithm>
 #include <cmath>
 
 #include "data/contour.h"
+#include "data/frame_measure.h"
 
 namespace {
 
@@ -26,6 +28,17 @@ long meeting_vertex(size_t e1, size_t e2, size_t n, bool closed) {
   if (closed && n > 0 && e2 == e1 + n - 1) return static_cast<long>(e1);
   if (closed && n > 0 && e1 == e2 + n - 1) return static_cast<long>(e2);
   return -1;
+}
+
+// Whether two versions of a contour enclose the same area (even-odd rule)
+// to within a share that a mended kink stays inside.
+bool same_area(const contour_t& a, const contour_t& b) {
+  constexpr double SHARE = 0.02;
+  frame_contours_t ea, eb;
+  ea.contours.push_back(a);
+  eb.contours.push_back(b);
+  const double x = even_odd_area(ea), y = even_odd_area(eb);
+  return std::fabs(x - y) <= SHARE * std::max(x, y);
 }
 
 size_t edge_count(const contour_t& c) {
@@ -168,7 +181,32 @@ int frame_contours_t::find_near(double tol, const vec2_t& point) {
   if (selected.empty()) return 0;
 
   int result = 0;
-  for (contour_t& c : contours) result |= c.remove_self_intersections();
+  // What moving vertices cannot mend (a figure of eight, a contour that
+  // comes back onto itself) is split into the loops it encloses, so that
+  // every lobe keeps its area.
+  const size_t before = contours.size();
+  for (size_t k = 0; k < before; ++k) {
+    contour_t moved = contours[k];
+    int r = moved.remove_self_intersections();
+    // Moving a vertex past a crossing mends a kink; where it would cut off a
+    // lobe instead, the contour is split below.
+    if ((r & CONTOUR_CROSSINGS_FOUND) && !same_area(contours[k], moved))
+      r = CONTOUR_CROSSINGS_FOUND | CONTOUR_CROSSINGS_LEFT;
+    else
+      contours[k] = std::move(moved);
+    std::vector<contour_t> loops;
+    if (const int split = contours[k].split_into_loops(loops)) {
+      r = (r & ~CONTOUR_CROSSINGS_LEFT) | split;
+      if (loops.empty()) {
+        contours[k].clear();  // it enclosed nothing; removed below
+        r |= CONTOUR_EMPTIED;
+      } else {
+        contours[k] = std::move(loops[0]);
+        for (size_t i = 1; i < loops.size(); ++i) contours.push_back(std::move(loops[i]));
+      }
+    }
+    result |= r;
+  }
   for (size_t x = 0; x < selected.size(); ++x)
     for (size_t y = x + 1; y < selected.size(); ++y)
       result |= intersect(*this, selected[x], selected[y]);
@@ -178,6 +216,12 @@ int frame_contours_t::find_near(double tol, const vec2_t& point) {
       if (contours[k].vertices.empty()) contours.erase(contours.begin() + static_cast<long>(k));
   }
   return result;
+}
+
+bool frame_contours_t::has_closed_contour() const {
+  for (const contour_t& c : contours)
+    if (c.closed && !c.vertices.empty() && c.finite()) return true;
+  return false;
 }
 
 double frame_contours_t::length(double y_factor) const {

@@ -181,6 +181,13 @@ bool parse_contour_dat(wxString& text) {
       error("Problem reading vertex in CONT line");
       return false;
     }
+    if (!std::isfinite(v.x) || !std::isfinite(v.y)) {
+      // No contour can be measured or drawn through such a vertex.
+      warn_ignored(wxString::Format("Ignoring CONT line of object %i on frame %i: a vertex "
+                                    "coordinate is not a finite number",
+                                    object, frame));
+      return true;
+    }
     contour.vertices.push_back(v);
   }
 

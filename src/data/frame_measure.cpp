@@ -15,6 +15,8 @@
 namespace {
 
 constexpr double UNTOUCHED = 1e10;
+// A vertex this close to another contour's outline (pixels) lies on it.
+constexpr double TOUCH_TOLERANCE = 1e-3;
 // Boxes beyond this many cells are refused a map rather than allocated.
 constexpr int64_t MAX_MAP_CELLS = int64_t(1) << 26;
 // Scratch space up to this many cells is kept for the next call: measuring
@@ -38,19 +40,85 @@ struct orientation_t {
   std::vector<bool> flip;
 };
 
+// Whether x lies within tol of the contour's outline, closing edge included.
+bool on_outline(const contour_t& c, const vec2_t& x, double tol) {
+  const size_t n = c.vertices.size();
+  for (size_t k = 0; k < n; ++k) {
+    const vec2_t& p = c.vertices[k];
+    const vec2_t d = c.vertices[(k + 1) % n] - p;
+    const double len2 = vec2_dot(d, d);
+    const double t = len2 > 0.0 ? std::clamp(vec2_dot(x - p, d) / len2, 0.0, 1.0) : 0.0;
+    const vec2_t e = x - (p + t * d);
+    if (vec2_dot(e, e) <= tol * tol) return true;
+  }
+  return false;
+}
+
 orientation_t orient(const std::vector<contour_t>& contours, std::vector<double>* areas,
                      std::vector<vec2_t>* centroids) {
   const size_t n = contours.size();
   orientation_t o{std::vector<int>(n, 0), std::vector<bool>(n, false)};
+  std::vector<bool> usable(n);
+  struct box_t {
+    double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
+  };
+  std::vector<box_t> boxes(n);
+  for (size_t k = 0; k < n; ++k) {
+    usable[k] = contours[k].finite();
+    for (const vec2_t& v : contours[k].vertices) {
+      boxes[k].x0 = std::min(boxes[k].x0, v.x), boxes[k].x1 = std::max(boxes[k].x1, v.x);
+      boxes[k].y0 = std::min(boxes[k].y0, v.y), boxes[k].y1 = std::max(boxes[k].y1, v.y);
+    }
+  }
+  // Only contours whose box (widened by the tolerance) holds a contour's
+  // first vertex can contain it: a grid of the boxes finds them, so that
+  // thousands of small contours are not each tested against all others.
+  const double t = TOUCH_TOLERANCE;
+  double gx0 = 1e300, gy0 = 1e300, gx1 = -1e300, gy1 = -1e300;
+  for (size_t k = 0; k < n; ++k)
+    if (usable[k] && contours[k].vertices.size() >= 3) {
+      gx0 = std::min(gx0, boxes[k].x0 - t), gx1 = std::max(gx1, boxes[k].x1 + t);
+      gy0 = std::min(gy0, boxes[k].y0 - t), gy1 = std::max(gy1, boxes[k].y1 + t);
+    }
+  const long side = std::clamp(long(std::sqrt(double(n))), 1L, 1024L);
+  const double cw = std::max((gx1 - gx0) / side, 1e-9), ch = std::max((gy1 - gy0) / side, 1e-9);
+  auto cell_of = [&](double v, double v0, double c) {
+    return std::clamp(long(std::floor((v - v0) / c)), 0L, side - 1);
+  };
+  std::vector<std::vector<uint32_t>> cells(gx1 >= gx0 ? size_t(side * side) : 0);
+  for (size_t k = 0; k < n && !cells.empty(); ++k) {
+    if (!usable[k] || contours[k].vertices.size() < 3) continue;
+    for (long i = cell_of(boxes[k].y0 - t, gy0, ch); i <= cell_of(boxes[k].y1 + t, gy0, ch); ++i)
+      for (long j = cell_of(boxes[k].x0 - t, gx0, cw); j <= cell_of(boxes[k].x1 + t, gx0, cw); ++j)
+        cells[size_t(i * side + j)].push_back(uint32_t(k));
+  }
   for (size_t r = 0; r < n; ++r) {
-    if (contours[r].vertices.empty()) continue;
-    const vec2_t& p = contours[r].vertices[0];
-    for (size_t k = 0; k < n; ++k)
-      if (k != r && contours[k].vertices.size() >= 3 && contours[k].contains(p)) ++o.depth[r];
+    if (contours[r].vertices.empty() || !usable[r] || cells.empty()) continue;
+    const std::vector<vec2_t>& vr = contours[r].vertices;
+    const vec2_t& first = vr[0];
+    if (first.x < gx0 || first.x > gx1 || first.y < gy0 || first.y > gy1) continue;
+    for (const uint32_t k : cells[size_t(cell_of(first.y, gy0, ch) * side + cell_of(first.x, gx0, cw))]) {
+      if (k == r) continue;
+      const box_t& b = boxes[k];
+      // A contour that touches another one is judged by its first vertex
+      // off the other's outline: a shared point says nothing about nesting.
+      const vec2_t* p = &vr[0];
+      if (p->x >= b.x0 - TOUCH_TOLERANCE && p->x <= b.x1 + TOUCH_TOLERANCE &&
+          p->y >= b.y0 - TOUCH_TOLERANCE && p->y <= b.y1 + TOUCH_TOLERANCE &&
+          on_outline(contours[k], *p, TOUCH_TOLERANCE)) {
+        for (const vec2_t& v : vr)
+          if (!on_outline(contours[k], v, TOUCH_TOLERANCE)) {
+            p = &v;
+            break;
+          }
+      }
+      if (p->x < b.x0 || p->x > b.x1 || p->y < b.y0 || p->y > b.y1) continue;
+      if (contours[k].contains(*p)) ++o.depth[r];
+    }
   }
   for (size_t r = 0; r < n; ++r) {
     vec2_t c;
-    double a = contours[r].area_and_centroid(c);
+    double a = usable[r] ? contours[r].area_and_centroid(c) : 0.0;
     bool odd = o.depth[r] % 2 != 0;
     o.flip[r] = (!odd && a >= 0.0) || (odd && a < 0.0);
     if (o.flip[r]) a = -a;
@@ -72,7 +140,7 @@ void fill_distances(const frame_contours_t& e, const std::vector<bool>& flip, ac
   const long W = e.box_width, H = e.box_height;
   for (size_t r = 0; r < e.contours.size(); ++r) {
     const contour_t& c = e.contours[r];
-    if (!c.closed || c.vertices.size() < 3 || c.area() == 0.0) continue;
+    if (!c.closed || c.vertices.size() < 3 || !c.finite() || c.area() == 0.0) continue;
     const bool flipped = flip[r];
     for_each_edge_closing_first(c, [&](const vec2_t& p0, const vec2_t& q0) {
       const vec2_t half{0.5, 0.5};
@@ -190,7 +258,7 @@ void count_crossings(const frame_contours_t& e, std::vector<uint16_t>& count) {
   };
   for (const contour_t& c : e.contours) {
     const size_t n = c.vertices.size();
-    if (!c.closed || n < 2) continue;
+    if (!c.closed || n < 2 || !c.finite()) continue;
     cell_t p = cell(c.vertices[n - 1]);
     bool down = false;
     for (size_t k = n - 1; k-- > 0;) {
@@ -227,6 +295,9 @@ void count_crossings(const frame_contours_t& e, std::vector<uint16_t>& count) {
   }
 }
 
+// How much of its pixel a cell of the map covers.
+double coverage(int v) { return v <= -6 ? 0.0 : std::min(1.0, (v + 6) / 12.0); }
+
 void repair(frame_contours_t& e, int16_t* map) {
   const long W = e.box_width, H = e.box_height;
   std::vector<uint16_t> count(static_cast<size_t>(W * H), 0);
@@ -247,9 +318,7 @@ void repair(frame_contours_t& e, int16_t* map) {
   double sum = 0.0, sx = 0.0, sy = 0.0;
   for (long i = 0; i < H; ++i) {
     for (long j = 0; j < W; ++j) {
-      int v = map[i * W + j];
-      if (v <= -6) continue;
-      double cover = std::min(1.0, (v + 6) / 12.0);
+      const double cover = coverage(map[i * W + j]);
       sum += cover;
       sx += j * cover;
       sy += i * cover;
@@ -278,7 +347,9 @@ std::unique_ptr<int16_t[]> frame_contours_t::measure(int margin, bool no_map) {
   double min_x = 1e10, min_y = 1e10, max_x = -1e10, max_y = -1e10;
   bool any = false;
   for (const contour_t& c : contours) {
-    if (!c.closed) continue;
+    // Contours with non-finite coordinates are refused where they are made;
+    // any that slip through count as absent.
+    if (!c.closed || !c.finite()) continue;
     for (const vec2_t& v : c.vertices) {
       any = true;
       min_x = std::min(min_x, v.x);
@@ -337,4 +408,47 @@ std::unique_ptr<int16_t[]> frame_contours_t::measure(int margin, bool no_map) {
   seed_y = box_y + static_cast<int32_t>(si);
   repair(*this, map.get());
   return map;
+}
+
+double map_inside_area(const int16_t* map, long width, long height) {
+  double sum = 0.0;
+  if (map)
+    for (long k = 0; k < width * height; ++k) sum += coverage(map[k]);
+  return sum;
+}
+
+double even_odd_area(const frame_contours_t& entry) {
+  constexpr int SUB = 8;  // sample rows per pixel
+  double y0 = 1e300, y1 = -1e300;
+  for (const contour_t& c : entry.contours) {
+    if (!c.closed || c.vertices.size() < 3 || !c.finite()) continue;
+    for (const vec2_t& v : c.vertices) y0 = std::min(y0, v.y), y1 = std::max(y1, v.y);
+  }
+  // Beyond this many sample rows the contours span more than any frame.
+  if (!(y1 > y0) || (y1 - y0) * SUB > double(1 << 20)) return 0.0;
+  const long first = long(std::floor(y0 * SUB)), rows = long(std::ceil(y1 * SUB)) - first + 1;
+  // The x of every edge crossing on every sample row (at row centres).
+  std::vector<std::vector<double>> xs(static_cast<size_t>(rows));
+  for (const contour_t& c : entry.contours) {
+    if (!c.closed || c.vertices.size() < 3 || !c.finite()) continue;
+    const size_t n = c.vertices.size();
+    for (size_t k = 0; k < n; ++k) {
+      const vec2_t& p = c.vertices[k];
+      const vec2_t& q = c.vertices[(k + 1) % n];
+      if (p.y == q.y) continue;
+      const double lo = std::min(p.y, q.y), hi = std::max(p.y, q.y);
+      // Rows whose centre y lies in [lo, hi): each crossing counted once.
+      for (long r = long(std::ceil(lo * SUB - 0.5)); (r + 0.5) / SUB < hi; ++r) {
+        const double y = (r + 0.5) / SUB;
+        if (y < lo) continue;
+        xs[size_t(r - first)].push_back(p.x + (y - p.y) * (q.x - p.x) / (q.y - p.y));
+      }
+    }
+  }
+  double area = 0.0;
+  for (std::vector<double>& row : xs) {
+    std::sort(row.begin(), row.end());
+    for (size_t i = 0; i + 1 < row.size(); i += 2) area += row[i + 1] - row[i];
+  }
+  return area / SUB;
 }

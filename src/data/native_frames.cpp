@@ -7,6 +7,8 @@
 #include <wx/stream.h>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <new>
 
 #include "data/data_io_ui.h"
@@ -350,6 +352,13 @@ bool parse_image_dat(wxString& text) {
         if (!word_to_double(pw, d)) {
           error("Problem reading position information numbers in image IM line");
           ++ctx->losses.incomplete_records;
+          break;
+        }
+        if (!(std::fabs(d) <= std::numeric_limits<float>::max())) {
+          // A frame placed nowhere: kept, at the origin, and counted as incomplete.
+          error("Position information in image IM line is not a finite number");
+          ++ctx->losses.incomplete_records;
+          p = position_t();
           break;
         }
         *v = static_cast<float>(d);

@@ -1,12 +1,14 @@
 #include "surfaces/surface_build.h"
 
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include <wx/log.h>
 
 #include "data/contour.h"
 #include "data/dynabuf.h"
+#include "data/frame_measure.h"
 #include "data/landmarks.h"
 #include "data/objects.h"
 #include "registry/resource_table.h"
@@ -14,25 +16,30 @@
 
 namespace {
 
-// The first place where the frame's closed contours cross themselves or each
-// other, in pixels; false when they are consistent.
+// A repair that keeps the enclosed area within this share is not reported as a loss.
+constexpr double AREA_TOLERANCE = 0.03;
+
+// The first place where the frame's closed contours cross each other, or
+// where one crosses or touches itself, in pixels; false when there is none.
 bool first_crossing(const frame_contours_t& e, vec2_t& at) {
-  std::vector<const contour_t*> closed;
-  for (const contour_t& c : e.contours)
-    if (c.closed && c.vertices.size() >= 3) closed.push_back(&c);
-  for (size_t i = 0; i < closed.size(); ++i)
-    for (size_t j = i; j < closed.size(); ++j) {
-      const std::vector<vec2_t>& A = closed[i]->vertices;
-      const std::vector<vec2_t>& B = closed[j]->vertices;
-      const size_t na = A.size(), nb = B.size();
-      for (size_t a = 0; a < na; ++a)
-        for (size_t b = (i == j ? a + 2 : 0); b < nb; ++b) {
-          if (i == j && a == 0 && b == na - 1) continue;  // neighbours share a vertex
-          if (segment_intersection_2d(A[a], A[(a + 1) % na], B[b], B[(b + 1) % nb], at))
-            return true;
-        }
-    }
-  return false;
+  contour_meeting_t m;
+  if (!find_contour_meeting(e.contours, m)) return false;
+  at = m.at;
+  return true;
+}
+
+// Share of the area the contours enclosed before the repair that lies
+// inside the distance field the surface is built from once repaired.
+double kept_share(frame_contours_t& e, double enclosed) {
+  if (!(enclosed > 0.0)) return 1.0;
+  interp_plane_t plane;
+  plane.contours = &e;
+  plane.field = e.measure(1, false).release();
+  if (!plane.field) return 0.0;
+  surface_interp().chamfer_code(plane);
+  const double inside = map_inside_area(plane.field, e.box_width, e.box_height);
+  delete[] plane.field;
+  return inside / enclosed;
 }
 
 // Repairs the contours of one plane; true when a new landmark marks what
@@ -40,6 +47,7 @@ bool first_crossing(const frame_contours_t& e, vec2_t& at) {
 bool repair_contours(frame_contours_t& e, int object, bool expert) {
   vec2_t p;
   if (!first_crossing(e, p)) return false;
+  const double enclosed = even_odd_area(e);
   int flags = e.find_near(12.0, p);
   const int uncorrectable = CONTOUR_CROSSINGS_LEFT | CONTOURS_CROSSINGS_LEFT;
   vec2_t last = p;
@@ -49,10 +57,21 @@ bool repair_contours(frame_contours_t& e, int object, bool expert) {
     last = p;
     remains = first_crossing(e, last);
   }
+  // Where the repair had to give up area, the warning says how much is kept.
+  const double kept = kept_share(e, enclosed);
+  const bool area_kept = std::fabs(kept - 1.0) <= AREA_TOLERANCE;
   const int frame = e.frame;
   const int x = int(std::floor(last.x)), y = int(std::floor(last.y));
-  const char* tail = ", landmark created for frame %i at (%i,%i), %s.\nThis will result in a "
-                     "slightly lower quality surface";
+  const wxString consequence =
+      area_kept ? wxString("This will result in a slightly lower quality surface")
+                : wxString::Format("The surface's section on this frame has %.0f%% of the area "
+                                   "the contours enclose",
+                                   100.0 * kept);
+  auto marked = [&](const char* what, const char* why) {
+    return wxString(what) +
+           wxString::Format(", landmark created for frame %i at (%i,%i), %s.\n", frame, x, y, why) +
+           consequence;
+  };
   wxString warning;
   bool mark = false;
   if (flags & uncorrectable) {
@@ -62,26 +81,29 @@ bool repair_contours(frame_contours_t& e, int object, bool expert) {
                        : (flags & CONTOURS_CROSS)        ? "Contours overlapping"
                                                          : nullptr;
     if (what)
-      warning = wxString(what) + wxString::Format(tail, frame, x, y, "too significant to correct");
+      warning = marked(what, "too significant to correct");
   } else if (!remains) {
-    if (!expert) {
+    // A repair that lost area is reported in expert mode too.
+    if (!expert || !area_kept) {
       if (flags & CONTOUR_CROSSINGS_FOUND)
         warning = wxString::Format("Contour on frame %i changed to remove self-intersections", frame);
       else if (flags & CONTOUR_EMPTIED)
         warning = wxString::Format("Contours on frame %i changed to remove multiple copies", frame);
       else if (flags & CONTOURS_CROSS)
         warning = wxString::Format("Contours on frame %i changed to remove overlap", frame);
+      if (!area_kept && !warning.empty()) warning += ".\n" + consequence;
     }
   } else {
     mark = true;
     if (flags & CONTOUR_CROSSINGS_FOUND)
-      warning = "Contours self-intersecting" + wxString::Format(tail, frame, x, y, "not able to correct");
+      warning = marked("Contours self-intersecting", "not able to correct");
     else if (flags & (CONTOUR_EMPTIED | CONTOURS_CROSS))
-      warning = "Contours overlapping" + wxString::Format(tail, frame, x, y, "not able to correct");
+      warning = marked("Contours overlapping", "not able to correct");
     else
       warning = wxString::Format("Contours not consistent, landmark created for frame %i at "
-                                 "(%i,%i).\nThis will result in a slightly lower quality surface",
-                                 frame, x, y);
+                                 "(%i,%i).\n",
+                                 frame, x, y) +
+                consequence;
   }
   resource_table_t& t = *resource_table;
   if (object != 200) t.CONT->write_no_changeprocs();
@@ -107,7 +129,8 @@ bool repair_contours(frame_contours_t& e, int object, bool expert) {
 }  // namespace
 
 surface_interp* build_contour_surface(int object, int step, int smoothing, int connect, bool cover,
-                                      interp_progress* progress) {
+                                      interp_progress* progress, bool* refused) {
+  if (refused) *refused = false;
   const resource_table_t& t = *resource_table;
   surface_interp* s = new surface_interp(object);
   s->x_trans = t.RES_XTRANS->read();
@@ -129,18 +152,22 @@ surface_interp* build_contour_surface(int object, int step, int smoothing, int c
     wxLogWarning("Some contours were overlapping or self-intersecting. To fix, either:\n - Locate "
                  "each landmark and manually correct any overlap, or\n - Try re-creating the "
                  "contours with a lower 'contour accuracy' value.");
-  if (s->interpolate(planes, settings, progress) && s->volume >= 0.0)
+  if (!s->interpolate(planes, settings, progress)) {
+    if (refused) *refused = true;
+  } else if (s->volume >= 0.0) {
     s->map_curves_to_surface(true);
+  }
   return s;
 }
 
-surface_interp* build_contour_surface_from_resources(int object, interp_progress* progress) {
+surface_interp* build_contour_surface_from_resources(int object, interp_progress* progress,
+                                                     bool* refused) {
   const resource_table_t& t = *resource_table;
   const int connect = 3 - (t.RES_SURFACE_CONNECT_OBJECTS->read() ? 0 : 1) -
                       2 * (t.RES_SURFACE_CONNECT_HOLES->read() ? 0 : 1);
   return build_contour_surface(object, surface_step_for_resolution(t.RES_SURFACE_RESOLUTION->read()),
                                int(t.RES_SURFACE_SMOOTHING->read()), connect,
-                               t.RES_SURFACE_COVER->read(), progress);
+                               t.RES_SURFACE_COVER->read(), progress, refused);
 }
 
 double planimetry_volume(std::list<frame_contours_t>& frames) {

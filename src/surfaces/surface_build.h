@@ -12,12 +12,15 @@ struct frame_contours_t;
 // level, connect mode and end covering; the calibration and scales come from
 // the resources. Contours that cross themselves or each other are repaired
 // first, with a warning for each frame changed. Never null; a cancel leaves
-// volume -1 (the caller keeps its old surface and deletes this one).
+// volume -1 (the caller keeps its old surface and deletes this one). When the
+// interpolation refuses the contours (an error is logged, the surface is
+// empty) *refused is set, if given.
 surface_interp* build_contour_surface(int object, int step, int smoothing, int connect, bool cover,
-                                      interp_progress* progress);
+                                      interp_progress* progress, bool* refused = nullptr);
 
 // The same with every argument read from the resources.
-surface_interp* build_contour_surface_from_resources(int object, interp_progress* progress);
+surface_interp* build_contour_surface_from_resources(int object, interp_progress* progress,
+                                                     bool* refused = nullptr);
 
 // Volume (cm^3) of the solid swept by the contour frames: the vector areas
 // integrated along a smooth curve through the centroids. 0 with fewer than

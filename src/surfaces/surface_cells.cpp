@@ -341,6 +341,8 @@ void surface_interp::layer_cells(int x, int j) {
 
 void surface_interp::tetrahedron_triangles(int a, int b, int c, int d, const int32_t* slots[6],
                                            bool flip) {
+  const int P = 8 * (a >= 0) + 4 * (b >= 0) + 2 * (c >= 0) + (d >= 0);
+  if (P == 0 || P == 15) return;  // wholly outside or inside: most tetrahedra
   const int32_t ab = *slots[0], bc = *slots[1], ac = *slots[2], ad = *slots[3], bd = *slots[4],
                 cd = *slots[5];
   const int type = flip ? 0 : 1;
@@ -348,7 +350,6 @@ void surface_interp::tetrahedron_triangles(int a, int b, int c, int d, const int
   auto two = [&](int32_t i1, int32_t k1, int32_t l1, int32_t i2, int32_t k2, int32_t l2) {
     if (!tri(i1, k1, l1)) tri(i2, k2, l2);
   };
-  const int P = 8 * (a >= 0) + 4 * (b >= 0) + 2 * (c >= 0) + (d >= 0);
   const int s_ab = std::min(std::abs(a + b), std::abs(c + d));
   const int s_bc = std::min(std::abs(b + c), std::abs(a + d));
   const int s_ac = std::min(std::abs(a + c), std::abs(b + d));

@@ -89,6 +89,26 @@ void surface_interp::compound_image_data(compound_progress* progress) {
   std::vector<double> best(size_t(m + 1));
   std::vector<uint8_t> value(size_t(m + 1));
 
+  // Frames that can be read from a vertex lie within twice the depth of it
+  // along their normal. With the frames' offsets along a mean normal sorted,
+  // a window of them, widened by how far any normal strays from the mean,
+  // holds every such frame; the exact test below still decides.
+  vec3_t mean;
+  for (const frame_plane& f : frame_planes) mean += f.normal;
+  mean = vec3_normalise(mean);
+  double stray = 0.0;
+  for (const frame_plane& f : frame_planes) stray = std::max(stray, vec3_length(f.normal - mean));
+  std::vector<std::pair<double, int32_t>> offsets;
+  offsets.reserve(frame_planes.size());
+  double far = 0.0;
+  for (size_t k = 0; k < frame_planes.size(); ++k) {
+    offsets.emplace_back(vec3_dot(frame_planes[k].origin, mean), int32_t(k));
+    far = std::max(far, vec3_length(frame_planes[k].origin));
+  }
+  std::sort(offsets.begin(), offsets.end());
+  std::vector<int32_t> near;
+  near.reserve(frame_planes.size());
+
   const int32_t n = mesh.n_points;
   int v = 1;
   while (n / v > 30000) v *= 10;
@@ -123,7 +143,22 @@ void surface_interp::compound_image_data(compound_progress* progress) {
     std::fill(best.begin(), best.end(), 1e10);
     std::fill(value.begin(), value.end(), uint8_t(0));
 
-    for (const frame_plane& f : frame_planes) {
+    // |dp| = |(origin - p) . normal| differs from |origin . mean - p . mean| by
+    // at most |origin - p| times the stray; a margin covers the rounding.
+    const double c = vec3_dot(p, mean);
+    const double slack = 2.0 * reach + (far + vec3_length(p)) * stray + 1e-9 * (1.0 + far + std::fabs(c));
+    near.clear();
+    if (std::isfinite(slack) && std::isfinite(c)) {
+      const auto lo = std::lower_bound(offsets.begin(), offsets.end(),
+                                       std::make_pair(c - slack, int32_t(-1)));
+      for (auto it = lo; it != offsets.end() && it->first <= c + slack; ++it)
+        near.push_back(it->second);
+    } else {
+      for (size_t k = 0; k < frame_planes.size(); ++k) near.push_back(int32_t(k));
+    }
+    std::sort(near.begin(), near.end());  // frame order decides ties, as before
+    for (int32_t k : near) {
+      const frame_plane& f = frame_planes[size_t(k)];
       // In-plane coordinates of the feet of p and q on the plane, and their
       // signed distances along the normal to it; the distances alone decide
       // whether the frame is near enough to be read.
@@ -135,12 +170,14 @@ void surface_interp::compound_image_data(compound_progress* progress) {
       for (long l = 0; l <= m; ++l) {
         // With a single sample only the vertex itself is read.
         const double w = m ? double(l) / double(m) : 0.0;
-        const double x = a.x + w * (b.x - a.x), y = a.y + w * (b.y - a.y);
+        // A frame no nearer than the best so far is passed over before its
+        // pixel is looked for.
         const double d = std::fabs(a.z + w * (b.z - a.z));
+        if (!(d < best[size_t(l)])) continue;
+        const double x = a.x + w * (b.x - a.x), y = a.y + w * (b.y - a.y);
         // Rounded down, so that points left of or above the first pixel fall off the frame.
         const double col = std::floor(x / sx + 0.5), row = std::floor(y / sy + 0.5);
         if (!(col >= 0.0 && col < double(width) && row >= 0.0 && row < double(height))) continue;
-        if (!(d < best[size_t(l)])) continue;
         best[size_t(l)] = d;
         value[size_t(l)] = f.pixels[long(col) + width * long(row)];
       }

@@ -20,29 +20,41 @@ void surface_interp::chamfer_code(interp_plane_t& p) {
   for (int y = 1; y < h - 1; ++y) at(0, y) = at(w - 1, y) = -FIELD_LIMIT;
 
   // The band next to the contours (|v| <= 6) keeps its exact values here.
-  for (int y = 1; y < h - 1; ++y)
+  // Rows are walked through pointers: the passes are most of the cost of a
+  // plane's field.
+  for (int y = 1; y < h - 1; ++y) {
+    const int16_t* src = old + size_t(y) * w;
+    int16_t* row = f + size_t(y) * w;
+    const int16_t* up = row - w;
     for (int x = 1; x < w - 1; ++x) {
-      int v = old[size_t(y) * w + x];
-      const int l = at(x - 1, y), u = at(x, y - 1), ul = at(x - 1, y - 1), ur = at(x + 1, y - 1);
-      if (v > 6)
-        v = std::min({v, l + 12, u + 12, ul + 17, ur + 17});
-      else if (v < -6)
-        v = std::max({v, l - 12, u - 12, ul - 17, ur - 17});
-      at(x, y) = int16_t(v);
+      int v = src[x];
+      if (v > 6) {
+        const int m = std::min(std::min(row[x - 1], up[x]) + 12, std::min(up[x - 1], up[x + 1]) + 17);
+        v = std::min(v, m);
+      } else if (v < -6) {
+        const int m = std::max(std::max(row[x - 1], up[x]) - 12, std::max(up[x - 1], up[x + 1]) - 17);
+        v = std::max(v, m);
+      }
+      row[x] = int16_t(v);
     }
+  }
   delete[] old;
   p.field = f;
 
-  for (int y = h - 2; y >= 1; --y)
+  for (int y = h - 2; y >= 1; --y) {
+    int16_t* row = f + size_t(y) * w;
+    const int16_t* down = row + w;
     for (int x = w - 2; x >= 1; --x) {
-      int v = at(x, y);
-      const int r = at(x + 1, y), d = at(x, y + 1), dl = at(x - 1, y + 1), dr = at(x + 1, y + 1);
+      int v = row[x];
       if (v > 0)
-        v = std::min({v, r + 12, d + 12, dl + 17, dr + 17});
+        v = std::min(v, std::min(std::min(row[x + 1], down[x]) + 12,
+                                 std::min(down[x - 1], down[x + 1]) + 17));
       else
-        v = std::max({v, r - 12, d - 12, dl - 17, dr - 17});
-      at(x, y) = int16_t(v);
+        v = std::max(v, std::max(std::max(row[x + 1], down[x]) - 12,
+                                 std::max(down[x - 1], down[x + 1]) - 17));
+      row[x] = int16_t(v);
     }
+  }
 
   for (int x = 1; x < w - 1; ++x) {
     at(x, 0) = int16_t(at(x, 1) - 12);

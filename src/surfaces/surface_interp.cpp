@@ -3,12 +3,23 @@
 // then the closing layer, the mesh and its volume.
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 
 #include <wx/log.h>
 
 #include "data/contour.h"
 #include "data/objects.h"
 #include "surfaces/surface_interp.h"
+
+namespace {
+
+// Sections narrower than this many grid steps lose a noticeable part of
+// their area; the warning is given when they hold more than this share of
+// the contours' area.
+constexpr double SMALL_SECTION_STEPS = 6.0;
+constexpr double SMALL_SECTION_SHARE = 0.03;
+
+}  // namespace
 
 surface_interp::grid_result surface_interp::lay_grid(const std::vector<plane_source>& sources,
                                                      const interp_settings& settings) {
@@ -35,9 +46,23 @@ surface_interp::grid_result surface_interp::lay_grid(const std::vector<plane_sou
   for (const plane_source& s : sources) {
     interp_plane_t p;
     p.transform = s.transform;
+    for (int i = 0; i < 16; ++i)
+      if (!std::isfinite(s.transform[i])) {
+        wxLogError("Unable to build the surface of this object: a frame position or the "
+                   "calibration is not a finite number.");
+        free_interp_data();
+        return GRID_BAD_POSITION;
+      }
     if (s.contours) {
       s.contours->measure(3 * step, true);
-      if (s.contours->box_width <= 0 || s.contours->box_height <= 0) continue;
+      if (s.contours->box_width <= 0 || s.contours->box_height <= 0) {
+        if (!s.contours->has_closed_contour()) continue;
+        wxLogError("Unable to build the surface of this object: its contours on frame %i are "
+                   "too large to be rastered.",
+                   int(s.contours->frame));
+        free_interp_data();
+        return GRID_TOO_LARGE;
+      }
       p.contours = s.contours;
       p.field = PLANE_FIELD_PENDING;
       ++with_contours;
@@ -45,6 +70,7 @@ surface_interp::grid_result surface_interp::lay_grid(const std::vector<plane_sou
     planes.push_back(p);
   }
   plane_count = int32_t(planes.size());
+  warn_small_contours();
   if (with_contours < 2) {
     free_interp_data();
     return GRID_TOO_FEW_PLANES;
@@ -56,12 +82,40 @@ surface_interp::grid_result surface_interp::lay_grid(const std::vector<plane_sou
   return GRID_LAID;
 }
 
+void surface_interp::warn_small_contours() {
+  if (resolution_warned || expert_mode || in_script) return;
+  // A section narrower than a few grid cells is cut by too few node lines
+  // for the interpolated surface to keep its area.
+  const double narrow = SMALL_SECTION_STEPS * step;
+  double total = 0.0, small = 0.0;
+  for (const interp_plane_t& p : planes) {
+    if (!p.has_contours()) continue;
+    for (const contour_t& c : p.contours->contours) {
+      if (!c.closed || c.vertices.size() < 3 || !c.finite()) continue;
+      double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
+      for (const vec2_t& v : c.vertices) {
+        x0 = std::min(x0, v.x), x1 = std::max(x1, v.x);
+        y0 = std::min(y0, v.y), y1 = std::max(y1, v.y);
+      }
+      const double a = std::fabs(c.area());
+      total += a;
+      if (std::min(x1 - x0, y1 - y0) < narrow) small += a;
+    }
+  }
+  if (!(small > SMALL_SECTION_SHARE * total)) return;
+  resolution_warned = 1;
+  wxLogWarning(
+      "This surface resolution is too low for the current set of contours.\nEither increase "
+      "the resolution, or increase contour frame spacing.");
+}
+
 bool surface_interp::interpolate(const std::vector<plane_source>& sources,
                                  const interp_settings& settings, interp_progress* progress) {
   switch (lay_grid(sources, settings)) {
     case GRID_LAID: break;
     case GRID_TOO_FEW_PLANES: return true;  // an empty surface
-    case GRID_TOO_LARGE: return false;      // logged by the grid
+    case GRID_TOO_LARGE:
+    case GRID_BAD_POSITION: return false;  // logged
     case GRID_NO_PIXEL_SIZE:
       wxLogError("Unable to build a surface: the pixel size is not set.");
       return false;

@@ -102,8 +102,20 @@ class surface_interp {
 
   // The first part of interpolate: settings, plane array, plane sequence and
   // grid. The planes keep their contours unrastered.
-  enum grid_result { GRID_LAID, GRID_TOO_FEW_PLANES, GRID_TOO_LARGE, GRID_NO_PIXEL_SIZE };
+  // GRID_TOO_LARGE and GRID_BAD_POSITION are logged here; the others are
+  // left to the caller.
+  enum grid_result {
+    GRID_LAID,
+    GRID_TOO_FEW_PLANES,
+    GRID_TOO_LARGE,
+    GRID_NO_PIXEL_SIZE,
+    GRID_BAD_POSITION
+  };
   grid_result lay_grid(const std::vector<plane_source>& sources, const interp_settings& settings);
+
+  // Warns, once per surface and not in expert mode or a script, when the
+  // planes' contours are too narrow for the grid step to keep their area.
+  void warn_small_contours();
 
   // Releases the planes with their rasters and peaks, and the node grid.
   void free_interp_data() {

@@ -62,7 +62,8 @@ std::vector<plane_source> surface_planes_of_object(int object, bool cover) {
     plane_source p;
     if (!frame_plane(e.frame, calibration, p.transform)) continue;
     e.measure(0, true);  // a frame with no closed contour makes no plane
-    if (e.box_width <= 0) continue;
+    // Contours too large to raster stay, for the interpolation to refuse.
+    if (e.box_width <= 0 && !e.has_closed_contour()) continue;
     p.contours = &e;
     planes.push_back(p);
     if (first < 0) first = e.frame;

@@ -32,6 +32,21 @@ class surface_tool_session {
   headless_session session_;
 };
 
+// False, with the losses on stderr, when the file just opened lost data on
+// reading (lines skipped, frames dropped, incomplete frame records).
+inline bool report_read_losses(const char* path) {
+  const native_read_losses& losses = last_read_losses();
+  if (losses.none()) return true;
+  std::fprintf(stderr,
+               "\"%s\" could not be read without losing data (%i lines skipped, the first at "
+               "line %i; %i frames dropped, %i incomplete frame records, %i frame files of the "
+               "wrong size); no surface was built.\n",
+               path, int(losses.ignored_lines), int(losses.first_ignored_line),
+               int(losses.frames_dropped), int(losses.incomplete_records),
+               int(losses.frame_file_mismatches));
+  return false;
+}
+
 // The grid of the object's planes; false with a message on stderr when the
 // object has no surface to build.
 inline bool lay_object_grid(surface_interp& s, int object, std::vector<plane_source>& planes) {
@@ -42,7 +57,8 @@ inline bool lay_object_grid(surface_interp& s, int object, std::vector<plane_sou
       std::fprintf(stderr, "Object %d has closed contours on fewer than two located frames.\n",
                    object);
       return false;
-    case surface_interp::GRID_TOO_LARGE: return false;  // logged
+    case surface_interp::GRID_TOO_LARGE:
+    case surface_interp::GRID_BAD_POSITION: return false;  // logged
     case surface_interp::GRID_NO_PIXEL_SIZE:
       std::fprintf(stderr, "The data file sets no pixel size.\n");
       return false;

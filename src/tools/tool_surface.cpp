@@ -3,7 +3,8 @@
 //   page's update does (resolution, smoothing, connect and cover settings of
 //   the file), writes it as the Draw page's save does (binary PLY in
 //   millimetres with the object's landmarks and curves) and prints
-//   "volume <cm^3>" and "planimetry <cm^3>".
+//   "volume <cm^3>" and "planimetry <cm^3>". Exit status 3, with nothing
+//   built, when lines of IN had to be dropped.
 #include <cstdio>
 #include <memory>
 
@@ -19,8 +20,11 @@ int run_surface(int argc, char** argv) {
   }
   surface_tool_session session;
   if (!session.open(argv[2])) return 1;
+  if (!report_read_losses(argv[2])) return 3;
   const int object = parse_object_number(argv[3]);
-  std::unique_ptr<surface_interp> s(build_contour_surface_from_resources(object, nullptr));
+  bool refused = false;
+  std::unique_ptr<surface_interp> s(build_contour_surface_from_resources(object, nullptr, &refused));
+  if (refused) return 1;  // the interpolation said why
   if (s->mesh.n_triangles == 0) {
     std::fprintf(stderr,
                  "Object %d cannot make a surface: it needs closed contours on at least two "

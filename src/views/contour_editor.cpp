@@ -94,7 +94,8 @@ void contour_editor::delete_surface(int32_t object) {
 
 void contour_editor::add_to_object(int32_t object, int32_t frame, const contour_t& c) {
   contour_object* o = objects();
-  if (!o || object < 0 || object >= NUM_OBJECTS) return;
+  // A point the view could not place (a degenerate zoom) makes no contour.
+  if (!o || object < 0 || object >= NUM_OBJECTS || !c.finite()) return;
   o[object].add_contour(frame, c);
 }
 

@@ -2,7 +2,9 @@
 // concavity values.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <random>
 #include <vector>
 
 #include "contour_test_support.h"
@@ -319,9 +321,14 @@ TEST(FrameContoursRepair, SelectionByPointAndCleanup) {
   EXPECT_EQ(e.contours.size(), 2u);
   EXPECT_EQ(e.contours[0].vertices[3].x, 10.0);
   // Near the bow tie: every contour is untangled and empty ones are dropped.
+  // Moving a vertex would cut off a lobe, so the bow tie becomes its two
+  // triangles, each of area 25, meeting at (5, 5).
   EXPECT_EQ(e.find_near(1.0, {5, 0.5}), CONTOUR_CROSSINGS_FOUND);
-  ASSERT_EQ(e.contours.size(), 1u);
-  EXPECT_NEAR(e.contours[0].vertices[3].x, 4.75, 1e-9);
+  ASSERT_EQ(e.contours.size(), 2u);
+  for (const contour_t& c : e.contours) {
+    EXPECT_NEAR(std::fabs(c.area()), 25.0, 1e-9);
+    EXPECT_TRUE(c.closed);
+  }
 }
 
 TEST(FrameContours, LengthAndMoves) {
@@ -345,4 +352,67 @@ TEST(FrameContours, LengthAndMoves) {
   EXPECT_EQ(moved.area, 12.5);
   EXPECT_EQ(moved.box_width, 3);
   EXPECT_EQ(e.frame, 7);  // the rest is copied, not taken
+}
+
+// The grid search for where contours meet finds the same first meeting as
+// trying every pair of edges: crossings between contours, crossings and
+// touches (a shared point) within one, adjacent edges never; open contours
+// and contours with a coordinate that is not a number take no part.
+TEST(ContourMeetings, SameAsEveryPairOfEdges) {
+  auto near_segment = [](const vec2_t& x, const vec2_t& p, const vec2_t& q) {
+    const double dx = q.x - p.x, dy = q.y - p.y, len2 = dx * dx + dy * dy;
+    double t = len2 > 0 ? ((x.x - p.x) * dx + (x.y - p.y) * dy) / len2 : 0;
+    t = std::min(1.0, std::max(0.0, t));
+    return std::hypot(x.x - p.x - t * dx, x.y - p.y - t * dy) < 1e-3;
+  };
+  auto brute = [&](const std::vector<contour_t>& cs, size_t& f, size_t& s, size_t& fe, size_t& se) {
+    for (size_t i = 0; i < cs.size(); ++i)
+      for (size_t j = i; j < cs.size(); ++j) {
+        const contour_t &A = cs[i], &B = cs[j];
+        if (!A.closed || !B.closed || A.vertices.size() < 3 || B.vertices.size() < 3) continue;
+        if (!A.finite() || !B.finite()) continue;
+        const size_t na = A.vertices.size(), nb = B.vertices.size();
+        for (size_t a = 0; a < na; ++a)
+          for (size_t b = (i == j ? a + 2 : 0); b < nb; ++b) {
+            if (i == j && a == 0 && b == na - 1) continue;
+            const vec2_t &p1 = A.vertices[a], &p2 = A.vertices[(a + 1) % na];
+            const vec2_t &p3 = B.vertices[b], &p4 = B.vertices[(b + 1) % nb];
+            vec2_t at;
+            bool meet = segment_intersection_2d(p1, p2, p3, p4, at);
+            if (i == j && !meet)
+              meet = near_segment(p1, p3, p4) || near_segment(p2, p3, p4) ||
+                     near_segment(p3, p1, p2) || near_segment(p4, p1, p2);
+            if (meet) {
+              f = i, s = j, fe = a, se = b;
+              return true;
+            }
+          }
+      }
+    return false;
+  };
+  std::mt19937 rng(38);
+  std::uniform_real_distribution<double> coord(0, 40);
+  std::uniform_int_distribution<int> count(3, 12);
+  int met = 0;
+  for (int trial = 0; trial < 400; ++trial) {
+    SCOPED_TRACE(trial);
+    std::vector<contour_t> cs(size_t(1 + trial % 4));
+    for (contour_t& c : cs) {
+      c.closed = trial % 7 != 0 || &c != &cs[0];
+      const int n = count(rng);
+      for (int k = 0; k < n; ++k) c.vertices.push_back({coord(rng), coord(rng)});
+      // Some contours come back to one of their own vertices.
+      if (trial % 3 == 0 && n >= 5) c.vertices[4] = c.vertices[1];
+    }
+    if (trial % 11 == 0) cs.back().vertices[0].y = std::nan("");
+    size_t f = 0, s = 0, fe = 0, se = 0;
+    const bool expected = brute(cs, f, s, fe, se);
+    contour_meeting_t m;
+    ASSERT_EQ(find_contour_meeting(cs, m), expected);
+    if (!expected) continue;
+    ++met;
+    EXPECT_EQ(std::vector<size_t>({m.first, m.second, m.first_edge, m.second_edge}),
+              std::vector<size_t>({f, s, fe, se}));
+  }
+  EXPECT_GT(met, 100);  // the cases are not all disjoint
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <vector>
 
 #include "contour_test_support.h"
@@ -143,6 +144,18 @@ TEST(FrameMeasure, ConcaveAndSelfTouchingAreas) {
        {make_contour({{0, 0}, {10, 0}, {10, 10}, {0, 10}}),
         make_contour({{20, 0}, {20, 10}, {30, 10}, {30, 0}})},
        200, {15, 5}},
+      // A contour that starts on another one's outline is not inside it,
+      // however the rounding of the even-odd test falls there.
+      {"a triangle touching another one's slanted edge with its corner",
+       {make_contour({{0, 0}, {10, 0}, {0, 10}}),
+        make_contour({{1.0 / 3, 10 - 1.0 / 3}, {10, 5}, {10, 10}})},
+       50 + (25 - 2.5 / 3),
+       {(50 * 10.0 / 3 + (25 - 2.5 / 3) * (1.0 / 3 + 20) / 3) / (75 - 2.5 / 3),
+        (50 * 10.0 / 3 + (25 - 2.5 / 3) * (10 - 1.0 / 3 + 15) / 3) / (75 - 2.5 / 3)}},
+      {"a contour with a coordinate that is not a number is left out",
+       {make_contour({{0, 0}, {10, 0}, {10, 10}, {0, 10}}),
+        make_contour({{20, 0}, {20, std::nan("")}, {30, 10}, {30, 0}})},
+       100, {5, 5}},
   };
   for (row& r : rows) {
     SCOPED_TRACE(r.what);
@@ -152,7 +165,18 @@ TEST(FrameMeasure, ConcaveAndSelfTouchingAreas) {
     EXPECT_NEAR(e.area, r.area, 1e-9);
     EXPECT_NEAR(e.centroid_x, r.centroid.x, 1e-9);
     EXPECT_NEAR(e.centroid_y, r.centroid.y, 1e-9);
+    // The map marks the same area inside, to within its edge cells.
+    const auto map = e.measure(1, false);
+    ASSERT_NE(map, nullptr);
+    EXPECT_EQ(e.seed_x, -1);
+    EXPECT_NEAR(map_inside_area(map.get(), e.box_width, e.box_height), r.area, 0.05 * r.area);
   }
+  // Only contours with coordinates that are not numbers: no box, no map.
+  frame_contours_t e;
+  e.contours = {make_contour({{0, 0}, {std::numeric_limits<double>::infinity(), 0}, {0, 10}})};
+  EXPECT_EQ(e.measure(1, false), nullptr);
+  EXPECT_EQ(e.box_width, 0);
+  EXPECT_EQ(e.area, 0.0);
 }
 
 TEST(FrameMeasure, BoxAndDegenerateEntries) {

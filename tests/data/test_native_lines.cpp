@@ -67,6 +67,10 @@ TEST_F(native_lines, ContourLinesTakeVerticesOrChangeNothing) {
       {{"CONT 0 y 1", false, "Problem reading frame number in CONT line"}, 0, 0, false},
       {{"CONT 0 -2 1", false, "Frame number -2 in CONT line is negative"}, 0, 0, false},
       {{"CONT 0 3 z", false, "Problem reading contour closed status in CONT line"}, 0, 0, false},
+      // A vertex that is not a finite number drops the whole line.
+      {{"CONT 0 3 1 1 1 nan 2 3 3", true, "a vertex coordinate is not a finite number"}, 0, 0, false},
+      {{"CONT 0 3 1 1 1 2 inf 3 3", true, "a vertex coordinate is not a finite number"}, 0, 0, false},
+      {{"CONT 0 3 1 -Infinity 1", true, "a vertex coordinate is not a finite number"}, 0, 0, false},
   };
   // clang-format on
   for (const contour_case& c : cases) {
@@ -484,7 +488,16 @@ TEST_F(native_lines, FrameRecordsTakeTimestampsAndPositions) {
       {"IM 5 1 2 3", true, "Not enough numbers reading position information in image IM line"});
   expect_line(
       {"IM 6 1 2 x 4 5 6", true, "Problem reading position information numbers in image IM line"});
-  ASSERT_EQ(frame_store->positions.size(), 2u);
+  // A position beyond a float or not a number places the frame nowhere.
+  expect_line({"IM 7 1 2 nan 4 5 6", true, "Position information in image IM line is not a finite"});
+  expect_line({"IM 8 1 2 3 1e39 5 6", true, "Position information in image IM line is not a finite"});
+  for (size_t k : {size_t(2), size_t(3)}) {
+    ASSERT_GT(frame_store->positions.size(), k);
+    const position_t& p = *frame_store->positions[k];
+    EXPECT_EQ(std::vector<float>({p.x, p.y, p.z, p.azimuth, p.elevation, p.roll}),
+              std::vector<float>(6, 0.0f));
+  }
+  ASSERT_EQ(frame_store->positions.size(), 4u);
   const position_t& a = *frame_store->positions[0];
   const position_t& b = *frame_store->positions[1];
   EXPECT_EQ(std::vector<float>({a.x, a.y, a.z, a.azimuth, a.elevation, a.roll}),

@@ -136,6 +136,43 @@ TEST_F(surface_build, PlanimetryOfPrisms) {
   EXPECT_EQ(planimetry_volume(none), 0.0);
 }
 
+// Unevenly spaced sections of changing area (squares of side 20, 30 and 10 px
+// on frames 0, 1 and 4, 0.06 cm apart): the curves through them bend, and the
+// volume is the integral of area times the rate of the section curve, taken
+// here by Simpson's rule on the Catmull-Rom curves in their usual form.
+TEST_F(surface_build, PlanimetryOfUnevenSections) {
+  auto square = [](double side) {
+    contour_t c;
+    c.closed = true;
+    c.vertices = {{50 - side / 2, 50 - side / 2}, {50 + side / 2, 50 - side / 2},
+                  {50 + side / 2, 50 + side / 2}, {50 - side / 2, 50 + side / 2}};
+    return c;
+  };
+  ASSERT_TRUE(load(6, 0.06, {{0, square(20)}, {1, square(30)}, {4, square(10)}}));
+  const std::vector<double> z = {0.0, float(0.06), float(0.24)};  // cm, as the positions hold them
+  const std::vector<double> a = {0.04, 0.09, 0.01};                // cm^2
+  auto at = [](const std::vector<double>& v, int i) {
+    const int n = int(v.size());
+    return i < 0 ? 2 * v[0] - v[1] : i >= n ? 2 * v[n - 1] - v[n - 2] : v[size_t(i)];
+  };
+  auto curve = [&](const std::vector<double>& v, int k, double t) {
+    const double p0 = at(v, k - 1), p1 = at(v, k), p2 = at(v, k + 1), p3 = at(v, k + 2);
+    return 0.5 * (2 * p1 + (p2 - p0) * t + (2 * p0 - 5 * p1 + 4 * p2 - p3) * t * t +
+                  (-p0 + 3 * p1 - 3 * p2 + p3) * t * t * t);
+  };
+  double expected = 0;
+  const int steps = 2000;
+  const double h = 1.0 / steps, d = 1e-6;
+  for (int k = 0; k < 2; ++k)
+    for (int i = 0; i <= steps; ++i) {
+      const double t = i * h;
+      const double rate = (curve(z, k, t + d) - curve(z, k, t - d)) / (2 * d);
+      const double w = (i == 0 || i == steps) ? 1 : (i % 2 ? 4 : 2);
+      expected += w * curve(a, k, t) * rate * h / 3;
+    }
+  EXPECT_NEAR(planimetry_volume(object(2).frames), expected, 1e-6 * expected);
+}
+
 namespace {
 
 struct cancelling_progress : interp_progress {
@@ -206,10 +243,11 @@ TEST_F(surface_build, CrossingContoursAreRepairedOrMarked) {
        "Contours overlapping, landmark created for frame 3 at (65,50), not able to correct.\n"
        "This will result in a slightly lower quality surface",
        65, 50},
-      // Discs of radius 12 at x 45 and 55 cross at (50, 50 +- 10.9).
+      // Discs of radius 12 at x 45 and 55 cross at (50, 50 +- 10.9); the
+      // section keeps only part of what they enclose, and says so.
       {"overlap", {circle(45, 50, 12), circle(55, 50, 12)},
        "Contours overlapping, landmark created for frame 3 at (50,60), too significant to "
-       "correct.\nThis will result in a slightly lower quality surface",
+       "correct.\nThe surface's section on this frame has ",
        50, 60},
   };
   for (const row& r : rows) {
@@ -281,4 +319,139 @@ TEST_F(surface_build, PlanesAndCoveredEnds) {
   std::unique_ptr<surface_interp> s(build_contour_surface_from_resources(2, nullptr));
   EXPECT_EQ(s->mesh.n_points, 0);
   EXPECT_EQ(s->volume, 0.0);
+}
+
+// Contours that touch or cross build the solid they enclose: a prism over
+// frames 2 to 6 (0.24 cm) whose volume is the lobes' polygon area times the
+// height, within 3 %. Self-crossing and self-touching contours are split
+// into their lobes and reported as changed, never as marked or lossy.
+TEST_F(surface_build, TouchingAndCrossingContoursKeepTheirVolume) {
+  auto ring = [](double cx, double start, double sign) {
+    contour_t c;
+    for (int i = 0; i < 96; ++i) {
+      const double a = start + sign * 2 * PI * i / 96;
+      c.vertices.push_back({cx + 10 * std::cos(a), 50 + 10 * std::sin(a)});
+    }
+    c.closed = true;
+    return c;
+  };
+  auto joined = [](contour_t a, const contour_t& b) {
+    a.vertices.insert(a.vertices.end(), b.vertices.begin(), b.vertices.end());
+    return a;
+  };
+  const double two_discs = 2 * polygon_area(10);
+  // A figure of eight (lemniscate) whose crossing at (50, 50) falls between
+  // vertices; its lobes are the vertices on either side of x = 50 closed
+  // through the crossing.
+  contour_t lemniscate;
+  lemniscate.closed = true;
+  for (int i = 0; i < 97; ++i) {
+    const double t = 2 * PI * (i + 0.5) / 97;
+    lemniscate.vertices.push_back({50 + 20 * std::cos(t), 50 + 10 * std::sin(2 * t)});
+  }
+  double lobes = 0;
+  for (int side : {-1, 1}) {
+    contour_t lobe;
+    lobe.closed = true;
+    for (const vec2_t& v : lemniscate.vertices)
+      if ((v.x - 50) * side > 0) lobe.vertices.push_back(v);
+    // The lobe's vertices run round it from next to the crossing back to it.
+    std::vector<vec2_t> ordered;
+    size_t start = 0;
+    for (size_t k = 0; k < lobe.vertices.size(); ++k) {
+      const vec2_t& a = lobe.vertices[k];
+      const vec2_t& b = lobe.vertices[(k + 1) % lobe.vertices.size()];
+      if (std::hypot(a.x - b.x, a.y - b.y) > 5) start = (k + 1) % lobe.vertices.size();
+    }
+    for (size_t k = 0; k < lobe.vertices.size(); ++k)
+      ordered.push_back(lobe.vertices[(start + k) % lobe.vertices.size()]);
+    ordered.push_back({50, 50});
+    lobe.vertices = ordered;
+    lobes += area_of(lobe);
+  }
+  struct row {
+    const char* name;
+    std::vector<contour_t> contours;  // on each of frames 2..6
+    double area;                      // enclosed, pixels^2
+    bool changed;                     // reported as repaired
+  };
+  const row rows[] = {
+      {"discs touching at a point", {ring(40, 0, 1), ring(60, PI, 1)}, two_discs, false},
+      {"eight touching itself", {joined(ring(40, 0, 1), ring(60, PI, 1))}, two_discs, true},
+      {"eight crossing itself at a vertex", {joined(ring(40, 0, 1), ring(60, PI, -1))}, two_discs,
+       true},
+      {"eight crossing itself between vertices", {lemniscate}, lobes, true},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    std::vector<std::pair<int, contour_t>> c;
+    for (int f = 2; f <= 6; ++f)
+      for (const contour_t& k : r.contours) c.emplace_back(f, k);
+    ASSERT_TRUE(load(9, 0.06, c, "RES_SURFACE_COVER false\n"));
+    log_capture log;
+    std::unique_ptr<surface_interp> s(build_contour_surface_from_resources(2, nullptr));
+    const double expected = r.area * 1e-4 * 0.24;
+    EXPECT_NEAR(s->volume, expected, 0.03 * expected);
+    EXPECT_EQ(check_mesh(*s).open_edges, 0);
+    EXPECT_EQ(log.has(wxLOG_Warning, "Contour on frame 2 changed to remove self-intersections"),
+              r.changed);
+    EXPECT_FALSE(log.has(wxLOG_Warning, "landmark created"));
+    EXPECT_EQ(resource_table->RES_LANDMARKS->read()->size(), 0u);
+  }
+}
+
+// A section only a few grid cells across cannot keep its area: a disc of
+// radius 1.5 px (a 3 px disc) at the default step of 2 px warns once about
+// the resolution, unless in expert mode; a disc of radius 10 px does not.
+TEST_F(surface_build, SectionsTooNarrowForTheGridWarn) {
+  const std::string warning = "This surface resolution is too low for the current set of contours.";
+  struct row {
+    double radius;
+    bool expert;
+    int warnings;
+  };
+  for (const row& r : {row{1.5, false, 1}, row{1.5, true, 0}, row{10, false, 0}}) {
+    SCOPED_TRACE(r.radius);
+    std::vector<std::pair<int, contour_t>> c;
+    for (int f = 2; f <= 6; ++f) c.emplace_back(f, circle(50, 50, r.radius, 24));
+    ASSERT_TRUE(load(9, 0.06, c));
+    resource_table->RES_EXPERT_MODE->write(r.expert);
+    base_res_t::make_pending_writes_happen();
+    log_capture log;
+    std::unique_ptr<surface_interp> s(build_contour_surface_from_resources(2, nullptr));
+    EXPECT_GT(s->mesh.n_triangles, 0);
+    int n = 0;
+    for (const auto& rec : log.records()) n += rec.text.find(warning) != std::string::npos;
+    EXPECT_EQ(n, r.warnings);
+  }
+}
+
+// Two discs of radius 12 crossing each other (centres 10 px apart) on frames
+// 2 to 6 cannot be repaired: the warning gives the share of the enclosed
+// area (the discs less twice their lens) that the surface keeps, which is
+// what its volume shows against the prism over that area.
+TEST_F(surface_build, UnrepairedCrossingSaysHowMuchAreaIsKept) {
+  std::vector<std::pair<int, contour_t>> c;
+  for (int f = 2; f <= 6; ++f) {
+    c.emplace_back(f, circle(45, 50, 12));
+    c.emplace_back(f, circle(55, 50, 12));
+  }
+  ASSERT_TRUE(load(9, 0.06, c, "RES_SURFACE_COVER false\n"));
+  log_capture log;
+  std::unique_ptr<surface_interp> s(build_contour_surface_from_resources(2, nullptr));
+  const double lens = 2 * 144 * std::acos(10.0 / 24) - 5 * std::sqrt(576.0 - 100);
+  const double enclosed = 2 * polygon_area(12) - 2 * lens;
+  const double kept = s->volume / (enclosed * 1e-4 * 0.24);
+  const std::string prefix = "The surface's section on this frame has ";
+  int reported = 0;
+  for (const auto& r : log.records()) {
+    const size_t at = r.text.find(prefix);
+    if (at == std::string::npos) continue;
+    ++reported;
+    const double percent = std::atof(r.text.c_str() + at + prefix.size());
+    EXPECT_NEAR(percent / 100, kept, 0.08) << r.text;
+    EXPECT_LT(percent, 90);
+  }
+  EXPECT_EQ(reported, 5);  // one per frame
+  EXPECT_FALSE(log.has(wxLOG_Warning, "slightly lower quality"));
 }

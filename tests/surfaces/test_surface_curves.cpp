@@ -65,6 +65,38 @@ TEST(SurfaceCurves, RayPicking) {
   }
 }
 
+// Two squares one above the other (z 0.5, listed first, and z 1.5): a ray
+// through both takes the nearer crossing, whichever way it comes.
+TEST(SurfaceCurves, RayPickingTakesTheNearerOfTwoHits) {
+  surface_interp s;
+  set_square(s, 0.5);
+  surface_point* points = new surface_point[8];
+  for (int k = 0; k < 8; ++k) {
+    points[k] = s.mesh.points[k % 4];
+    if (k >= 4) points[k].z = 1.5;
+  }
+  delete[] s.mesh.points;
+  delete[] s.mesh.triangles;
+  s.mesh.points = points;
+  s.mesh.n_points = 8;
+  s.mesh.n_triangles = 4;
+  s.mesh.triangles = new surface_triangle[4]{{0, 1, 2, 2}, {0, 2, 3, 2}, {4, 5, 6, 2}, {4, 6, 7, 2}};
+  struct row {
+    vec3_t o, p;
+    double z, distance_mm;
+  };
+  for (const row& r : {row{{0.3, 0.6, 2}, {0.3, 0.6, 1.9}, 1.5, 5},
+                       row{{0.3, 0.6, -1}, {0.3, 0.6, -0.9}, 0.5, 15},
+                       row{{0.3, 0.6, 1.1}, {0.3, 0.6, 1.2}, 1.5, 4}}) {
+    SCOPED_TRACE(r.o.z);
+    curve_point hit;
+    double d = -1;
+    ASSERT_TRUE(s.ray_intersection(r.o, r.p, hit, d));
+    EXPECT_NEAR(hit.z, r.z, 1e-12);
+    EXPECT_NEAR(d, r.distance_mm, 1e-9);
+  }
+}
+
 // A closed curve around the interpolated sphere (its equator, points placed
 // just outside with normals pointing in) is laid onto the mesh as a path of
 // mesh vertices that closes on its first vertex; a curve of another object

@@ -120,6 +120,33 @@ TEST(SurfaceNormals, SmoothingMovesAlongTheNormals) {
 // On an ordinary surface rim (1) and duplicate (2) vertices never move, and
 // their normals are not averaged; a rim vertex accepts no edge to ordinary
 // vertices, while the ordinary vertices accept theirs.
+// One pass over a lone triangle whose corners face along the three axes:
+// each corner sums its own normal twice and the two others once, so corner
+// 0 turns to (2, 1, 1) / sqrt(6); two passes go on from those.
+TEST(SurfaceNormals, AveragingWeighsTheOwnNormalTwice) {
+  surface_interp s;
+  s.mesh.n_points = 3;
+  s.mesh.points = new surface_point[3];
+  const double axes[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+  for (int k = 0; k < 3; ++k) {
+    s.mesh.points[k].x = axes[k][0], s.mesh.points[k].y = axes[k][1], s.mesh.points[k].z = axes[k][2];
+    s.mesh.points[k].nx = axes[k][0], s.mesh.points[k].ny = axes[k][1], s.mesh.points[k].nz = axes[k][2];
+  }
+  s.mesh.n_triangles = 1;
+  s.mesh.triangles = new surface_triangle[1]{{0, 1, 2, 1}};
+  s.smooth_normals(1);
+  const double r6 = std::sqrt(6.0);
+  EXPECT_NEAR(s.mesh.points[0].nx, 2 / r6, 1e-12);
+  EXPECT_NEAR(s.mesh.points[0].ny, 1 / r6, 1e-12);
+  EXPECT_NEAR(s.mesh.points[2].nz, 2 / r6, 1e-12);
+  // Second pass: corner 0 sums 2 (2,1,1) + (1,2,1) + (1,1,2) = (6,5,5), over sqrt(6).
+  s.smooth_normals(1);
+  const double r86 = std::sqrt(86.0);
+  EXPECT_NEAR(s.mesh.points[0].nx, 6 / r86, 1e-12);
+  EXPECT_NEAR(s.mesh.points[0].ny, 5 / r86, 1e-12);
+  EXPECT_NEAR(s.mesh.points[0].nz, 5 / r86, 1e-12);
+}
+
 TEST(SurfaceNormals, RimAndDuplicateVerticesStay) {
   surface_interp s;
   set_cube(s);

@@ -186,3 +186,48 @@ TEST(SurfaceTiling, ParallelStackNodesBlendTheTwoPlanes) {
     }
   EXPECT_GT(checked, 500);
 }
+
+// Peak overlap of a peak at (10, 20) on one plane and one at (20, 20) on the
+// plane 1 mm above, over fields of constant value: the chamfer length D is
+// 120, and S and V are D less how far each peak's value is from the field of
+// the other plane at its carried position. They match when both values have
+// one sign and both exceed the larger of S and V.
+TEST(SurfaceTiling, PeakOverlapMatchesByTheLargerOfBothMeasures) {
+  struct row {
+    const char* name;
+    int vp, vq;  // peak values
+    int fp, fq;  // constant fields of the two planes
+    int match;
+  };
+  const row rows[] = {
+      {"both values just above the chamfer length", 121, 121, 121, 121, 1},
+      {"both values equal to it", 120, 120, 120, 120, 0},
+      // S = 120, V = 90: above the smaller but not the larger.
+      {"between the two measures", 110, 110, 110, 80, 0},
+      {"outside peaks", -121, -121, -121, -121, -1},
+      {"opposite signs", 121, -121, 121, -121, 0},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    synthetic_plane p(0, 0, [&](int, int) { return r.fp; }, 40, 40);
+    synthetic_plane q(0, 0, [&](int, int) { return r.fq; }, 40, 40);
+    matrix4_identity(p.plane.transform);
+    matrix4_identity(q.plane.transform);
+    q.plane.transform[14] = 0.1;
+    peak_t pp{10, 20, int16_t(r.vp), 0}, qp{20, 20, int16_t(r.vq), 0};
+    double pv[2] = {7, 7}, qv[2] = {7, 7};
+    p.plane.peaks = &pp, p.plane.peak_vectors = pv, p.plane.peak_count = 1;
+    q.plane.peaks = &qp, q.plane.peak_vectors = qv, q.plane.peak_count = 1;
+    surface_interp s;
+    s.x_scale = s.y_scale = 0.01;
+    s.peak_overlap(p.plane, q.plane);
+    EXPECT_EQ(pp.match, r.match);
+    EXPECT_EQ(qp.match, r.match);
+    // A match moves both peaks by the displacement between them, else none.
+    EXPECT_NEAR(pv[0], r.match ? 10.0 : 0.0, 1e-9);
+    EXPECT_NEAR(qv[0], r.match ? 10.0 : 0.0, 1e-9);
+    EXPECT_NEAR(pv[1], 0.0, 1e-9);
+    p.plane.peaks = q.plane.peaks = nullptr;
+    p.plane.peak_vectors = q.plane.peak_vectors = nullptr;
+  }
+}

@@ -256,4 +256,51 @@ TEST_F(surface_tool, RefusalsAndTheirExitStatus) {
   EXPECT_FALSE(std::filesystem::exists(path("x.ply")));
 }
 
+// Contours the surface cannot be built from get one message naming the
+// cause, and nothing is written: a coordinate that is not a number drops its
+// line (exit 3), contours far beyond the grid or too large to raster are
+// refused (exit 1) without the message for an object lacking contours, and
+// so is a calibration that is not a number.
+TEST_F(surface_tool, BadContoursGetOneMessageWithTheirCause) {
+  using surface_test::circle;
+  contour_t nan_disc = circle(50, 50, 10);
+  nan_disc.vertices[5].x = std::nan("");
+  contour_t far_disc = circle(40000, 50, 10);
+  contour_t huge = circle(50, 50, 9000);
+  struct row {
+    const char* name;
+    contour_t on_frame_5;
+    int status;
+    std::string message;
+  };
+  const row rows[] = {
+      {"not a number", nan_disc, 3, "1 lines skipped, the first at line"},
+      {"far away", far_disc, 1, "more than the interpolation grid can hold"},
+      {"too large", huge, 1, "contours on frame 5 are too large to be rastered"},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    auto contours = surface_test::sphere_sections();
+    contours.emplace_back(5, r.on_frame_5);
+    surface_test::write_stack_file(path("b.hm"), 9, 0.06, contours);
+    const tool_result t = run("surface '" + path("b.hm") + "' 2 '" + path("b.ply") + "'");
+    EXPECT_EQ(t.status, r.status) << t.err;
+    EXPECT_NE(t.err.find(r.message), std::string::npos) << t.err;
+    EXPECT_EQ(t.err.find("cannot make a surface"), std::string::npos) << t.err;
+    EXPECT_EQ(t.out, "");
+    EXPECT_FALSE(std::filesystem::exists(path("b.ply")));
+  }
+  // A calibration that is not a number places no plane anywhere.
+  surface_test::write_stack_file(path("c.hm"), 9, 0.06, surface_test::sphere_sections(), 2,
+                                 "RES_XTRANS nan\n");
+  const tool_result t = run("surface '" + path("c.hm") + "' 2 '" + path("c.ply") + "'");
+  EXPECT_EQ(t.status, 1) << t.err;
+  EXPECT_NE(t.err.find("a frame position or the calibration is not a finite number"),
+            std::string::npos)
+      << t.err;
+  EXPECT_EQ(t.err.find("interpolation grid can hold"), std::string::npos) << t.err;
+  EXPECT_EQ(t.err.find("cannot make a surface"), std::string::npos) << t.err;
+  EXPECT_FALSE(std::filesystem::exists(path("c.ply")));
+}
+
 #endif
