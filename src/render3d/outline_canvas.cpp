@@ -104,6 +104,10 @@ outline_canvas::outline_canvas(wxWindow* parent, wxWindowID id, const wxPoint& p
     watch(t.redisplay_reslice(i));
   }
   for (int i = 0; i < kSurfaceSlots; ++i) watch(t.RES_SURFACE[i]);
+  // A view made after data were loaded shows them at its first paint.
+  const landmarks* marks = t.RES_LANDMARKS->read();
+  content_ = (t.RES_BUF_FRAMES->read() > 0 && t.RES_POS_REC->read()) || (marks && marks->size() > 0);
+  update_frame_tex_ = content_;
 }
 
 outline_canvas::~outline_canvas() {
@@ -139,6 +143,8 @@ bool outline_canvas::frame_world(int32_t frame, matrix4_t& world) const {
   world = outline_frame_transform(pm, calibration_);
   return true;
 }
+
+bool outline_canvas::make_current() { return gl_->make_current(); }
 
 void outline_canvas::repaint() {
   ++repaint_requests_;

@@ -61,6 +61,9 @@ class outline_canvas : public wxGLCanvas {
   // FINDING_LOCATION.
   void set_frame_to_world(std::function<bool(const double[2], double[3])> f) { frame_to_world_ = std::move(f); }
 
+  // Makes the view's context current (for reading its textures back).
+  bool make_current();
+
   // ---- internal steps, public for the tests and later passes
   void changeproc();
   void find_centre_of_gravity();

@@ -1,0 +1,123 @@
+// The 3D view in the real program: a user opens a native recording with
+// probe positions and the red outline of the current frame appears on the
+// screen, the frame itself inside it.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <cstdlib>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <wx/init.h>
+
+#include "app/native_fixture.h"
+#include "common/recording_files.h"
+#include "views/screen_capture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int W = 48, H = 32;
+
+bool red(const std::vector<uint8_t>& s, int sw, int x, int y) {
+  const uint8_t* p = &s[(static_cast<size_t>(y) * sw + x) * 3];
+  // The frame at half opacity lies over its outline: red shows blended.
+  return p[0] - std::max(p[1], p[2]) > 80;
+}
+
+// A red column of at least 12 pixels whose top row continues in red to the
+// right to another such column of the same length (the outline's left, top
+// and right edges), with something other than red between the columns.
+bool find_outline(const std::vector<uint8_t>& s, int sw, int sh) {
+  for (int x = 0; x < sw; ++x)
+    for (int y = 0; y + 12 < sh; ++y) {
+      if (!red(s, sw, x, y) || (y > 0 && red(s, sw, x, y - 1))) continue;
+      int len = 0;
+      while (y + len < sh && red(s, sw, x, y + len)) ++len;
+      if (len < 12) continue;
+      int right = x + 1;
+      while (right < sw && red(s, sw, right, y)) ++right;
+      for (int x2 = right - 1; x2 > x + 8; --x2) {
+        int len2 = 0;
+        while (y + len2 < sh && red(s, sw, x2, y + len2)) ++len2;
+        if (std::abs(len2 - len) <= 2 && !red(s, sw, (x + x2) / 2, y + len / 2)) return true;
+      }
+    }
+  return false;
+}
+
+class Program : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() / ("nv_outline_prog_" + std::to_string(::getpid()));
+    fs::create_directories(root_ / "home");
+    fs::create_directories(root_ / "cfg");
+    fs::create_directories(root_ / "data");
+  }
+  void TearDown() override {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGTERM);
+      int status = 0;
+      ::waitpid(pid_, &status, 0);
+    }
+    fs::remove_all(root_);
+  }
+  void start(const std::vector<std::string>& args) {
+    const fs::path err = root_ / "stderr.txt";
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::setenv("HOME", (root_ / "home").c_str(), 1);
+      ::unsetenv("XDG_CONFIG_HOME");
+      int fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(fd, 2);
+      ::dup2(fd, 1);
+      std::vector<char*> argv{const_cast<char*>(NV_NORVELITH_EXE)};
+      for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      ::execv(NV_NORVELITH_EXE, argv.data());
+      ::_exit(127);
+    }
+  }
+  fs::path root_;
+  pid_t pid_ = -1;
+};
+
+TEST_F(Program, OpenedRecordingShowsTheCurrentFrameOutlinedInRed) {
+  const fs::path data = root_ / "data" / "scan.hm";
+  ASSERT_TRUE(write_native_fixture(wxString::FromUTF8(data.string()), 3, W, H));
+  start({"dir=" + (root_ / "cfg").string(), data.string()});
+
+  int screen_w = 0, screen_h = 0;
+  screen_size(screen_w, screen_h);
+  ASSERT_GT(screen_w, 0) << "no display";
+  // The outline's left and right edges: two vertical runs of pure red of one
+  // length, and between them, half way down, not the background.
+  bool found = false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+  while (!found && std::chrono::steady_clock::now() < deadline) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid_, &status, WNOHANG), 0) << "norvelith ended early";
+    const std::vector<uint8_t> s = screenshot(wxPoint(0, 0), screen_w, screen_h);
+    found = !s.empty() && find_outline(s, screen_w, screen_h);
+    if (!found) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+  EXPECT_TRUE(found) << "no red frame outline appeared on the screen";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  wxInitializer base;
+  return RUN_ALL_TESTS();
+}
