@@ -35,22 +35,30 @@ bool red(const std::vector<uint8_t>& s, int sw, int x, int y) {
   return p[0] - std::max(p[1], p[2]) > 80;
 }
 
-// A red column of at least 12 pixels whose top row continues in red to the
-// right to another such column of the same length (the outline's left, top
-// and right edges), with something other than red between the columns.
+// A red column of at least 12 pixels joined along its top or bottom row by
+// red to another red column of the same length (the outline's left, near and
+// right edges; frame rows grow upwards), with something other than red
+// between the columns.
 bool find_outline(const std::vector<uint8_t>& s, int sw, int sh) {
+  auto column = [&](int x, int y) {
+    int len = 0;
+    while (y + len < sh && red(s, sw, x, y + len)) ++len;
+    return len;
+  };
   for (int x = 0; x < sw; ++x)
     for (int y = 0; y + 12 < sh; ++y) {
       if (!red(s, sw, x, y) || (y > 0 && red(s, sw, x, y - 1))) continue;
-      int len = 0;
-      while (y + len < sh && red(s, sw, x, y + len)) ++len;
+      const int len = column(x, y);
       if (len < 12) continue;
-      int right = x + 1;
-      while (right < sw && red(s, sw, right, y)) ++right;
-      for (int x2 = right - 1; x2 > x + 8; --x2) {
-        int len2 = 0;
-        while (y + len2 < sh && red(s, sw, x2, y + len2)) ++len2;
-        if (std::abs(len2 - len) <= 2 && !red(s, sw, (x + x2) / 2, y + len / 2)) return true;
+      for (int edge : {y, y + len - 1}) {
+        int right = x;
+        while (right + 1 < sw && red(s, sw, right + 1, edge)) ++right;
+        for (int x2 = right; x2 > x + 8; --x2) {
+          if (!red(s, sw, x2, edge)) continue;
+          int top = edge;
+          while (top > 0 && red(s, sw, x2, top - 1)) --top;
+          if (std::abs(column(x2, top) - len) <= 2 && !red(s, sw, (x + x2) / 2, y + len / 2)) return true;
+        }
       }
     }
   return false;
