@@ -38,11 +38,7 @@ wxEND_EVENT_TABLE()
 
 namespace {
 
-// update_view_size's memory of the window and the scene, and its re-layout guard.
-int32_t last_window_w = -1, last_window_h = -1;
-double last_extent = -1.0;
-bool last_hbar = false, last_vbar = false;
-bool relayout_guard = false;
+// The tool to restore after a button override, -1 none.
 int32_t restore_tool = -1;
 
 wxColour background_colour() {
@@ -318,16 +314,16 @@ void outline_canvas::find_centre_of_gravity() {
 }
 
 void outline_canvas::update_view_size(int32_t w, int32_t h) {
-  if (relayout_guard) return;
+  if (relayout_guard_) return;
   resource_table_t& t = *resource_table;
   int wf = 0, hf = 0;
   GetSize(&wf, &hf);
   const double xscale = t.RES_XSCALE->read();
   const bool held = dragging_landmark_ || t.RES_LOCK_ZOOM->read();
-  if (!held && (wf != last_window_w || hf != last_window_h || extent_ != last_extent)) {
-    last_window_w = wf;
-    last_window_h = hf;
-    last_extent = extent_;
+  if (!held && (wf != last_window_w_ || hf != last_window_h_ || extent_ != last_extent_)) {
+    last_window_w_ = wf;
+    last_window_h_ = hf;
+    last_extent_ = extent_;
     const double z = outline_fit_zoom(wf, hf, xscale, extent_);
     if (z > 0.0 && std::isfinite(z)) {
       zoom_ = z;
@@ -337,9 +333,9 @@ void outline_canvas::update_view_size(int32_t w, int32_t h) {
       base_res_t::make_pending_writes_happen();
     }
   } else if (held) {
-    last_window_w = wf;
-    last_window_h = hf;
-    last_extent = extent_;
+    last_window_w_ = wf;
+    last_window_h_ = hf;
+    last_extent_ = extent_;
   }
   if (w != client_w_ || h != client_h_) {
     client_w_ = std::max(1, w);
@@ -366,15 +362,15 @@ void outline_canvas::update_view_size(int32_t w, int32_t h) {
   };
   const bool hbar = apply(wxHORIZONTAL, s.hbar, s.hpos, client_w_, scroll_pos_x_, scroll_point_[0]);
   const bool vbar = apply(wxVERTICAL, s.vbar, s.vpos, client_h_, scroll_pos_y_, scroll_point_[1]);
-  if (hbar != last_hbar || vbar != last_vbar) {
+  if (hbar != last_hbar_ || vbar != last_vbar_) {
     // A one-pixel nudge makes the toolkit lay the client area out again.
-    relayout_guard = true;
+    relayout_guard_ = true;
     SetSize(wf + 1, hf);
     Refresh(true);
     SetSize(wf, hf);
-    relayout_guard = false;
-    last_hbar = hbar;
-    last_vbar = vbar;
+    relayout_guard_ = false;
+    last_hbar_ = hbar;
+    last_vbar_ = vbar;
   }
 }
 

@@ -221,6 +221,13 @@ class outline_canvas : public wxGLCanvas {
   int32_t contour_vertex_count_ = 0;
   std::array<unsigned, kSurfaceSlots> vertex_buffers_{}, index_buffers_{};
   int32_t last_viewport_w_ = -1, last_viewport_h_ = -1;
+  // update_view_size's memory of the window and the scene, and its re-layout
+  // guard; each view keeps its own, so that two views (a test's second main
+  // window) do not refit each other's zoom for ever.
+  int32_t last_window_w_ = -1, last_window_h_ = -1;
+  double last_extent_ = -1.0;
+  bool last_hbar_ = false, last_vbar_ = false;
+  bool relayout_guard_ = false;
 
   base_functor* proc_ = nullptr;
   std::function<void()> free_proc_;
