@@ -231,6 +231,59 @@ TEST_F(OutlineScreen, TheRedOutlineFollowsTheCurrentFrame) {
   }
 }
 
+TEST_F(OutlineScreen, OutlinesOfOtherFramesFollowTheBackground) {
+  load({0.0, 4.0});
+  resource_table_t& t = *resource_table;
+  t.RES_SEE_OUTLINES->write(2);
+  t.RES_SEE_DRAW->write(false);
+  open();
+  struct row {
+    const char* background;
+    uint8_t grey;
+  };
+  // One channel below 221 is enough for white outlines.
+  for (const row& c : {row{"#FFFFFF", 89}, row{"#DC0000", 255}, row{"#DDDDDD", 89}}) {
+    t.RES_BACKGROUND->write(c.background);
+    const std::vector<uint8_t> s = screen();
+    ASSERT_FALSE(s.empty());
+    const uint8_t want[3] = {c.grey, c.grey, c.grey};
+    EXPECT_TRUE(near_colour(s, 4.0, 0, FH / 2.0, want, 2, 2)) << c.background;
+    EXPECT_TRUE(near_colour(s, 4.0, FW, FH / 2.0, want, 2, 2)) << c.background;
+  }
+  EXPECT_TRUE(view_->drawn().all_outlines);
+}
+
+TEST_F(OutlineScreen, LandmarksShowAsSpheresButTwoDimensionalOnesNever) {
+  load({0.0, 4.0});
+  resource_table_t& t = *resource_table;
+  t.RES_SEE_OUTLINES->write(0);
+  t.RES_SEE_DRAW->write(false);
+  t.RES_SEE_MARK->write(true);
+  const vec3_t mark{1.0, 0.4, 0.0}, flat{5.0, 1.2, 0.0};
+  t.RES_LANDMARKS->read()->add_landmark(mark, "a", LM_DATA);
+  t.RES_LANDMARKS->read()->add_landmark(flat, "b", LM_2D);
+  open();
+  t.LANDMARK->write();
+  const std::vector<uint8_t> s = screen();
+  ASSERT_FALSE(s.empty());
+  const uint8_t cyan[3] = {0, 255, 255};
+  EXPECT_TRUE(near_colour(s, mark.x, 0, mark.y / YS, cyan, 1, 2));
+  EXPECT_FALSE(near_colour(s, flat.x, 0, flat.y / YS, cyan, 4, 60));
+  EXPECT_TRUE(view_->drawn().landmarks);
+}
+
+TEST_F(OutlineScreen, APaintDuringAnotherViewsPaintIsNotLost) {
+  load({0.0});
+  open();
+  const int deferred = view_->deferred_paints(), painted = view_->paints();
+  {
+    gl_painting_scope other;
+    view_->Refresh(false);
+    ASSERT_TRUE(wait_for([&] { return view_->deferred_paints() > deferred; }));
+  }
+  EXPECT_TRUE(wait_for([&] { return view_->paints() > painted; }));
+}
+
 TEST_F(OutlineScreen, TheCurrentFrameShowsAtHalfOpacity) {
   load({0.0});
   resource_table_t& t = *resource_table;

@@ -10,6 +10,7 @@
 #include "data/landmarks.h"
 #include "data/objects.h"
 #include "render3d/outline_math.h"
+#include "thickness/thickness.h"
 
 namespace {
 
@@ -298,6 +299,44 @@ TEST(OutlineMarks, SoftColoursSpineCentresAndMarkerRadius) {
   EXPECT_TRUE(g.have_a);
   EXPECT_FALSE(g.have_b);  // level 4 has no spinous process
   EXPECT_EQ(g.lines.size(), 2u);
+}
+
+TEST(OutlineMarks, ThicknessLineSideLinesAndFittedPositions) {
+  thickness e;
+  e.valid = true;
+  e.point[0] = 10;
+  e.point[1] = 20;
+  e.point[2] = 2;
+  e.direction[0] = 0;
+  e.direction[1] = 0;
+  e.direction[2] = 1;
+  e.line_length = 1.0;
+  e.inside_fraction = 0.25;
+  e.line_width = 1;
+  e.outer_edge = 0.1;
+  e.inner_edge = 0.3;
+  e.endo_end = 0.4;  // beyond the inner edge: both pink
+  matrix4_t world;
+  matrix4_translation(world, 5, 0, 0);
+  for (bool flip : {false, true}) {
+    const outline_thickness_geometry g = outline_thickness_line(e, world, flip, 0.1, 0.2);
+    const double s = flip ? -1 : 1;
+    const vec3_t c{5 + 1.0, 4.0, s * 0.2};
+    EXPECT_EQ(g.side_lines.size(), 5u);  // (0,0) and the four unit steps
+    EXPECT_NEAR(g.main.a.z, c.z + s * 0.25, 1e-12);
+    EXPECT_NEAR(g.main.b.z, c.z - s * 0.75, 1e-12);
+    EXPECT_NEAR(g.main.a.x, c.x, 1e-12);
+    ASSERT_EQ(g.markers.size(), 3u);
+    const double at[3] = {0.1, 0.3, 0.4};
+    for (int k = 0; k < 3; ++k) {
+      EXPECT_NEAR(g.markers[k].p.z, c.z + s * (0.25 - at[k]), 1e-12) << k;
+      EXPECT_EQ(g.markers[k].pink, k > 0);
+    }
+  }
+  e.endo_end = 0.2;  // not beyond: only the inner edge, in red
+  const outline_thickness_geometry g = outline_thickness_line(e, world, false, 0.1, 0.2);
+  ASSERT_EQ(g.markers.size(), 2u);
+  EXPECT_FALSE(g.markers[1].pink);
 }
 
 }  // namespace
