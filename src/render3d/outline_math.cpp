@@ -235,11 +235,22 @@ texture_upload_result upload_texture_with_retry(const std::function<bool(int32_t
 
 void walk_contours(const contour_object* objects, int32_t object_count, int32_t frames,
                    const std::function<void(int32_t, int32_t, const contour_t&, int32_t)>& visit) {
-  if (!objects) return;
+  if (!objects || frames <= 0) return;
+  // Each object's entries by frame, found in one pass over its list.
+  std::vector<std::vector<const frame_contours_t*>> by_frame(static_cast<size_t>(std::max(0, object_count)));
+  for (int32_t o = 0; o < object_count; ++o)
+    for (const frame_contours_t& entry : objects[o].frames) {
+      if (entry.frame < 0 || entry.frame >= frames) continue;
+      auto& slots = by_frame[static_cast<size_t>(o)];
+      if (slots.empty()) slots.assign(static_cast<size_t>(frames), nullptr);
+      // The first entry of a frame is the one the object's lookup finds.
+      if (!slots[static_cast<size_t>(entry.frame)]) slots[static_cast<size_t>(entry.frame)] = &entry;
+    }
   int32_t first = 0;
   for (int32_t f = 0; f < frames; ++f)
     for (int32_t o = 0; o < object_count; ++o) {
-      const frame_contours_t* entry = const_cast<contour_object&>(objects[o]).find_frame(f);
+      const auto& slots = by_frame[static_cast<size_t>(o)];
+      const frame_contours_t* entry = slots.empty() ? nullptr : slots[static_cast<size_t>(f)];
       if (!entry) continue;
       for (const contour_t& c : entry->contours) {
         visit(f, o, c, first);
@@ -250,7 +261,11 @@ void walk_contours(const contour_object* objects, int32_t object_count, int32_t 
 
 std::vector<float> contour_buffer_vertices(const contour_object* objects, int32_t object_count, int32_t frames,
                                            double xscale, double yscale) {
+  size_t count = 0;
+  walk_contours(objects, object_count, frames,
+                [&](int32_t, int32_t, const contour_t& c, int32_t) { count += c.vertices.size(); });
   std::vector<float> out;
+  out.reserve(2 * count);
   walk_contours(objects, object_count, frames, [&](int32_t, int32_t, const contour_t& c, int32_t) {
     for (const vec2_t& v : c.vertices) {
       out.push_back(static_cast<float>(v.x * xscale));
