@@ -28,6 +28,8 @@
 #include "tools/headless_session.h"
 #include "views/gl_view_support.h"
 #include "views/globcmap.h"
+#include "data/reslice_info.h"
+#include "views/reslice_internals.h"
 #include "views/screen_capture.h"
 
 namespace {
@@ -270,6 +272,42 @@ TEST_F(OutlineScreen, LandmarksShowAsSpheresButTwoDimensionalOnesNever) {
   EXPECT_TRUE(near_colour(s, mark.x, 0, mark.y / YS, cyan, 1, 2));
   EXPECT_FALSE(near_colour(s, flat.x, 0, flat.y / YS, cyan, 4, 60));
   EXPECT_TRUE(view_->drawn().landmarks);
+}
+
+TEST_F(OutlineScreen, AReslicePlaneGetsItsTextureAndOutlineUnlessCropped) {
+  load({0.0});
+  resource_table_t& t = *resource_table;
+  t.RES_SEE_OUTLINES->write(1);
+  t.RES_SEE_DRAW->write(false);
+  open();
+  // Plane 1: 48 x 48 pixels of 0.5 mm about (1.2, 1.2) in z 0.2, up +y.
+  auto builder = std::make_unique<reslice_internals>(1, 48, 48);
+  t.RESLICE->read()[1].set_plane({0, 0, 1}, {1.2, 1.2, 0.2}, {0, 1, 0}, true);
+  const std::vector<uint8_t> s = screen();
+  ASSERT_FALSE(s.empty());
+  const reslice_info& rec = t.RESLICE->read()[1];
+  auto pow2 = [](int32_t n) {
+    int32_t p = 1;
+    while (p < n) p *= 2;
+    return p;
+  };
+  EXPECT_TRUE(view_->plane_texture(1).valid);
+  EXPECT_EQ(view_->plane_texture(1).width, pow2(rec.width));
+  EXPECT_EQ(view_->plane_texture(1).height, pow2(rec.height));
+  EXPECT_FALSE(view_->plane_texture_update(1));
+  const double hw = rec.width * 0.5 * XS, hh = rec.height * 0.5 * XS;
+  EXPECT_NEAR(view_->plane_half_width(1).x, hw, 1e-12);
+  EXPECT_NEAR(view_->plane_half_height(1).y, hh, 1e-12);
+  // The plane's far edge lies above the frame (1.6 cm high) when the plane
+  // reaches beyond it.
+  const vec3_t c = rec.centre;
+  ASSERT_GT(c.y + hh, 1.6 + 0.2);
+  const uint8_t white[3] = {255, 255, 255};
+  EXPECT_TRUE(near_colour(s, c.x, 0, (c.y + hh) / YS, white, 2, 2));
+  t.RESLICE->read()[1].set_crop_surface(0);
+  const std::vector<uint8_t> cropped = screen();
+  EXPECT_FALSE(near_colour(cropped, c.x, 0, (c.y + hh) / YS, white, 2, 60));
+  builder.reset();
 }
 
 TEST_F(OutlineScreen, APaintDuringAnotherViewsPaintIsNotLost) {
