@@ -310,6 +310,46 @@ TEST_F(OutlineScreen, AReslicePlaneGetsItsTextureAndOutlineUnlessCropped) {
   builder.reset();
 }
 
+TEST_F(OutlineScreen, ChangeProcedureRepaintsWhatItShould) {
+  load({0.0, 4.0});
+  resource_table_t& t = *resource_table;
+  open();
+  struct row {
+    const char* what;
+    std::function<void()> change;
+    bool repaint;
+  };
+  const row rows[] = {
+      {"opacity", [&] { t.RES_RESLICE_OPACITY->write(0.7); }, true},
+      {"outlines off", [&] { t.RES_SEE_OUTLINES->write(0); }, true},
+      {"paging without outlines", [&] { t.RES_BUF_CURRENT_FRAME->write(1); }, false},
+      {"outlines on", [&] { t.RES_SEE_OUTLINES->write(1); }, true},
+      {"paging with outlines", [&] { t.RES_BUF_CURRENT_FRAME->write(0); }, true},
+      {"volume map off the Volume page", [&] { t.RES_UPDATE_VOLUME_MAP->write(); }, false},
+      {"volume redisplay off the Volume page", [&] { t.RES_REDISPLAY_VOLUME->write(); }, false},
+      {"font", [&] { t.RES_GLUT_FONT->write(t.RES_GLUT_FONT->read() == 2 ? 3 : 2); }, true},
+      {"lighting", [&] { t.RES_LIGHTING_AMBIENT->write(0.3); }, true},
+      {"layers without shader drawing",
+       [&] {
+         t.RES_SHADER->write(-1);
+         const int before = view_->repaint_requests();
+         t.RES_TRANSLUCENT_LAYERS->write(t.RES_TRANSLUCENT_LAYERS->read() + 1);
+         EXPECT_EQ(view_->repaint_requests(), before);
+       },
+       true},
+  };
+  for (const row& r : rows) {
+    const int before = view_->repaint_requests();
+    r.change();
+    EXPECT_EQ(view_->repaint_requests() > before, r.repaint) << r.what;
+  }
+  // Paging without outlines still marks the frame texture for the next paint.
+  t.RES_SEE_OUTLINES->write(0);
+  t.RES_BUF_CURRENT_FRAME->write(1);
+  EXPECT_TRUE(view_->frame_texture_update());
+  EXPECT_TRUE(wait_for([&] { return std::fabs(view_->lighting().ambient - 0.3) < 1e-6; }));
+}
+
 TEST_F(OutlineScreen, APaintDuringAnotherViewsPaintIsNotLost) {
   load({0.0});
   open();
