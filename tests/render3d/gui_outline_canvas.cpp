@@ -29,6 +29,7 @@
 #include "views/gl_view_support.h"
 #include "views/globcmap.h"
 #include "data/reslice_info.h"
+#include "medical/dicom_utility.h"
 #include "views/reslice_internals.h"
 #include "views/screen_capture.h"
 
@@ -348,6 +349,45 @@ TEST_F(OutlineScreen, ChangeProcedureRepaintsWhatItShould) {
   t.RES_BUF_CURRENT_FRAME->write(1);
   EXPECT_TRUE(view_->frame_texture_update());
   EXPECT_TRUE(wait_for([&] { return std::fabs(view_->lighting().ambient - 0.3) < 1e-6; }));
+}
+
+TEST_F(OutlineScreen, LeftAndRightLabelsOnTheCurrentFrameOnly) {
+  load({0.0, 4.0});
+  resource_table_t& t = *resource_table;
+  t.RES_SEE_OUTLINES->write(1);
+  t.RES_SEE_DRAW->write(false);
+  open();
+  const std::vector<uint8_t> off = screen();
+  t.RES_DISPLAY_COG->write(true);
+  const std::vector<uint8_t> on = screen();
+  ASSERT_EQ(off.size(), on.size());
+  // Every changed pixel lies near a corner of frame 0's near edge, some at each.
+  double corners[2][2];
+  ASSERT_TRUE(project({0.0, 0.0, 0.0}, corners[0][0], corners[0][1]));
+  ASSERT_TRUE(project({FW * XS, 0.0, 0.0}, corners[1][0], corners[1][1]));
+  int near_corner[2] = {0, 0}, elsewhere = 0;
+  for (int y = 0; y < CH; ++y)
+    for (int x = 0; x < CW; ++x) {
+      const size_t i = (static_cast<size_t>(y) * CW + x) * 3;
+      if (off[i] == on[i] && off[i + 1] == on[i + 1] && off[i + 2] == on[i + 2]) continue;
+      bool counted = false;
+      for (int k = 0; k < 2; ++k)
+        if (std::fabs(x - corners[k][0]) < 40 && std::fabs(y - corners[k][1]) < 40) {
+          ++near_corner[k];
+          counted = true;
+        }
+      elsewhere += !counted;
+    }
+  EXPECT_GT(near_corner[0], 10);
+  EXPECT_GT(near_corner[1], 10);
+  EXPECT_EQ(elsewhere, 0);
+  // Not for medical data placed by patient coordinates.
+  dicom_utility::patient_coordinates = true;
+  t.RES_BUF_DICOM->write(true);
+  const std::vector<uint8_t> dicom = screen();
+  dicom_utility::patient_coordinates = false;
+  t.RES_BUF_DICOM->write(false);
+  EXPECT_EQ(dicom, off);
 }
 
 TEST_F(OutlineScreen, APaintDuringAnotherViewsPaintIsNotLost) {
