@@ -38,8 +38,9 @@ bool red(const std::vector<uint8_t>& s, int sw, int x, int y) {
 // A red column of at least 12 pixels joined along its top or bottom row by
 // red to another red column of the same length (the outline's left, near and
 // right edges; frame rows grow upwards), with something other than red
-// between the columns.
-bool find_outline(const std::vector<uint8_t>& s, int sw, int sh) {
+// between the columns. width and height: the outline's size in pixels
+// between the middles of its edges.
+bool find_outline(const std::vector<uint8_t>& s, int sw, int sh, int& width, int& height) {
   auto column = [&](int x, int y) {
     int len = 0;
     while (y + len < sh && red(s, sw, x, y + len)) ++len;
@@ -57,7 +58,11 @@ bool find_outline(const std::vector<uint8_t>& s, int sw, int sh) {
           if (!red(s, sw, x2, edge)) continue;
           int top = edge;
           while (top > 0 && red(s, sw, x2, top - 1)) --top;
-          if (std::abs(column(x2, top) - len) <= 2 && !red(s, sw, (x + x2) / 2, y + len / 2)) return true;
+          if (std::abs(column(x2, top) - len) <= 2 && !red(s, sw, (x + x2) / 2, y + len / 2)) {
+            width = x2 - x;
+            height = len - 1;
+            return true;
+          }
         }
       }
     }
@@ -111,15 +116,28 @@ TEST_F(Program, OpenedRecordingShowsTheCurrentFrameOutlinedInRed) {
   // The outline's left and right edges: two vertical runs of pure red of one
   // length, and between them, half way down, not the background.
   bool found = false;
+  int width = 0, height = 0;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
   while (!found && std::chrono::steady_clock::now() < deadline) {
     int status = 0;
     ASSERT_EQ(::waitpid(pid_, &status, WNOHANG), 0) << "norvelith ended early";
     const std::vector<uint8_t> s = screenshot(wxPoint(0, 0), screen_w, screen_h);
-    found = !s.empty() && find_outline(s, screen_w, screen_h);
+    found = !s.empty() && find_outline(s, screen_w, screen_h, width, height);
     if (!found) std::this_thread::sleep_for(std::chrono::milliseconds(200));
   }
-  EXPECT_TRUE(found) << "no red frame outline appeared on the screen";
+  ASSERT_TRUE(found) << "no red frame outline appeared on the screen";
+  // Seen head on, the outline keeps the frame's proportions in centimetres:
+  // W x RES_XSCALE across and H x RES_YSCALE up, as the file records them.
+  std::ifstream in(data);
+  std::string line;
+  double xs = 0.0, ys = 0.0;
+  while (std::getline(in, line)) {
+    if (line.rfind("RES_XSCALE ", 0) == 0) xs = std::stod(line.substr(11));
+    if (line.rfind("RES_YSCALE ", 0) == 0) ys = std::stod(line.substr(11));
+  }
+  ASSERT_GT(xs, 0.0);
+  ASSERT_GT(ys, 0.0);
+  EXPECT_NEAR(width, height * (W * xs) / (H * ys), 2.0) << width << " x " << height;
 }
 
 }  // namespace
