@@ -214,6 +214,21 @@ void outline_canvas::changeproc() {
     SetBackgroundColour(background_colour());
     redraw = true;
   }
+  follow_view_changes(redraw, resize, have_marks);
+  follow_display_changes(redraw);
+
+  if (cog_pending_) {
+    cog_pending_ = false;
+    find_centre_of_gravity();
+  }
+  if (resize) update_view_size(client_w_, client_h_);
+  if (redraw) repaint();
+}
+
+// Zoom, perspective, location, orientation and landmarks.
+void outline_canvas::follow_view_changes(bool& redraw, bool& resize, bool have_marks) {
+  resource_table_t& t = *resource_table;
+  auto changed = [](base_res_t* r) { return r->changed_in_flush(); };
   if (changed(t.RES_OUTLINE_ZOOM) && t.RES_OUTLINE_ZOOM->read() != zoom_) {
     const double z = t.RES_OUTLINE_ZOOM->read();
     zoom_ = z;
@@ -244,6 +259,12 @@ void outline_canvas::changeproc() {
     if (changed(t.FIDUCIAL)) cog_pending_ = true;
     matrices_pending_ = redraw = true;
   }
+}
+
+// Font, shaders, effects, lights, objects, contours and the pages.
+void outline_canvas::follow_display_changes(bool& redraw) {
+  resource_table_t& t = *resource_table;
+  auto changed = [](base_res_t* r) { return r->changed_in_flush(); };
   if (changed(t.RES_SPINE_DISP_LANDMARK_NAMES) || changed(t.CURVE)) redraw = true;
   if (changed(t.RES_GLUT_FONT)) font_pending_ = redraw = true;
   if (changed(t.RES_SHADER)) {
@@ -282,13 +303,6 @@ void outline_canvas::changeproc() {
     if (volume_page_) redraw = true;
   }
   if (changed(t.RES_REDISPLAY_VOLUME) && volume_page_) redraw = true;
-
-  if (cog_pending_) {
-    cog_pending_ = false;
-    find_centre_of_gravity();
-  }
-  if (resize) update_view_size(client_w_, client_h_);
-  if (redraw) repaint();
 }
 
 // ---- centre of gravity, size and scrolling ------------------------------------

@@ -156,6 +156,9 @@ class outline_canvas : public wxGLCanvas {
   void OnScroll(wxScrollWinEvent& event);
   void OnKey(wxKeyEvent& event);
 
+  // Parts of the change procedure.
+  void follow_view_changes(bool& redraw, bool& resize, bool have_marks);
+  void follow_display_changes(bool& redraw);
   void watch(base_res_t* res);
   void unwatch_all();
   void build_calibration();
