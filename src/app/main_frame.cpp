@@ -20,8 +20,9 @@
 #include "app/app_rules.h"
 #include "data/config_file.h"
 #include "app/main_frame_tables.h"
-#include "app/placeholder_views.h"
+#include "app/main_views.h"
 #include "views/review_canvas.h"
+#include "views/review_coords.h"
 #include "app/toolbar_art.h"
 #include "data/objects.h"
 #include "registry/resource_table.h"
@@ -243,6 +244,9 @@ void MainFrame::build_views() {
   review_view->set_tool_selector([this](int32_t n) { return select_tool(n); });
   outline_view = new outline_canvas(upper_view_splitter, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                                     kViewStyle, L"outline_canvas");
+  outline_view->set_tool_selector([this](int32_t n) { return select_tool(n); });
+  outline_view->set_spine_state(&spine_state);
+  outline_view->set_frame_to_world([](const double pixel[2], double out[3]) { return frame_to_world(pixel, out); });
   lower_view_splitter = new wxSplitterWindow(view_splitter, ID_LOWER_VIEW_SPLITTER, wxDefaultPosition,
                                              wxDefaultSize, kViewSplitterStyle);
   centre_view = new centre_canvas(lower_view_splitter, wxID_ANY, wxDefaultPosition, wxDefaultSize,

@@ -14,6 +14,7 @@
 #include "app/app_rules.h"
 #include "app/playback_timing.h"
 #include "registry/proc_registrations.h"
+#include "render3d/spine_display.h"
 #include "tasks/task_page.h"
 
 class wxBookCtrlEvent;
@@ -119,6 +120,8 @@ class MainFrame : public wxFrame, public task_page_host {
   int32_t& default_name_counter = next_file_number;
   wxCursor tool_cursors[TOOL_CURSORS];
   wxStopWatch playback_watch;
+  // The Spine display page's state; the 3D view reads it.
+  spine_display_state spine_state;
 
   // Change procedures that pages and dialogs keep in the main window; the
   // close handler removes them from their resources.

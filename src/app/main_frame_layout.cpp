@@ -7,7 +7,7 @@
 #include <wx/textdlg.h>
 
 #include "app/main_frame.h"
-#include "app/placeholder_views.h"
+#include "app/main_views.h"
 #include "app/window_layout.h"
 
 namespace {

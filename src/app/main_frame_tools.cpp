@@ -4,7 +4,7 @@
 
 #include "app/app_ids.h"
 #include "app/main_frame.h"
-#include "app/placeholder_views.h"
+#include "app/main_views.h"
 #include "app/toolbar_art.h"
 #include "data/reslice_info.h"
 #include "registry/app_types.h"

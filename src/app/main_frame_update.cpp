@@ -10,7 +10,7 @@
 #include "app/app_ids.h"
 #include "app/loaded_data.h"
 #include "app/main_frame.h"
-#include "app/placeholder_views.h"
+#include "app/main_views.h"
 #include "app/toolbar_art.h"
 #include "registry/app_types.h"
 #include "registry/resource_table.h"

@@ -4,7 +4,7 @@
 #include <wx/splitter.h>
 
 #include "app/main_frame.h"
-#include "app/placeholder_views.h"
+#include "app/main_views.h"
 #include "app/visual_builders.h"
 #include "registry/resource_table.h"
 

@@ -196,7 +196,7 @@ void centre_canvas::draw_shown_image() {
 
 void centre_canvas::draw_overlays(const centre_source& source) {
   const resource_table_t& t = *resource_table;
-  overlays_.set_target(state_.g, font_, viewport_, &state_);
+  overlays_.set_target(state_.g, font(), viewport_, &state_);
   const int32_t tool = t.RES_TOOL->read();
   if (!source.panorama && source.plane_image) {
     const reslice_info& plane = t.RESLICE->read()[source.plane];

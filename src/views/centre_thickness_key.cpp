@@ -63,12 +63,12 @@ void outline(double x0, double y0, double x1, double y1) {
 void centre_canvas::draw_thickness_key() {
   resource_table_t& t = *resource_table;
   const int32_t cw = state_.g.client_width, ch = state_.g.client_height;
-  const int32_t P = font_ && font_->height() > 0 ? font_->height() : 28;
+  const int32_t P = font() && font()->height() > 0 ? font()->height() : 28;
   const int32_t H = ch - P - 20, y0 = P + 10;
   auto row = [&](int32_t n) { return static_cast<double>(y0 + (n * H) / 330); };
   const double bar0 = cw - P - 10, bar1 = cw - 10;
   const int map = static_cast<int>(t.RES_THICKNESS_DISP_COL->read());
-  const key_painter painter(font_, cw, ch);
+  const key_painter painter(font(), cw, ch);
 
   glBegin(GL_QUAD_STRIP);
   auto bar_row = [&](int entry, int32_t n) {

@@ -127,7 +127,7 @@ void corner_canvas::draw_scene() {
   draw_outline_and_frame_line();
   const resource_table_t& t = *resource_table;
   const int32_t tool = t.RES_TOOL->read();
-  overlays_.set_target(g, font_, viewport_, &state_);
+  overlays_.set_target(g, font(), viewport_, &state_);
   if (t.RES_SEE_DRAW->read() || t.RES_SEE_SSM->read()) overlays_.draw_surface_sections(kPlane);
   if (t.RES_SEE_MARK->read()) {
     overlays_.draw_landmarks(plane1());

@@ -16,6 +16,7 @@
 #include "data/reslice_info.h"
 #include "registry/res_values.h"
 #include "registry/resource_table.h"
+#include "views/gl_view_context.h"
 #include "views/gl_view_support.h"
 #include "views/glfont.h"
 #include "views/globcmap.h"
@@ -44,9 +45,8 @@ gl_view_canvas::gl_view_canvas(wxWindow* parent, wxWindowID id, const wxPoint& p
                                double_res_t* zoom_resource)
     : wxGLCanvas(parent, id, gl_attributes, pos, size, style, name),
       view_name_(view_name),
-      zoom_resource_(zoom_resource) {
-  context_ = new wxGLContext(this);
-  shaders_ = new shader();
+      zoom_resource_(zoom_resource),
+      gl_(std::make_unique<gl_view_context>(*this)) {
   matrix4_identity(projection_);
   SetBackgroundColour(background_colour());
 }
@@ -54,14 +54,9 @@ gl_view_canvas::gl_view_canvas(wxWindow* parent, wxWindowID id, const wxPoint& p
 gl_view_canvas::~gl_view_canvas() {
   unwatch_all();
   if (free_proc_) free_proc_();
-  if (context_ && !needs_gl_init_ && SetCurrent(*context_)) {
-    if (view_texture_) glDeleteTextures(1, &view_texture_);
-    delete font_;
-    shaders_->delete_programs();
-  }
-  delete shaders_;
-  delete context_;
 }
+
+glfont* gl_view_canvas::font() const { return gl_->font(); }
 
 void gl_view_canvas::watch(base_res_t* res) {
   if (!res || !proc_) return;
@@ -275,18 +270,11 @@ void gl_view_canvas::init_gl() {
   glClearColor(bg.Red() / 255.0f, bg.Green() / 255.0f, bg.Blue() / 255.0f, 0.0f);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
-  gl3_path_ = false;
-  view_texture_ = 0;
-  int major = 0, minor = 0;
-  const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
-  if (version && std::sscanf(version, "%d.%d", &major, &minor) == 2 && major >= 3 && glGenFramebuffers &&
-      glBlitFramebuffer) {
-    glGenTextures(1, &view_texture_);
-    gl3_path_ = view_texture_ != 0;
-    // The programs serve the text; without them it is drawn fixed-function.
-    shaders_->install_programs(shader::kViewMask);
-  }
-  font_ = new glfont(resource_table->RES_GLUT_FONT->read(), shaders_);
+  gl_->mark_set_up();
+  image_.init(*gl_);
+  // The programs serve the text; without them it is drawn fixed-function.
+  if (image_.gl3_path()) gl_->shaders().install_programs(shader::kViewMask);
+  gl_->load_font(resource_table->RES_GLUT_FONT->read());
 }
 
 void gl_view_canvas::set_viewport_projection() {
@@ -315,7 +303,7 @@ void gl_view_canvas::OnPaint(wxPaintEvent&) {
     wxLogDebug("DC not OK in %s", view_name_);
     return;
   }
-  if (!SetCurrent(*context_)) return;
+  if (!gl_->make_current()) return;
   ++paints_;
   render_scene();
   glFlush();
@@ -324,17 +312,13 @@ void gl_view_canvas::OnPaint(wxPaintEvent&) {
 
 void gl_view_canvas::render_scene() {
   glDrawBuffer(GL_BACK);
-  if (needs_gl_init_) {
-    init_gl();
-    needs_gl_init_ = false;
-  }
+  if (!gl_->set_up()) init_gl();
   if (viewport_changed_) {
     set_viewport_projection();
     viewport_changed_ = false;
   }
   if (font_changed_) {
-    delete font_;
-    font_ = new glfont(resource_table->RES_GLUT_FONT->read(), shaders_);
+    gl_->load_font(resource_table->RES_GLUT_FONT->read());
     font_changed_ = false;
   }
   glMatrixMode(GL_MODELVIEW);
@@ -345,59 +329,8 @@ void gl_view_canvas::render_scene() {
   draw_scene();
 }
 
-bool gl_view_canvas::make_image(const uint8_t* image, bool masked) {
-  have_rgba_ = false;
-  const review_geometry& g = geometry();
-  if (!image || !colour_map || g.visible_width < 1 || g.visible_height < 1) return false;
-  rgba_.assign(static_cast<size_t>(g.visible_width) * g.visible_height * 4, 0);
-  // Rows bottom-up for OpenGL, so that row 0 is at the top unless inverted.
-  colour_map->map_frame(image, g.image_width, g.image_height, rgba_.data(), g.visible_width, g.visible_height,
-                        static_cast<float>(g.scroll_x_image), static_cast<float>(g.scroll_y_image),
-                        static_cast<float>(g.zoom), static_cast<float>(g.invert ? g.zoom_y : -g.zoom_y), masked,
-                        1.0);
-  have_rgba_ = true;
-  if (gl3_path_ && view_texture_) {
-    while (glGetError() != GL_NO_ERROR) {
-    }
-    glBindTexture(GL_TEXTURE_2D, view_texture_);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, g.visible_width, g.visible_height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                 rgba_.data());
-    glBindTexture(GL_TEXTURE_2D, 0);
-    if (glGetError() != GL_NO_ERROR) {
-      // From now on this view draws with the raster-position path.
-      glDeleteTextures(1, &view_texture_);
-      view_texture_ = 0;
-    }
-  }
-  return true;
-}
-
-void gl_view_canvas::put_image() {
-  if (!have_rgba_) return;
-  const review_geometry& g = geometry();
-  if (gl3_path_ && view_texture_ && !force_raster_) {
-    while (glGetError() != GL_NO_ERROR) {
-    }
-    GLuint fb = 0;
-    glGenFramebuffers(1, &fb);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, fb);
-    glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, view_texture_, 0);
-    glBlitFramebuffer(0, 0, g.visible_width, g.visible_height, 0, g.client_height - g.visible_height,
-                      g.visible_width, g.client_height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-    glDeleteFramebuffers(1, &fb);
-    // A blit that failed leaves the image to the raster position below.
-    if (glGetError() == GL_NO_ERROR) return;
-  }
-  const double y = g.display_height > g.client_height ? 0.1 : g.client_height + 0.1 - g.display_height;
-  glRasterPos2d(0.1, y);
-  glDrawPixels(g.visible_width, g.visible_height, GL_RGBA, GL_UNSIGNED_BYTE, rgba_.data());
-}
-
 bool gl_view_canvas::save_view(const wxString& file_name, wxBitmapType type, wxString* why) {
-  return dump_view_window(*this, *context_, geometry(), view_name_, [this] { render_scene(); }, file_name,
+  return dump_view_window(*this, gl_->context(), geometry(), view_name_, [this] { render_scene(); }, file_name,
                           type, why);
 }
 
@@ -445,17 +378,19 @@ void gl_view_canvas::draw_frame_line(int32_t plane) {
 // ---- text ------------------------------------------------------------------
 
 double gl_view_canvas::font_size() const {
-  return font_ && font_->height() > 0 ? font_->height() : kDefaultFontSize;
+  const glfont* f = font();
+  return f && f->height() > 0 ? f->height() : kDefaultFontSize;
 }
 
 void gl_view_canvas::draw_text(const wxString& text, double wx, double wy, double ox, double oy) {
-  if (!font_ || text.empty()) return;
+  glfont* f = font();
+  if (!f || text.empty()) return;
   const review_geometry& g = geometry();
   double position[3] = {2.0 * wx / g.client_width - 1.0, 2.0 * wy / g.client_height - 1.0, 0.0};
   const double offset[2] = {ox, oy};
   float colour[4];
   glGetFloatv(GL_CURRENT_COLOR, colour);
-  font_->draw_text(text, viewport_, position, offset, colour, false);
+  f->draw_text(text, viewport_, position, offset, colour, false);
 }
 
 review_mouse_event gl_view_canvas::mouse_event(const wxMouseEvent& event) {

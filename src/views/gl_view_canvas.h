@@ -1,13 +1,15 @@
-// What the three 2D OpenGL views (review, centre and corner) share: their
-// context, shader set and font, the change procedure's registrations, the
-// fit of the image to the window with its scroll bars, the OpenGL set-up,
-// the view image on its way to the screen (a texture and a framebuffer blit
-// on OpenGL 3, a raster position otherwise) and the paint skeleton. Each
-// view supplies its geometry, its zoom resource and what it draws.
+// What the three 2D OpenGL views (review, centre and corner) share: the
+// toolkit's events (size, paint, scrolling), the change procedure's
+// registrations, the fit of the image to the window with its scroll bars and
+// the paint skeleton. The OpenGL lifetime (context, shader set, font,
+// textures) is a gl_view_context and the view image's way to the screen a
+// gl_view_image, both members. Each view supplies its geometry, its zoom
+// resource and what it draws.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include <wx/colour.h>
@@ -16,9 +18,11 @@
 #include "data/geometry.h"
 #include "registry/hm_resource.h"
 #include "views/review_geometry.h"
+#include "views/gl_view_image.h"
 #include "views/review_tools.h"
 
 class double_res_t;
+class gl_view_context;
 class glfont;
 class shader;
 
@@ -38,9 +42,9 @@ class gl_view_canvas : public wxGLCanvas {
   // Paint events that came while another view was painting.
   int deferred_paints() const { return deferred_paints_; }
   // The image reaches the screen by a texture and a framebuffer blit.
-  bool gl3_path() const { return gl3_path_ && view_texture_ != 0; }
+  bool gl3_path() const { return image_.gl3_path(); }
   // Draws with the raster-position path even where OpenGL 3 is present.
-  void force_raster_path(bool on) { force_raster_ = on; }
+  void force_raster_path(bool on) { image_.force_raster_path(on); }
   // Resources the view is registered on; none once it is destroyed.
   size_t watched() const { return watched_.size(); }
   // P: the height of the view's font in pixels; sizes of marks follow it.
@@ -111,9 +115,11 @@ class gl_view_canvas : public wxGLCanvas {
   // The visible part of image (image width x height bytes, row 0 at the top)
   // through the display colour map into the RGBA buffer, rows bottom-up, and
   // into the view texture on the OpenGL 3 path. False when nothing is shown.
-  bool make_image(const uint8_t* image, bool masked);
+  bool make_image(const uint8_t* image, bool masked) { return image_.make(image, masked, geometry()); }
   // Puts the RGBA buffer at the top left of the client area.
-  void put_image();
+  void put_image() { image_.put(geometry()); }
+  bool have_image() const { return image_.have(); }
+  void drop_image() { image_.clear(); }
   // Renders the scene again into the back buffer and saves its image part as
   // an RGB file of the toolkit type (JPEG at quality 95).
   bool save_view(const wxString& file_name, wxBitmapType type, wxString* why = nullptr);
@@ -136,16 +142,12 @@ class gl_view_canvas : public wxGLCanvas {
   // Each of the background's components exceeds 220.
   static bool light_background();
 
-  wxGLContext* context_ = nullptr;
-  shader* shaders_ = nullptr;
-  glfont* font_ = nullptr;
+  // The view's font, null before the first paint.
+  glfont* font() const;
   int viewport_[4] = {0, 0, 1, 1};
   matrix4_t projection_;
-  bool needs_gl_init_ = true;
   bool viewport_changed_ = true;
   bool font_changed_ = false;
-  std::vector<uint8_t> rgba_;
-  bool have_rgba_ = false;
 
  private:
   const char* view_name_;
@@ -155,9 +157,8 @@ class gl_view_canvas : public wxGLCanvas {
   std::vector<base_res_t*> watched_;
   std::function<int32_t(int32_t)> select_tool_;
 
-  bool gl3_path_ = false;
-  bool force_raster_ = false;
-  unsigned int view_texture_ = 0;
+  std::unique_ptr<gl_view_context> gl_;
+  gl_view_image image_;
   int paints_ = 0;
   int deferred_paints_ = 0;
 

@@ -196,7 +196,7 @@ void review_canvas::reload_frame() {
 // ---- OpenGL ---------------------------------------------------------------
 
 void review_canvas::make_view_image() {
-  have_rgba_ = false;
+  drop_image();
   if (!state_.image_shown) return;
   const resource_table_t& t = *resource_table;
   const bool masked = t.RES_MASKED_DATA->read() > 0 || t.RES_CMAP_LABELS->read();
@@ -227,7 +227,7 @@ void review_canvas::draw_scene() {
     state_.image_dirty = false;
   }
   const resource_table_t& t = *resource_table;
-  if (have_rgba_ && frame_image_t::display_data(state_.frame)) {
+  if (have_image() && frame_image_t::display_data(state_.frame)) {
     put_image();
     if (t.RES_SEE_OUTLINES->read() != 0 &&
         (t.RES_MASKED_DATA->read() > 0 || t.RES_CMAP_LABELS->read()))
@@ -474,7 +474,7 @@ void review_canvas::draw_scale_bar() { ::draw_scale_bar(overlay()); }
 overlay_target review_canvas::overlay() const {
   overlay_target v;
   v.g = &state_.g;
-  v.font = font_;
+  v.font = font();
   v.viewport = viewport_;
   return v;
 }

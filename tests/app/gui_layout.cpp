@@ -7,7 +7,7 @@
 #include <wx/textdlg.h>
 
 #include "app/app_ids.h"
-#include "app/placeholder_views.h"
+#include "app/main_views.h"
 #include "layout_support.h"
 
 namespace {

@@ -23,7 +23,7 @@
 #include "app/batch_script.h"
 #include "app/main_frame.h"
 #include "app/norvelith.h"
-#include "app/placeholder_views.h"
+#include "app/main_views.h"
 #include "app/toolbar_art.h"
 #include "common/dialog_answers.h"
 #include "common/log_capture.h"

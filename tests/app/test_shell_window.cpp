@@ -16,7 +16,7 @@
 #include "app/app_ids.h"
 #include "app/app_rules.h"
 #include "app/main_frame.h"
-#include "app/placeholder_views.h"
+#include "app/main_views.h"
 #include "app/toolbar_art.h"
 #include "common/log_capture.h"
 #include "data/reslice_info.h"

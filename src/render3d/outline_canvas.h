@@ -1,0 +1,245 @@
+// The 3D view: the frames of the frame store at their probe positions, their
+// outlines and contours, the textured current frame, landmarks, the spine
+// display and the thickness line, in one OpenGL window of the main window.
+// The change procedure only sets flags; the next paint rebuilds what they
+// name and draws its passes in a fixed order.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <wx/glcanvas.h>
+#include <wx/stopwatch.h>
+
+#include "data/geometry.h"
+#include "render3d/outline_math.h"
+#include "render3d/spine_display.h"
+
+class base_functor;
+class base_res_t;
+class gl_view_context;
+
+// A filled sphere of 8 slices and 8 stacks at the current modelview origin,
+// on one quadric shared by the run.
+void draw_marker_sphere(double radius);
+
+// Per-run flags of the texture messages: each group is reported once.
+
+struct outline_texture_messages {
+  bool frame_reported = false;
+  bool plane_reported = false;
+};
+
+class outline_canvas : public wxGLCanvas {
+ public:
+  static constexpr int kPlanes = 4;
+  static constexpr int kSurfaceSlots = 201;
+
+  outline_canvas(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size, long style,
+                 const wxString& name);
+  ~outline_canvas() override;
+
+  // ---- what scripts, pages and the main window call
+  // Front and right (unit, perpendicular on return) become the view's
+  // orientation; an orientation without a rotation (a zero vector, or front
+  // along right) is refused and the previous one kept: false then.
+  bool set_orientation(double front[3], double right[3]);
+  void get_orientation(double front[3], double right[3]) const;
+  void set_centre_of_gravity(const double p[3]);
+  void set_scroll_point(double x, double y);
+  void OnMouse(wxMouseEvent& event);
+
+  // How the button overrides reach the main window's toolbar: selects tool n
+  // and returns the previous tool, -1 when nothing changed.
+  void set_tool_selector(std::function<int32_t(int32_t)> selector) { select_tool_ = std::move(selector); }
+  // The Spine display page's state, kept by the main window.
+  void set_spine_state(const spine_display_state* state) { spine_state_ = state; }
+  // The world point of a pixel of the current frame (the review view's), for
+  // FINDING_LOCATION.
+  void set_frame_to_world(std::function<bool(const double[2], double[3])> f) { frame_to_world_ = std::move(f); }
+
+  // Makes the view's context current (for reading its textures back).
+  bool make_current();
+
+  // ---- internal steps, public for the tests and later passes
+  void changeproc();
+  void find_centre_of_gravity();
+  void update_view_size(int32_t w, int32_t h);
+  void set_plane_geometry(int plane);
+  void init_gl();
+  void set_lights();
+  void set_projection();
+  void generate_bscan_texture(int32_t frame);
+  void generate_reslice_texture(int plane);
+  void draw_frames();
+  void build_contour_buffer();
+  void draw_contour(const contour_t& contour, int32_t first);
+  bool draw_frame_image(int32_t frame, bool second_pass);
+  void draw_landmarks();
+  void draw_thickness_line();
+  double marker_radius(const vec3_t& p) const;
+
+  // The seam of every texture upload: (width, height, RGBA texels) into the
+  // bound 2D texture, true when OpenGL took it. Tests make it refuse.
+  using texture_upload_fn = std::function<bool(int32_t, int32_t, const uint8_t*)>;
+  void set_texture_upload(texture_upload_fn f) { texture_upload_ = std::move(f); }
+  static bool gl_texture_upload(int32_t w, int32_t h, const uint8_t* texels);
+  static outline_texture_messages& texture_messages();
+
+  // ---- state read by the tests and the later passes
+  struct texture_state {
+    unsigned name = 0;
+    bool valid = false;
+    int32_t width = 0, height = 0;  // padded size after the last upload
+  };
+  const matrix4_t& modelview() const { return modelview_; }
+  const matrix4_t& projection() const { return projection_; }
+  const matrix4_t& modelview_projection() const { return mvp_; }
+  const vec3_t& centre_of_gravity() const { return cog_; }
+  double view_extent() const { return extent_; }
+  double eye_distance() const { return eye_distance_; }
+  double cached_zoom() const { return zoom_; }
+  int32_t scroll_x() const { return scroll_pos_x_; }
+  int32_t scroll_y() const { return scroll_pos_y_; }
+  double scroll_point_x() const { return scroll_point_[0]; }
+  double scroll_point_y() const { return scroll_point_[1]; }
+  bool content() const { return content_; }
+  bool shader_drawing() const { return shader_drawing_; }
+  bool volume_page() const { return volume_page_; }
+  const outline_lighting& lighting() const { return lights_; }
+  const texture_state& frame_texture() const { return frame_tex_; }
+  const texture_state& plane_texture(int i) const { return plane_tex_[i]; }
+  bool frame_texture_update() const { return update_frame_tex_; }
+  bool plane_texture_update(int i) const { return update_plane_tex_[i]; }
+  bool contours_changed() const { return contours_changed_; }
+  bool surface_reload(int slot) const { return surface_reload_[slot]; }
+  bool surface_appearance(int slot) const { return surface_appearance_[slot]; }
+  const vec3_t& plane_half_width(int i) const { return plane_hw_[i]; }
+  const vec3_t& plane_half_height(int i) const { return plane_hh_[i]; }
+  const vec3_t& plane_thickness(int i) const { return plane_th_[i]; }
+  int paints() const { return paints_; }
+  int deferred_paints() const { return deferred_paints_; }
+  int repaint_requests() const { return repaint_requests_; }
+  // Per-paint effect flags.
+  struct effects {
+    bool contour_lines = false, all_outlines = false, landmarks = false, current_frame = false;
+    bool surfaces = false, translucent_planes = false;
+  };
+  const effects& drawn() const { return effects_; }
+  // Tool to restore after a button override, -1 none.
+  static int32_t override_tool();
+  const std::vector<int32_t>& contour_selection() const { return contour_selection_; }
+
+ protected:
+  // Passes of later work: the background, orientation marker, curves, the
+  // reslice planes, the surfaces with translucency, volume rendering and
+  // depth of field; and the mouse handlers of navigation, picking and
+  // editing. Each draws or does nothing yet.
+  void draw_background(bool /*radiant_shadows*/) {}
+  void draw_orientation_marker() {}
+  void draw_curves() {}
+  void draw_reslice_plane(int /*plane*/, bool /*peeling*/) {}
+  void draw_surfaces() {}
+  void volume_render(bool /*rebuild*/, bool /*update_map*/, bool /*release*/) {}
+  void depth_of_field() {}
+  void out_buttonpress_event(wxMouseEvent& /*event*/) {}
+  void out_buttonrelease_event(wxMouseEvent& /*event*/) {}
+  void out_motion_event(wxMouseEvent& /*event*/) {}
+
+ private:
+  void OnPaint(wxPaintEvent& event);
+  void OnSize(wxSizeEvent& event);
+  void OnEraseBackground(wxEraseEvent&) {}
+  void OnScroll(wxScrollWinEvent& event);
+  void OnKey(wxKeyEvent& event);
+
+  // Parts of the change procedure.
+  void follow_view_changes(bool& redraw, bool& resize, bool have_marks);
+  void follow_display_changes(bool& redraw);
+  void watch(base_res_t* res);
+  void unwatch_all();
+  void build_calibration();
+  void repaint();
+  void upload_frame_rectangle();
+  // Single-colour drawing of a two-component buffer range.
+  void begin_single_colour(const matrix4_t& model_view, const float colour[4]);
+  void end_single_colour();
+  // Uploads an RGBA buffer of w x h into tex with the retry; message group
+  // by frame (true) or plane.
+  void upload_texture(texture_state& tex, std::vector<uint8_t>& texels, int32_t w, int32_t h,
+                      const uint8_t padding[4], bool frame);
+  void draw_label(const wxString& text, const vec3_t& p, const matrix4_t& mvp, const float colour[4],
+                  double ox, double oy, bool second_pass);
+  void draw_marker_at(const vec3_t& p, double scale);
+  double font_height() const;
+  bool frame_world(int32_t frame, matrix4_t& world) const;
+
+  std::unique_ptr<gl_view_context> gl_;
+  matrix4_t modelview_, projection_, mvp_, calibration_;
+  float modelview_f_[16] = {}, projection_f_[16] = {}, mvp_f_[16] = {};
+  std::array<vec3_t, kPlanes> plane_hw_{}, plane_hh_{}, plane_th_{};
+  vec3_t applied_cog_{0.0, 0.0, 0.0};
+  vec3_t cog_{0.0, 0.0, 0.0};
+  int viewport_[4] = {0, 0, 1, 1};
+  outline_lighting lights_;
+  bool shader_drawing_ = false;
+
+  bool gl_setup_pending_ = true;
+  bool cog_pending_ = true;
+  bool rectangle_pending_ = true;
+  bool lights_pending_ = true;
+  std::array<bool, kSurfaceSlots> surface_reload_{};
+  std::array<bool, kSurfaceSlots> surface_appearance_{};
+  bool contours_changed_ = false;
+  bool matrices_pending_ = true;
+  bool font_pending_ = false;
+  bool update_frame_tex_ = false;
+  std::array<bool, kPlanes> update_plane_tex_{};
+  bool volume_data_update_ = false, volume_release_ = false, volume_map_update_ = false;
+
+  int32_t client_w_ = 1, client_h_ = 1;
+  int32_t buf_width_ = 0, buf_height_ = 0;
+  double zoom_ = 1.0;
+  outline_bounds bounds_;
+  double extent_ = 10.0;
+  int32_t scroll_pos_x_ = 0, scroll_pos_y_ = 0;
+  double eye_distance_ = 0.0;
+  int32_t angle_ = 40;
+  bool content_ = false;
+  double paint_duration_ = 0.0;
+  wxStopWatch stopwatch_;
+  bool wireframe_ = false;
+  bool volume_page_ = false;
+  texture_state frame_tex_;
+  std::array<texture_state, kPlanes> plane_tex_{};
+  double scroll_point_[2] = {0.5, 0.5};
+  bool dragging_zoom_ = false, dragging_landmark_ = false;
+  bool contours_selected_ = false;
+  std::vector<int32_t> contour_selection_;  // frame, object, contour triples of the selection
+  effects effects_;
+  unsigned contour_buffer_ = 0, rectangle_buffer_ = 0, curve_buffer_ = 0;
+  int32_t contour_vertex_count_ = 0;
+  std::array<unsigned, kSurfaceSlots> vertex_buffers_{}, index_buffers_{};
+  int32_t last_viewport_w_ = -1, last_viewport_h_ = -1;
+  // update_view_size's memory of the window and the scene, and its re-layout
+  // guard; each view keeps its own, so that two views (a test's second main
+  // window) do not refit each other's zoom for ever.
+  int32_t last_window_w_ = -1, last_window_h_ = -1;
+  double last_extent_ = -1.0;
+  bool last_hbar_ = false, last_vbar_ = false;
+  bool relayout_guard_ = false;
+
+  base_functor* proc_ = nullptr;
+  std::function<void()> free_proc_;
+  std::vector<base_res_t*> watched_;
+  std::function<int32_t(int32_t)> select_tool_;
+  const spine_display_state* spine_state_ = nullptr;
+  std::function<bool(const double[2], double[3])> frame_to_world_;
+  texture_upload_fn texture_upload_;
+  int paints_ = 0, deferred_paints_ = 0, repaint_requests_ = 0;
+
+  wxDECLARE_EVENT_TABLE();
+};
