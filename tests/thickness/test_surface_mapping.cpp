@@ -134,6 +134,14 @@ TEST_F(SurfaceMapping, OffsetGivesTheLineLengthEverywhere) {
   }
   // No inner density anywhere: the averages stay unset.
   EXPECT_EQ(t.RES_THICKNESS_C_AVERAGE->read(), kNoValue);
+  // 45000 vertices step the gauge in tens: 4500 steps.
+  surface_interp big;
+  tube_mesh(big, geometry, {2, 5}, 22500, t.RES_XSCALE->read());
+  fake_hooks hooks;
+  big.calc_thickness(&hooks);
+  EXPECT_EQ(hooks.range, 4500);
+  EXPECT_EQ(hooks.last_value, 4499);
+  EXPECT_EQ(big.fit_error[44999], 1e-4);
 }
 
 TEST_F(SurfaceMapping, CancelMidwayKeepsTheRestEmptyAndStillAverages) {
