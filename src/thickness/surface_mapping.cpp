@@ -402,9 +402,9 @@ void surface_interp::calc_thickness(thickness_mapping_hooks* hooks, thickness_es
   // The settings stay as they were at the start for the whole mapping.
   engine->held_options = &opts;
   const double line_mm = opts.line * 10.0;
+  int32_t frame = 0;  // of the vertex measured last
   for (int32_t i = 0; i < n; ++i) {
     const surface_point& p = mesh.points[i];
-    int32_t frame = 0;
     if (p.type != POINT_DUPLICATE) {
       const vec3_t P{p.x, p.y, p.z};
       double best = std::numeric_limits<double>::infinity();
@@ -481,8 +481,11 @@ void surface_interp::calc_thickness(thickness_mapping_hooks* hooks, thickness_es
         double* sums = est->blur_sums;
         sums[0] += w, sums[1] += x * w, sums[2] += y * w, sums[3] += x * y * w, sums[4] += x * x * w;
         if (std::fabs(z) < 0.9) {
-          const int32_t bin = int32_t(mass / 150.0 + 0.5);
-          if (bin >= 0 && bin < thickness_estimation::kBins) {
+          // Truncated toward zero, so that a slightly negative mass counts
+          // in bin 0; NaN and masses beyond the histogram count nowhere.
+          const double place = mass / 150.0 + 0.5;
+          const int32_t bin = place > -1.0 && place < thickness_estimation::kBins ? int32_t(place) : -1;
+          if (bin >= 0) {
             const double wb = std::pow(2.0 * d / (e.thickness_error + 0.01), 2);
             est->S[bin] += wb * d, est->Q[bin] += wb * d * d, est->W[bin] += wb;
             bins = std::max(bins, bin + 1);

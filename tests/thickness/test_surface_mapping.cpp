@@ -123,11 +123,12 @@ TEST_F(SurfaceMapping, OffsetGivesTheLineLengthEverywhere) {
   base_res_t::make_pending_writes_happen();
   surface_interp s;
   mesh(s, 12);
+  s.mesh.points[3].type = 2;  // a duplicate: not measured
   s.calc_thickness();
   ASSERT_EQ(s.cortical_thickness.size(), size_t(s.mesh.n_points));
   for (int32_t i = 0; i < s.mesh.n_points; ++i) {
-    EXPECT_DOUBLE_EQ(s.cortical_thickness[size_t(i)], 9.0);
-    EXPECT_EQ(s.fit_error[size_t(i)], 1e-4);
+    EXPECT_DOUBLE_EQ(s.cortical_thickness[size_t(i)], i == 3 ? 0.0 : 9.0);
+    EXPECT_EQ(s.fit_error[size_t(i)], i == 3 ? kNoValue : 1e-4);
     EXPECT_EQ(s.density[size_t(i)], 0.0);
     EXPECT_EQ(s.blur_error[size_t(i)], kNoValue);
     EXPECT_EQ(s.inner_density_error[size_t(i)], kNoValue);
