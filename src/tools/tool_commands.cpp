@@ -11,6 +11,7 @@ int run_surface_ply(int argc, char** argv);
 int run_surface(int argc, char** argv);
 
 int run_thickness(int argc, char** argv);
+int run_thickness_map(int argc, char** argv);
 
 const std::vector<tool_command>& tool_commands() {
   static const std::vector<tool_command> commands = {
@@ -21,6 +22,7 @@ const std::vector<tool_command>& tool_commands() {
       { "surface-ply", run_surface_ply },
       { "surface", run_surface },
       {"thickness", run_thickness},
+      {"thickness-map", run_thickness_map},
   };
   return commands;
 }
