@@ -49,11 +49,10 @@ class surface_buffer_api;
 class surface_interp;
 class wxOutputStream;
 
-// The thickness mapping's derivation of display data (see
-// surface_interp::select_display_data), installed by the thickness library.
-using display_data_function = bool (*)(surface_interp& s, int kind, std::vector<double>* values,
-                                       std::vector<double>* offsets,
-                                       std::vector<double>* errors);
+// The thickness mapping's progress, cancel and view refresh, and the
+// accumulators of a density estimation (thickness/surface_mapping.h).
+class thickness_mapping_hooks;
+struct thickness_estimation;
 
 class interp_progress {
  public:
@@ -165,15 +164,42 @@ class surface_interp {
   void set_object(int32_t new_object);
   bool trace_surface_path(curve_t& rec) const;
 
-  // ---- display data (the thickness mapping's) ----
-  // Derives every vertex's colour index for thickness_data_kind `kind`,
-  // sets display_kind and, when asked, returns the kind's values with the
-  // offsets, and the errors, one per vertex (smoothed as displayed). Runs
-  // the function the thickness library installed; false, changing nothing,
-  // while none is installed.
+  // ---- display data ----
+  // Derives every vertex's colour index and displayed value
+  // (smoothed_thickness) for thickness_data_kind `kind`: implausible
+  // vertices rejected, holes filled and values smoothed as the thickness
+  // settings ask; sets display_kind. When asked, returns the smoothed values
+  // ((value - offset) x multiplier of the kind) and surface offsets (only
+  // when the surface has offsets and smoothing ran) and the errors, one per
+  // vertex. False, with the colours cleared (or painted from the image data
+  // when compounding is on) and display_kind kept, when the kind's arrays
+  // are missing or a FWHM conversion is pending.
   bool select_display_data(int kind, std::vector<double>* values, std::vector<double>* offsets,
                            std::vector<double>* errors);
-  static void set_display_data_function(display_data_function f);
+  // One byte per vertex, 1 = rejected: folded patches of the measured layer
+  // (gap layers for kinds 6 and 8), edges too far from the surface and
+  // thicknesses beyond the middle of a compared pair.
+  void reject_mask(std::vector<uint8_t>& mask, int kind);
+
+  // ---- thickness mapping (the thickness library) ----
+  // Measures every vertex with the thickness engine held by RES_THICKNESS
+  // and fills the per-vertex arrays. With estimate, runs the density
+  // estimation instead, accumulating into it. hooks (may be null) show
+  // progress, take a cancel and refresh the views.
+  void calc_thickness(thickness_mapping_hooks* hooks = nullptr,
+                      thickness_estimation* estimate = nullptr);
+  // Sum of value / error^2 and of 1 / error^2 over the vertices whose error
+  // is above 0 and not 1e10; false when either array is missing.
+  static bool weighted_average(const std::vector<double>& values, const std::vector<double>& errors,
+                               double& sum, double& weight);
+  // Turns cortical mass and background into thickness and density for the
+  // cortical density B.
+  void convert_from_fwhm(double B);
+  // Per-vertex measuring directions for "Smoothed" and "Optimal"
+  // (RES_THICKNESS_MAP_DIRECTION); removes them for the other choices.
+  void update_map_directions(int iteration_limit, double initial_depth);
+  // Folded triangles counted by the last update_map_directions iteration.
+  int32_t direction_folds = 0;
 
   // ---- surface files ----
   // Writes the surface (layer 0) or one of its cortical layer surfaces

@@ -86,3 +86,18 @@ struct interp_node_t {
 constexpr int16_t NODE_OUTSIDE = -32701;
 // Largest magnitude of a sampled or interpolated value.
 constexpr int16_t FIELD_LIMIT = 32700;
+
+// The per-vertex quantities a surface can show as colours (RES_THICKNESS_DISP_MAP).
+enum thickness_data_kind : int32_t {
+  kind_thickness = 0,
+  kind_mass = 1,
+  kind_density = 2,
+  kind_blur = 3,
+  kind_endo_thickness = 4,
+  kind_inner_density = 5,
+  kind_outer_gap = 6,
+  kind_outer_density = 7,
+  kind_inner_gap = 8,
+  kind_offset = 9,
+};
+constexpr int32_t kThicknessDataKinds = 10;

@@ -175,7 +175,7 @@ void thickness::measure(int32_t frame_index, double pt[3], double dir[3], bool i
 
 bool thickness::prepare_measurement(int32_t frame_index, double pt[3], double dir[3], bool is_manual,
                                     double length_or_offset, double ref_normal[3], double density) {
-  options = thickness_options_from_resources();
+  options = held_options ? *held_options : thickness_options_from_resources();
   clear();
   status = 0;
   const int32_t frames = frame_store ? int32_t(frame_store->images.size()) : 0;
@@ -245,7 +245,7 @@ bool thickness::prepare_measurement(int32_t frame_index, double pt[3], double di
 }
 
 void thickness::remeasure() {
-  if (!sampled) return;
+  if (!sampled || held_options) return;
   double pt[3] = {point[0], point[1], point[2]};
   double dir[3] = {direction[0], direction[1], direction[2]};
   double nrm[3] = {normal[0], normal[1], normal[2]};

@@ -128,6 +128,9 @@ class thickness {
   // 5 a failed fit; 10 missing data or a failed search.
   int32_t status = 0;
   thickness_options options;
+  // While set (by a mapping), measurements use these settings instead of
+  // reading the resources, and remeasure() does nothing.
+  const thickness_options* held_options = nullptr;
   double density_in_use = 1e10;  // the cortical density given to the path
 
   bool sampled = false;  // a profile was sampled: the lines are there to draw

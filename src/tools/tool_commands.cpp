@@ -11,6 +11,7 @@ int run_surface_ply(int argc, char** argv);
 int run_surface(int argc, char** argv);
 
 int run_thickness(int argc, char** argv);
+int run_thickness_map(int argc, char** argv);
 
 int run_segment(int argc, char** argv);
 
@@ -24,6 +25,7 @@ const std::vector<tool_command>& tool_commands() {
       { "surface", run_surface },
       {"thickness", run_thickness},
       {"segment", run_segment},
+      {"thickness-map", run_thickness_map},
   };
   return commands;
 }

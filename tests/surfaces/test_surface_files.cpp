@@ -8,10 +8,14 @@
 #include <string>
 #include <vector>
 
+#include <wx/filefn.h>
+#include <wx/filename.h>
+
 #include "common/log_capture.h"
 #include "common/string_output_stream.h"
 #include "data/landmarks.h"
 #include "data/objects.h"
+#include "display_reference_support.h"
 #include "surface_file_support.h"
 #include "surfaces/thickness_colour_table.h"
 #include "tools/headless_session.h"
@@ -455,67 +459,50 @@ TEST_F(surface_files, FailuresAreReported) {
   }
 }
 
-// With smoothing on, the layers take the thickness mapping's smoothed
-// values (a stand-in here) and the displayed kind is put back afterwards.
-namespace {
-
-std::vector<int> display_calls;
-
-bool stand_in_display_data(surface_interp& s, int kind, std::vector<double>* values,
-                           std::vector<double>* offsets, std::vector<double>*) {
-  display_calls.push_back(kind * 10 + (values != nullptr) + 2 * (offsets != nullptr));
-  s.display_kind = kind;
-  const size_t n = size_t(s.mesh.n_points);
-  const double v = kind == 0 ? 1.5 : kind == 6 ? 0.9 : kind == 8 ? 0.35 : 0.0;
-  if (values) values->assign(n, v);
-  if (offsets) offsets->assign(n, 0.2 + kind);  // 0.2 for thickness; others must not be used
-  return true;
-}
-
-}  // namespace
-
+// With smoothing on, the outer edge layer lies at the smoothed offsets the
+// numpy reference computes (holes filled), and the displayed kind is put
+// back afterwards; without smoothing the offsets are used as they are.
 TEST_F(surface_files, SmoothedLayerValues) {
-  set_sphere(s, 1.0, 6, 8);
+  set_sphere(s, 1.0, 8, 12);
   const size_t n = size_t(s.mesh.n_points);
-  for (std::vector<double> surface_interp::*a : {&surface_interp::surface_offset, &surface_interp::cortical_thickness,
-                  &surface_interp::smoothed_thickness, &surface_interp::fit_error,
-                  &surface_interp::outer_gap, &surface_interp::inner_gap})
-    (s.*a).assign(n, 0.5);
-  resource_table->RES_THICKNESS_DISP_MAP->write(3);
-  struct row {
-    int layer;
-    long smooth;
-    double radius;
-    std::vector<int> calls;  // kind * 10 + 1 (values) + 2 (offsets)
-  };
-  const row rows[] = {
-      {4, 1, 10 + 0.2 - 1.5 - 0.35, {83, 3, 30}},
-      {1, 2, 10 + 6.2 + 0.9, {63, 30}},
-      {3, 1, 10 + 0.2 - 1.5, {3, 30}},
-      {2, 0, 10 + 0.5, {}},
-  };
-  struct installed {
-    installed() { surface_interp::set_display_data_function(stand_in_display_data); }
-    ~installed() { surface_interp::set_display_data_function(nullptr); }
-  };
-  {
-  const installed stand_in;
-  for (const row& r : rows) {
-    SCOPED_TRACE(r.layer);
-    resource_table->RES_THICKNESS_SMOOTH->write(r.smooth);
-    display_calls.clear();
-    s.display_kind = 3;
-    const ply_content c = read_ply(save(true, true, false, r.layer));
+  s.cortical_thickness.assign(n, 1.5);
+  s.smoothed_thickness.assign(n, 0.0);
+  s.fit_error.assign(n, 0.1);
+  s.density.assign(n, 1000.0);
+  s.surface_offset.assign(n, 0.0);
+  for (size_t i = 0; i < n; ++i) {
+    const surface_point& p = s.mesh.points[i];
+    s.surface_offset[i] = 0.4 * p.x + 0.3 * std::sin(5.0 * i);
+    s.fit_error[i] = i % 9 == 4 ? 1e10 : 0.05 + 0.01 * double(i % 5);
+  }
+  resource_table->RES_THICKNESS_OUTLIER_REJECT->write(90);
+  resource_table->RES_THICKNESS_DISTANCE_REJECT->write(40);
+  resource_table->RES_THICKNESS_DISP_MAP->write(2);
+  resource_table->RES_THICKNESS_SMOOTH_FILL->write(100);
+  wxString scratch = wxFileName::CreateTempFileName("nvlayer");
+  wxRemoveFile(scratch);
+  wxMkdir(scratch);
+  for (long smooth : {3L, 0L}) {
+    SCOPED_TRACE(smooth);
+    resource_table->RES_THICKNESS_SMOOTH->write(smooth);
+    base_res_t::make_pending_writes_happen();
+    s.display_kind = 2;
+    const std::string ref =
+        display_reference_test::display_reference(s, 0, smooth, 100, scratch.ToStdString());
+    std::vector<double> offsets = display_reference_test::json_array(ref, "offsets");
+    if (smooth == 0) offsets = s.surface_offset;
+    ASSERT_EQ(offsets.size(), n);
+    const ply_content c = read_ply(save(true, true, false, 2));
     ASSERT_EQ(c.vertices.size(), n);
-    const std::vector<double>& v = c.vertices[3];
-    EXPECT_NEAR(std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]), r.radius, 1e-5);
-    EXPECT_EQ(display_calls, r.calls);
-    EXPECT_EQ(s.display_kind, 3);
+    for (size_t i = 0; i < n; ++i) {
+      const surface_point& p = s.mesh.points[i];
+      const std::vector<double>& v = c.vertices[i];
+      // Outward unit normals: the layer lies offset mm out of 10 P mm.
+      EXPECT_NEAR(v[0], 10 * p.x + p.nx * offsets[i], 1e-4) << i;
+      EXPECT_NEAR(v[1], 10 * p.y + p.ny * offsets[i], 1e-4) << i;
+      EXPECT_NEAR(v[2], 10 * p.z + p.nz * offsets[i], 1e-4) << i;
+    }
+    EXPECT_EQ(s.display_kind, 2);
   }
-  }
-  // Without the thickness mapping's function the arrays are used as they are.
-  resource_table->RES_THICKNESS_SMOOTH->write(1);
-  const ply_content c = read_ply(save(true, true, false, 3));
-  const std::vector<double>& v = c.vertices[3];
-  EXPECT_NEAR(std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]), 10 + 0.5 - 0.5, 1e-5);
+  wxFileName::Rmdir(scratch, wxPATH_RMDIR_RECURSIVE);
 }
