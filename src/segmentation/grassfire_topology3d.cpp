@@ -57,15 +57,17 @@ uint8_t outside_code(uint8_t v) { return v <= 11 ? static_cast<uint8_t>(v - 13) 
 // The inside value of an outside voxel of code c.
 uint8_t inside_value(uint8_t c) { return static_cast<uint8_t>(c + 13); }
 
-// Progress pulses at most every 100 ms; once cancelled, every later pulse fails.
+// Progress pulses at most every 100 ms; once cancelled, every later pulse
+// fails. The message is made only when a pulse is due.
 class pulser {
  public:
   explicit pulser(volume_progress& p) : p_(p), last_(p.now_ms()) {}
-  bool tick(const wxString& message) {
+  template <class Message>
+  bool tick(Message message) {
     if (cancelled_) return false;
     const int64_t now = p_.now_ms();
     if (now - last_ <= 100) return true;
-    return pulse(message);
+    return pulse(message());
   }
   bool pulse(const wxString& message) {
     if (cancelled_) return false;
@@ -214,7 +216,8 @@ class analysis {
 
 bool analysis::distance_transform() {
   for (int32_t z = b_.z0; z <= b_.z1; ++z) {
-    if (!pulse_.tick("3D topological analysis: forward distance transform")) return false;
+    if (!pulse_.tick([] { return "3D topological analysis: forward distance transform"; }))
+      return false;
     for (int32_t y = b_.y0; y <= b_.y1; ++y)
       for (int32_t x = b_.x0; x <= b_.x1; ++x) {
         uint8_t& v = at(x, y, z);
@@ -227,7 +230,8 @@ bool analysis::distance_transform() {
       }
   }
   for (int32_t z = b_.z1; z >= b_.z0; --z) {
-    if (!pulse_.tick("3D topological analysis: reverse distance transform")) return false;
+    if (!pulse_.tick([] { return "3D topological analysis: reverse distance transform"; }))
+      return false;
     for (int32_t y = b_.y1; y >= b_.y0; --y)
       for (int32_t x = b_.x1; x >= b_.x0; --x) {
         uint8_t& v = at(x, y, z);
@@ -244,7 +248,8 @@ bool analysis::distance_transform() {
 
 bool analysis::initial_outside() {
   for (int32_t z = b_.z0; z <= b_.z1; ++z) {
-    if (!pulse_.tick("3D topological analysis: initial outside region")) return false;
+    if (!pulse_.tick([] { return "3D topological analysis: initial outside region"; }))
+      return false;
     // Without distances, and in the end slices always, rays run up to the
     // object itself; elsewhere they stop within distance 8 of it.
     const bool to_object = strength_ == 0 || z == b_.z0 || z == b_.z1;
@@ -313,7 +318,8 @@ bool analysis::grow_outside(int r) {
         ++joined;
         layer_.assign(1, p);
         while (!layer_.empty()) {
-          if (!pulse_.tick(level_message("just outside", r, joined))) return false;
+          if (!pulse_.tick([&] { return level_message("just outside", r, joined); }))
+            return false;
           grow_from(layer_, r);
           joined += static_cast<int64_t>(layer_.size());
         }
@@ -532,7 +538,7 @@ bool analysis::scan_pockets(int r, int next_r) {
         const voxel16 p{static_cast<int16_t>(x), static_cast<int16_t>(y), static_cast<int16_t>(z)};
         if (!any_neighbour(p, is_outside)) continue;
         pocket(p, r, next_r);
-        going = pulse_.tick(level_message("in concavities", r, concave_));
+        going = pulse_.tick([&] { return level_message("in concavities", r, concave_); });
       }
   for (const saved_voxel& c : contacts_) at(c.p) = c.value;
   contacts_.clear();
