@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cmath>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "data/geometry.h"
@@ -374,14 +375,13 @@ void analysis::pocket(const voxel16& start, int r, int next_r) {
   }
   bool shallow = true;
   double ratio = 0.0;
-  const plane_fit* plane = nullptr;
+  std::optional<plane_fit> plane;  // of the mouth, for a pocket closed all round
   auto contact_pos = [](const saved_voxel& v) { return v.p; };
-  plane_fit fit(contacts_.begin() + static_cast<ptrdiff_t>(first_contact), contacts_.end(),
-                contact_pos);
   if (pocket_.size() > 10 && contacts > 2 && static_cast<double>(edge) < contacts / 4.0) {
-    ratio = fit.depth_ratio(pocket_.begin(), pocket_.end(), contact_pos);
+    plane.emplace(contacts_.begin() + static_cast<ptrdiff_t>(first_contact), contacts_.end(),
+                  contact_pos);
+    ratio = plane->depth_ratio(pocket_.begin(), pocket_.end(), contact_pos);
     shallow = ratio < depth_limit_;
-    plane = &fit;
   }
   const double opening = static_cast<double>(edge + mouth);
   const double volume_term = 6.0 * std::sqrt(kPi) * volume;
@@ -392,7 +392,7 @@ void analysis::pocket(const voxel16& start, int r, int next_r) {
       concave_ += static_cast<int64_t>(pocket_.size());
     return;
   }
-  second_stage(r, first_contact, edge, mouth, volume, shallow, ratio, plane);
+  second_stage(r, first_contact, edge, mouth, volume, shallow, ratio, plane ? &*plane : nullptr);
 }
 
 // A deep pocket behind a small mouth: its core (beyond the level's radius)
