@@ -164,9 +164,9 @@ class analysis {
     return frames_[p.z][static_cast<size_t>(p.y) * size_.width + p.x];
   }
   // Calls f(neighbour, q) for the six neighbours inside the bounds; returns
-  // how many lie outside them.
+  // how many lie outside them. p is a copy: f may grow the list it sits in.
   template <class F>
-  int each_neighbour(const voxel16& p, F f) {
+  int each_neighbour(voxel16 p, F f) {
     int off = 0;
     for (int k = 0; k < 6; ++k) {
       const int32_t x = p.x + kDx[k], y = p.y + kDy[k], z = p.z + kDz[k];
