@@ -1,0 +1,92 @@
+// Volume steps of the 3D segmentation, on the state image the growth leaves:
+// the object's extent (with the growth's path marks stripped), holes and
+// concavities (which non-object voxels are outside, which enclosed), and the
+// separation of the segmented voxels into labelled pieces.
+//
+// The state image holds one byte per voxel at (z * height + y) * width + x;
+// slice z of the frame stack is frames[z], width * height display pixels.
+// Positions are 16-bit, so no side exceeds kMaxSide. Everything runs on the
+// GUI thread behind the pipeline's progress dialog; nothing is kept between
+// calls.
+#pragma once
+
+#include <wx/string.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "segmentation/grassfire.h"
+
+namespace grassfire {
+
+struct volume_size {
+  int32_t width = 0, height = 0, depth = 0;
+  size_t voxels() const { return static_cast<size_t>(width) * height * depth; }
+  size_t index(int32_t x, int32_t y, int32_t z) const {
+    return (static_cast<size_t>(z) * height + y) * width + x;
+  }
+  bool contains(int32_t x, int32_t y, int32_t z) const {
+    return x >= 0 && y >= 0 && z >= 0 && x < width && y < height && z < depth;
+  }
+};
+
+// Inclusive limits of the part of the volume the later steps scan; empty
+// when a lower limit lies above its upper one.
+struct bounds3d {
+  int32_t x0 = 0, x1 = -1, y0 = 0, y1 = -1, z0 = 0, z1 = -1;
+  bool empty() const { return x0 > x1 || y0 > y1 || z0 > z1; }
+  bool contains(int32_t x, int32_t y, int32_t z) const {
+    return x >= x0 && x <= x1 && y >= y0 && y <= y1 && z >= z0 && z <= z1;
+  }
+};
+
+// The pipeline's progress dialog.
+class volume_progress {
+ public:
+  virtual ~volume_progress() = default;
+  // Shows message; false once the user has cancelled, and on every call after.
+  virtual bool pulse(const wxString& message) = 0;
+  // Milliseconds on a monotonic clock; the steps pulse at most every 100 ms.
+  virtual int64_t now_ms() const;
+};
+
+class null_volume_progress final : public volume_progress {
+ public:
+  bool pulse(const wxString&) override { return true; }
+};
+
+// Strips the growth's path marks (values above 7 keep their low three bits),
+// drops valley-path voxels (4 becomes 0) and returns the box of the remaining
+// non-zero voxels widened by 2 and clamped to the volume; empty when none.
+bounds3d find_object_extent(uint8_t* state, const volume_size& size);
+
+// City-block distance to the object (voxels holding 2) within bounds: every
+// other voxel becomes 2 + its distance, capped at 245.
+void distance_transform_3d(uint8_t* state, const volume_size& size, const bounds3d& bounds);
+
+// Holes and concavities. On entry the object voxels inside bounds hold 2 and
+// the others 0. settings.type 0 ("All") leaves the state as it is; 2 ("Body")
+// makes the object with its holes and filled concavities 2, 1 ("Holes") the
+// enclosed and concave space alone; every other voxel of the bounds becomes
+// 0. settings.concavity 0 fills enclosed space only. False when cancelled
+// (the object voxels still hold 2, the others analysis codes above 2 or
+// below 2) or out of memory (a message is logged).
+bool topological_analysis(uint8_t* state, const uint8_t* const* frames, const volume_size& size,
+                          const bounds3d& bounds, const threshold_band& band,
+                          const segment_settings& settings, volume_progress& progress);
+
+// Splits the voxels holding 2 into connected pieces (faces, plus the in-plane
+// diagonals when ridges or valleys are on) and labels them: the seed's piece
+// 2, the others 3, 4, ... by decreasing size, every piece beyond the
+// max_objects-th sharing the last label; pieces within one slice become 0
+// unless the stack has a single slice. max_objects (1 to 254 on entry)
+// returns the number of labels used. With "connected" on and valleys off (or
+// gap below 1) nothing is done. False when cancelled (at the first pulse
+// nothing has changed, at the second every piece holds 1 and max_objects is
+// as it was) or out of memory (a message is logged).
+bool label_separate_objects(int16_t seed_x, int16_t seed_y, int16_t seed_z, int32_t& max_objects,
+                            uint8_t* state, const volume_size& size, const bounds3d& bounds,
+                            const segment_settings& settings, int32_t gap,
+                            volume_progress& progress);
+
+}  // namespace grassfire
