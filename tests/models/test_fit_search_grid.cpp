@@ -228,4 +228,34 @@ TEST_F(FitModel, TheNextLandmarkIsTheFirstOneNotPlaced) {
   EXPECT_EQ(m.undefined_landmarks(), "none");
 }
 
+// Moving the slider down needs no search (consumers compare with the current
+// range); moving it beyond the last searched range searches again.
+TEST_F(FitModel, OnlyAWiderSearchRangeSearchesAgain) {
+  resource_table_t& t = *resource_table;
+  counter redraws;
+  pmf_functor<counter> proc(&redraws, &counter::hit);
+  t.RES_SURFACE[200]->add_proc(&proc);
+  m.data.loaded_points = {{0, 0, 0}, {100, 0, 0}};
+  m.data.normals.assign(2, vec3_t{});
+  m.data.point_count = 2;
+  m.model.points = {{3, 0, 0}};
+  m.model.normals = {{0, 0, 1}};
+  m.model.point_count = 1;
+  m.page.search_range = 20;  // divisor 10: 2 mm
+  m.update_search_grid(false);
+  ASSERT_EQ(m.model.match_distance2[0], 1e10);
+  ASSERT_NEAR(m.model.match_range2, 4.0 + 1e-8, 1e-12);
+
+  m.page.search_range = 10;
+  m.set_search_range();
+  EXPECT_NEAR(m.model.match_range2, 4.0 + 1e-8, 1e-12) << "no new search";
+  m.page.search_range = 40;
+  m.set_search_range();
+  EXPECT_NEAR(m.model.match_range2, 16.0 + 1e-8, 1e-12);
+  EXPECT_NEAR(m.model.match_distance2[0], 9.0, 1e-12);
+  EXPECT_EQ(m.model.match_index[0], 0);
+  EXPECT_EQ(redraws.calls, 3);
+  t.RES_SURFACE[200]->remove_proc(&proc);
+}
+
 }  // namespace
