@@ -14,6 +14,8 @@ int run_thickness(int argc, char** argv);
 
 int run_segment(int argc, char** argv);
 
+int run_model(int argc, char** argv);
+
 const std::vector<tool_command>& tool_commands() {
   static const std::vector<tool_command> commands = {
       {"reslice", run_reslice},
@@ -24,6 +26,7 @@ const std::vector<tool_command>& tool_commands() {
       { "surface", run_surface },
       {"thickness", run_thickness},
       {"segment", run_segment},
+      {"model", run_model},
   };
   return commands;
 }
