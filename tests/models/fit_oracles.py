@@ -10,6 +10,10 @@
       reads lines "px py pz qx qy qz" and prints, for the best proper and the
       best mirrored similarity q ~ s R p + t (Umeyama's SVD solution), the line
       "s r00 r01 r02 r10 r11 r12 r20 r21 r22 tx ty tz rms".
+  fit_oracles.py nearest DATA VERTICES RANGE
+      DATA and VERTICES hold lines "x y z nx ny nz"; prints per vertex the
+      index and squared distance of the nearest data point within RANGE whose
+      normal does not face away from the vertex's (scipy cKDTree), or "-1 0".
 """
 import sys
 
@@ -63,9 +67,25 @@ def umeyama(p, q, mirrored):
     return s, r, t, rms
 
 
+def nearest(data_file, vertex_file, radius):
+    from scipy.spatial import cKDTree
+    data = np.loadtxt(data_file, ndmin=2)
+    verts = np.loadtxt(vertex_file, ndmin=2)
+    tree = cKDTree(data[:, :3])
+    for v, near in zip(verts, tree.query_ball_point(verts[:, :3], radius)):
+        best, best_d = -1, 0.0
+        for j in near:
+            d2 = float(((data[j, :3] - v[:3]) ** 2).sum())
+            if data[j, 3:] @ v[3:] >= 0 and (best < 0 or d2 < best_d):
+                best, best_d = j, d2
+        print(best, repr(best_d))
+
+
 def main():
     if sys.argv[1] == 'ssm':
         ssm(sys.argv[2], int(sys.argv[3]))
+    elif sys.argv[1] == 'nearest':
+        nearest(sys.argv[2], sys.argv[3], float(sys.argv[4]))
     else:
         pairs = np.loadtxt(sys.stdin, ndmin=2)
         for mirrored in (False, True):
