@@ -2,16 +2,20 @@
 // start-up to exit. What stands: the model and data records, the data points
 // that the review view adds and removes, the search grid over the data
 // points and the correspondences of model vertices to their nearest data
-// points. Loading and fitting a model are not built yet.
+// points; loading a model from its PLY and shape model files, or generating
+// it as a cochlear implant electrode array; and the fit to placed landmarks.
 //
 // Model coordinates are millimetres, ten times the program's centimetres.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include <wx/string.h>
+
+class wxFFile;
 
 #include "data/geometry.h"
 
@@ -44,6 +48,12 @@ struct fit_mesh_t {
   const std::vector<vec3_t>& active_points() const { return active_is_loaded ? loaded_points : points; }
 };
 
+// A sub-structure surface named by the model: its name and PLY file.
+struct substructure_t {
+  wxString name;
+  wxString file_path;
+};
+
 struct fit_landmark_t {
   wxString name;
   int32_t vertex = 0;
@@ -71,6 +81,11 @@ struct grid_neighbour_t {
 };
 const std::vector<grid_neighbour_t>& grid_neighbour_table();
 
+// The residuals of the landmark fit for hm_lmdif: x, y, z of each paired
+// landmark under the parameters x (translation, azimuth, elevation, [roll,]
+// scale or insertion length).
+void landmark_fit_residuals(int32_t* m, int32_t* n, double* x, double* fvec, int32_t* iflag);
+
 class fit_model {
  public:
   static constexpr int kGridSide = 100;
@@ -80,8 +95,18 @@ class fit_model {
   fit_model(const fit_model&) = delete;
   fit_model& operator=(const fit_model&) = delete;
 
+  // Loads the model from its PLY file and the ".ssm" file beside it: 0 when
+  // the model loaded (with or without modes), 1 when the PLY file is
+  // unusable, 2 when the shape model file is. On 1 and 2 the model is
+  // cleared and the reason logged as a warning.
+  int parse_ply_and_ssm_files(wxString path);
+  // Removes the loaded model; the data points and the grid stay.
+  void clear();
+
   // Centroid, bounding box and radius of the record's active points.
   static void compute_bounds(fit_mesh_t& mesh);
+  // Unit vertex normals from the points and triangles.
+  static void compute_normals(fit_mesh_t& mesh);
   // The name of the first fitting landmark not yet placed, or "none".
   wxString undefined_landmarks() const;
 
@@ -92,6 +117,32 @@ class fit_model {
   void find_correspondences();
   // The full refresh after the data points changed; redraws the views.
   void update_search_grid(bool set_to_maximum);
+  // The page's search-range slider moved to page.search_range.
+  void set_search_range();
+
+  // Pairs the fitting landmarks with placed landmarks of the same names;
+  // true when at least two are paired. With show, too few are reported.
+  bool check_for_landmarks(bool show);
+  // Registers the model to the placed landmarks by a similarity transform
+  // (an implant: rigid, with its first electrode insertion length).
+  void fit_to_landmarks();
+
+  // The electrode array. build_implant generates it for an insertion length
+  // (create: anew at load; otherwise updating the points in place, or with
+  // landmarks_only just the landmarks' vertices).
+  void build_implant(double length, bool create, bool landmarks_only);
+  // Re-spaces the rings of the current points along their centreline.
+  void regularise_implant();
+  // The local frame of the array at spiral angle phi (degrees) and the angle
+  // step whose chord along the spiral is step long.
+  static void spiral_frame(double phi, double step, matrix4_t& frame, double& delta_phi);
+  // Step to the next ring and radius of a ring, for an insertion length.
+  void ring_spacing(int32_t ring, double length, double& step, double& radius) const;
+  int32_t implant_ring_count() const { return 6 * electrode_count + 20; }
+
+  // Replaces the surface of object 200 with the model as registered; with
+  // show_red, as a load does, the object turns opaque red.
+  void rebuild_model_surface(bool show_red = false);
 
   // Appends a data point (world point in cm; stored in mm) with a zero
   // normal, as a click in the review view adds one.
@@ -105,7 +156,25 @@ class fit_model {
   matrix4_t registration;  // model to registered space
   double range_divisor = 10.0;  // search-range slider steps per model unit
   std::vector<fit_landmark_t> fitting_landmarks;
+  std::vector<substructure_t> substructures;
   bool implant = false;
+  bool mirrored = false;  // registration holds a mirror in x
+  bool points_restored = true;
+  bool substructures_reflected = false;
+  int32_t placed_landmarks = 0;
+  double lad_radius_hint = 1.0;
+  // The electrode array (millimetres).
+  int32_t electrode_count = 0;
+  double electrode_radius = 0.0, lead_radius = 0.0, first_electrode_insertion = 0.0;
+  std::vector<double> electrode_lengths, electrode_separations;
+  // The shape model file: variable 3v + a is coordinate a of vertex v; the
+  // basis holds mode_count values per variable, row after row.
+  int32_t mode_count = 0;
+  std::vector<float> ssm_mean, ssm_eigenvalues, ssm_basis;
+  // Per vertex, for the registration iterations: neighbours within the
+  // local radius and the local transform's six parameters.
+  std::vector<std::vector<int32_t>> neighbours;
+  std::vector<std::array<double, 6>> vertex_parameters;
   fit_page_values page;
 
   const std::vector<int32_t>& grid_cell_points(int32_t ix, int32_t iy, int32_t iz) const {
@@ -115,5 +184,9 @@ class fit_model {
   }
 
  private:
+  void parse_comment(const std::string& text, const wxString& model_path);
+  // Reads the open shape model file; the failure's message, or empty.
+  wxString read_ssm(wxFFile& file);
+
   std::vector<std::vector<int32_t>> grid_;  // 100 x 100 x 100 cells of data-point indices, once built
 };

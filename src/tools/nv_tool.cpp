@@ -34,7 +34,8 @@ int usage() {
                "usage: nv_tool roundtrip IN.hm OUT.hm\n"
                "       nv_tool export-frames IN.hm RANGE hm|bmp|png|jpeg|tiff OUT "
                "[grey|thresholds|labels]\n"
-               "       nv_tool reslice IN.hm PLANE OUT.hm [CHOICE]\n");
+               "       nv_tool reslice IN.hm PLANE OUT.hm [CHOICE]\n"
+               "       nv_tool model MODEL.ply [IN.hm]\n");
   return 2;
 }
 

@@ -15,6 +15,8 @@ int run_thickness_map(int argc, char** argv);
 
 int run_segment(int argc, char** argv);
 
+int run_model(int argc, char** argv);
+
 const std::vector<tool_command>& tool_commands() {
   static const std::vector<tool_command> commands = {
       {"reslice", run_reslice},
@@ -26,6 +28,7 @@ const std::vector<tool_command>& tool_commands() {
       {"thickness", run_thickness},
       {"segment", run_segment},
       {"thickness-map", run_thickness_map},
+      {"model", run_model},
   };
   return commands;
 }

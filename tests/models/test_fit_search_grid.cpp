@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <random>
 #include <set>
 
 #include "data/landmarks.h"
+#include "fit_test_files.h"
 #include "models/fit_model.h"
 #include "registry/res_values.h"
 #include "tools/headless_session.h"
@@ -226,6 +230,89 @@ TEST_F(FitModel, TheNextLandmarkIsTheFirstOneNotPlaced) {
   placed->add_landmark({0, 0, 0}, "side", LM_DATA);
   placed->add_landmark({0, 0, 0}, "end", LM_DATA);
   EXPECT_EQ(m.undefined_landmarks(), "none");
+}
+
+// Moving the slider down needs no search (consumers compare with the current
+// range); moving it beyond the last searched range searches again.
+TEST_F(FitModel, OnlyAWiderSearchRangeSearchesAgain) {
+  resource_table_t& t = *resource_table;
+  counter redraws;
+  pmf_functor<counter> proc(&redraws, &counter::hit);
+  t.RES_SURFACE[200]->add_proc(&proc);
+  m.data.loaded_points = {{0, 0, 0}, {100, 0, 0}};
+  m.data.normals.assign(2, vec3_t{});
+  m.data.point_count = 2;
+  m.model.points = {{3, 0, 0}};
+  m.model.normals = {{0, 0, 1}};
+  m.model.point_count = 1;
+  m.page.search_range = 20;  // divisor 10: 2 mm
+  m.update_search_grid(false);
+  ASSERT_EQ(m.model.match_distance2[0], 1e10);
+  ASSERT_NEAR(m.model.match_range2, 4.0 + 1e-8, 1e-12);
+
+  m.page.search_range = 10;
+  m.set_search_range();
+  EXPECT_NEAR(m.model.match_range2, 4.0 + 1e-8, 1e-12) << "no new search";
+  m.page.search_range = 40;
+  m.set_search_range();
+  EXPECT_NEAR(m.model.match_range2, 16.0 + 1e-8, 1e-12);
+  EXPECT_NEAR(m.model.match_distance2[0], 9.0, 1e-12);
+  EXPECT_EQ(m.model.match_index[0], 0);
+  EXPECT_EQ(redraws.calls, 3);
+  t.RES_SURFACE[200]->remove_proc(&proc);
+}
+
+// The same against scipy's k-d tree, on clouds whose vertices reach well
+// outside the data's box.
+TEST_F(FitModel, CorrespondencesMatchScipysKdTree) {
+  fit_test_folder folder;
+  std::mt19937 rng(21);
+  std::uniform_real_distribution<double> data_pos(-20.0, 80.0), model_pos(-40.0, 100.0), unit(-1.0, 1.0);
+  std::ostringstream data_text, vertex_text;
+  data_text.precision(17);
+  vertex_text.precision(17);
+  for (int i = 0; i < 4000; ++i) {
+    const vec3_t p{data_pos(rng), data_pos(rng), 0.3 * data_pos(rng)};
+    const vec3_t n = i % 5 == 0 ? vec3_t{} : vec3_normalise({unit(rng), unit(rng), unit(rng)});
+    m.data.loaded_points.push_back(p);
+    m.data.normals.push_back(n);
+    data_text << p.x << " " << p.y << " " << p.z << " " << n.x << " " << n.y << " " << n.z << "\n";
+  }
+  m.data.point_count = 4000;
+  for (int i = 0; i < 1500; ++i) {
+    const vec3_t p{model_pos(rng), model_pos(rng), 0.3 * model_pos(rng)};
+    const vec3_t n = vec3_normalise({unit(rng), unit(rng), unit(rng)});
+    m.model.points.push_back(p);
+    m.model.normals.push_back(n);
+    vertex_text << p.x << " " << p.y << " " << p.z << " " << n.x << " " << n.y << " " << n.z << "\n";
+  }
+  m.model.point_count = 1500;
+  m.update_search_grid(false);  // extent 100: cells of 1, divisor 10
+  ASSERT_NEAR(m.range_divisor, 10.0, 1e-9);
+  m.page.search_range = 45;  // 4.5 mm
+  m.find_correspondences();
+
+  const std::string out = folder.path("nearest.txt");
+  const std::string cmd = "/usr/bin/python3 " NV_TEST_SCRIPTS "/fit_oracles.py nearest '" +
+                          folder.write("data.txt", data_text.str()) + "' '" +
+                          folder.write("vertices.txt", vertex_text.str()) + "' 4.5 > '" + out + "'";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  std::ifstream read(out);
+  int matched = 0;
+  for (int i = 0; i < 1500; ++i) {
+    int index = 0;
+    double d2 = 0;
+    ASSERT_TRUE(read >> index >> d2) << "vertex " << i;
+    if (index >= 0) {
+      ++matched;
+      EXPECT_EQ(m.model.match_index[i], index) << "vertex " << i;
+      EXPECT_NEAR(m.model.match_distance2[i], d2, 1e-9) << "vertex " << i;
+    } else {
+      EXPECT_GE(m.model.match_distance2[i], 4.5 * 4.5) << "vertex " << i;
+    }
+  }
+  EXPECT_GT(matched, 100);
+  EXPECT_LT(matched, 1400);
 }
 
 }  // namespace
