@@ -89,6 +89,13 @@ scripts_page::scripts_page(wxNotebook* notebook, task_page_host& host, script_ac
   SetSizer(sizer);
   fit_contents();
   script = std::make_unique<Script>(static_cast<script_host&>(*this));
+  choose_file = [this](const wxString& message, const wxString& current, bool save) {
+    const wxFileName name(current);
+    wxFileDialog dialog(wxGetTopLevelParent(this), message, name.GetPath(wxPATH_GET_VOLUME), name.GetFullName(),
+                        kWildcard, save ? wxFD_SAVE | wxFD_OVERWRITE_PROMPT : wxFD_OPEN, wxDefaultPosition,
+                        wxDefaultSize, L"filedlg");
+    return dialog.ShowModal() == wxID_OK ? dialog.GetPath() : wxString();
+  };
 }
 
 scripts_page::~scripts_page() {
@@ -168,24 +175,20 @@ void scripts_page::load_editor(const wxString& path) {
 }
 
 void scripts_page::OnScriptLoad(wxCommandEvent&) {
-  const wxFileName current = resource_table->RES_SCRIPT_FILENAME->read();
-  wxFileDialog dialog(wxGetTopLevelParent(this), L"Choose script file", current.GetPath(), current.GetFullName(),
-                      kWildcard, wxFD_OPEN, wxDefaultPosition, wxDefaultSize, L"filedlg");
-  if (dialog.ShowModal() != wxID_OK) return;
-  if (wxFileExists(dialog.GetPath()))
-    load_editor(dialog.GetPath());
+  const wxString path = choose_file(L"Choose script file",
+                                    resource_table->RES_SCRIPT_FILENAME->read().GetFullPath(), false);
+  if (path.empty()) return;
+  if (wxFileExists(path))
+    load_editor(path);
   else
-    report_missing(dialog.GetPath());
+    report_missing(path);
 }
 
 bool scripts_page::save_script_editor() {
   resource_table_t& rt = *resource_table;
-  const wxFileName current = rt.RES_SCRIPT_FILENAME->read();
-  wxFileDialog dialog(wxGetTopLevelParent(this), L"Script file must be saved to run (include .txt)",
-                      current.GetPath(), current.GetFullName(), kWildcard, wxFD_SAVE | wxFD_OVERWRITE_PROMPT,
-                      wxDefaultPosition, wxDefaultSize, L"filedlg");
-  if (dialog.ShowModal() != wxID_OK) return false;
-  const wxString path = dialog.GetPath();
+  const wxString path =
+      choose_file(L"Script file must be saved to run (include .txt)", rt.RES_SCRIPT_FILENAME->read().GetFullPath(), true);
+  if (path.empty()) return false;
   if (!save_text(path, script_editor->GetValue())) return false;
   script_editor->DiscardEdits();
   rt.RES_SCRIPT_FILENAME->write_no_changeprocs(wxFileName(path));
@@ -203,13 +206,11 @@ void scripts_page::OnScriptEditorRun(wxCommandEvent&) {
 }
 
 void scripts_page::OnScriptSaveAs(wxCommandEvent&) {
-  const wxFileName current = resource_table->RES_DEBUG_FILENAME->read();
-  wxFileDialog dialog(wxGetTopLevelParent(this), L"Choose script file to save as (include .txt)",
-                      current.GetPath(), current.GetFullName(), kWildcard, wxFD_SAVE | wxFD_OVERWRITE_PROMPT,
-                      wxDefaultPosition, wxDefaultSize, L"filedlg");
-  if (dialog.ShowModal() != wxID_OK) return;
-  resource_table->RES_DEBUG_FILENAME->write(wxFileName(dialog.GetPath()));
-  save_text(dialog.GetPath(), script_output->GetValue());
+  const wxString path = choose_file(L"Choose script file to save as (include .txt)",
+                                    resource_table->RES_DEBUG_FILENAME->read().GetFullPath(), true);
+  if (path.empty()) return;
+  resource_table->RES_DEBUG_FILENAME->write(wxFileName(path));
+  save_text(path, script_output->GetValue());
 }
 
 void scripts_page::OnScriptClearOutput(wxCommandEvent&) {

@@ -5,6 +5,7 @@
 
 #include <wx/datetime.h>
 
+#include <functional>
 #include <memory>
 
 #include "script/script.h"
@@ -45,6 +46,10 @@ class scripts_page : public task_page, private script_host {
   // Runs script_file without questions or boxes and saves the output to
   // log_file (when not empty); true only when the script succeeded.
   bool batch_run(const wxString& script_file, const wxString& log_file);
+
+  // The page's file dialog: (message, default path, save) to the chosen
+  // path, empty when cancelled. Tests put their own answer here.
+  std::function<wxString(const wxString&, const wxString&, bool)> choose_file;
 
   void OnScriptLoad(wxCommandEvent& event);
   void OnScriptSave(wxCommandEvent& event);

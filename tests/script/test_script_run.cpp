@@ -194,3 +194,13 @@ TEST_F(ScriptRun, TheDispatchersFrameRefusesUnknownAndShortCalls) {
 }
 
 }  // namespace
+
+#include "script/scripts_page.h"
+
+namespace {
+TEST(ScriptDebugName, IsTheScriptNameAndItsTimeOneHourAheadOfUtc) {
+  wxDateTime utc(5, wxDateTime::Mar, 2024, 13, 7, 9);
+  utc.MakeFromTimezone(wxDateTime::UTC);
+  EXPECT_EQ(script_debug_file_name("/x/y/scan.txt", utc), "/x/y/scan_debug_05-03-24__14-07-09.txt");
+}
+}  // namespace
