@@ -326,5 +326,6 @@ void MainFrame::OnClose(wxCloseEvent& event) {
   // it is destroyed.
   page_procs.clear();
   if (draw) draw->stop_listening();
+  if (scripts) scripts->stop_listening();
   Destroy();
 }

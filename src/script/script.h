@@ -60,8 +60,12 @@ class Script {
 
   // Registers the message-log procedure on RES_SCRIPT_WRITE_MESSAGE.
   explicit Script(script_host& host);
+  ~Script();
   Script(const Script&) = delete;
   Script& operator=(const Script&) = delete;
+
+  // Removes the message-log procedure (the registry may be gone already).
+  void stop_listening();
 
   // Log writers; line -1 means no line number.
   void log_message(const wxString& text, int line = -1);

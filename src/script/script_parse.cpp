@@ -97,6 +97,15 @@ Script::Script(script_host& host) : host_(host) {
   procs_.watch(procs_.make(this, &Script::update_messages), resource_table->RES_SCRIPT_WRITE_MESSAGE);
 }
 
+Script::~Script() { stop_listening(); }
+
+void Script::stop_listening() {
+  if (resource_table)
+    procs_.clear();
+  else
+    procs_.abandon();
+}
+
 namespace {
 wxString line_prefix(int line) {
   return line < 0 ? wxString() : wxString::Format(L"In line %i of Script. ", line);

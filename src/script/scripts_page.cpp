@@ -100,7 +100,13 @@ scripts_page::scripts_page(wxNotebook* notebook, task_page_host& host, script_ac
 
 scripts_page::~scripts_page() {
   progress_.reset();
+  stop_listening();
   script.reset();
+}
+
+void scripts_page::stop_listening() {
+  task_page::stop_listening();
+  if (script) script->stop_listening();
 }
 
 // ---- what the script reaches through the page ----------------------------------

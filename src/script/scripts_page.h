@@ -41,6 +41,9 @@ class scripts_page : public task_page, private script_host {
   wxTextCtrl* script_output = nullptr;
   std::unique_ptr<Script> script;
 
+  // Removes the page's and its script's change procedures.
+  void stop_listening();
+
   // True when the editor was saved to a file the user chose.
   bool save_script_editor();
   // Runs script_file without questions or boxes and saves the output to
