@@ -1,4 +1,5 @@
 #include "app/main_frame.h"
+#include "app/batch_script.h"
 #include "tasks/draw_page.h"
 
 #include <wx/dialog.h>
@@ -125,6 +126,7 @@ MainFrame::~MainFrame() {
     page_procs.abandon();
     own_procs.abandon();
   }
+  if (script_runner && get_script_batch_runner() == script_runner.get()) set_script_batch_runner(nullptr);
   delete help_controller;
   help_controller = nullptr;
   if (main_frame == this) main_frame = nullptr;
@@ -334,5 +336,6 @@ void MainFrame::OnClose(wxCloseEvent& event) {
   // it is destroyed.
   page_procs.clear();
   if (draw) draw->stop_listening();
+  if (scripts) scripts->stop_listening();
   Destroy();
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include <wx/bitmap.h>
 #include <wx/colour.h>
@@ -16,6 +17,7 @@
 #include "registry/proc_registrations.h"
 #include "render3d/spine_display.h"
 #include "tasks/task_page.h"
+#include "script/scripts_page.h"
 
 class wxBookCtrlEvent;
 class wxChoice;
@@ -71,7 +73,9 @@ enum toolbar_picture : int {
 
 constexpr int TOOL_CURSORS = 7;
 
-class MainFrame : public wxFrame, public task_page_host {
+class script_batch_runner;
+
+class MainFrame : public wxFrame, public task_page_host, public script_actions {
  public:
   MainFrame(const wchar_t* title, int x, int y, int width, int height);
   ~MainFrame() override;
@@ -160,6 +164,17 @@ class MainFrame : public wxFrame, public task_page_host {
 
   // The task pages (child windows of the task notebook).
   draw_page* draw = nullptr;
+  scripts_page* scripts = nullptr;
+  // Runs command-line scripts through the Scripts page; installed while the
+  // page exists.
+  std::unique_ptr<script_batch_runner> script_runner;
+
+  // script_actions
+  bool script_file_open() override;
+  bool script_file_close() override;
+  bool script_file_save() override;
+  void script_show_page() override;
+  bool script_may_discard_data(bool may_ask) override;
   void create_visual_pages(wxNotebook* notebook);
   void create_config_dialogs(wxWindow* parent);
 

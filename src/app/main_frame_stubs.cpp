@@ -45,11 +45,6 @@ void MainFrame::OnThicknessConvertFWHM(wxCommandEvent&) {}
 void MainFrame::OnThicknessSurfSave(wxCommandEvent&) {}
 
 // Task pages and the toolbar's Rewind and Play
-void MainFrame::OnScriptLoad(wxCommandEvent&) {}
-void MainFrame::OnScriptSave(wxCommandEvent&) {}
-void MainFrame::OnScriptEditorRun(wxCommandEvent&) {}
-void MainFrame::OnScriptSaveAs(wxCommandEvent&) {}
-void MainFrame::OnScriptClearOutput(wxCommandEvent&) {}
 void MainFrame::OnFindObject(wxCommandEvent&) {}
 void MainFrame::OnObjectColour(wxCommandEvent&) {}
 void MainFrame::OnSaveAllSurface(wxCommandEvent&) {}

@@ -84,6 +84,12 @@ wxString MainWindow::exec_dir(const wxString& program, const wxString& working_f
 bool MainWindow::OnInit() {
   if (!program_entry_marked) mark_program_entry();
   const std::vector<wxString> words = command_words(argc, argv);
+  // A script run from the command line closes the program afterwards with
+  // nobody to click a box: its log goes to standard error from the start.
+  {
+    const command_line_plan_t plan = plan_command_line(words);
+    if (!plan.script.empty() && plan.close_after_script) delete wxLog::SetActiveTarget(new wxLogStderr);
+  }
   set_up_locale();
   if (!check_operating_system()) return false;
   // Whether the message about what is new is still due.

@@ -31,7 +31,6 @@ wxDialog* empty_dialog(wxWindow* parent, const wchar_t* title, bool resizable) {
 void MainFrame::create_fit_model_page(wxNotebook* notebook) { new task_page(notebook, L"Fit shape model", *this); }
 void MainFrame::create_landmarks_page(wxNotebook* notebook) { new task_page(notebook, L"Landmarks", *this); }
 void MainFrame::create_thickness_page(wxNotebook* notebook) { new task_page(notebook, L"Thickness", *this); }
-void MainFrame::create_scripts_page(wxNotebook* notebook) { new task_page(notebook, L"Scripts", *this); }
 
 // The Pressure and Spine pages leave the notebook again when their switches
 // are off; their windows stay, unseen, for the whole run.

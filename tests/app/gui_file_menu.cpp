@@ -127,10 +127,12 @@ TEST_F(file_menu_window, ScriptOpenSaveAsCloseAndReopenGiveTheSameData) {
 }
 
 TEST_F(file_menu_window, ScriptOpenFailureGoesToTheScriptLog) {
+  ASSERT_NE(main_frame->scripts, nullptr);
+  main_frame->scripts->script_output->Clear();
   script_open("missing.hm");
   EXPECT_EQ(rt().RES_BUF_FRAMES->read(), 0);
-  EXPECT_EQ(rt().RES_SCRIPT_WRITE_MESSAGE->read(),
-            "ERROR Failed to open hm file." + wat("missing.hm"));
+  EXPECT_EQ(main_frame->scripts->script_output->GetValue(),
+            ">> ERROR: Failed to open hm file." + wat("missing.hm") + "\n");
 }
 
 // Unsaved edits draw the question on Close, also after settings were loaded.

@@ -289,7 +289,7 @@ TEST_F(Program, AFailedBatchScriptEndsWithANonZeroStatus) {
   run_result r = run({cfg_arg(), script.string()}, false);
   ASSERT_TRUE(r.exited) << r.err;
   EXPECT_NE(r.status, 0) << r.err;
-  EXPECT_NE(r.err.find("Cannot run the script"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Error in Script. See log for details."), std::string::npos) << r.err;
   EXPECT_TRUE(fs::exists(root_ / "cfg" / "norvelith.ini")) << "the batch run closed the program normally";
 }
 
