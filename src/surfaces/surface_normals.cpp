@@ -103,13 +103,14 @@ void surface_interp::smooth_surface(int passes) {
         vec3_t mid = nrm(p) + nrm(q);
         mid = vec3_normalise(mid);
         const double d = vec3_dot(pos(q) - pos(p), mid);
+        // Without fit errors every weight is 1 and each share exactly a half.
         if (p.type == 3 || p.type == 4 || p.type == q.type) {
-          disp[P] += weight[Q] / W * d;
+          disp[P] += (with_errors ? weight[Q] / W : 0.5) * d;
           wsum[P] += W;
           ++count[P];
         }
         if (q.type == 3 || q.type == 4 || q.type == p.type) {
-          disp[Q] += weight[P] / W * vec3_dot(pos(p) - pos(q), mid);
+          disp[Q] += (with_errors ? weight[P] / W : 0.5) * vec3_dot(pos(p) - pos(q), mid);
           wsum[Q] += W;
           ++count[Q];
         }

@@ -16,10 +16,67 @@ namespace {
 
 constexpr double SQRT2 = 1.4142135623730951;
 
-vec3_t plane_point(const matrix4_t& t, double x, double y, double xs, double ys) {
-  vec3_t w;
-  return matrix4_transform_point(w, t, vec3_t{(x + 0.5) * xs, (y + 0.5) * ys, 0.0});
+// matrix4_transform_point, inline for the per-node calls: the same sums, and
+// no division for the affine transforms (w == 1), where it changes nothing.
+inline vec3_t transform_point(const matrix4_t& m, double px, double py) {
+  const double pz = 0.0;
+  const double x = m[0] * px + m[4] * py + m[8] * pz + m[12];
+  const double y = m[1] * px + m[5] * py + m[9] * pz + m[13];
+  const double z = m[2] * px + m[6] * py + m[10] * pz + m[14];
+  const double w = m[3] * px + m[7] * py + m[11] * pz + m[15];
+  if (w == 1.0 || !(std::fabs(w) > 0.0)) return {x, y, z};
+  return {x / w, y / w, z / w};
 }
+
+inline vec3_t plane_point(const matrix4_t& t, double x, double y, double xs, double ys) {
+  return transform_point(t, (x + 0.5) * xs, (y + 0.5) * ys);
+}
+
+// line_plane_intersection for many lines of one direction and one plane: the
+// terms that depend on the direction and the plane alone are worked out
+// once, the rest with the same operations, so the results are the same.
+class line_plane_meeting {
+ public:
+  line_plane_meeting(const vec3_t& d, const matrix4_t& m)
+      : D{d.x, d.y, d.z}, U{m[0], m[1], m[2]}, V{m[4], m[5], m[6]}, O{m[12], m[13], m[14]} {
+    const double ax = std::fabs(d.x), ay = std::fabs(d.y), az = std::fabs(d.z);
+    if (ax > ay && ax > az) {
+      e = 0, a = 1, b = 2;
+    } else if (az > ay) {
+      e = 2, a = 0, b = 1;
+    } else {
+      e = 1, a = 0, b = 2;
+    }
+    w = U[a] * D[e] - U[e] * D[a];
+    T = D[a] * V[e] - V[a] * D[e];
+    v = U[b] * D[e] - U[e] * D[b];
+    o = D[b] * V[e] - V[b] * D[e];
+    den = v * T - o * w;
+    by_w = std::fabs(w) > std::fabs(v);
+    if (ax > ay && ax > az)
+      c = 0;
+    else if (ay > az)
+      c = 1;
+    else
+      c = 2;
+  }
+
+  vec3_t operator()(const vec3_t& p) const {
+    const double P[3] = {p.x, p.y, p.z};
+    const double u = (O[e] - P[e]) * D[a] - D[e] * (O[a] - P[a]);
+    const double A = (O[e] - P[e]) * D[b] - D[e] * (O[b] - P[b]);
+    const double t = (A * w - v * u) / den;
+    const double s = by_w ? (t * T + u) / w : (t * o + A) / v;
+    const double lambda = (O[c] + s * U[c] + t * V[c] - P[c]) / D[c];
+    return {s, t, lambda};
+  }
+
+ private:
+  double D[3], U[3], V[3], O[3];
+  int e = 0, a = 1, b = 2, c = 0;
+  double w = 0, T = 0, v = 0, o = 0, den = 0;
+  bool by_w = false;
+};
 
 }  // namespace
 
@@ -48,6 +105,7 @@ void surface_interp::tile_slab(int k) {
   interp_plane_t& q = planes[k];
   interp_plane_t& p = planes[k > 0 ? k - 1 : 0];
   const bool snapping = segment_ridges || segment_valleys;
+  const line_plane_meeting to_q(grid_normal, q.transform), to_p(grid_normal, p.transform);
   for (int layer = 1; layer <= q.layers; ++layer) {
     layer_parity ^= 1;
     row_parity = layer_parity;
@@ -83,14 +141,13 @@ void surface_interp::tile_slab(int k) {
                   on_line = true;
                 }
               }
-              vec3_t w;
-              matrix4_transform_point(w, q.grid_transform, vec3_t{gx * x_scale, gy * y_scale, 0.0});
-              const vec3_t r1 = line_plane_intersection(w, grid_normal, q.transform);
+              const vec3_t w = transform_point(q.grid_transform, gx * x_scale, gy * y_scale);
+              const vec3_t r1 = to_q(w);
               N.cur_x = r1.x / x_scale;
               N.cur_y = r1.y / y_scale;
               double t2 = r1.z;
               if (layers_done > 0) {
-                const vec3_t r2 = line_plane_intersection(w, grid_normal, p.transform);
+                const vec3_t r2 = to_p(w);
                 N.prev_x = r2.x / x_scale;
                 N.prev_y = r2.y / y_scale;
                 t2 = r2.z;

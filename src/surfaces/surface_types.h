@@ -67,12 +67,9 @@ struct interp_plane_t {
 int16_t* const PLANE_FIELD_PENDING = reinterpret_cast<int16_t*>(uintptr_t(1));
 
 // One node of the interpolation grid, reused from layer to layer.
+// The small fields that the neighbour tests and the cells read come first,
+// so that they share a cache line.
 struct interp_node_t {
-  double cur_x = 0.0, cur_y = 0.0;    // meeting point with the current plane, pixels
-  double prev_x = 0.0, prev_y = 0.0;  // with the previous plane
-  vec3_t direction;
-  vec3_t position;
-  vec3_t previous_position;
   int8_t orientation = 0;
   int8_t previous_orientation = 0;
   int16_t value = 0;  // sixteenths of the raster's twelfths of a pixel; inside >= 0
@@ -80,6 +77,11 @@ struct interp_node_t {
   uint16_t crossings = 0;  // bit e: this node owns the crossing on its edge e
   int32_t edge_points[7] = {-1, -1, -1, -1, -1, -1, -1};
   int32_t point = -1;
+  double cur_x = 0.0, cur_y = 0.0;    // meeting point with the current plane, pixels
+  double prev_x = 0.0, prev_y = 0.0;  // with the previous plane
+  vec3_t direction;
+  vec3_t position;
+  vec3_t previous_position;
 };
 
 // Value of a node outside its slab's box.
