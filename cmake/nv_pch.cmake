@@ -4,7 +4,8 @@
 # can compile: the standard library and wxBase always, the registry's table
 # with nv_registry, the GUI toolkit with nv::wxgui, GLEW and the GL canvas
 # with GLEW::GLEW (GLEW first, as it requires), GoogleTest and Google
-# Benchmark for tests and benchmarks. NV_PCH=OFF builds without them.
+# Benchmark for tests and benchmarks. Each distinct set is compiled once and
+# shared. NV_PCH=OFF builds without them.
 option(NV_PCH "Precompile the toolkit, OpenGL and test framework headers" ON)
 
 # Every target defined in dir and below.
@@ -53,6 +54,22 @@ function(nv_link_closure target out)
   set(${out} ${seen} PARENT_SCOPE)
 endfunction()
 
+# The precompiled header of one set of headers, compiled once in a holder
+# library of its own and reused by every target that wants the same set.
+function(nv_pch_holder key headers base out)
+  set(holder nv_pch_${key})
+  if(NOT TARGET ${holder})
+    set(source ${CMAKE_BINARY_DIR}/nv_pch/${key}.cpp)
+    file(WRITE ${source}.in "// Holds the precompiled headers ${key}.\n")
+    configure_file(${source}.in ${source} COPYONLY)
+    add_library(${holder} STATIC ${source})
+    target_include_directories(${holder} PRIVATE ${CMAKE_SOURCE_DIR}/src)
+    target_link_libraries(${holder} PRIVATE ${base})
+    target_precompile_headers(${holder} PRIVATE ${headers})
+  endif()
+  set(${out} ${holder} PARENT_SCOPE)
+endfunction()
+
 function(nv_apply_precompiled_headers)
   if(NOT NV_PCH)
     return()
@@ -73,21 +90,30 @@ function(nv_apply_precompiled_headers)
     endif()
     set(headers <algorithm> <cmath> <cstdint> <cstdio> <cstring> <functional> <memory>
         <string> <vector> <wx/string.h> <wx/log.h> <wx/filename.h>)
+    set(key base)
+    set(base nv::wxbase)
     if("nv::wxgui" IN_LIST closure)
       list(APPEND headers <wx/wx.h> <wx/image.h>)
+      set(key gui)
+      set(base nv::wxgui)
     endif()
     if("GLEW::GLEW" IN_LIST closure)
       list(APPEND headers <GL/glew.h> <wx/glcanvas.h>)
+      string(APPEND key _gl)
     endif()
     if("nv_registry" IN_LIST closure)
       list(APPEND headers "${CMAKE_SOURCE_DIR}/src/registry/resource_table.h")
+      string(APPEND key _registry)
     endif()
     if("GTest::gtest" IN_LIST closure)
       list(APPEND headers <gtest/gtest.h>)
+      string(APPEND key _gtest)
     endif()
     if("benchmark::benchmark" IN_LIST closure)
       list(APPEND headers <benchmark/benchmark.h>)
+      string(APPEND key _benchmark)
     endif()
-    target_precompile_headers(${t} PRIVATE ${headers})
+    nv_pch_holder(${key} "${headers}" ${base} holder)
+    target_precompile_headers(${t} REUSE_FROM ${holder})
   endforeach()
 endfunction()
