@@ -123,7 +123,7 @@ void corner_canvas::draw_scene() {
   if (!image) return;
   review_geometry& g = state_.g;
   g.update_scroll_image();
-  if (make_image(image, false)) put_image();
+  if (make_image(image, true)) put_image();
   draw_outline_and_frame_line();
   const resource_table_t& t = *resource_table;
   const int32_t tool = t.RES_TOOL->read();

@@ -15,6 +15,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <new>
@@ -95,6 +97,17 @@ taps_t place_taps(double u, int32_t last, kernel_kind kind, const cubic_kernel* 
     }
   }
   return s;
+}
+
+// Minmod of two differences: 0 across a sign change, else the smaller in
+// magnitude (the first on a tie).
+// Written with masks instead of branches, so that the loops vectorise.
+inline int32_t minmod(int32_t d1, int32_t d2) {
+  const int32_t a1 = (d1 ^ (d1 >> 31)) - (d1 >> 31);
+  const int32_t a2 = (d2 ^ (d2 >> 31)) - (d2 >> 31);
+  const int32_t take2 = -static_cast<int32_t>(a2 < a1);
+  const int32_t smaller = d1 ^ ((d1 ^ d2) & take2);
+  return smaller & ~((d1 ^ d2) >> 31);
 }
 
 inline int32_t either(int32_t x, int32_t y) { return x != 0 ? x : y; }
@@ -265,29 +278,83 @@ void globcmap_t::map_frame(const uint8_t* data, int32_t width, int32_t height, u
     step_x = static_cast<int32_t>(std::max(1L, std::lround(std::min(zoom_x, 65536.0f))));
     step_y = static_cast<int32_t>(std::max(1L, std::lround(std::min(zoom_y, 65536.0f))));
   }
-  // Without the gradient test the flags alone decide: one RGBA entry per value.
-  uint8_t rgba[256][4];
+  // Each value is either decided by its flags alone or needs the gradient of
+  // the resampled image around it. colours[1 + v][h] is the colour of value v
+  // when the gradient test gives h (both the same for decided values);
+  // colours[0] is "no data".
+  const int32_t range = gradient_range_;
+  uint8_t colours[257][2][4];
+  std::memcpy(colours[0][0], background, 3);
+  colours[0][0][3] = 0;
+  std::memcpy(colours[0][1], colours[0][0], 4);
+  bool needs_gradient[257] = {false};
   for (int32_t v = 0; v < 256; ++v) {
-    colour_of(v, band_[v] != 0, rgba[v]);
-    rgba[v][3] = alpha;
+    uint8_t plain[4], lit[4];
+    colour_of(v, false, plain);
+    colour_of(v, true, lit);
+    plain[3] = lit[3] = alpha;
+    const bool band = band_[v] != 0;
+    const bool needs = range != 0 && !not_[v] && (range > 0 ? band : !band);
+    needs_gradient[1 + v] = needs;
+    // Decided: the band flag alone without a gradient test; under an
+    // inverted range a band value is lit, otherwise a decided value is plain.
+    const bool decided_lit = range == 0 ? band : range < 0 && band;
+    std::memcpy(colours[1 + v][0], needs ? plain : decided_lit ? lit : plain, 4);
+    std::memcpy(colours[1 + v][1], needs ? lit : decided_lit ? lit : plain, 4);
   }
-  const uint8_t none[4] = {background[0], background[1], background[2], 0};
+  // The test on a gradient of 0 (near the border).
+  const uint8_t flat = range > 0 ? 1 : 0;
+  const float scale_x = zoom_x / static_cast<float>(step_x);
+  const float scale_y = zoom_y / static_cast<float>(step_y);
+  const size_t stride = static_cast<size_t>(out_width);
+  std::vector<int32_t> column_sums;
+  std::vector<uint8_t> lit_flags;
+  try {
+    column_sums.resize(stride);
+    lit_flags.resize(stride);
+  } catch (const std::bad_alloc&) {
+    return;
+  }
   for (int32_t y = 0; y < out_height; ++y) {
-    const int32_t* src = values.data() + static_cast<size_t>(y) * static_cast<size_t>(out_width);
-    uint8_t* p = out + static_cast<size_t>(y) * static_cast<size_t>(out_width) * 4;
-    for (int32_t x = 0; x < out_width; ++x, p += 4) {
-      const int32_t v = src[x];
-      if (v < 0 || v > 255) {
-        std::memcpy(p, none, 4);
-      } else if (gradient_range_ == 0 || not_[v]) {
-        std::memcpy(p, rgba[v], 4);
-      } else {
-        colour_of(v,
-                  is_highlighted_resampled(values.data(), x, y, out_width, out_height, step_x,
-                                           step_y, zoom_x, zoom_y),
-                  p);
-        p[3] = alpha;
+    const int32_t* mid = values.data() + static_cast<size_t>(y) * stride;
+    uint8_t* p = out + static_cast<size_t>(y) * stride * 4;
+    uint8_t* lit = lit_flags.data();
+    // The gradient only on rows with a pixel the flags leave undecided, and
+    // at least a step from every border (0 there). The vertical pass leaves
+    // only -1 (no data) or 0 ... 255 in the values, which enter the sums as
+    // they are.
+    bool undecided = false;
+    for (int32_t x = 0; x < out_width; ++x) undecided |= needs_gradient[1 + std::max(-1, std::min(255, mid[x]))];
+    std::memset(lit, flat, stride);
+    if (undecided && step_y <= y && y < out_height - step_y && 2 * step_x < out_width) {
+      // Restricted pointers: the byte flags alias nothing, so the loops vectorise.
+      const int32_t* __restrict up = mid - static_cast<ptrdiff_t>(step_y) * out_width;
+      const int32_t* __restrict here = mid;
+      const int32_t* __restrict down = mid + static_cast<ptrdiff_t>(step_y) * out_width;
+      int32_t* __restrict c = column_sums.data();
+      uint8_t* __restrict flags = lit;
+      for (int32_t x = 0; x < out_width; ++x) c[x] = up[x] + 2 * here[x] + down[x];
+      const int32_t sx = step_x;
+      // lit = g <= |range| for a positive range, g > -range for a negative one.
+      const int32_t bound = range > 0 ? range : -range;
+      const uint8_t inverted = range < 0;
+      for (int32_t x = sx; x < out_width - sx; ++x) {
+        const int32_t mx = minmod(c[x] - c[x - sx], c[x + sx] - c[x]);
+        const int32_t r_up = up[x - sx] + 2 * up[x] + up[x + sx];
+        const int32_t r_mid = here[x - sx] + 2 * here[x] + here[x + sx];
+        const int32_t r_down = down[x - sx] + 2 * down[x] + down[x + sx];
+        const int32_t my = minmod(r_mid - r_up, r_down - r_mid);
+        // Sums stay within +-1024 and the scales below 1.5: no overflow.
+        const int32_t gx = static_cast<int32_t>(static_cast<float>(mx) * scale_x + 0.5f);
+        const int32_t gy = static_cast<int32_t>(static_cast<float>(my) * scale_y + 0.5f);
+        const int32_t g = (gx * gx + gy * gy) / 4;
+        flags[x] = static_cast<uint8_t>((g <= bound) ^ inverted);
       }
+    }
+    for (int32_t x = 0; x < out_width; ++x, p += 4) {
+      const int32_t v = mid[x];
+      const int32_t k = v < 0 || v > 255 ? 0 : 1 + v;
+      std::memcpy(p, colours[k][lit[x]], 4);
     }
   }
 }

@@ -158,6 +158,34 @@ TEST_F(CornerCanvasScreen, SavedImageIsThePlaneImage) {
   wxRmdir(dir);
 }
 
+// Plane 1 reaching past the data: the part without data shows the window's
+// background, as in the centre view, not the colour of value 0.
+TEST_F(CornerCanvasScreen, AreaOutsideTheDataShowsTheBackground) {
+  open_plane();
+  // Centre moved 0.6 cm along the image's x: columns from 36 on lie beyond
+  // the frames' 2.4 cm.
+  resource_table->RESLICE->read()[1].set_plane({0, 0, 1}, {1.8, 1.2, 0.2}, {0, 1, 0}, true);
+  const uint8_t* image = builder_->get_image();
+  ASSERT_TRUE(image);
+  std::vector<uint8_t> shown(image, image + S * S);
+  for (int y = 0; y < S; ++y)
+    for (int x = 0; x < S; ++x) ASSERT_EQ(shown[y * S + x] == 0, x >= 36) << x << "," << y;
+  auto unlike = [&] {
+    const std::vector<uint8_t> s = screen();
+    if (s.empty()) return -1;
+    int bad = 0;
+    for (int y = 0; y < CH; ++y)
+      for (int x = 0; x < CW; ++x)
+        for (int k = 0; k < 3; ++k) {
+          const bool data = x < 36 && y < S;
+          const uint8_t want = data ? shown[y * S + x] : BG[k];
+          bad += s[(y * CW + x) * 3 + k] != want;
+        }
+    return bad;
+  };
+  ASSERT_TRUE(wait_for([&] { return unlike() == 0; })) << unlike() << " channels differ";
+}
+
 // Calipers of the corner view (index 2) are drawn in cyan and measured; those
 // of the centre view are not.
 TEST_F(CornerCanvasScreen, DrawsAndMeasuresOnlyItsOwnCalipers) {
