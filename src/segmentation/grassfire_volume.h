@@ -90,3 +90,58 @@ bool label_separate_objects(int16_t seed_x, int16_t seed_y, int16_t seed_z, int3
                             volume_progress& progress);
 
 }  // namespace grassfire
+
+#include <vector>
+
+#include "data/geometry.h"
+
+namespace grassfire {
+
+// Every step-th frame from the clicked one's remainder: slice k is frame
+// first + k * step; the click lies in slice clicked.
+struct frame_stack {
+  int32_t first = 0, step = 1, depth = 0, clicked = 0;
+};
+// False when step is below 1 or the clicked frame lies outside 0..frames-1.
+bool stack_of_frames(int32_t clicked_frame, int32_t step, int32_t frames, frame_stack& out);
+
+// The number of objects a split may fill from current_object on: at least 1,
+// no further than the last object in use (max_objects), at most 254.
+int32_t clamp_object_count(int32_t requested, int32_t current_object, int32_t max_objects);
+
+// Grows the object from the seed voxel through the stack: faces, plus the
+// in-plane diagonals when ridges or valleys are on; failing voxels not
+// excluded go to the gap joining. Seedless ("connected" off) the growth
+// starts from every passing voxel in raster order. slice_matrices (one per
+// slice, pixel-scaled positions to world centimetres) are used for the range
+// limit when settings.range_mm > 0. On return the grown voxels hold 2 (with
+// the gap joining's path marks above); false when cancelled (the voxels
+// reached so far are kept).
+bool grow_volume(uint8_t* state, const uint8_t* const* frames, const volume_size& size,
+                 int16_t seed_x, int16_t seed_y, int16_t seed_z, int32_t gap,
+                 const threshold_band& band, const segment_settings& settings,
+                 const std::vector<matrix4_t>& slice_matrices, volume_progress& progress);
+
+// Growth, extent, topological analysis and (objects >= 2) labelling of the
+// stack; state holds size.voxels() bytes. Returns the number of contour sets
+// the state image's labels go to (1, or the labels used when split, possibly
+// 0), or -1 when cancelled (the state image is then not to be traced).
+int32_t segment_volume(uint8_t* state, const uint8_t* const* frames, const volume_size& size,
+                       int16_t seed_x, int16_t seed_y, int16_t seed_z, int32_t gap,
+                       int32_t objects, const threshold_band& band,
+                       const segment_settings& settings,
+                       const std::vector<matrix4_t>& slice_matrices, volume_progress& progress);
+
+// Moves the contours, landmarks and curves of objects first .. first+count-1
+// that have contours down so that they lie consecutively from first on.
+void compact_objects(int32_t first, int32_t count);
+
+// One click through the frame stack of the resources: every
+// RES_SEGMENT_FRAME-th frame is segmented in 3D (or frame by frame in 2D when
+// 3D is not needed or its memory is missing) and the result added as
+// contours of CURRENT_OBJECT onwards, whose surfaces are deleted. The caller
+// raises CONT and commits.
+void segment3(int32_t clicked_frame, int32_t seed_x, int32_t seed_y, int32_t gap,
+              double tolerance, const threshold_band& band, volume_progress& progress);
+
+}  // namespace grassfire
