@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include <wx/bitmap.h>
 #include <wx/colour.h>
@@ -33,6 +34,7 @@ class wxSplitterWindow;
 class wxStaticText;
 class wxToolBar;
 class wxWindow;
+class visual_panel;
 class review_canvas;
 class outline_canvas;
 class centre_canvas;
@@ -160,7 +162,14 @@ class MainFrame : public wxFrame, public task_page_host {
 
   // The task pages (child windows of the task notebook).
   draw_page* draw = nullptr;
+  // The visualisation pages (child windows of the visual notebook), by page
+  // number; track_unit sizes their track controls.
   void create_visual_pages(wxNotebook* notebook);
+  visual_panel* visual_pages[8] = {};
+  int track_unit = 0;
+  // The image-save dialog of the pages' save buttons and the grabs: saver
+  // gets the chosen path and bitmap type.
+  void save_image_dialog(const wxString& title, const std::function<void(const wxString&, wxBitmapType)>& saver);
   void create_config_dialogs(wxWindow* parent);
 
   // --- data files and scripts named on the command line
