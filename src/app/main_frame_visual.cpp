@@ -1,6 +1,7 @@
 // The visualisation notebook: building its pages, the page change (builders,
 // lower view arrangement, help topic) and the shared image-save dialog.
 #include <wx/filedlg.h>
+#include <wx/log.h>
 #include <wx/notebook.h>
 #include <wx/splitter.h>
 
@@ -103,7 +104,36 @@ void MainFrame::save_image_dialog(const wxString& title,
                                   const std::function<void(const wxString&, wxBitmapType)>& saver) {
   wxFileDialog dialog(this, title, wxEmptyString, wxEmptyString, kImageSaveWildcard,
                       wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
-  if (dialog.ShowModal() != wxID_OK) return;
+  // An OK without a file name writes nothing.
+  if (dialog.ShowModal() != wxID_OK || dialog.GetPath().empty()) return;
   const int filter = dialog.GetFilterIndex();
   saver(image_save_path(dialog.GetPath(), filter), image_save_type(filter));
+}
+
+namespace {
+
+// A view's dump_window as the image-save dialog's saver; the view's own
+// reason is the message when the file cannot be written.
+template <class View>
+std::function<void(const wxString&, wxBitmapType)> dump_saver(View* view) {
+  return [view](const wxString& path, wxBitmapType type) {
+    wxString why;
+    if (!view->dump_window(path, type, &why)) wxLogError("%s", why);
+  };
+}
+
+}  // namespace
+
+void MainFrame::OnGrabReview(wxCommandEvent&) {
+  if (review_view) save_image_dialog(L"Save review window as", dump_saver(review_view));
+}
+
+void MainFrame::OnGrabCentre(wxCommandEvent&) {
+  if (centre_view && centre_view->IsShown())
+    save_image_dialog(L"Save lower centre/left window as", dump_saver(centre_view));
+}
+
+void MainFrame::OnGrabRight(wxCommandEvent&) {
+  if (corner_view && corner_view->IsShown())
+    save_image_dialog(L"Save lower right window as", dump_saver(corner_view));
 }
