@@ -89,10 +89,7 @@ void MainFrame::OnSpineLandmark(wxCommandEvent&) {}
 void MainFrame::OnSpineDelete(wxCommandEvent&) {}
 
 // Visualisation pages and window grabs
-void MainFrame::OnGrabReview(wxCommandEvent&) {}
 void MainFrame::OnGrab3D(wxCommandEvent&) {}
-void MainFrame::OnGrabCentre(wxCommandEvent&) {}
-void MainFrame::OnGrabRight(wxCommandEvent&) {}
 void MainFrame::OnResliceThickness(wxScrollEvent&) {}
 void MainFrame::OnResliceOpacity(wxScrollEvent&) {}
 void MainFrame::OnResliceCompounding(wxCommandEvent&) {}

@@ -4,18 +4,12 @@
 // The pages and dialogs themselves replace these builders.
 #include <wx/dialog.h>
 #include <wx/notebook.h>
-#include <wx/panel.h>
 
 #include "app/main_frame.h"
 #include "registry/resource_table.h"
 #include "tasks/task_page.h"
 
 namespace {
-
-wxPanel* empty_page(wxNotebook* notebook) {
-  return new wxPanel(notebook, wxID_ANY, wxDefaultPosition, wxDefaultSize,
-                     wxVSCROLL | wxHSCROLL | wxSUNKEN_BORDER | wxTAB_TRAVERSAL);
-}
 
 wxDialog* empty_dialog(wxWindow* parent, const wchar_t* title, bool resizable) {
   auto* dialog = new wxDialog;
@@ -47,18 +41,6 @@ void MainFrame::create_spine_page(wxNotebook* notebook) {
   if (!resource_table->RES_SPINE_TASK->read()) {
     notebook->RemovePage(notebook->GetPageCount() - 1);
     page->Hide();
-  }
-}
-
-void MainFrame::create_visual_pages(wxNotebook* notebook) {
-  static const wchar_t* const kNames[] = {L"Blank",     L"Ortho",    L"Reslice",  L"Volume",
-                                          L"Thickness", L"Pressure", L"Panorama", L"Spine"};
-  const bool pressure = resource_table->RES_PRESSURE_TASK->read();
-  const bool spine = resource_table->RES_SPINE_TASK->read();
-  for (int k = 0; k < 8; ++k) {
-    notebook->AddPage(empty_page(notebook), kNames[k], false);
-    const bool drop = ((k == 5 || k == 6) && !pressure) || (k == 7 && !spine);
-    if (drop) notebook->DeletePage(notebook->GetPageCount() - 1);
   }
 }
 

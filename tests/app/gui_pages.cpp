@@ -43,7 +43,10 @@ const page_command kPageCommands[] = {
     {ID_TASK_DRAW, true, 0, "Draw"},          {ID_TASK_FIT_MODEL, true, 1, "Fit shape model"},
     {ID_TASK_LANDMARKS, true, 2, "Landmarks"}, {ID_TASK_THICKNESS, true, 3, "Thickness"},
     {ID_TASK_SCRIPT, true, 4, "Scripts"},      {ID_TASK_PRESSURE, true, 5, "Pressure"},
-    {ID_TASK_SPINE, true, 6, "Spine"},         {ID_VISUAL_NONE, false, 0, "Blank"},
+    {ID_TASK_SPINE, true, 6, "Spine"},
+    // Back to Draw, which enables every visualisation page again: the Spine
+    // task leaves only the Spine page usable.
+    {ID_TASK_DRAW, true, 0, "Draw"},          {ID_VISUAL_NONE, false, 0, "Blank"},
     {ID_VISUAL_ORTHO, false, 1, "Ortho"},      {ID_VISUAL_RESLICE, false, 2, "Reslice"},
     {ID_VISUAL_VOLUME, false, 3, "Volume"},    {ID_VISUAL_THICKNESS, false, 4, "Thickness"},
     {ID_VISUAL_PRESSURE, false, 5, "Pressure"}, {ID_VISUAL_PANORAMA, false, 6, "Panorama"},
