@@ -134,11 +134,14 @@ TEST(ScriptParse, FiltersTakeNativeFilesOrAnyFile) {
 }
 
 TEST(ScriptParse, RepeatRaisesTheEstimateAndCloseEndsTheText) {
-  parsed p("func FILE_SAVE\nloop c*\nend\nrepeat 3\nfunc FILE_SAVE\nparam XSCALE 1\nend\n");
-  ASSERT_TRUE(p.script->success) << p.host.output;
-  // 1 func, 2 for the loop, then 1 + 2 x 2 for the repeat.
-  EXPECT_EQ(p.script->step_estimate, 1 + 2 + 5);
-  EXPECT_EQ(p.script->body.size(), 3u);
+  {
+    // One session at a time: each owns the global registry while it lives.
+    parsed p("func FILE_SAVE\nloop c*\nend\nrepeat 3\nfunc FILE_SAVE\nparam XSCALE 1\nend\n");
+    ASSERT_TRUE(p.script->success) << p.host.output;
+    // 1 func, 2 for the loop, then 1 + 2 x 2 for the repeat.
+    EXPECT_EQ(p.script->step_estimate, 1 + 2 + 5);
+    EXPECT_EQ(p.script->body.size(), 3u);
+  }
 
   parsed q("repeat 2\nfunc FILE_SAVE\nclose\nbogus\n");
   EXPECT_TRUE(q.script->success) << q.host.output;
