@@ -250,6 +250,10 @@ TEST(Toolbar, MatchesTheTable) {
       {expected_tool::tool, 7424, "Display objects", wxITEM_CHECK, "Display any contours or surfaces in all windows", true, true},
       {expected_tool::separator, -1, "", wxITEM_NORMAL, "", true, false},
   };
+  // The table holds the start-up state: Draw page, Drag tool, objects automatic.
+  rt().RES_SEE_DRAW_LOCKED->write(0);
+  rt().RES_TOOL->write(TOOL_DRAG);
+  rt().RES_CURRENT_TASK_PAGE->write(0);
   wxToolBar* tb = main_frame->toolbar;
   ASSERT_EQ(tb->GetToolsCount(), sizeof(tools) / sizeof(tools[0]));
   for (size_t k = 0; k < tb->GetToolsCount(); ++k) {
