@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_recording.h"
 #include "fresh_process.h"
 #include "data/data_reset.h"
 #include "tools/headless_session.h"
@@ -33,34 +34,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A folder of this run's own: two runs on one machine never share files.
-const fs::path& folder() {
-  static const fs::path dir = [] {
-    std::string pattern = (fs::temp_directory_path() / "nv_bench_native_XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) std::abort();
-    return fs::path(pattern);
-  }();
-  return dir;
-}
+const fs::path& folder() { return bench_recording::folder("nv_bench_native"); }
 
-// 500 frames of 640 x 480 with positions, written once.
-std::string recording() {
-  const fs::path hm = folder() / "rec.hm";
-  if (!fs::exists(hm)) {
-    const int frames = 500, size = 640 * 480;
-    std::ofstream q(folder() / "rec.qzi", std::ios::binary);
-    std::string frame(size, '\0');
-    for (int k = 0; k < frames; ++k) {
-      for (int i = 0; i < size; ++i) frame[i] = static_cast<char>((i * 7 + k) & 0xff);
-      q.write(frame.data(), size);
-    }
-    std::ofstream f(hm);
-    f << "RES_BUF_FRAMES 500\nRES_BUF_WIDTH 640\nRES_BUF_HEIGHT 480\nRES_POS_REC true\n"
-         "RES_END_HEADER\nRES_BIN_IM_FILENAME rec.qzi\n";
-    for (int k = 0; k < frames; ++k) f << "IM " << k * 400000 << " 0 0 " << k * 0.01 << " 0 0 0\n";
-  }
-  return hm.string();
-}
+std::string recording() { return bench_recording::recording(folder(), 500, 400000); }
 
 // A frameless file of n CONT lines of 20 vertices each.
 std::string contours(long n) {
