@@ -17,26 +17,17 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
-#include <wx/filefn.h>
-#include <wx/filename.h>
-#include <wx/init.h>
-
-#include "data/data_io_ui.h"
 #include "data/dynabuf.h"
-#include "data/file_menu.h"
-#include "medical/dicom_utility.h"
 #include "registry/resource_table.h"
 #include "surfaces/surface_interp.h"
 #include "surfaces/surface_sources.h"
 #include "thickness/surface_mapping.h"
 #include "thickness/thickness.h"
 #include "thickness/thickness_technique.h"
-#include "tools/headless_session.h"
+#include "tube_phantom_main.h"
 
 namespace {
 
@@ -237,29 +228,4 @@ BENCHMARK(BM_one_pass_over_the_arrays)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  wxInitializer init;
-  benchmark::Initialize(&argc, argv);
-  wxString dir = wxFileName::CreateTempFileName("nvthickmap");
-  wxRemoveFile(dir);
-  wxMkdir(dir);
-  const std::string nii = (dir + "/tube.nii").ToStdString();
-  const std::string cmd = "/usr/bin/python3 " NV_SOURCE_DIR "/tests/data/make_tube_phantom.py " + nii +
-                          " --noise 20 >/dev/null";
-  int code = std::system(cmd.c_str());
-  if (code == 0) {
-    console_data_io_ui ui;
-    data_ui_scope scope(ui);
-    dicom_utility::install_frame_windowing();
-    headless_session session;
-    if (open_image_data(wxString::FromUTF8(nii)))
-      benchmark::RunSpecifiedBenchmarks();
-    else
-      code = 1;
-  } else {
-    std::fprintf(stderr, "The phantom could not be made: %s\n", cmd.c_str());
-  }
-  wxFileName::Rmdir(dir, wxPATH_RMDIR_RECURSIVE);
-  benchmark::Shutdown();
-  return code == 0 ? 0 : 1;
-}
+int main(int argc, char** argv) { return run_benchmarks_on_tube_phantom(argc, argv, "nvthickmap"); }
