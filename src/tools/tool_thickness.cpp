@@ -7,18 +7,14 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include <wx/filename.h>
-
 #include "data/data_io_ui.h"
-#include "data/file_menu.h"
-#include "data/file_menu_settings.h"
-#include "data/native_file.h"
 #include "medical/dicom_utility.h"
 #include "medical/toolkit/wx_image_toolkit.h"
 #include "registry/resource_table.h"
 #include "thickness/thickness.h"
 #include "thickness/thickness_technique.h"
 #include "tools/headless_session.h"
+#include "tools/thickness_tool_support.h"
 
 namespace {
 
@@ -83,10 +79,7 @@ int run_thickness(int argc, char** argv) {
   dicom_utility::install_frame_windowing();
   install_toolkit_images();
   headless_session session;
-  const bool native = wxFileName(in).GetExt().Lower() == "hm";
-  if (!(native ? open_native_file(in) : open_image_data(in))) return 1;
-  if (!read_settings_file(settings)) return 1;
-  thickness_apply_technique(resource_table->RES_THICKNESS_TYPE->read());
+  if (!open_for_thickness(in, settings)) return 1;
 
   thickness& t = *resource_table->RES_THICKNESS->read();
   double point[3] = {v[1], v[2], 0.0};

@@ -9,13 +9,8 @@
 #include <cstdio>
 #include <string>
 
-#include <wx/filename.h>
-
 #include "data/data_io_ui.h"
-#include "data/file_menu.h"
-#include "data/file_menu_settings.h"
 #include "data/file_save.h"
-#include "data/native_file.h"
 #include "data/ply_file.h"
 #include "medical/dicom_utility.h"
 #include "medical/toolkit/wx_image_toolkit.h"
@@ -25,6 +20,7 @@
 #include "thickness/surface_mapping.h"
 #include "thickness/thickness_technique.h"
 #include "tools/headless_session.h"
+#include "tools/thickness_tool_support.h"
 
 namespace {
 
@@ -128,10 +124,7 @@ int run_thickness_map(int argc, char** argv) {
   dicom_utility::install_frame_windowing();
   install_toolkit_images();
   headless_session session;
-  const bool native = wxFileName(in).GetExt().Lower() == "hm";
-  if (!(native ? open_native_file(in) : open_image_data(in))) return 1;
-  if (!read_settings_file(settings)) return 1;
-  thickness_apply_technique(resource_table->RES_THICKNESS_TYPE->read());
+  if (!open_for_thickness(in, settings)) return 1;
   base_res_t::make_pending_writes_happen();
 
   surface_interp s;
