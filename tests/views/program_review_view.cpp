@@ -1,7 +1,5 @@
 // The review view in the real program: a user opens a native recording and
 // its current frame appears on the screen.
-#include <fcntl.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +15,7 @@
 #include <wx/init.h>
 
 #include "app/native_fixture.h"
+#include "common/program_child.h"
 #include "common/recording_files.h"
 #include "screen_capture.h"
 
@@ -51,41 +50,7 @@ bool find_frame(const std::vector<uint8_t>& s, int sw, int sh, int& at_x, int& a
   return false;
 }
 
-class Program : public ::testing::Test {
- protected:
-  void SetUp() override {
-    root_ = fs::temp_directory_path() / ("nv_review_prog_" + std::to_string(::getpid()));
-    fs::create_directories(root_ / "home");
-    fs::create_directories(root_ / "cfg");
-    fs::create_directories(root_ / "data");
-  }
-  void TearDown() override {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      int status = 0;
-      ::waitpid(pid_, &status, 0);
-    }
-    fs::remove_all(root_);
-  }
-  void start(const std::vector<std::string>& args) {
-    const fs::path err = root_ / "stderr.txt";
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::setenv("HOME", (root_ / "home").c_str(), 1);
-      ::unsetenv("XDG_CONFIG_HOME");
-      int fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      ::dup2(fd, 2);
-      ::dup2(fd, 1);
-      std::vector<char*> argv{const_cast<char*>(NV_NORVELITH_EXE)};
-      for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      ::execv(NV_NORVELITH_EXE, argv.data());
-      ::_exit(127);
-    }
-  }
-  fs::path root_;
-  pid_t pid_ = -1;
-};
+using Program = program_child_test;
 
 TEST_F(Program, OpenedRecordingShowsItsCurrentFrameOnScreen) {
   const fs::path data = root_ / "data" / "scan.hm";
