@@ -48,11 +48,32 @@ struct fit_mesh_t {
   const std::vector<vec3_t>& active_points() const { return active_is_loaded ? loaded_points : points; }
 };
 
-// A sub-structure surface named by the model: its name and PLY file.
+struct substructure_curve_t {
+  std::vector<vec3_t> points;   // centimetres
+  std::vector<vec3_t> normals;  // one per point, as in the file
+  int32_t closed = 0;           // 1 = closed
+  wxString name;
+};
+
+struct substructure_landmark_t {
+  vec3_t point;  // centimetres
+  vec3_t normal;
+  wxString name;
+};
+
+// A sub-structure surface named by the model, which follows the fitted model
+// through a radial-basis-function interpolant built on its nodes.
 struct substructure_t {
+  std::vector<vec3_t> points;  // centimetres: the file's millimetres / 10
+  std::vector<bool> rbf_nodes;  // per vertex: serves as a node
+  std::vector<std::array<int32_t, 3>> triangles;
+  std::vector<substructure_curve_t> curves;
+  std::vector<substructure_landmark_t> landmarks;
   wxString name;
   wxString file_path;
 };
+
+class interp_progress;
 
 struct fit_landmark_t {
   wxString name;
@@ -144,6 +165,18 @@ class fit_model {
   // show_red, as a load does, the object turns opaque red.
   void rebuild_model_surface(bool show_red = false);
 
+  // Reads the sub-structure's PLY file (at its file_path) into its points,
+  // node flags, triangles, curves and landmarks: 0, or -1 with a warning
+  // logged and the record's vertices and triangles left empty.
+  int parse_substructure_file(substructure_t& sub);
+  // Carries every sub-structure through the interpolant that maps the node
+  // source (the last sub-structure with the model's vertex and triangle
+  // counts) onto the fitted, registered model: sub-structure q fills object
+  // first_object + q with its surface, contours on every frame, curves and
+  // surface landmarks. False, with a warning and no change, when a
+  // precondition fails; progress (may be null) hears of each step.
+  bool interpolate_substructure(int first_object, interp_progress* progress = nullptr);
+
   // Appends a data point (world point in cm; stored in mm) with a zero
   // normal, as a click in the review view adds one.
   void add_data_point(const vec3_t& world_cm);
@@ -157,6 +190,10 @@ class fit_model {
   double range_divisor = 10.0;  // search-range slider steps per model unit
   std::vector<fit_landmark_t> fitting_landmarks;
   std::vector<substructure_t> substructures;
+  // While a sub-structure is interpolated: it and its interpolated points
+  // (world centimetres); null and empty otherwise.
+  const substructure_t* current_substructure = nullptr;
+  std::vector<vec3_t> substructure_points;
   bool implant = false;
   bool mirrored = false;  // registration holds a mirror in x
   bool points_restored = true;

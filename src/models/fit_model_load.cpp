@@ -253,6 +253,12 @@ int fit_model::parse_ply_and_ssm_files(wxString path) {
   compute_bounds(model);
   matrix4_identity(registration);
   mirrored = false;
+  // Sub-structures whose file does not read are dropped.
+  for (size_t i = 0; i < substructures.size();)
+    if (parse_substructure_file(substructures[i]) < 0)
+      substructures.erase(substructures.begin() + static_cast<std::ptrdiff_t>(i));
+    else
+      ++i;
   rebuild_model_surface(true);
   neighbours.assign(static_cast<size_t>(model.point_count), {});
   vertex_parameters.assign(static_cast<size_t>(model.point_count), {});
@@ -326,6 +332,8 @@ wxString fit_model::read_ssm(wxFFile& file) {
 void fit_model::clear() {
   fitting_landmarks.clear();
   substructures.clear();
+  current_substructure = nullptr;
+  substructure_points.clear();
   placed_landmarks = 0;
   substructures_reflected = false;
   model.match_index.clear();

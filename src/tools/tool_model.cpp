@@ -1,17 +1,24 @@
-// nv_tool model MODEL.ply [IN.hm]
+// nv_tool model MODEL.ply [IN.hm [--substructures FIRST OUT.hm]]
 //   loads a shape model as the Fit shape model page's Load does and prints
-//   what loaded: vertices, triangles, modes, the fitting landmarks and, for
+//   what loaded: vertices, triangles, modes, the fitting landmarks,
+//   "substructure "NAME" vertices N triangles M" per sub-structure and, for
 //   an electrode array, its parameters. With a data file, fits the model to
 //   the file's landmarks as "Fit to landmarks" does (the first fit after a
 //   load is the mirrored one; the tool fits twice and reports both) and
-//   prints each registration and its residual.
+//   prints each registration and its residual. With --substructures, then
+//   interpolates the sub-structures into objects FIRST, FIRST + 1, ... and
+//   saves the data file as OUT.hm.
 //   Exit status 0 on success; 1 when the model or the data file cannot be
-//   loaded or too few landmarks are placed; 2 for a wrong command line.
+//   loaded, too few landmarks are placed, the interpolation is refused or the
+//   file cannot be saved; 2 for a wrong command line.
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include "data/data_io_ui.h"
 #include "data/native_file.h"
+#include "data/objects.h"
 #include "models/fit_model.h"
 #include "registry/res_values.h"
 #include "registry/resource_table.h"
@@ -20,7 +27,7 @@
 namespace {
 
 int usage() {
-  std::fprintf(stderr, "usage: nv_tool model MODEL.ply [IN.hm]\n");
+  std::fprintf(stderr, "usage: nv_tool model MODEL.ply [IN.hm [--substructures FIRST OUT.hm]]\n");
   return 2;
 }
 
@@ -36,6 +43,9 @@ void print_model(const fit_model& m) {
   }
   for (const fit_landmark_t& f : m.fitting_landmarks)
     std::printf("landmark \"%s\" vertex %d\n", static_cast<const char*>(f.name.utf8_str()), f.vertex);
+  for (const substructure_t& s : m.substructures)
+    std::printf("substructure \"%s\" vertices %zu triangles %zu\n", static_cast<const char*>(s.name.utf8_str()),
+                s.points.size(), s.triangles.size());
 }
 
 void print_fit(const fit_model& m) {
@@ -60,11 +70,20 @@ void print_fit(const fit_model& m) {
 }  // namespace
 
 int run_model(int argc, char** argv) {
-  if (argc != 3 && argc != 4) return usage();
+  long first_object = -1;
+  if (argc == 7) {
+    char* end = nullptr;
+    first_object = std::strtol(argv[5], &end, 10);
+    if (std::string(argv[4]) != "--substructures" || !*argv[5] || *end || first_object < 0 ||
+        first_object >= NUM_USER_OBJECTS)
+      return usage();
+  } else if (argc != 3 && argc != 4) {
+    return usage();
+  }
   console_data_io_ui ui;
   data_ui_scope scope(ui);
   headless_session session;
-  if (argc == 4 && !open_native_file(wxString::FromUTF8(argv[3]))) return 1;
+  if (argc >= 4 && !open_native_file(wxString::FromUTF8(argv[3]))) return 1;
   fit_model& m = *resource_table->RES_FIT_MODEL->read();
   const int result = m.parse_ply_and_ssm_files(wxString::FromUTF8(argv[2]));
   if (result == 1) {
@@ -85,5 +104,11 @@ int run_model(int argc, char** argv) {
     m.fit_to_landmarks();
     print_fit(m);
   }
-  return 0;
+  if (first_object < 0) return 0;
+  if (first_object + static_cast<long>(m.substructures.size()) > NUM_USER_OBJECTS) {
+    std::fprintf(stderr, "The sub-structures do not fit into objects %ld to %d\n", first_object, NUM_USER_OBJECTS - 1);
+    return 1;
+  }
+  if (!m.interpolate_substructure(static_cast<int>(first_object))) return 1;
+  return save_native_file_as(wxString::FromUTF8(argv[6]), false) ? 0 : 1;
 }

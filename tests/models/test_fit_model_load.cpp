@@ -36,11 +36,13 @@ class FitModelLoad : public ::testing::Test {
 };
 
 TEST_F(FitModelLoad, CommentsGiveLandmarksSubstructuresAndSettings) {
+  folder.write("part.ply", cube_ply({}));
   const std::string path = folder.write(
       "ear.ply", cube_ply({"made by hand", "FIT_MODEL_LM \"tip \"of\" nose\" 5 extra words",
                            "FIT_MODEL_LM \"no vertex\" 2x", "FIT_MODEL_LM \"base\"   0",
                            "LAD sphere radius hint 2.5", "LAD sphere radius hint 3 mm",
-                           "FIT_MODEL_MS \"inner part\" some/folder/part.ply more", "MS_REFLECTED"}));
+                           "FIT_MODEL_MS \"inner part\" some/folder/part.ply more",
+                           "FIT_MODEL_MS \"lost\" absent.ply", "MS_REFLECTED"}));
   ASSERT_EQ(m.parse_ply_and_ssm_files(path), 0) << (log.records().empty() ? "" : log.records()[0].text);
   ASSERT_EQ(m.fitting_landmarks.size(), 2u);
   EXPECT_EQ(m.fitting_landmarks[0].name, "tip \"of\" nose");
@@ -48,8 +50,10 @@ TEST_F(FitModelLoad, CommentsGiveLandmarksSubstructuresAndSettings) {
   EXPECT_EQ(m.fitting_landmarks[1].name, "base");
   EXPECT_EQ(m.fitting_landmarks[1].vertex, 0);
   EXPECT_EQ(m.lad_radius_hint, 2.5) << "a number with text after it leaves the value";
+  // The sub-structure whose file is absent is dropped.
   ASSERT_EQ(m.substructures.size(), 1u);
   EXPECT_EQ(m.substructures[0].name, "inner part");
+  EXPECT_EQ(m.substructures[0].points.size(), 8u);
   EXPECT_EQ(m.substructures[0].file_path, folder.path("part.ply"));
   EXPECT_TRUE(m.substructures_reflected);
   EXPECT_EQ(m.mode_count, 0) << "no .ssm beside it";
