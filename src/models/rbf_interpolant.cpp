@@ -46,7 +46,9 @@ bool rbf_interpolant::fit(const std::vector<vec3_t>& centres, const std::vector<
       rhs(k, 1) = values[size_t(k)].y;
       rhs(k, 2) = values[size_t(k)].z;
     }
-    const Eigen::MatrixXd solution = Eigen::PartialPivLU<Eigen::MatrixXd>(a).solve(rhs);
+    // Factorised in place: the system matrix is the one large allocation.
+    const Eigen::PartialPivLU<Eigen::Ref<Eigen::MatrixXd>> lu(a);
+    const Eigen::MatrixXd solution = lu.solve(rhs);
     if (!solution.allFinite()) {
       why = "The RBF system could not be solved\n";
       return false;

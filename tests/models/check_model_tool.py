@@ -88,6 +88,41 @@ def main():
             if not rms[0] > 10 * want_rms:
                 failures.append(f"the mirrored fit cannot meet a proper similarity: {rms[0]}")
 
+        # Sub-structures: the model's own shape (the node source) and a copy
+        # twice its size about vertex 0, interpolated into objects 3 and 4.
+        def sub_ply(points, name):
+            lines = ["ply", "format ascii 1.0", "element vertex 8", "property double x", "property double y",
+                     "property double z", "element face 2", "property list uchar int vertex_indices", "end_header"]
+            lines += [" ".join(repr(float(c)) for c in v) for v in points]
+            with open(os.path.join(d, name), "w") as f:
+                f.write("\n".join(lines + ["3 0 1 2", "3 1 3 2"]) + "\n")
+        big = VERTS[0] + 2 * (VERTS - VERTS[0])
+        sub_ply(big, "big.ply")
+        sub_ply(VERTS, "own.ply")
+        with_subs = os.path.join(d, "with_subs.ply")
+        with open(with_subs, "w") as f:
+            f.write("\n".join(ply[:2] + ['comment FIT_MODEL_MS "big" big.ply', 'comment FIT_MODEL_MS "own" own.ply']
+                              + ply[2:]) + "\n")
+        out_hm = os.path.join(d, "out.hm")
+        run = subprocess.run([tool, "model", with_subs, stem + ".hm", "--substructures", "3", out_hm],
+                             capture_output=True, text=True)
+        listed = [l for l in run.stdout.splitlines() if l.startswith("substructure")]
+        if run.returncode != 0 or listed != ['substructure "big" vertices 8 triangles 2',
+                                             'substructure "own" vertices 8 triangles 2']:
+            failures.append(f"substructures: exit {run.returncode}, {listed}, {run.stderr!r}")
+        else:
+            with open(out_hm) as f:
+                objects = [l.split() for l in f if l.startswith("OBJECT ")]
+            named = {int(o[1]): " ".join(o[10:]) for o in objects}
+            if named.get(3) != "interpolated big" or named.get(4) != "interpolated own":
+                failures.append(f"objects 3 and 4 named {named}")
+            if any(int(o[1]) in (3, 4) and float(o[6]) != 0.5 for o in objects):
+                failures.append(f"interpolated objects are half opaque: {objects}")
+        run = subprocess.run([tool, "model", with_subs, stem + ".hm", "--substructures", "199", out_hm],
+                             capture_output=True, text=True)
+        if run.returncode != 1 or "do not fit" not in run.stderr:
+            failures.append(f"objects past 199: exit {run.returncode}, {run.stderr!r}")
+
         bad = os.path.join(d, "bad.ply")
         with open(bad, "w") as f:
             f.write("\n".join(ply[:2] + ply[6:]) + "\n")  # no landmark comments
