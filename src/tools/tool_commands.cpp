@@ -9,6 +9,7 @@ int run_surface_ply(int argc, char** argv);
 int run_surface(int argc, char** argv);
 
 int run_model(int argc, char** argv);
+int run_import_objects(int argc, char** argv);
 
 const std::vector<tool_command>& tool_commands() {
   static const std::vector<tool_command> commands = {
@@ -18,6 +19,7 @@ const std::vector<tool_command>& tool_commands() {
       {"surface-ply", run_surface_ply},
       {"surface", run_surface},
       {"model", run_model},
+      {"import-objects", run_import_objects},
   };
   return commands;
 }
