@@ -197,6 +197,8 @@ class object_walk {
   dicom_syntax_t syntax_;
   bool structure_set_ = false, segmentation_ = false;
   bool truncated_ = false, cancelled_ = false;
+  bool has_magic_ = false, recognised_ = false;
+  dicom_element_t truncated_at_;
   bool not_aligned_ = false, beyond_edges_ = false, too_many_ = false;
   bool filled_ = false, changed_ = false;
   import_commit commit_;
@@ -229,9 +231,8 @@ class object_walk {
 
 void object_walk::need(const dicom_element_t& e) {
   if (e.length == kUndefined || e.length <= f_.remaining()) return;
-  warn(wxString::Format("This DICOM file is truncated: element (%04X,%04X) runs past its end.",
-                        e.group, e.element));
   truncated_ = true;
+  truncated_at_ = e;
   throw element_error();
 }
 
@@ -431,6 +432,7 @@ void object_walk::element(const dicom_element_t& e) {
       const std::string m = text(e);
       if (m.compare(0, 8, "RTSTRUCT") == 0) structure_set_ = true;
       if (m.compare(0, 3, "SEG") == 0) segmentation_ = true;
+      recognised_ = recognised_ || structure_set_ || segmentation_;
       return;
     }
     case tag::ImagePositionPatient: {
@@ -641,8 +643,8 @@ void object_walk::segmentation_frames(uint64_t start, int64_t frames, int32_t co
 
 void object_walk::walk() {
   uint8_t magic[4];
-  if (!(f_.skip(128) && f_.read(magic, 4) && std::memcmp(magic, "DICM", 4) == 0) && !f_.seek(0))
-    return;
+  has_magic_ = f_.skip(128) && f_.read(magic, 4) && std::memcmp(magic, "DICM", 4) == 0;
+  if (!has_magic_ && !f_.seek(0)) return;
   dicom_element_t e;
   try {
     while (!cancelled_ && header(e)) {
@@ -652,6 +654,7 @@ void object_walk::walk() {
       const bool enter = descended(t) && !(scan_ && e.length == kUndefined &&
                                            (t == tag::ROIContourSequence || t == tag::ContourSequence));
       if (enter) {
+        need(e);
         if (t == tag::ContourSequence) work_.reset();
         continue;
       }
@@ -669,7 +672,9 @@ void object_walk::walk() {
 
 void object_walk::questions() {
   if (!(structure_set_ || segmentation_) || names_.empty()) {
+    // Nothing would be filled: no object is claimed either.
     warn(kNothingLoadable);
+    names_.clear();
     return;
   }
   data_io_ui& ui = current_data_ui();
@@ -721,10 +726,17 @@ int object_walk::run() {
 
   walk();
   progress_.reset();
-  if (truncated_) segmentation_ = false;
+  if (truncated_) {
+    segmentation_ = false;
+    // Damage is told about only in files that are DICOM by their look.
+    if (has_magic_ || recognised_) {
+      warn(wxString::Format("This DICOM file is truncated: element (%04X,%04X) runs past its end.",
+                            truncated_at_.group, truncated_at_.element));
+      if (scan_) return 0;
+    }
+  }
 
   if (scan_) {
-    if (truncated_) return 0;
     questions();
     return int(names_.size());
   }
