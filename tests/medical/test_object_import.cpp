@@ -20,6 +20,7 @@
 #include "medical/dicom_utility.h"
 #include "medical_support.h"
 #include "registry/resource_table.h"
+#include "surfaces/surface_build.h"
 #include "surfaces/surface_interp.h"
 #include "tools/headless_session.h"
 
@@ -260,7 +261,7 @@ TEST_F(ObjectImport, LabelVolumesFillOneObjectPerLabel) {
   struct {
     const char* file;
     const char* base;
-  } cases[] = {{"lab_u8.nii.gz", "lab_u8"}, {"lab_i16.nii", "lab_i16"}, {"lab_f32.nii", "lab_f32"}};
+  } cases[] = {{"lab_u8.nii.gz", "lab_u8"}, {"lab_i16.nii", "lab_i16"}, {"lab_f32.nii", "lab_f32"}, {"lab_near.nii", "lab_near"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
     SetUp();
@@ -356,6 +357,52 @@ TEST_F(ObjectImport, CancelStopsTheImportAndKeepsWhatWasImported) {
   resource_table->CURRENT_OBJECT->write(6);
   EXPECT_EQ(dicom_utility::read_hdr_object_data(wxFileName(path("lab_i16.nii"))), 0);
   EXPECT_EQ(object(6).name, "Object 6");
+}
+
+TEST_F(ObjectImport, ExportedMasksComeBackOntoTheirFrames) {
+  resource_table_t& t = *resource_table;
+  ASSERT_EQ(dicom_utility::read_hdr_object_data(wxFileName(path("lab_i16.nii"))), 2);
+  surface_interp* s = build_contour_surface_from_resources(0, nullptr);
+  ASSERT_NE(s, nullptr);
+  ASSERT_GT(s->mesh.n_triangles, 0);
+  t.RES_SURFACE[0]->write(s);
+  scratch_dir scratch;
+  const wxString mask = scratch.path("mask.nii");
+  ASSERT_TRUE(dicom_utility::create_voxel_data(wxFileName(mask), 0, 0));
+  const std::string voxels = read_bytes(mask).substr(352);
+  const size_t plane = 24 * 20;
+  ASSERT_EQ(voxels.size(), plane * 6);
+
+  t.CURRENT_OBJECT->write(5);
+  ASSERT_EQ(dicom_utility::read_hdr_object_data(wxFileName(mask)), 1);
+  EXPECT_EQ(object(5).name, "mask");
+  int frames_with_mask = 0;
+  for (int f = 0; f < 6; ++f) {
+    SCOPED_TRACE(f);
+    // The mask's pixels on this frame, and those with a 4-neighbour outside.
+    int count = 0, boundary = 0;
+    auto inside = [&](int x, int y) {
+      return x >= 0 && y >= 0 && x < 24 && y < 20 && voxels[f * plane + size_t(y) * 24 + x] != 0;
+    };
+    for (int y = 0; y < 20; ++y)
+      for (int x = 0; x < 24; ++x)
+        if (inside(x, y)) {
+          ++count;
+          boundary += !inside(x - 1, y) || !inside(x + 1, y) || !inside(x, y - 1) || !inside(x, y + 1);
+        }
+    const frame_contours_t* entry = object(5).find_frame(f);
+    if (count == 0) {
+      EXPECT_EQ(entry, nullptr);
+      continue;
+    }
+    ++frames_with_mask;
+    ASSERT_NE(entry, nullptr);
+    double area = 0;  // regions less their holes
+    for (const contour_t& c : entry->contours) area -= c.area();
+    // The outline cuts at most 1/8 px off each of a boundary pixel's corners.
+    EXPECT_NEAR(area, count, 0.5 * boundary);
+  }
+  EXPECT_GE(frames_with_mask, 2);
 }
 
 }  // namespace
