@@ -35,6 +35,34 @@ struct frame_labels_t {
   bool traced = false;
 };
 
+// The pixels a label byte covers in one slice; x1 < 0 while it covers none.
+struct box_t {
+  int32_t x0 = 0, y0 = 0, x1 = -1, y1 = -1;
+  void add(int32_t x, int32_t y) {
+    if (x1 < 0) {
+      x0 = x1 = x;
+      y0 = y1 = y;
+      return;
+    }
+    x0 = std::min(x0, x);
+    x1 = std::max(x1, x);
+    y0 = std::min(y0, y);
+    y1 = std::max(y1, y);
+  }
+};
+
+// Label bytes of 8-bit samples (the sample plus 1, 0 for background); the
+// highest sample.
+uint8_t byte_labels(const uint8_t* __restrict src, uint8_t* __restrict dst, size_t n) {
+  uint8_t high = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const uint8_t v = src[i];
+    high = v > high ? v : high;
+    dst[i] = uint8_t(v + (v != 0));
+  }
+  return high;
+}
+
 // round(v), halves away from zero, as a 32-bit label; values that are no
 // number or beyond 32 bits give -1, which refuses the file.
 int32_t label_of(double v) {
@@ -157,7 +185,7 @@ int dicom_utility::read_hdr_object_data(wxFileName file) {
   bool ok = in.skip(h.data_offset);
 
   import_progress progress("Importing objects from NIfTI or Analyze file");
-  std::vector<char> present;
+  std::vector<box_t> boxes(256);
   for (int32_t k = 0; ok && k < h.frames; ++k) {
     if (!progress.step(k, h.frames,
                        wxString::Format("Currently importing frame %li of %li.\n", long(k), long(h.frames))))
@@ -182,21 +210,49 @@ int dicom_utility::read_hdr_object_data(wxFileName file) {
     if (!placed) continue;
     frame_labels_t& rec = records[size_t(frame)];
     int32_t slice_low = 0, slice_high = 0;
-    for (size_t i = 0; i < pixels; ++i) {
-      int32_t label;
-      const uint8_t* s = raw.data() + i * size_t(h.bytes_per_sample);
-      if (h.bytes_per_sample == 1) {
-        label = s[0];
-      } else if (h.bytes_per_sample == 2) {
-        const double v = h.is_signed ? double(read_le<int16_t>(s)) : double(read_le<uint16_t>(s));
-        label = label_of(v * h.slope + intercept);
-      } else {
-        const double v = h.is_float ? double(read_le<float>(s)) : double(read_le<int32_t>(s));
-        label = label_of(v * h.slope + intercept);
+    for (box_t& bx : boxes) bx = box_t();
+    if (h.bytes_per_sample == 1) {
+      // Bytes are the labels themselves.
+      slice_high = byte_labels(raw.data(), labels.data(), pixels);
+    } else {
+      for (size_t i = 0; i < pixels; ++i) {
+        const uint8_t* s = raw.data() + i * size_t(h.bytes_per_sample);
+        double v;
+        if (h.bytes_per_sample == 2)
+          v = h.is_signed ? double(read_le<int16_t>(s)) : double(read_le<uint16_t>(s));
+        else
+          v = h.is_float ? double(read_le<float>(s)) : double(read_le<int32_t>(s));
+        const int32_t label = label_of(v * h.slope + intercept);
+        slice_low = std::min(slice_low, label);
+        slice_high = std::max(slice_high, label);
+        labels[i] = label != 0 ? uint8_t((label + 1) & 0xFF) : 0;
       }
-      slice_low = std::min(slice_low, label);
-      slice_high = std::max(slice_high, label);
-      labels[i] = label != 0 ? uint8_t((label + 1) & 0xFF) : 0;
+    }
+    // Where each label lies, passing over runs of background eight at a time.
+    for (int32_t y = 0; y < height; ++y) {
+      const uint8_t* row = labels.data() + size_t(y) * size_t(width);
+      int32_t x = 0;
+      while (x < width) {
+        if (x + 8 <= width) {
+          uint64_t word;
+          std::memcpy(&word, row + x, 8);
+          if (word == 0) {
+            x += 8;
+            continue;
+          }
+        }
+        const uint8_t v = row[x];
+        if (!v) {
+          ++x;
+          continue;
+        }
+        // A run of one label adds only its ends.
+        const int32_t start = x;
+        while (x + 1 < width && row[x + 1] == v) ++x;
+        boxes[v].add(start, y);
+        boxes[v].add(x, y);
+        ++x;
+      }
     }
     lowest = std::min<int64_t>(lowest, slice_low);
     rec.highest = std::max(rec.highest, slice_high);
@@ -207,17 +263,27 @@ int dicom_utility::read_hdr_object_data(wxFileName file) {
     if (highest <= 0) continue;
     rec.sets.assign(size_t(highest), frame_contours_t());
     rec.traced = true;
-    if (highest == 1) {
-      label_tracer(labels.data(), width, height, 1, rec.sets.data(), tolerance);
-      continue;
-    }
-    present.assign(256, 0);
-    for (size_t i = 0; i < pixels; ++i) present[labels[i]] = 1;
-    for (int32_t l = 1; l <= highest; ++l) {
-      const uint8_t v = uint8_t((l + 1) & 0xFF);
-      if (!present[v]) continue;
-      for (size_t i = 0; i < pixels; ++i) work[i] = labels[i] == v ? v : 0;
-      label_tracer(work.data(), width, height, highest, rec.sets.data(), tolerance);
+    // Each label's regions alone, traced within their bounding box and a
+    // margin of one pixel (the image's edge where the box meets it).
+    for (int32_t l = 1; l <= highest && l < 255; ++l) {
+      const uint8_t v = uint8_t(l + 1);
+      const box_t& bx = boxes[v];
+      if (bx.x1 < 0) continue;
+      const int32_t x0 = std::max(bx.x0 - 1, 0), y0 = std::max(bx.y0 - 1, 0);
+      const int32_t cw = std::min(bx.x1 + 1, width - 1) - x0 + 1, ch = std::min(bx.y1 + 1, height - 1) - y0 + 1;
+      for (int32_t y = 0; y < ch; ++y) {
+        const uint8_t* src = labels.data() + size_t(y0 + y) * size_t(width) + size_t(x0);
+        uint8_t* dst = work.data() + size_t(y) * size_t(cw);
+        for (int32_t x = 0; x < cw; ++x) dst[x] = src[x] == v ? v : 0;
+      }
+      frame_contours_t& set = rec.sets[size_t(highest == 1 ? 0 : l - 1)];
+      const size_t before = set.contours.size();
+      label_tracer(work.data(), cw, ch, highest, rec.sets.data(), tolerance);
+      for (size_t c = before; c < set.contours.size(); ++c)
+        for (vec2_t& p : set.contours[c].vertices) {
+          p.x += x0;
+          p.y += y0;
+        }
     }
   }
   in.close();
