@@ -183,6 +183,10 @@ int dicom_utility::read_hdr_object_data(wxFileName file) {
   int64_t lowest = 0;
   bool not_aligned = false;
   bool ok = in.skip(h.data_offset);
+  if (!ok) {
+    warn("Unable to read data from NIfTI or Analyze file.");
+    lowest = -1;
+  }
 
   import_progress progress("Importing objects from NIfTI or Analyze file");
   std::vector<box_t> boxes(256);
