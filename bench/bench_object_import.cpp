@@ -41,10 +41,19 @@ uint8_t label_at(int x, int y, int k) {
   return 0;
 }
 
+// The label volume's file, removed when the run ends.
+struct volume_file {
+  wxString path;
+  ~volume_file() {
+    if (!path.empty()) wxRemoveFile(path);
+  }
+};
+
 // The label volume, written once per run: no orientation, 0.5 mm pixels,
 // 1 mm slices, so slice k lies on the frame at z = 0.1 k cm.
 const wxString& volume() {
-  static wxString path;
+  static volume_file file;
+  wxString& path = file.path;
   if (path.empty()) {
     const wxString base = wxFileName::CreateTempFileName("nvbenchlabels");
     wxRemoveFile(base);
