@@ -223,9 +223,10 @@ def segmentation(name, bits=1, row=ROW, frames=seg_frames):
         segs.append(s)
     ds.SegmentSequence = segs
     shared = Dataset()
-    orient = Dataset()
-    orient.ImageOrientationPatient = [float(x) for x in np.concatenate([row, COL])]
-    shared.PlaneOrientationSequence = Sequence([orient])
+    if row is not None:
+        orient = Dataset()
+        orient.ImageOrientationPatient = [float(x) for x in np.concatenate([row, COL])]
+        shared.PlaneOrientationSequence = Sequence([orient])
     measures = Dataset()
     measures.PixelSpacing = [SP, SP]
     measures.SliceThickness = DZ
@@ -253,6 +254,7 @@ def segmentation(name, bits=1, row=ROW, frames=seg_frames):
 segmentation('seg.dcm')
 segmentation('seg_reversed.dcm', row=-ROW)
 segmentation('seg_fractional.dcm', bits=8)
+segmentation('seg_no_orientation.dcm', row=None)
 for number, k, shift, m in seg_frames:
     if shift == 0 and number in (1, 2):
         expect.append('seg %d %d %s' % (number - 1, k, ' '.join(map(str, counts(m)))))
