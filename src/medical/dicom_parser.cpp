@@ -15,22 +15,21 @@
 #include <wx/log.h>
 
 #include "data/geometry.h"
+#include "medical/dicom_elements.h"
 #include "medical/dicom_pixels.h"
 #include "medical/dicom_utility.h"
 #include "medical/reader_state.h"
 
 namespace {
 
-constexpr uint32_t kUndefined = 0xFFFFFFFF;
+constexpr uint32_t kUndefined = kDicomUndefinedLength;
 constexpr size_t kTextMax = 32768;
 // Nested sequences deeper than this are taken as a damaged file.
 constexpr int kMaxNesting = 64;
 
 struct parse_error {};
 
-constexpr uint32_t make_tag(uint16_t group, uint16_t element) {
-  return (uint32_t(group) << 16) | element;
-}
+constexpr uint32_t make_tag(uint16_t group, uint16_t element) { return dicom_tag(group, element); }
 
 // The elements the parser reads or enters.
 namespace tag {
@@ -91,60 +90,7 @@ bool entered(uint32_t t) {
   }
 }
 
-// A file read with every read, skip and length checked against its size.
-class dicom_file {
- public:
-  bool open(const wxString& path) {
-    wxLogNull quiet;
-    if (wxDirExists(path) || !file_.Open(path, wxFile::read)) return false;
-    const wxFileOffset len = file_.Length();
-    size_ = len < 0 ? 0 : uint64_t(len);
-    return true;
-  }
-  uint64_t pos() const { return pos_; }
-  uint64_t remaining() const { return size_ - pos_; }
-  uint64_t size() const { return size_; }
-  bool read(void* dst, uint64_t n) {
-    if (n > remaining()) return false;
-    if (n && file_.Read(dst, size_t(n)) != ssize_t(n)) return false;
-    pos_ += n;
-    return true;
-  }
-  bool skip(uint64_t n) {
-    if (n > remaining()) return false;
-    pos_ += n;
-    return file_.Seek(wxFileOffset(pos_)) != wxInvalidOffset;
-  }
-  bool seek(uint64_t at) {
-    if (at > size_) return false;
-    pos_ = at;
-    return file_.Seek(wxFileOffset(pos_)) != wxInvalidOffset;
-  }
-
- private:
-  wxFile file_;
-  uint64_t size_ = 0;
-  uint64_t pos_ = 0;
-};
-
-struct element_t {
-  uint16_t group = 0, element = 0;
-  char vr[3] = {0, 0, 0};
-  uint32_t length = 0;
-  bool explicit_vr = false;
-
-  uint32_t tag() const { return make_tag(group, element); }
-};
-
-bool upper(uint8_t c) { return c >= 'A' && c <= 'Z'; }
-
-bool long_length_vr(const char* vr) {
-  static const char* const kinds[] = {"OB", "OW", "SQ", "UN", "UT", "OD", "OF",
-                                      "OL", "OV", "SV", "UV", "UC", "UR"};
-  for (const char* k : kinds)
-    if (vr[0] == k[0] && vr[1] == k[1]) return true;
-  return false;
-}
+using element_t = dicom_element_t;
 
 // Everything collected from one file.
 struct parsed_t {
@@ -250,7 +196,7 @@ class parser_t {
   int index_;
   bool scanning_;
   dicom_file f_;
-  bool explicit_ = true, big_ = false, syntax_known_ = false;
+  dicom_syntax_t syntax_;
   bool has_magic_ = false;
   int elements_ = 0;
   int64_t dir_remaining_ = 0;
@@ -259,41 +205,8 @@ class parser_t {
 };
 
 bool parser_t::read_header(element_t& e) {
-  uint8_t b[8];
-  if (f_.remaining() < 8) return false;
-  if (!f_.read(b, 8)) return false;
-  const uint16_t stored_group = uint16_t(b[0] | (b[1] << 8));
-  const bool item_group = (b[0] == 0xFE && b[1] == 0xFF) || (b[0] == 0xFF && b[1] == 0xFE);
-  bool expl;
-  if (item_group)
-    expl = false;  // items and delimiters never carry a VR
-  else if (stored_group == 0x0002)
-    expl = b[4] < 0x80 && b[5] < 0x80 && upper(b[4]) && upper(b[5]);
-  else if (syntax_known_)
-    expl = explicit_;
-  else
-    expl = b[4] >= 1 && b[4] <= 127 && b[5] >= 1 && b[5] <= 127 && upper(b[4]) && upper(b[5]);
-  const bool big = big_ && stored_group != 0x0002;
-  e.group = u16(b, big);
-  e.element = u16(b + 2, big);
-  e.explicit_vr = expl;
-  int consumed = 8;
-  if (expl) {
-    e.vr[0] = char(b[4]);
-    e.vr[1] = char(b[5]);
-    if (long_length_vr(e.vr)) {
-      uint8_t l[4];
-      if (!f_.read(l, 4)) return false;
-      consumed += 4;
-      e.length = u32(l, big);
-    } else {
-      const uint16_t l16 = u16(b + 6, big);
-      e.length = l16 == 0xFFFF ? kUndefined : l16;
-    }
-  } else {
-    e.vr[0] = e.vr[1] = 0;
-    e.length = u32(b + 4, big);
-  }
+  const int consumed = read_dicom_element_header(f_, syntax_, e);
+  if (consumed == 0) return false;
   if (dir_remaining_ > 0) dir_remaining_ -= consumed;
   return true;
 }
@@ -316,7 +229,7 @@ uint16_t parser_t::read_us(const element_t& e) {
   uint8_t b[2] = {0, 0};
   if (e.length >= 2) {
     if (!f_.read(b, 2) || !f_.skip(e.length - 2)) damaged("the file cannot be read.");
-    return u16(b, big_);
+    return u16(b, syntax_.big_endian);
   }
   skip_value(e);
   return 0;
@@ -388,19 +301,10 @@ void parser_t::read_encapsulated(bool keep_fragment) {
 // entered sequence): read when the parser needs it, else skipped.
 void parser_t::read_value(const element_t& e) {
   switch (e.tag()) {
-    case tag::TransferSyntaxUID: {
-      wxString uid = read_text(e);
-      uid.Trim(true).Trim(false);
-      syntax_known_ = true;
-      if (uid == "1.2.840.10008.1.2") {
-        explicit_ = false;
-      } else if (uid == "1.2.840.10008.1.2.2") {
-        big_ = true;
-      } else if (uid == "1.2.840.10008.1.2.1.99") {
-        damaged("deflated DICOM files are not supported.");
-      }
+    case tag::TransferSyntaxUID:
+      syntax_.set_from_uid(read_text(e));
+      if (syntax_.deflated) damaged("deflated DICOM files are not supported.");
       return;
-    }
     case tag::DirectoryRecordSequence:
       dir_remaining_ = e.length;
       skip_value(e);
@@ -709,7 +613,7 @@ int parser_t::read_frame(int frame, uint16_t* raw, uint8_t* display, position_t*
   fmt.bits = v_.bits;
   fmt.samples = v_.samples;
   fmt.is_signed = v_.is_signed;
-  fmt.big_endian = big_;
+  fmt.big_endian = syntax_.big_endian;
   frame_samples_t samples;
   if (encapsulated) {
     if (fragment_.empty() || !decode_fragment(fragment_.data(), fragment_.size(), fmt, samples)) {

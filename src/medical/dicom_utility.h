@@ -17,6 +17,7 @@
 #include "data/dynabuf.h"
 
 struct frame_image_t;
+struct frame_contours_t;
 
 // One series found by a scan of a directory.
 struct data_series_t {
@@ -229,6 +230,34 @@ class dicom_utility {
   // an unpaired last crossing are ignored.
   static void fill_label_spans(const std::vector<std::vector<int32_t>>& rows, uint8_t label,
                                uint8_t* plane, int32_t width, int32_t height);
+
+  // ---- objects from structure sets, segmentations and label volumes ----
+
+  // Regions of interest of a DICOM RT structure set or segments of a binary
+  // DICOM segmentation, as contours of objects CURRENT_OBJECT on, placed on
+  // the loaded frames by their patient coordinates. The scan pass (scan
+  // true) changes nothing: it collects the labels and asks, through the
+  // data-file user interface, whether to go on when there are many or when
+  // objects would lose contours. The import pass fills the objects and
+  // commits. Returns the number of objects the file claims, 0 when it holds
+  // none, the data cannot take it or the user said No.
+  static int read_dicom_object_data(wxFileName file, bool scan);
+  // A NIfTI or Analyze label volume made on the loaded data: label L fills
+  // object CURRENT_OBJECT + L - 1 with the outlines of its regions, slice by
+  // slice on the frame each slice lies on. Returns the number of objects
+  // filled (the highest label), 0 when nothing was imported.
+  static int read_hdr_object_data(wxFileName file);
+  // The outline tracer of the segmentation library, which lies above this
+  // one: traces the regions of bytes 2 or more of a width x height image into
+  // sets[value - 2] (all into sets[0] when set_count is 1). The resource
+  // table installs it; without it the imports that trace refuse their files.
+  using label_tracer_fn = void (*)(const uint8_t* image, int32_t width, int32_t height,
+                                   int32_t set_count, frame_contours_t* sets, double tolerance);
+  static label_tracer_fn label_tracer;
+  // How long an import runs before it shows its progress, and how often it
+  // updates it (milliseconds).
+  static long import_progress_delay_ms;
+  static long import_progress_interval_ms;
 
   // Forgets the data-source description and the per-frame records.
   static void reset_data_source();

@@ -20,6 +20,7 @@
 #include "models/fit_model.h"
 #include "models/wrl_object.h"
 #include "registry/app_types.h"
+#include "segmentation/grassfire.h"
 #include "segmentation/image_correlation.h"
 #include "surfaces/surface_interp.h"
 #include "surfaces/surface_section.h"
@@ -161,6 +162,8 @@ resource_table_t::resource_table_t() {
     const surface_interp* s = resource_table->RES_SURFACE[object]->read();
     return s && scanline_crossings(*s, int(frame), 1, rows);
   };
+  // The object imports trace label images with the segmentation's tracer.
+  dicom_utility::label_tracer = &grassfire::trace_label_contours;
 }
 
 resource_table_t::~resource_table_t() {

@@ -10,6 +10,7 @@ int run_surface(int argc, char** argv);
 
 int run_model(int argc, char** argv);
 int run_refobj(int argc, char** argv);
+int run_import_objects(int argc, char** argv);
 
 const std::vector<tool_command>& tool_commands() {
   static const std::vector<tool_command> commands = {
@@ -20,6 +21,7 @@ const std::vector<tool_command>& tool_commands() {
       {"surface", run_surface},
       {"model", run_model},
       {"refobj", run_refobj},
+      {"import-objects", run_import_objects},
   };
   return commands;
 }

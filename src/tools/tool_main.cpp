@@ -37,6 +37,7 @@ int tool_main(int argc, char** argv, const std::vector<tool_command>& commands) 
                "       nv_tool segment IN.hm FRAME X Y OUT.hm\n"
                "       nv_tool model MODEL.ply [IN.hm [--substructures FIRST OUT.hm]]\n"
                "       nv_tool refobj FILE.ply|FILE.wrl\n"
+               "       nv_tool import-objects DATA FILE OUT.hm\n"
                "       nv_tool surface|surface-grid|surface-field|surface-ply ...\n");
   return 2;
 }
