@@ -3,6 +3,7 @@
 // generated volumes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <vector>
@@ -232,6 +233,95 @@ TEST(JoinGaps3d, PlainModeSlicesAndDiagonals) {
     grassfire::join_gaps_3d(v.state.data(), f.data(), v.size, band, plain, c.gap, 6, 6, 3, queue);
     EXPECT_EQ(queue.size(), c.joined ? 1u : 0u) << c.what;
   }
+}
+
+// Grows from the seed through the whole pipeline (no hole filling) into
+// `objects` labels; returns the state image.
+std::vector<uint8_t> segment_phantom(const grey_volume& v, int16_t sx, int16_t sy, int16_t sz,
+                                     bool ridges, bool valleys, int32_t gap, int32_t objects,
+                                     int32_t* labels = nullptr) {
+  const grey_band band(150, 255);
+  grassfire::segment_settings s;
+  s.ridges = ridges;
+  s.valleys = valleys;
+  s.type = 0;
+  std::vector<uint8_t> state(v.size.voxels(), 0);
+  const std::vector<const uint8_t*> f = v.frames();
+  grassfire::null_volume_progress progress;
+  const int32_t n = grassfire::segment_volume(state.data(), f.data(), v.size, sx, sy, sz, gap,
+                                              objects, band, s, {}, progress);
+  if (labels) *labels = n;
+  return state;
+}
+
+// A bright plate y = 10 (x 3..36, z 4..19) whose stretch x 18..21 is too
+// faint for the band: only a ridge path carries the growth across it.
+TEST(JoinGaps3d, RidgePathBridgesAFaintStretchOfAPlate) {
+  grey_volume v(40, 20, 24, 20);
+  size_t left = 0, plate = 0;
+  for (int32_t z = 4; z < 20; ++z)
+    for (int32_t x = 3; x < 37; ++x) {
+      const bool faint = x >= 18 && x < 22;
+      v.g(x, 10, z) = faint ? 110 : 220;
+      left += x < 18;
+      ++plate;
+    }
+  auto grown = [&](const std::vector<uint8_t>& state, size_t& on_plate) {
+    size_t n = 0;
+    on_plate = 0;
+    for (int32_t z = 0; z < 24; ++z)
+      for (int32_t y = 0; y < 20; ++y)
+        for (int32_t x = 0; x < 40; ++x) {
+          const bool in = state[v.size.index(x, y, z)] == 2;
+          n += in;
+          on_plate += in && y == 10 && z >= 4 && z < 20 && x >= 3 && x < 37;
+        }
+    return n;
+  };
+  size_t on_plate = 0;
+  EXPECT_EQ(grown(segment_phantom(v, 8, 10, 10, false, false, 0, 1), on_plate), left);
+  EXPECT_EQ(grown(segment_phantom(v, 8, 10, 10, true, true, 0, 1), on_plate), left)
+      << "no paths without a gap length";
+  const size_t n = grown(segment_phantom(v, 8, 10, 10, true, false, 10, 1), on_plate);
+  EXPECT_EQ(on_plate, plate) << "the whole plate, faint stretch included";
+  EXPECT_LE(n, plate + plate / 100);
+}
+
+// Two bright spheres (230) that overlap in a disc on the plane x = 25, which
+// holds darker band values (160) inside them and a dark sheet (60) in the
+// background (120) outside: a valley path cuts the spheres apart along it.
+TEST(JoinGaps3d, ValleyPathSplitsTouchingSpheres) {
+  grey_volume v(51, 28, 28, 120);
+  const double r = 11.5;
+  size_t left = 0, right = 0, disc = 0;
+  for (int32_t z = 0; z < 28; ++z)
+    for (int32_t y = 0; y < 28; ++y)
+      for (int32_t x = 0; x < 51; ++x) {
+        const double a = (x - 14) * (x - 14) + (y - 14) * (y - 14) + (z - 14) * (z - 14);
+        const double b = (x - 36) * (x - 36) + (y - 14) * (y - 14) + (z - 14) * (z - 14);
+        if (a <= r * r || b <= r * r) {
+          v.g(x, y, z) = x == 25 ? 160 : 230;
+          left += x < 25;
+          right += x > 25;
+          disc += x == 25;
+        } else if (x == 25) {
+          v.g(x, y, z) = 60;
+        }
+      }
+  auto count = [](const std::vector<uint8_t>& state, uint8_t label) {
+    return static_cast<size_t>(std::count(state.begin(), state.end(), label));
+  };
+  int32_t labels = 0;
+  std::vector<uint8_t> state = segment_phantom(v, 14, 14, 14, true, false, 10, 2, &labels);
+  EXPECT_EQ(count(state, 2), left + right + disc) << "one piece, the contact disc included";
+  EXPECT_EQ(count(state, 3), 0u);
+  state = segment_phantom(v, 14, 14, 14, true, true, 10, 2, &labels);
+  EXPECT_EQ(labels, 2);
+  // The seed's sphere is label 2; the cut may take a ring of the far side.
+  EXPECT_NEAR(static_cast<double>(count(state, 2)), left, left * 0.01);
+  EXPECT_NEAR(static_cast<double>(count(state, 3)), right, right * 0.01);
+  for (int32_t z = 0; z < 28; ++z)
+    for (int32_t y = 0; y < 28; ++y) EXPECT_EQ(state[v.size.index(25, y, z)], 0) << y << "," << z;
 }
 
 }  // namespace
