@@ -149,7 +149,12 @@ class volume_growth {
   std::vector<voxel16> next_;
 };
 
+bool any_size(size_t) { return true; }
+volume_memory_check memory_check = any_size;
+
 }  // namespace
+
+void set_volume_memory_check(volume_memory_check check) { memory_check = check ? check : any_size; }
 
 bool stack_of_frames(int32_t clicked_frame, int32_t step, int32_t frames, frame_stack& out) {
   if (step < 1 || clicked_frame < 0 || clicked_frame >= frames) return false;
@@ -312,6 +317,7 @@ void segment3(int32_t clicked_frame, int32_t seed_x, int32_t seed_y, int32_t gap
   bool three_d = need_3d;
   if (three_d) {
     try {
+      if (!memory_check(12 * pixels + pixels * stack.depth)) throw std::bad_alloc();
       std::vector<uint8_t> spare(12 * pixels);
       state.resize(pixels * stack.depth);
     } catch (const std::bad_alloc&) {

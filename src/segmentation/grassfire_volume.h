@@ -174,6 +174,13 @@ int32_t segment_volume(uint8_t* state, const uint8_t* const* frames, const volum
 // that have contours down so that they lie consecutively from first on.
 void compact_objects(int32_t first, int32_t count);
 
+// Whether the 3D pipeline may take `bytes` more for its state image: false
+// means no memory. Lets the handling of memory shortage be exercised; null
+// restores the default, which always allows (the allocation itself may still
+// fail).
+using volume_memory_check = bool (*)(size_t bytes);
+void set_volume_memory_check(volume_memory_check check);
+
 // One click through the frame stack of the resources: every
 // RES_SEGMENT_FRAME-th frame is segmented in 3D (or frame by frame in 2D when
 // 3D is not needed or its memory is missing) and the result added as
