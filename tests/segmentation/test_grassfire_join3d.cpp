@@ -1,6 +1,7 @@
 // A voxel's ridge and valley strength on analytic planes and lines, straight
 // gap joining in 3D, and gap joining along ridge and valley paths on
-// generated volumes.
+// generated volumes: balls joined by a faint tube, touching balls with a
+// dark crease.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -254,37 +255,52 @@ std::vector<uint8_t> segment_phantom(const grey_volume& v, int16_t sx, int16_t s
   return state;
 }
 
-// A bright plate y = 10 (x 3..36, z 4..19) whose stretch x 18..21 is too
-// faint for the band: only a ridge path carries the growth across it.
-TEST(JoinGaps3d, RidgePathBridgesAFaintStretchOfAPlate) {
-  grey_volume v(40, 20, 24, 20);
-  size_t left = 0, plate = 0;
-  for (int32_t z = 4; z < 20; ++z)
-    for (int32_t x = 3; x < 37; ++x) {
-      const bool faint = x >= 18 && x < 22;
-      v.g(x, 10, z) = faint ? 110 : 220;
-      left += x < 18;
-      ++plate;
-    }
-  auto grown = [&](const std::vector<uint8_t>& state, size_t& on_plate) {
+// Two bright balls (x 3..15 and 36..48) joined by a thin-walled tube of
+// radius 6 along x whose stretch x 20..31 is too faint for the band: a ridge
+// path carries the growth along the tube's wall, straight joining (12 voxels
+// against a gap of 10) does not.
+TEST(JoinGaps3d, RidgePathJoinsBallsAlongAFaintTube) {
+  grey_volume v(52, 24, 24, 20);
+  std::vector<uint8_t> phantom(v.size.voxels(), 0);
+  size_t far_ball = 0;
+  for (int32_t z = 0; z < 24; ++z)
+    for (int32_t y = 0; y < 24; ++y)
+      for (int32_t x = 0; x < 52; ++x) {
+        const double a = std::hypot(x - 9.0, std::hypot(y - 12.0, z - 12.0));
+        const double b = std::hypot(x - 42.0, std::hypot(y - 12.0, z - 12.0));
+        const double wall = std::fabs(std::hypot(y - 12.0, z - 12.0) - 6.0);
+        uint8_t g = 20;
+        if (a <= 6 || b <= 6)
+          g = 220;
+        else if (x > 9 && x < 42 && wall <= 0.5)
+          g = x >= 20 && x < 32 ? 110 : 220;
+        v.g(x, y, z) = g;
+        phantom[v.size.index(x, y, z)] = g != 20;
+        far_ball += b <= 6;
+      }
+  auto grown = [&](const std::vector<uint8_t>& state, size_t& of_far_ball, size_t& off_phantom) {
     size_t n = 0;
-    on_plate = 0;
+    of_far_ball = off_phantom = 0;
     for (int32_t z = 0; z < 24; ++z)
-      for (int32_t y = 0; y < 20; ++y)
-        for (int32_t x = 0; x < 40; ++x) {
-          const bool in = state[v.size.index(x, y, z)] == 2;
-          n += in;
-          on_plate += in && y == 10 && z >= 4 && z < 20 && x >= 3 && x < 37;
+      for (int32_t y = 0; y < 24; ++y)
+        for (int32_t x = 0; x < 52; ++x) {
+          const size_t i = v.size.index(x, y, z);
+          if (state[i] != 2) continue;
+          ++n;
+          of_far_ball += std::hypot(x - 42.0, std::hypot(y - 12.0, z - 12.0)) <= 6;
+          off_phantom += !phantom[i];
         }
     return n;
   };
-  size_t on_plate = 0;
-  EXPECT_EQ(grown(segment_phantom(v, 8, 10, 10, false, false, 0, 1), on_plate), left);
-  EXPECT_EQ(grown(segment_phantom(v, 8, 10, 10, true, true, 0, 1), on_plate), left)
-      << "no paths without a gap length";
-  const size_t n = grown(segment_phantom(v, 8, 10, 10, true, false, 10, 1), on_plate);
-  EXPECT_EQ(on_plate, plate) << "the whole plate, faint stretch included";
-  EXPECT_LE(n, plate + plate / 100);
+  const size_t all = static_cast<size_t>(std::count(phantom.begin(), phantom.end(), 1));
+  size_t far = 0, off = 0;
+  grown(segment_phantom(v, 9, 12, 12, false, false, 10, 1), far, off);
+  EXPECT_EQ(far, 0u) << "straight joining";
+  grown(segment_phantom(v, 9, 12, 12, true, true, 0, 1), far, off);
+  EXPECT_EQ(far, 0u) << "no paths without a gap length";
+  EXPECT_EQ(grown(segment_phantom(v, 9, 12, 12, true, false, 10, 1), far, off), all);
+  EXPECT_EQ(far, far_ball);
+  EXPECT_EQ(off, 0u);
 }
 
 // Two bright spheres (230) that overlap in a disc on the plane x = 25, which
