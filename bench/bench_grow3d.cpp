@@ -105,3 +105,12 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   return 0;
 }
+
+// For reference, scipy.ndimage.label (face neighbours) labels the same band
+// mask (NV_GROW3D_RAW) in about 0.9 s on the development machine, the largest
+// piece 14.9 M voxels; the growth here is about 2.8 s with straight joining
+// and 5.7 to 6.8 s with paths (J 10 to 50), under load, against 64 ms for the
+// thresholding pass:
+//   python3 -c "import numpy as np; from scipy import ndimage;
+//     m = np.fromfile('mask.raw', np.uint8).reshape(256, 512, 512) != 0;
+//     print(ndimage.label(m)[1])"
