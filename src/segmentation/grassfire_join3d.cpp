@@ -71,6 +71,11 @@ struct volume_ref {
   }
 };
 
+// How many coordinates neighbour k moves: 1 face, 2 edge, 3 corner.
+int axes_moved(int k) {
+  return (neighbours_3d[k][0] != 0) + (neighbours_3d[k][1] != 0) + (neighbours_3d[k][2] != 0);
+}
+
 void push(std::vector<voxel16>& queue, int32_t x, int32_t y, int32_t z) {
   queue.push_back({static_cast<int16_t>(x), static_cast<int16_t>(y), static_cast<int16_t>(z)});
 }
@@ -156,10 +161,10 @@ class path_tracer {
     // A diagonal step of the crease out of the band leaves two face voxels
     // in the band at its corner: one of them closes the crease.
     for (int k = 0; k < 26; ++k) {
-      if (neighbour_distances_3d[k] != neighbour_distances_3d[0] || resp_[k] <= 4096) continue;
+      if (axes_moved(k) != 2 || resp_[k] <= 4096) continue;
       int faces[2], n = 0;
       for (int i = 0; i < 5 && kConnect4[k][i] >= 0 && n < 2; ++i)
-        if (neighbour_distances_3d[kConnect4[k][i]] == 1.0) faces[n++] = kConnect4[k][i];
+        if (axes_moved(kConnect4[k][i]) == 1) faces[n++] = kConnect4[k][i];
       if (n < 2 || resp_[faces[0]] >= -4095 || resp_[faces[1]] >= -4095) continue;
       const voxel16 a = at_offset(x, y, z, faces[0]), b = at_offset(x, y, z, faces[1]);
       const int ga = v_.grey(a.x, a.y, a.z), gb = v_.grey(b.x, b.y, b.z);
@@ -184,7 +189,6 @@ class path_tracer {
  private:
   int32_t response(int32_t x, int32_t y, int32_t z, const vec3_t& reference, vec3_t* d) const {
     *d = vec3_t{};
-    if (x < 0 || y < 0 || z < 0 || x > 32767 || y > 32767 || z > 32767) return kRefused3;
     return line_strength_3d(v_.state, v_.frames, v_.size, v_.band, static_cast<int16_t>(x),
                             static_cast<int16_t>(y), static_cast<int16_t>(z), reference,
                             kind_.mode, kind_.side, d);
