@@ -19,10 +19,6 @@ namespace grassfire {
 
 namespace {
 
-struct voxel16 {
-  int16_t x, y, z;
-};
-
 constexpr uint8_t kFreeMask = 7;
 
 class volume_growth {
@@ -45,40 +41,15 @@ class volume_growth {
     s = static_cast<uint8_t>((s & 0xF9) | 1);
   }
 
-  // A passing or reached voxel within the gap along (sx, sy, sz) before an
-  // excluded value; across slices only the next slice is looked at.
-  bool probe(int32_t x, int32_t y, int32_t z, int sx, int sy, int sz) const {
-    const int32_t reach = sz != 0 ? 1 : gap_;
-    for (int32_t k = 1; k <= reach; ++k) {
-      const int32_t px = x + sx * k, py = y + sy * k, pz = z + sz * k;
-      if (!size_.contains(px, py, pz)) return false;
-      if (band_.excluded(grey(px, py, pz))) return false;
-      if (passes(px, py, pz) || (at(px, py, pz) & kFreeMask) != 0) return true;
-    }
-    return false;
-  }
-
-  // Takes in a failing voxel lying in a crack no wider than the gap: passing
-  // or reached voxels on both sides along a row, a column, an in-plane
-  // diagonal or across the neighbouring slices.
-  void join_gaps(int32_t x, int32_t y, int32_t z) {
-    if (gap_ < 1) return;
-    static const int axes[5][3] = {{1, 0, 0}, {0, 1, 0}, {1, 1, 0}, {1, -1, 0}, {0, 0, 1}};
-    for (const auto& a : axes) {
-      if (probe(x, y, z, a[0], a[1], a[2]) && probe(x, y, z, -a[0], -a[1], -a[2])) {
-        queue(x, y, z);
-        return;
-      }
-    }
-  }
-
   void try_add(int32_t x, int32_t y, int32_t z) {
     if (!size_.contains(x, y, z) || !is_free(x, y, z)) return;
     if (passes(x, y, z)) {
       queue(x, y, z);
       return;
     }
-    if (!band_.excluded(grey(x, y, z))) join_gaps(x, y, z);
+    if (!band_.excluded(grey(x, y, z)))
+      join_gaps_3d(state_, frames_, size_, band_, settings_, gap_, static_cast<int16_t>(x),
+                   static_cast<int16_t>(y), static_cast<int16_t>(z), next_);
   }
 
   // The next free passing voxel after index i in raster order.
@@ -138,8 +109,10 @@ class volume_growth {
           try_add(x + 1, y - 1, z);
           try_add(x + 1, y + 1, z);
         }
+        // Valley-path voxels carry the growth but stay marked, so that the
+        // object is cut along them.
         uint8_t& s = at(x, y, z);
-        s = static_cast<uint8_t>((s & 0xFA) | 2);
+        if ((s & 4) == 0) s = static_cast<uint8_t>((s & 0xFA) | 2);
       }
       processed += static_cast<double>(current.size());
       if (progress.now_ms() - last > 100) {
@@ -176,7 +149,12 @@ class volume_growth {
   std::vector<voxel16> next_;
 };
 
+bool any_size(size_t) { return true; }
+volume_memory_check memory_check = any_size;
+
 }  // namespace
+
+void set_volume_memory_check(volume_memory_check check) { memory_check = check ? check : any_size; }
 
 bool stack_of_frames(int32_t clicked_frame, int32_t step, int32_t frames, frame_stack& out) {
   if (step < 1 || clicked_frame < 0 || clicked_frame >= frames) return false;
@@ -339,6 +317,7 @@ void segment3(int32_t clicked_frame, int32_t seed_x, int32_t seed_y, int32_t gap
   bool three_d = need_3d;
   if (three_d) {
     try {
+      if (!memory_check(12 * pixels + pixels * stack.depth)) throw std::bad_alloc();
       std::vector<uint8_t> spare(12 * pixels);
       state.resize(pixels * stack.depth);
     } catch (const std::bad_alloc&) {

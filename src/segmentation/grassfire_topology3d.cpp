@@ -38,9 +38,6 @@ constexpr uint8_t kOpened = 255;  // outside, a pocket left open at the last lev
 constexpr uint8_t kMark = 1;      // contact or rim voxel of the pocket being decided
 constexpr double kPi = 3.14159265358979323846;
 
-struct voxel16 {
-  int16_t x, y, z;
-};
 struct saved_voxel {
   voxel16 p;
   uint8_t value;

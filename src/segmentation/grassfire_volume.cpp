@@ -11,11 +11,6 @@ namespace grassfire {
 
 namespace {
 
-struct voxel16 {
-  int16_t x, y, z;
-  bool operator==(const voxel16& o) const { return x == o.x && y == o.y && z == o.z; }
-};
-
 // One connected piece: the voxel it is refilled from, its slice span and size.
 struct piece_record {
   voxel16 start;

@@ -97,6 +97,44 @@ bool label_separate_objects(int16_t seed_x, int16_t seed_y, int16_t seed_z, int3
 
 namespace grassfire {
 
+struct voxel16 {
+  int16_t x, y, z;
+  bool operator==(const voxel16& o) const { return x == o.x && y == o.y && z == o.z; }
+};
+
+// Ridge (mode +1) or valley (mode -1) strength of voxel (x, y, z) from the
+// second derivatives of its 3x3x3 neighbourhood; ridge picks bright
+// structures, else dark ones. Any negative mode inverts the band test; +1 and
+// -1 answer from the verdict bits of the state byte (0x02 ridge path, 0x04
+// valley path, 0x08 not a ridge, 0x10 not a valley, 0x20 path end) and set
+// 0x08 or 0x10 when the voxel carries no structure. reference (zero: none)
+// turns a structure more than about 25 degrees off it into no structure.
+// Result: 4097..8191 on a structure and in the band in the mode's sense,
+// 1..4095 on a structure outside it, -4095..0 no structure in the band,
+// -8191..-4096 no structure outside it; 8192, 4096, -4095, -8191 for cached
+// verdicts and border voxels (which are never measured); -8192 for a voxel
+// outside the volume or of an excluded grey value. direction, when given,
+// receives the principal unit eigenvector of a measured voxel.
+int32_t line_strength_3d(uint8_t* state, const uint8_t* const* frames, const volume_size& size,
+                         const threshold_band& band, int16_t x, int16_t y, int16_t z,
+                         const vec3_t& reference, int32_t mode, bool ridge, vec3_t* direction);
+
+// Most voxels one ridge or valley path may visit for gap length J: 8 J^2,
+// unbounded in practice at the slider's top value 50.
+int64_t path_step_limit(int32_t gap);
+
+// The growth's gap joining for a voxel that failed the band and is not
+// excluded. With ridges and valleys off (and gap >= 1) the voxel is queued
+// when along a row, a column, an in-plane diagonal (within gap pixels) or
+// across the neighbouring slices both directions meet the object before an
+// excluded value. With either on, ridge paths through voxels outside the band
+// bridge to band voxels (which are queued) and valley paths through band
+// voxels are marked 0x84 so the object is cut along them. Nothing happens
+// with gap < 1.
+void join_gaps_3d(uint8_t* state, const uint8_t* const* frames, const volume_size& size,
+                  const threshold_band& band, const segment_settings& settings, int32_t gap,
+                  int16_t x, int16_t y, int16_t z, std::vector<voxel16>& queue);
+
 // Every step-th frame from the clicked one's remainder: slice k is frame
 // first + k * step; the click lies in slice clicked.
 struct frame_stack {
@@ -135,6 +173,13 @@ int32_t segment_volume(uint8_t* state, const uint8_t* const* frames, const volum
 // Moves the contours, landmarks and curves of objects first .. first+count-1
 // that have contours down so that they lie consecutively from first on.
 void compact_objects(int32_t first, int32_t count);
+
+// Whether the 3D pipeline may take `bytes` more for its state image: false
+// means no memory. Lets the handling of memory shortage be exercised; null
+// restores the default, which always allows (the allocation itself may still
+// fail).
+using volume_memory_check = bool (*)(size_t bytes);
+void set_volume_memory_check(volume_memory_check check);
 
 // One click through the frame stack of the resources: every
 // RES_SEGMENT_FRAME-th frame is segmented in 3D (or frame by frame in 2D when

@@ -1,12 +1,18 @@
-// nv_tool segment IN.hm FRAME X Y OUT.hm: opens IN as File > Open does,
-// segments frame FRAME from pixel (X, Y) as the review view's click does on
-// one frame, with the file's grey thresholds as the band (whether or not the
-// display showed them) and the file's segmentation settings, adds the
-// contours to the current object on that frame, writes OUT as Save as does
-// and prints one line per new contour with its area in square centimetres.
+// nv_tool segment IN.hm FRAME X Y OUT.hm: opens IN as File > Open does and
+// segments from pixel (X, Y) of frame FRAME as the review view's click does:
+// with the file's frame gap 0 on that frame alone, with a gap of 1 or more in
+// 3D through every gap-th frame (split into the file's object count, the new
+// objects after the current one). The file's grey thresholds are the band
+// (whether or not the display showed them) and its segmentation settings
+// apply. The contours are added, OUT is written as Save as does and one line
+// per new contour gives its area in square centimetres.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
+#include <iterator>
+#include <map>
+#include <vector>
 
 #include "data/data_io_ui.h"
 #include "data/native_file.h"
@@ -16,6 +22,7 @@
 #include "medical/toolkit/wx_image_toolkit.h"
 #include "registry/resource_table.h"
 #include "segmentation/grassfire.h"
+#include "segmentation/grassfire_volume.h"
 #include "tools/headless_session.h"
 #include "views/globcmap.h"
 
@@ -32,6 +39,51 @@ bool integer(const char* text, long& out) {
   char* end = nullptr;
   out = std::strtol(text, &end, 10);
   return end != text && *end == '\0';
+}
+
+// Contour counts per object and frame.
+using contour_counts = std::map<std::pair<int32_t, int32_t>, size_t>;
+
+contour_counts count_contours(const contour_object* objects) {
+  contour_counts counts;
+  for (int32_t o = 0; o < NUM_USER_OBJECTS; ++o)
+    for (const frame_contours_t& f : objects[o].frames) counts[{o, f.frame}] = f.contours.size();
+  return counts;
+}
+
+// The 3D pipeline through the frame stack, as the review view runs it.
+int segment_stack(console_data_io_ui& ui, const wxString& out, long frame, int32_t x, int32_t y) {
+  resource_table_t& t = *resource_table;
+  contour_object* objects = t.RES_OBJECT->read();
+  const contour_counts before = count_contours(objects);
+  grassfire::null_volume_progress progress;
+  grassfire::segment3(static_cast<int32_t>(frame), x, y, t.RES_JUMP_THRESH->read(),
+                      t.RES_SIMPLIFY_THRESH->read() / 10.0, *colour_map, progress);
+  struct added {
+    int32_t object, frame;
+    double area;
+  };
+  std::vector<added> found;
+  for (int32_t o = 0; o < NUM_USER_OBJECTS; ++o)
+    for (const frame_contours_t& f : objects[o].frames) {
+      const auto it = before.find({o, f.frame});
+      size_t k = it == before.end() ? 0 : it->second;
+      auto c = f.contours.begin();
+      std::advance(c, std::min(k, f.contours.size()));
+      for (; c != f.contours.end(); ++c) found.push_back({o, f.frame, c->area()});
+    }
+  if (found.empty()) {
+    ui.message(wxLOG_Error, "The region is too small to outline; nothing was written.");
+    return 1;
+  }
+  t.CONT->write();
+  if (!save_native_file_as(out, false)) return 1;
+  const double pixel_area = t.RES_XSCALE->read() * t.RES_YSCALE->read();
+  int n = 0;
+  for (const added& a : found)
+    std::printf("frame %d object %d contour %d area %.6f cm^2%s\n", a.frame, a.object, ++n,
+                std::fabs(a.area) * pixel_area, a.area > 0 ? " hole" : "");
+  return 0;
 }
 
 }  // namespace
@@ -84,6 +136,7 @@ int run_segment(int argc, char** argv) {
                                 colour_map->low_threshold(), colour_map->high_threshold()));
     return 1;
   }
+  if (t.RES_SEGMENT_FRAME->read() >= 1) return segment_stack(ui, out, frame, cx, cy);
   const frame_contours_t found =
       grassfire::segment(display, width, height, cx, cy, t.RES_JUMP_THRESH->read(),
                          t.RES_SIMPLIFY_THRESH->read() / 10.0, *colour_map,

@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
 """nv_tool segment end to end: a two-frame recording with a disc on frame 1,
-segmented from a click inside it; the contour's area against the disc's
-pixel count, the CONT line written, and the refusals that write nothing.
+segmented from a click inside it with frame gap 0; the contour's area against
+the disc's pixel count, the CONT line written, and the refusals that write
+nothing. Then a stack of two balls with frame gap 2 and two objects: every
+second frame that cuts a ball gets its section, the clicked (smaller) ball in
+the current object and the other in the next.
 
 Usage: check_segment_tool.py NV_TOOL
 """
@@ -31,11 +34,73 @@ def write_recording(stem):
             f"RES_END_HEADER\nRES_VERSION 7.27\nRES_BIN_IM_FILENAME {name}.qzi\n"
             "IM 1000 0 0 0 0 0 0\nIM 1001 0 0 0.1 0 0 0\n"
             f"RES_XSCALE {SCALE}\nRES_YSCALE {SCALE}\nRES_CMAP_GREY_LO 100\nRES_CMAP_GREY_HI 255\n"
-            "RES_SEGMENT_FRAME 1\nRES_JUMP_THRESH 0\nRES_SIMPLIFY_THRESH 0\n")
+            "RES_SEGMENT_FRAME 0\nRES_JUMP_THRESH 0\nRES_SIMPLIFY_THRESH 0\n")
     with open(stem + ".hm", "w") as f:
         f.write(text)
     with open(stem + ".qzi", "wb") as f:
         f.write(frames)
+
+
+# The ball stack: frame k holds slice z = k of two balls.
+SW, SH, SD = 40, 24, 9
+BALLS = ((28.0, 12.0, 4.0, 3.5), (10.0, 12.0, 4.0, 4.5))  # the clicked one first
+
+
+def in_ball(b, x, y, z):
+    cx, cy, cz, r = BALLS[b]
+    return (x + 0.5 - cx) ** 2 + (y + 0.5 - cy) ** 2 + (z - cz) ** 2 <= r * r
+
+
+def write_ball_stack(stem):
+    frames = bytearray()
+    for z in range(SD):
+        for y in range(SH):
+            for x in range(SW):
+                frames.append(200 if in_ball(0, x, y, z) or in_ball(1, x, y, z) else 20)
+    name = os.path.basename(stem)
+    ims = "".join(f"IM {1000 + z} 0 0 {0.1 * z:.1f} 0 0 0\n" for z in range(SD))
+    text = (f"RES_BUF_FRAMES {SD}\nRES_BUF_WIDTH {SW}\nRES_BUF_HEIGHT {SH}\nRES_POS_REC true\n"
+            f"RES_END_HEADER\nRES_VERSION 7.27\nRES_BIN_IM_FILENAME {name}.qzi\n" + ims +
+            f"RES_XSCALE {SCALE}\nRES_YSCALE {SCALE}\nRES_CMAP_GREY_LO 100\nRES_CMAP_GREY_HI 255\n"
+            "RES_SEGMENT_FRAME 2\nRES_SEGMENT_OBJECTS 2\nRES_SEGMENT_CONNECTED false\n"
+            "RES_SEGMENT_RIDGES false\nRES_SEGMENT_VALLEYS false\n"
+            "RES_JUMP_THRESH 0\nRES_SIMPLIFY_THRESH 0\n")
+    with open(stem + ".hm", "w") as f:
+        f.write(text)
+    with open(stem + ".qzi", "wb") as f:
+        f.write(frames)
+
+
+def check_ball_stack(tool, d, check):
+    stem = os.path.join(d, "balls")
+    write_ball_stack(stem)
+    out = os.path.join(d, "balls_out.hm")
+    p = run(tool, stem + ".hm", 4, 28, 12, out)
+    check(p.returncode == 0, f"ball stack: exit status {p.returncode}: {p.stderr}")
+    got = {}
+    for line in p.stdout.splitlines():
+        parts = line.split()
+        ok = len(parts) == 9 and parts[0] == "frame" and parts[2] == "object" and parts[8] == "cm^2"
+        check(ok, f"ball stack line: {line}")
+        if ok:
+            key = (int(parts[1]), int(parts[3]))
+            check(key not in got, f"one contour per section: {line}")
+            got[key] = float(parts[7])
+    want = {}
+    for z in range(0, SD, 2):
+        for b in range(2):
+            pixels = sum(in_ball(b, x, y, z) for y in range(SH) for x in range(SW))
+            if pixels:
+                want[(z, b)] = pixels
+    check(set(got) == set(want), f"sections {sorted(got)}, want {sorted(want)}")
+    for key, pixels in want.items():
+        if key in got:
+            # Vertices lie within half a pixel of the pixel edges.
+            area = got[key] / (SCALE * SCALE)
+            check(abs(area - pixels) <= 0.5 * 4 * pixels ** 0.5 + 1, f"{key}: area {area} for {pixels}")
+    with open(out) as f:
+        cont = sorted((int(l.split()[1]), int(l.split()[2])) for l in f if l.startswith("CONT "))
+    check(cont == sorted((b, z) for z, b in want), f"ball stack CONT lines: {cont}")
 
 
 def run(tool, *args):
@@ -90,6 +155,8 @@ def main():
             check(not os.path.exists(os.path.join(d, "kept.qzi")), f"{args}: frame file written")
         p = run(tool, stem + ".hm", 1, "x", 14, kept)
         check(p.returncode == 2, "wrong command line")
+
+        check_ball_stack(tool, d, check)
 
     for f in failures:
         print("FAIL:", f)

@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "common/log_capture.h"
 #include "data/curves.h"
 #include "data/dynabuf.h"
 #include "data/landmarks.h"
@@ -108,7 +109,7 @@ class Segment3Stack : public ::testing::Test {
     for (int32_t z = 0; z < D; ++z) {
       auto* px = new uint8_t[W * H];
       for (int32_t y = 0; y < H; ++y)
-        for (int32_t x = 0; x < W; ++x) px[y * W + x] = in_sphere(x, y, z) ? kIn : kOut;
+        for (int32_t x = 0; x < W; ++x) px[y * W + x] = inside(x, y, z) ? kIn : kOut;
       frame_store->add_image(frame_image_t::create(px, W * H));
     }
     resource_table_t& t = *resource_table;
@@ -132,6 +133,7 @@ class Segment3Stack : public ::testing::Test {
     dicom_utility::data_8bit = saved_8bit_;
     session_.reset();
   }
+  virtual bool inside(int32_t x, int32_t y, int32_t z) const { return in_sphere(x, y, z); }
   static bool in_sphere(int32_t x, int32_t y, int32_t z) {
     return (x - CX) * (x - CX) + (y - CY) * (y - CY) + (z - CZ) * (z - CZ) <= R * R;
   }
@@ -217,6 +219,74 @@ TEST_F(Segment3Stack, CancelAtEveryPulseAddsOnlyWholeFrames) {
       EXPECT_DOUBLE_EQ(area, whole.at(frame)) << "cancel at " << cancel << " frame " << frame;
     }
   }
+}
+
+TEST_F(Segment3Stack, NoMemoryForTheVolumeSegmentsFrameByFrame) {
+  struct restore_check {
+    ~restore_check() { grassfire::set_volume_memory_check(nullptr); }
+  } restore;
+  grassfire::set_volume_memory_check([](size_t) { return false; });
+  log_capture log;
+  scripted_volume_progress progress;
+  grassfire::segment3(6, 19, 17, 0, 0.0, band_, progress);
+  EXPECT_TRUE(log.has(wxLOG_Warning, "Unable to allocate enough memory for 3D segmentation.\n"
+                                     " - switching to 2D segmentation instead."));
+  bool frame_by_frame = false;
+  for (const std::string& m : progress.messages)
+    frame_by_frame |= m.rfind("2D segmentation: frame", 0) == 0;
+  EXPECT_TRUE(frame_by_frame);
+  const std::map<int32_t, double> got = areas(2);
+  for (int32_t z = 0; z < D; ++z) {
+    const int32_t pixels = section_pixels(z);
+    ASSERT_EQ(got.count(z), pixels > 0 ? 1u : 0u) << "frame " << z;
+    if (pixels > 0) EXPECT_NEAR(got.at(z), pixels, 0.5 * 4.0 * std::sqrt(pixels) + 1.0) << z;
+  }
+}
+
+// A hollow ball: the shell between radii 2.6 and R of the sphere.
+class Segment3Shell : public Segment3Stack {
+ protected:
+  bool inside(int32_t x, int32_t y, int32_t z) const override {
+    const double d2 = (x - CX) * (x - CX) + (y - CY) * (y - CY) + (z - CZ) * (z - CZ);
+    return in_sphere(x, y, z) && d2 > 2.6 * 2.6;
+  }
+};
+
+TEST_F(Segment3Shell, BodyContoursCoverTheFilledShell) {
+  resource_table->RES_CONCAVITY_STRENGTH->write(0);
+  base_res_t::make_pending_writes_happen();
+  volume_phantom p(W, H, D);
+  for (int32_t z = 0; z < D; ++z)
+    for (int32_t y = 0; y < H; ++y)
+      for (int32_t x = 0; x < W; ++x) p.set(x, y, z, inside(x, y, z));
+  seg_scratch dir;
+  std::vector<volume_case> cases = {{"shell", "body", &p, {}}};
+  ASSERT_TRUE(run_volume_oracle(dir, cases));
+  const std::vector<uint8_t> filled = read_raw<uint8_t>(dir.path("shell.out.raw"), p.size.voxels());
+  ASSERT_EQ(filled.size(), p.size.voxels());
+  grassfire::null_volume_progress progress;
+  // The click on the shell's wall in the middle frame.
+  grassfire::segment3(6, 19 + 4, 17, 0, 0.0, band_, progress);
+  const std::map<int32_t, double> got = areas(2);
+  size_t cavity = 0;
+  for (int32_t z = 0; z < D; ++z) {
+    size_t pixels = 0, wall = 0;
+    for (int32_t y = 0; y < H; ++y)
+      for (int32_t x = 0; x < W; ++x) {
+        pixels += filled[p.size.index(x, y, z)] != 0;
+        wall += inside(x, y, z);
+      }
+    cavity += pixels - wall;
+    ASSERT_EQ(got.count(z), pixels ? 1u : 0u) << "frame " << z;
+    if (!pixels) continue;
+    // One outline, no hole, and half a pixel of each boundary pixel at most.
+    const frame_contours_t* f = object(2).find_frame(z);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->contours.size(), 1u) << "frame " << z;
+    EXPECT_NEAR(got.at(z), static_cast<double>(pixels), 0.5 * 4.0 * std::sqrt(pixels) + 1.0)
+        << "frame " << z;
+  }
+  EXPECT_GT(cavity, 20u) << "the shell must enclose a cavity";
 }
 
 TEST_F(Segment3Stack, CompactionMovesContoursLandmarksAndCurves) {

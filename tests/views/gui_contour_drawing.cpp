@@ -2,7 +2,8 @@
 // a freehand loop reach the window's handler, the loop becomes a contour of
 // the current object on the current frame, the view shows it in the object's
 // colour, and the native data file stores it. A click on thresholded data
-// outlines the region under it in the same way.
+// outlines the region under it in the same way, on its frame alone with a
+// frame gap of 0 and through the frame stack with a gap of 1.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -261,6 +262,67 @@ TEST_F(ContourDrawingScreen, ClickOnThresholdedDiscOutlinesIt) {
   std::filesystem::remove_all(dir);
   ASSERT_EQ(cont.size(), 1u);
   EXPECT_EQ(cont[0].rfind("CONT 2 0 1 ", 0), 0u) << cont[0];
+}
+
+// With a frame gap of 1, a Draw click on a ball in a stack of frames outlines
+// its section on every frame that cuts it, and on no other.
+TEST_F(ContourDrawingScreen, ClickOnBallInStackOutlinesEveryFrameThatCutsIt) {
+  colour_map_scope colours;
+  constexpr int D = 9;
+  constexpr double cx = 30.0, cy = 24.0, cz = 4.0, r = 5.5;
+  auto in_ball = [&](int x, int y, int z) {
+    return (x + 0.5 - cx) * (x + 0.5 - cx) + (y + 0.5 - cy) * (y + 0.5 - cy) +
+               (z - cz) * (z - cz) <= r * r;
+  };
+  for (int z = 1; z < D; ++z) add_frame_at_origin(new uint8_t[W * H](), W, H);
+  std::vector<size_t> pixels(D, 0);
+  for (int z = 0; z < D; ++z) {
+    uint8_t* px = frame_store->imagecp(z)->display;
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x)
+        if (in_ball(x, y, z)) {
+          px[y * W + x] = 200;
+          ++pixels[z];
+        }
+  }
+  resource_table_t& t = *resource_table;
+  announce_frames(W, H, D);
+  t.RES_BUF_CURRENT_FRAME->write(4);
+  t.RES_SEGMENT_FRAME->write(1);
+  t.RES_SEGMENT_OBJECTS->write(1);
+  t.RES_SEGMENT_CONNECTED->write(true);
+  t.RES_SEGMENT_RIDGES->write(false);
+  t.RES_SEGMENT_VALLEYS->write(false);
+  t.RES_SEGMENT_TYPE->write(2);
+  t.RES_JUMP_THRESH->write(0);
+  t.RES_SIMPLIFY_THRESH->write(0);
+  t.RES_CMAP_GREY_LO->write(100);
+  t.RES_CMAP_GREY_HI->write(255);
+  t.RES_CMAP_BINARY->write(true);
+  t.RES_REVIEW_ZOOM->write(1.0);
+  repaint();
+  ASSERT_EQ(view_->state().g.zoom, 1.0);
+
+  mouse(wxEVT_LEFT_DOWN, 30, 24, true);
+  mouse(wxEVT_LEFT_UP, 30, 24, false);
+
+  const contour_object& object = resource_table->RES_OBJECT->read()[kObject];
+  for (int z = 0; z < D; ++z) {
+    const frame_contours_t* entry = const_cast<contour_object&>(object).find_frame(z);
+    if (pixels[z] == 0) {
+      EXPECT_EQ(entry, nullptr) << "frame " << z;
+      continue;
+    }
+    ASSERT_NE(entry, nullptr) << "frame " << z;
+    ASSERT_EQ(entry->contours.size(), 1u) << "frame " << z;
+    // Vertices lie within half a pixel of the section's pixel edges.
+    const double n = static_cast<double>(pixels[z]);
+    EXPECT_NEAR(std::fabs(entry->contours[0].area()), n, 0.5 * 4.0 * std::sqrt(n) + 1.0)
+        << "frame " << z;
+  }
+  EXPECT_EQ(object.frames.size(),
+            static_cast<size_t>(std::count_if(pixels.begin(), pixels.end(),
+                                              [](size_t n) { return n > 0; })));
 }
 
 }  // namespace
