@@ -113,6 +113,7 @@ TEST(SettingsDialogs, LeavingAnEditedFieldSendsEnterThroughTheField) {
 // writing "#"; open, edit and save cycles keep the comment lines as they are.
 TEST(CommentDialog, FollowsTypingAndLoadedDataWithoutGrowing) {
   comment_dlg* dialog = main_frame->comment_dialog;
+  close_data();
   change_counter writes(rt().RES_COMMENT);
   ASSERT_TRUE(open_data(settings_recording()));
   EXPECT_EQ(dialog->text->GetValue(), "first note\nsecond, longer note\n");
