@@ -260,3 +260,25 @@ TEST(MaterialDialog, OkKeepsTheEditsAndCancelLeavesTheCallersRecord) {
   EXPECT_EQ(main_frame->material_dialog->metallic->GetValue(), 128);
   EXPECT_FALSE(main_frame->material_dialog->IsShown());
 }
+
+// The preview sphere follows each change of the colour picker.
+TEST(MaterialDialog, PreviewFollowsThePickedColour) {
+  material_dlg* d = main_frame->material_dialog;
+  const wxString kept = rt().RES_MATERIAL_COLOUR->read();
+  auto centre = [d] {
+    const wxImage image = d->preview->GetBitmap().ConvertToImage();
+    const int x = image.GetWidth() / 2, y = image.GetHeight() / 2;
+    return wxColour(image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y));
+  };
+  for (const wxColour& picked : {wxColour(255, 0, 0), wxColour(0, 0, 255)}) {
+    d->colour->SetColour(picked);
+    wxColourPickerEvent event(d->colour, d->colour->GetId(), picked);
+    d->colour->GetEventHandler()->ProcessEvent(event);
+    EXPECT_EQ(rt().RES_MATERIAL_COLOUR->read(), picked.GetAsString(wxC2S_HTML_SYNTAX));
+    const wxColour c = centre();
+    const int strongest = picked.Red() ? c.Red() : c.Blue();
+    EXPECT_GT(strongest, c.Green() + 40) << c.GetAsString(wxC2S_HTML_SYNTAX);
+    EXPECT_GT(strongest, (picked.Red() ? c.Blue() : c.Red()) + 40) << c.GetAsString(wxC2S_HTML_SYNTAX);
+  }
+  rt().RES_MATERIAL_COLOUR->write(kept);
+}
