@@ -1,6 +1,7 @@
 #include "app/app_file_menu_ui.h"
 
 #include <wx/choicdlg.h>
+#include <wx/dialog.h>
 #include <wx/dirdlg.h>
 #include <wx/filedlg.h>
 #include <wx/log.h>
@@ -43,7 +44,13 @@ bool wx_file_menu_ui::choose_file(const file_dialog_request& request, file_dialo
     return false;
   }
   const long style = request.save ? wxFD_SAVE | wxFD_OVERWRITE_PROMPT : wxFD_OPEN;
-  wxFileDialog dialog(main_frame, request.message, request.folder, wxString(), request.wildcard,
+  // Over a modal dialog that asks (the material dialog's Save), else over
+  // the main window.
+  wxWindow* over = main_frame;
+  if (wxWindow* focus = wxWindow::FindFocus())
+    if (auto* modal = wxDynamicCast(wxGetTopLevelParent(focus), wxDialog))
+      if (modal->IsModal()) over = modal;
+  wxFileDialog dialog(over, request.message, request.folder, wxString(), request.wildcard,
                       style);
   DisplaySaveTypeHook hook(request.checks);
   if (!request.checks.empty()) dialog.SetCustomizeHook(hook);

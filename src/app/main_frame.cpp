@@ -1,6 +1,10 @@
 #include "app/main_frame.h"
 #include "app/batch_script.h"
 #include "tasks/draw_page.h"
+#include "settings/comment_dlg.h"
+#include "settings/graphics_dlg.h"
+#include "settings/material_dlg.h"
+#include "settings/mouse_dlg.h"
 
 #include <wx/dialog.h>
 #include <wx/filename.h>
@@ -337,5 +341,8 @@ void MainFrame::OnClose(wxCloseEvent& event) {
   page_procs.clear();
   if (draw) draw->stop_listening();
   if (scripts) scripts->stop_listening();
+  for (settings_dialog* d : std::initializer_list<settings_dialog*>{comment_dialog, graphics_dialog, mouse_dialog,
+                                                                     material_dialog})
+    if (d) d->stop_listening();
   Destroy();
 }

@@ -19,6 +19,7 @@
 #include "render3d/spine_display.h"
 #include "tasks/task_page.h"
 #include "script/scripts_page.h"
+#include "settings/settings_dialog.h"
 
 class wxBookCtrlEvent;
 class wxChoice;
@@ -43,6 +44,10 @@ class centre_canvas;
 class corner_canvas;
 class Script;
 class draw_page;
+class comment_dlg;
+class graphics_dlg;
+class mouse_dlg;
+class material_dlg;
 
 // Pictures of the toolbar, in the order MainFrame::toolbar_bitmaps keeps them.
 enum toolbar_picture : int {
@@ -77,7 +82,7 @@ constexpr int TOOL_CURSORS = 7;
 
 class script_batch_runner;
 
-class MainFrame : public wxFrame, public task_page_host, public script_actions {
+class MainFrame : public wxFrame, public task_page_host, public script_actions, public settings_host {
  public:
   MainFrame(const wchar_t* title, int x, int y, int width, int height);
   ~MainFrame() override;
@@ -107,11 +112,11 @@ class MainFrame : public wxFrame, public task_page_host, public script_actions {
   wxSplitterWindow* upper_view_splitter = nullptr;
   wxSplitterWindow* lower_view_splitter = nullptr;
   wxDialog* location_dialog = nullptr;
-  wxDialog* mouse_dialog = nullptr;
-  wxDialog* graphics_dialog = nullptr;
+  mouse_dlg* mouse_dialog = nullptr;
+  graphics_dlg* graphics_dialog = nullptr;
   wxDialog* display_dialog = nullptr;
-  wxDialog* comment_dialog = nullptr;
-  wxDialog* material_dialog = nullptr;
+  comment_dlg* comment_dialog = nullptr;
+  material_dlg* material_dialog = nullptr;
   Script* script = nullptr;
   int32_t control_width = 135;
   wxStaticText* frames_label = nullptr;
@@ -139,7 +144,7 @@ class MainFrame : public wxFrame, public task_page_host, public script_actions {
   void update_main_window();
   wxString frames_status_text(double rate, int32_t count);
   wxString& frames_status_text(wxString& text, double rate, int32_t count);
-  void set_toolbar_icon_size(int32_t code);
+  void set_toolbar_icon_size(int32_t code) override;
   void refresh_display_tools();
   // Switches to mouse tool n (counted from 1) as a click on it would; the
   // previous tool plus 1, or -1 when nothing changed. Passing the result
@@ -160,8 +165,9 @@ class MainFrame : public wxFrame, public task_page_host, public script_actions {
   void create_object_properties(int32_t count);
   void update_threshold_label();
 
-  // task_page_host
+  // task_page_host and settings_host
   void send_enter_on_focus_loss(wxWindow* text) override;
+  const shader* outline_shaders() override;
   wxChoice* curve_object_choice() override { return nullptr; }
 
   // The task pages (child windows of the task notebook).

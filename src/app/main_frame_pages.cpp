@@ -6,6 +6,9 @@
 #include <wx/textctrl.h>
 
 #include "app/main_frame.h"
+#include "settings/comment_dlg.h"
+#include "settings/graphics_dlg.h"
+#include "settings/mouse_dlg.h"
 
 namespace {
 
@@ -72,7 +75,9 @@ void MainFrame::OnTextKillFocus(wxFocusEvent& event) {
     enter.SetString(text->GetValue());
     // Sent once: leaving the field again without typing sends nothing.
     text->DiscardEdits();
-    GetEventHandler()->ProcessEvent(enter);
+    // Through the field's own handlers, on to its dialog or page and the
+    // command table, as an Enter typed in it would go.
+    text->GetEventHandler()->ProcessEvent(enter);
   }
   event.Skip();
 }

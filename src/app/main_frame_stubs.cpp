@@ -1,7 +1,6 @@
 // Command handlers whose code has not arrived yet: each does nothing until
 // the page, dialog or command it belongs to replaces it with the real one.
 // Remove a handler from here when defining it elsewhere.
-#include <wx/clrpicker.h>
 #include <wx/grid.h>
 #include <wx/notebook.h>
 #include <wx/splitter.h>
@@ -170,8 +169,6 @@ void MainFrame::OnVisSpineNames(wxCommandEvent&) {}
 void MainFrame::OnVisSpineGridSelect(wxGridRangeSelectEvent&) {}
 
 // Settings dialogs
-void MainFrame::OnComment(wxCommandEvent&) {}
-void MainFrame::OnBrightness(wxScrollEvent&) {}
 void MainFrame::OnDICOMWinCentre(wxScrollEvent&) {}
 void MainFrame::OnDICOMWinWidth(wxScrollEvent&) {}
 void MainFrame::OnDICOMUnits(wxCommandEvent&) {}
@@ -190,32 +187,4 @@ void MainFrame::OnImageHeight(wxScrollEvent&) {}
 void MainFrame::OnPixelSize(wxCommandEvent&) {}
 void MainFrame::OnFrameSpacing(wxCommandEvent&) {}
 void MainFrame::OnPosManual(wxCommandEvent&) {}
-void MainFrame::OnMouseMiddleOverride(wxCommandEvent&) {}
-void MainFrame::OnMouseRightOverride(wxCommandEvent&) {}
-void MainFrame::OnMouseSensitivity(wxScrollEvent&) {}
-void MainFrame::OnCursorRotation(wxScrollEvent&) {}
-void MainFrame::OnCursorMovement(wxScrollEvent&) {}
-void MainFrame::OnScrollZoom(wxScrollEvent&) {}
-void MainFrame::OnUseScrollbars(wxCommandEvent&) {}
-void MainFrame::OnExpertMode(wxCommandEvent&) {}
-void MainFrame::OnBackground(wxColourPickerEvent&) {}
-void MainFrame::OnBackgroundConst(wxCommandEvent&) {}
-void MainFrame::OnTranslucentLayers(wxScrollEvent&) {}
-void MainFrame::OnLightingAmbient(wxScrollEvent&) {}
-void MainFrame::OnLightingFrontSide(wxScrollEvent&) {}
-void MainFrame::OnLightingLeftRight(wxScrollEvent&) {}
-void MainFrame::OnLightingUpDown(wxScrollEvent&) {}
-void MainFrame::OnOcclusionRange(wxScrollEvent&) {}
-void MainFrame::OnRadiantShadows(wxCommandEvent&) {}
-void MainFrame::OnFocusRange(wxScrollEvent&) {}
-void MainFrame::OnFocusDepth(wxScrollEvent&) {}
-void MainFrame::OnShader(wxCommandEvent&) {}
-void MainFrame::OnGraphicsFont(wxCommandEvent&) {}
-void MainFrame::OnIconSize(wxCommandEvent&) {}
-void MainFrame::OnMaterialChoice(wxCommandEvent&) {}
-void MainFrame::OnMaterialSave(wxCommandEvent&) {}
-void MainFrame::OnMaterialColour(wxColourPickerEvent&) {}
-void MainFrame::OnMaterialMetallic(wxScrollEvent&) {}
-void MainFrame::OnMaterialAnisotropy(wxScrollEvent&) {}
-void MainFrame::OnMaterialRoughness(wxScrollEvent&) {}
 // clang-format on

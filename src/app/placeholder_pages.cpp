@@ -2,24 +2,11 @@
 // as empty shells: each page is an empty page of its notebook and each
 // dialog a hidden, empty dialog whose command events reach the main window.
 // The pages and dialogs themselves replace these builders.
-#include <wx/dialog.h>
 #include <wx/notebook.h>
 
 #include "app/main_frame.h"
 #include "registry/resource_table.h"
 #include "tasks/task_page.h"
-
-namespace {
-
-wxDialog* empty_dialog(wxWindow* parent, const wchar_t* title, bool resizable) {
-  auto* dialog = new wxDialog;
-  dialog->SetExtraStyle(0);  // command events travel on to the main window
-  long style = wxDEFAULT_DIALOG_STYLE | wxSTAY_ON_TOP | (resizable ? wxRESIZE_BORDER : 0);
-  dialog->Create(parent, wxID_ANY, title, wxDefaultPosition, wxDefaultSize, style);
-  return dialog;
-}
-
-}  // namespace
 
 // The pages still to come: each an empty scrolled page under its label.
 void MainFrame::create_fit_model_page(wxNotebook* notebook) { new task_page(notebook, L"Fit shape model", *this); }
@@ -42,13 +29,4 @@ void MainFrame::create_spine_page(wxNotebook* notebook) {
     notebook->RemovePage(notebook->GetPageCount() - 1);
     page->Hide();
   }
-}
-
-void MainFrame::create_config_dialogs(wxWindow* parent) {
-  comment_dialog = empty_dialog(parent, L"Comment on data:", true);
-  display_dialog = empty_dialog(parent, L"Image display configuration:", false);
-  location_dialog = empty_dialog(parent, L"Image location configuration:", false);
-  graphics_dialog = empty_dialog(parent, L"Graphics and display:", false);
-  mouse_dialog = empty_dialog(parent, L"Mouse and key presses:", false);
-  material_dialog = empty_dialog(parent, L"Material type:", false);
 }

@@ -141,6 +141,7 @@ bool outline_canvas::frame_world(int32_t frame, matrix4_t& world) const {
 }
 
 bool outline_canvas::make_current() { return gl_->make_current(); }
+const shader& outline_canvas::shader_set() const { return gl_->shaders(); }
 
 void outline_canvas::repaint() {
   ++repaint_requests_;

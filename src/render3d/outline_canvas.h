@@ -21,6 +21,7 @@
 class base_functor;
 class base_res_t;
 class gl_view_context;
+class shader;
 
 // A filled sphere of 8 slices and 8 stacks at the current modelview origin,
 // on one quadric shared by the run.
@@ -63,6 +64,8 @@ class outline_canvas : public wxGLCanvas {
 
   // Makes the view's context current (for reading its textures back).
   bool make_current();
+  // The view's shader programs; none are installed before its first paint.
+  const shader& shader_set() const;
 
   // ---- internal steps, public for the tests and later passes
   void changeproc();

@@ -8,6 +8,9 @@
 
 #include "app/about_box.h"
 #include "app/app_ids.h"
+#include "settings/comment_dlg.h"
+#include "settings/graphics_dlg.h"
+#include "settings/mouse_dlg.h"
 #include "app/update_check.h"
 #include "layout_support.h"
 #include "loopback_http.h"
@@ -60,7 +63,9 @@ TEST(Help, OpensAtThePageOfTheLastAction) {
         << window->GetHtmlWindow()->GetOpenedPage() << " for " << c.page;
     EXPECT_TRUE(window->GetHtmlWindow()->ToText().Length() > 20) << c.page;
   }
-  for (wxDialog* d : {f->location_dialog, f->mouse_dialog, f->graphics_dialog, f->display_dialog}) d->Hide();
+  for (wxDialog* d : std::initializer_list<wxDialog*>{f->location_dialog, f->mouse_dialog, f->graphics_dialog,
+                                                     f->display_dialog})
+    d->Hide();
   f->close_help_window();
   pump_events(5);
   f->help_page = "using_norvelith.htm";

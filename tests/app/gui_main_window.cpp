@@ -22,6 +22,10 @@
 #include "app/app_rules.h"
 #include "app/batch_script.h"
 #include "app/main_frame.h"
+#include "settings/comment_dlg.h"
+#include "settings/graphics_dlg.h"
+#include "settings/material_dlg.h"
+#include "settings/mouse_dlg.h"
 #include "app/norvelith.h"
 #include "app/main_views.h"
 #include "app/toolbar_art.h"
@@ -431,8 +435,8 @@ TEST(Layout, SplittersNotebooksAndViews) {
   const int review = f->review_view->GetSize().x, outline = f->outline_view->GetSize().x;
   EXPECT_LE(std::abs(review - outline), f->upper_view_splitter->GetSashSize() + 2) << review << " " << outline;
   EXPECT_EQ(f->help_page, "using_norvelith.htm");
-  for (wxDialog* d : {f->location_dialog, f->mouse_dialog, f->graphics_dialog, f->display_dialog,
-                      f->comment_dialog, f->material_dialog}) {
+  for (wxDialog* d : std::initializer_list<wxDialog*>{f->location_dialog, f->mouse_dialog, f->graphics_dialog,
+                                                     f->display_dialog, f->comment_dialog, f->material_dialog}) {
     ASSERT_NE(d, nullptr);
     EXPECT_FALSE(d->IsShown());
     EXPECT_EQ(d->GetExtraStyle() & wxWS_EX_BLOCK_EVENTS, 0);
