@@ -24,6 +24,7 @@
 #include "registry/resource_table.h"
 #include "views/globcmap.h"
 #include "views/reslice_internals.h"
+#include "views/screen_capture.h"
 #include "visual/track_controls.h"
 #include "visual/track_pages.h"
 #include "visual/visual_pages.h"
@@ -262,6 +263,71 @@ TEST(TrackControls, GridsMoveTheirPlaneByDragAndKeys) {
   expect_vec(plane.centre, before, "undefined centre");
   expect_vec(plane.normal, normal, "undefined normal");
   EXPECT_FALSE(plane.defined);
+  choose(f, 0);
+}
+
+// Columns of the grid's middle band (between two horizontal lines) drawn in
+// the lines' grey.
+std::vector<int> grey_columns(trackgrid* grid) {
+  const wxSize c = grid->GetClientSize();
+  const std::vector<uint8_t> s = screenshot(grid->ClientToScreen(wxPoint(0, 0)), c.x, c.y);
+  std::vector<int> at;
+  if (s.empty()) return at;
+  const int y = c.y / 2 + c.y / 16;
+  for (int x = 0; x < c.x; ++x) {
+    const uint8_t* p = &s[(static_cast<size_t>(y) * c.x + x) * 3];
+    if (p[0] == 110 && p[1] == 110 && p[2] == 110) at.push_back(x);
+  }
+  return at;
+}
+
+// Every line at control position k + offset (k whole, -4..4 across the
+// width) has a grey column within a pixel, and no grey column is far from one.
+bool lines_at(const std::vector<int>& columns, double offset, int width) {
+  std::vector<double> want;
+  for (int k = -5; k <= 5; ++k) {
+    const double x = (k + offset + 4.0) / 8.0 * width;
+    if (x >= 1 && x <= width - 2) want.push_back(x);
+  }
+  auto near = [](double a, double b) { return std::fabs(a - b) <= 1.5; };
+  for (double x : want) {
+    bool found = false;
+    for (int c : columns) found = found || near(c, x);
+    if (!found) return false;
+  }
+  for (int c : columns) {
+    bool expected = c < 1 || c > width - 2;
+    for (double x : want) expected = expected || near(c, x);
+    if (!expected) return false;
+  }
+  return true;
+}
+
+TEST(TrackControls, GridDrawsItsLinesWhereTheOffsetPutsThem) {
+  extra_frame shown(1400, 1000, true);
+  MainFrame* f = shown.frame;
+  choose(f, 2);
+  trackgrid* grid = f->visuals->reslice()->move;
+  const int w = grid->GetClientSize().x;
+  ASSERT_GT(w, 40);
+  ASSERT_TRUE(wait_until([&] { return grid->paints() > 0 && lines_at(grey_columns(grid), 0, w); }));
+  // A sixteenth of the width to the right slides the lines by half a unit.
+  const int y = grid->GetClientSize().y / 2;
+  drag(grid, 10, y, 10 + w / 16, y, 1);
+  const double offset = 8.0 * (w / 16) / w;
+  EXPECT_NEAR(grid->grid_offset_x(), offset, 1e-12);
+  EXPECT_TRUE(wait_until([&] { return lines_at(grey_columns(grid), offset, w); }));
+
+  // While another track control paints, a paint draws nothing and asks for
+  // another, which draws once the other has finished.
+  const int before = grid->paints();
+  track_canvas::paint_in_progress = true;
+  grid->Refresh();
+  grid->Update();
+  pump_events(5);
+  EXPECT_EQ(grid->paints(), before);
+  track_canvas::paint_in_progress = false;
+  EXPECT_TRUE(wait_until([&] { return grid->paints() > before; }));
   choose(f, 0);
 }
 
