@@ -58,13 +58,14 @@ void choose(MainFrame* f, int page) {
 
 
 // A stack of frames put straight into the frame store (identity probe
-// orientation, 0.1 cm apart), emptied again at the end of the scope.
+// orientation, 0.1 cm apart, or side by side 0.5 cm apart as a panorama),
+// emptied again at the end of the scope.
 struct loaded_stack {
-  loaded_stack(int frames, int w, int h, double s) {
+  loaded_stack(int frames, int w, int h, double s, bool sideways = false) {
     resource_table_t& t = *resource_table;
     for (int k = 0; k < frames; ++k) {
       position_t p;
-      p.z = static_cast<float>(0.1 * k);
+      (sideways ? p.x : p.z) = static_cast<float>((sideways ? 0.5 : 0.1) * k);
       frame_store->positions.push_back(position_holder_t::create(p));
       frame_store->timestamps.push_back(0);
       auto* pixels = new uint8_t[static_cast<size_t>(w) * h];
@@ -159,6 +160,24 @@ TEST(VisualNotebook, TabsFollowTheFeatureSwitches) {
   }
   t.RES_PRESSURE_TASK->write(false);
   t.RES_SPINE_TASK->write(false);
+}
+
+TEST(VisualNotebook, PressureAndPanoramaPagesFollowPanoramicData) {
+  resource_table_t& t = *resource_table;
+  t.RES_PRESSURE_TASK->write(true);
+  {
+    extra_frame made;
+    MainFrame* f = made.frame;
+    loaded_stack stack(3, 48, 48, 0.05, true);
+    choose(f, 6);
+    EXPECT_EQ(f->visuals->panorama()->state->GetLabel(), "Data does appear to be panoramic");
+    // The Pressure page shows the panorama: its line grid has no plane to move.
+    choose(f, 5);
+    EXPECT_FALSE(f->visuals->pressure()->move_normal->IsEnabled());
+    EXPECT_NE(t.RESLICE->read()[3].builder, nullptr);
+    choose(f, 0);
+  }
+  t.RES_PRESSURE_TASK->write(false);
 }
 
 TEST(VisualNotebook, VolumePageWithoutOpenGL3WarnsOnceAndIsShown) {
