@@ -282,6 +282,13 @@ TEST(TrackControls, GridsMoveTheirPlaneByDragAndKeys) {
   expect_vec(plane.centre, before, "undefined centre");
   expect_vec(plane.normal, normal, "undefined normal");
   EXPECT_FALSE(plane.defined);
+  // Tab and Shift+Tab still move the focus along the page's controls.
+  grid->SetFocus();
+  ASSERT_TRUE(wait_until([&] { return wxWindow::FindFocus() == grid; }));
+  EXPECT_FALSE(press(grid, WXK_TAB));
+  EXPECT_TRUE(wait_until([&] { return wxWindow::FindFocus() == line; }));
+  EXPECT_FALSE(press(line, WXK_TAB, true));
+  EXPECT_TRUE(wait_until([&] { return wxWindow::FindFocus() == grid; }));
   choose(f, 0);
 }
 
