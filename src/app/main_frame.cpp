@@ -31,6 +31,7 @@
 #include "app/toolbar_art.h"
 #include "data/objects.h"
 #include "registry/resource_table.h"
+#include "visual/visual_pages.h"
 
 MainFrame* main_frame = nullptr;
 frames_status_t MainFrame::frames_status_;

@@ -37,7 +37,7 @@ class wxSplitterWindow;
 class wxStaticText;
 class wxToolBar;
 class wxWindow;
-class visual_panel;
+class visual_pages;
 class review_canvas;
 class outline_canvas;
 class centre_canvas;
@@ -183,14 +183,9 @@ class MainFrame : public wxFrame, public task_page_host, public script_actions, 
   bool script_file_save() override;
   void script_show_page() override;
   bool script_may_discard_data(bool may_ask) override;
-  // The visualisation pages (child windows of the visual notebook), by page
-  // number; track_unit sizes their track controls.
+  // The visualisation pages (child windows of the visual notebook).
   void create_visual_pages(wxNotebook* notebook);
-  visual_panel* visual_pages[8] = {};
-  int track_unit = 0;
-  // The image-save dialog of the pages' save buttons and the grabs: saver
-  // gets the chosen path and bitmap type.
-  void save_image_dialog(const wxString& title, const std::function<void(const wxString&, wxBitmapType)>& saver);
+  std::unique_ptr<visual_pages> visuals;
   void create_config_dialogs(wxWindow* parent);
 
   // --- data files and scripts named on the command line

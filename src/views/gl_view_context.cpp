@@ -10,10 +10,29 @@
 #include "views/glfont.h"
 #include "views/shader.h"
 
+namespace {
+// Every live view context, so that other windows can ask a view about its
+// OpenGL state (the 3D view's shader programs, for features that need them).
+std::vector<gl_view_context*>& live_contexts() {
+  static std::vector<gl_view_context*> live;
+  return live;
+}
+}  // namespace
+
 gl_view_context::gl_view_context(wxGLCanvas& canvas)
-    : canvas_(canvas), context_(std::make_unique<wxGLContext>(&canvas)), shaders_(std::make_unique<shader>()) {}
+    : canvas_(canvas), context_(std::make_unique<wxGLContext>(&canvas)), shaders_(std::make_unique<shader>()) {
+  live_contexts().push_back(this);
+}
+
+gl_view_context* gl_view_context::of(const wxGLCanvas* canvas) {
+  for (gl_view_context* c : live_contexts())
+    if (&c->canvas_ == canvas) return c;
+  return nullptr;
+}
 
 gl_view_context::~gl_view_context() {
+  auto& live = live_contexts();
+  live.erase(std::remove(live.begin(), live.end(), this), live.end());
   if (set_up_ && canvas_.SetCurrent(*context_)) {
     if (!textures_.empty()) glDeleteTextures(static_cast<GLsizei>(textures_.size()), textures_.data());
     if (!buffers_.empty()) glDeleteBuffers(static_cast<GLsizei>(buffers_.size()), buffers_.data());

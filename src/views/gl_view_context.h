@@ -30,6 +30,8 @@ class gl_view_context {
   void mark_set_up() { set_up_ = true; }
 
   shader& shaders() { return *shaders_; }
+  // The context of a view, found by its canvas; null when it has none.
+  static gl_view_context* of(const wxGLCanvas* canvas);
   // The font, or null before the first set-up.
   glfont* font() const { return font_.get(); }
   // A new font of number (RES_GLUT_FONT) on the shader set, drawing with
