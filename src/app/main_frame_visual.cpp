@@ -128,6 +128,10 @@ void MainFrame::OnGrabReview(wxCommandEvent&) {
   if (review_view) save_image_dialog(L"Save review window as", dump_saver(review_view));
 }
 
+void MainFrame::OnGrab3D(wxCommandEvent&) {
+  if (outline_view) save_image_dialog(L"Save 3D window as", dump_saver(outline_view));
+}
+
 void MainFrame::OnGrabCentre(wxCommandEvent&) {
   if (centre_view && centre_view->IsShown())
     save_image_dialog(L"Save lower centre/left window as", dump_saver(centre_view));
