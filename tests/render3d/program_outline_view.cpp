@@ -159,6 +159,34 @@ struct outline_at {
   }
 };
 
+// The outline's left and right edges: the columns whose longest vertical red
+// run is (within 3 pixels) the longest on the screen, at least 40 pixels;
+// the labels beside its corners are shorter. Its corners may meet only
+// diagonally, so the edges are found apart from the rows.
+bool vertical_edges(const std::vector<uint8_t>& s, int sw, int sh, outline_at& o) {
+  std::vector<int> run(size_t(sw), 0), start(size_t(sw), 0);
+  int longest = 0;
+  for (int x = 0; x < sw; ++x)
+    for (int y = 0, len = 0; y < sh; ++y) {
+      len = red(s, sw, x, y) ? len + 1 : 0;
+      if (len > run[size_t(x)]) run[size_t(x)] = len, start[size_t(x)] = y - len + 1;
+      longest = std::max(longest, len);
+    }
+  if (longest < 40) return false;
+  int left = -1, right = -1;
+  for (int x = 0; x < sw; ++x)
+    if (run[size_t(x)] >= longest - 3) {
+      if (left < 0) left = x;
+      right = x;
+    }
+  if (right - left < 8) return false;
+  o.left = left;
+  o.width = right - left;
+  o.top = start[size_t(left)];
+  o.height = run[size_t(left)] - 1;
+  return true;
+}
+
 // The outline once two screenshots in a row agree on it and `accept` takes it.
 bool settled_outline(pid_t pid, outline_at& out, const std::function<bool(const outline_at&)>& accept) {
   int sw = 0, sh = 0;
@@ -171,7 +199,7 @@ bool settled_outline(pid_t pid, outline_at& out, const std::function<bool(const 
     if (::waitpid(pid, &status, WNOHANG) != 0) return false;
     const std::vector<uint8_t> s = screenshot(wxPoint(0, 0), sw, sh);
     outline_at o;
-    if (!s.empty() && find_outline(s, sw, sh, o.width, o.height, &o.left, &o.top) && accept(o)) {
+    if (!s.empty() && vertical_edges(s, sw, sh, o) && accept(o)) {
       if (have_last && o == last) {
         out = o;
         return true;
