@@ -376,6 +376,21 @@ TEST_F(OutlineInput, DragsTurnZoomAndFit) {
   wxMouseEvent up = mouse(wxEVT_LEFT_UP, 110, 100);
   view_->OnMouse(up);
   EXPECT_FALSE(view_->dragging());
+  // A right-button pan when the scene fits the window changes nothing and does not repaint.
+  const double fitted = t.RES_OUTLINE_ZOOM->read();
+  t.RES_OUTLINE_ZOOM->write(fitted / 2);
+  const int32_t sx = view_->scroll_x(), sy = view_->scroll_y();
+  wxMouseEvent rdown = mouse(wxEVT_RIGHT_DOWN, 100, 100, false, false, true);
+  view_->OnMouse(rdown);
+  const int repaints = view_->repaint_requests();
+  wxMouseEvent rmove = mouse(wxEVT_MOTION, 130, 90, false, false, true);
+  view_->OnMouse(rmove);
+  EXPECT_EQ(view_->repaint_requests(), repaints);
+  EXPECT_EQ(view_->scroll_x(), sx);
+  EXPECT_EQ(view_->scroll_y(), sy);
+  wxMouseEvent rup = mouse(wxEVT_RIGHT_UP, 130, 90);
+  view_->OnMouse(rup);
+  t.RES_OUTLINE_ZOOM->write(fitted);
 
   // Zoom drag: 50 pixels right gives 1.5 times the press zoom; leaving ends it.
   select_tool(6);
@@ -470,6 +485,21 @@ TEST_F(OutlineInput, MarkToolPlacesDragsAndErasesLandmarks) {
   view_->OnMouse(erase);
   EXPECT_EQ(marks.size(), 0u);
   EXPECT_GT(t.FIDUCIAL->counter(), fiducials);
+  view_->OnMouse(erase_up);
+
+  // Releasing a dragged fiducial raises FIDUCIAL only.
+  select_tool(2);
+  vec3_t under;
+  ASSERT_TRUE(view_->click_to_world(under, 120, 90, -1.0));
+  marks.add_landmark(under, "Fiducial 1", LM_FIDUCIAL);
+  const int landmark_raises = t.LANDMARK->counter(), fiducial_raises = t.FIDUCIAL->counter();
+  wxMouseEvent grab = mouse(wxEVT_LEFT_DOWN, 120, 90, true);
+  view_->OnMouse(grab);
+  wxMouseEvent grab_up = mouse(wxEVT_LEFT_UP, 120, 90);
+  view_->OnMouse(grab_up);
+  EXPECT_EQ(marks.size(), 1u);
+  EXPECT_EQ(t.LANDMARK->counter(), landmark_raises);
+  EXPECT_EQ(t.FIDUCIAL->counter(), fiducial_raises + 1);
 }
 
 TEST_F(OutlineInput, ShiftCyclesThroughOverlappingSurfacesAndTheProbeMeasuresOnTheThicknessPage) {
@@ -504,6 +534,32 @@ TEST_F(OutlineInput, ShiftCyclesThroughOverlappingSurfacesAndTheProbeMeasuresOnT
     EXPECT_EQ(marks[k].object, want_object[k]) << k;
   }
   EXPECT_EQ(view_->pick_cycle(), 4);
+  // A surface landmark dragged off every surface stays where it was.
+  const landmark_t placed = marks[4];
+  for (landmark_t& l : marks.items) l.x += 100;
+  marks[4] = placed;
+  wxMouseEvent grab = mouse(wxEVT_LEFT_DOWN, x, y, true);
+  // Grabbed where it lies: the depth point is the landmark itself.
+  vec2_t on;
+  view_->world_to_window({placed.x, placed.y, placed.z}, on);
+  double depth = 0.0;
+  {
+    // The normalised depth of the landmark, from the view's own matrices.
+    vec3_t c;
+    matrix4_transform_point(c, view_->modelview_projection(), {placed.x, placed.y, placed.z});
+    depth = c.z * 0.5 + 0.5;
+  }
+  inject_depth(float(depth));
+  grab.m_x = int(std::lround(on.x)), grab.m_y = int(std::lround(on.y));
+  view_->OnMouse(grab);
+  ASSERT_TRUE(view_->dragging());
+  EXPECT_EQ(view_->landmark_drag().target, 4u);
+  wxMouseEvent away = mouse(wxEVT_MOTION, 5, 5, true);
+  view_->OnMouse(away);
+  wxMouseEvent away_up = mouse(wxEVT_LEFT_UP, 5, 5);
+  view_->OnMouse(away_up);
+  EXPECT_NEAR(marks[4].x, placed.x, 1e-9);
+  EXPECT_NEAR(marks[4].z, placed.z, 1e-9);
 
   // The measure tool shows the probe text; the engine is called only on the Thickness page.
   struct call {
