@@ -158,15 +158,19 @@ TEST_F(QueryLine, ALineThroughASharedVertexGivesOneEntryAndTwoSurfacesSortTogeth
     EXPECT_NEAR(hits.depths[i], want[i], 1e-9);
     EXPECT_EQ(hits.objects[i], i < 2 ? 0 : 1);
   }
-  // A line in the plane of the equator's tangent, parallel to every triangle it could touch, meets none.
-  line_probe_hits none;
-  surface_interp flat(2);
-  set_grid_mesh(flat, 1, 1, true, [](int i, int, vec3_t& p, vec3_t& n) {
-    p = {double(i), 0, 0};
-    n = {0, 0, 1};
-  });
-  sphere.query_line({-5, 5, 0}, {5, 5, 0}, none, 0.0);
-  EXPECT_TRUE(none.empty());
+  // A line lying in the plane of a square's two triangles meets neither.
+  surface_interp square(2);
+  square.mesh.n_points = 4;
+  square.mesh.points = new surface_point[4];
+  const double xy[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+  for (int k = 0; k < 4; ++k) square.mesh.points[k].x = xy[k][0], square.mesh.points[k].y = xy[k][1];
+  square.mesh.n_triangles = 2;
+  square.mesh.triangles = new surface_triangle[2]{{0, 1, 2, 0}, {0, 2, 3, 0}};
+  line_probe_hits in_plane, across;
+  square.query_line({-1, 0.3, 0}, {2, 0.3, 0}, in_plane, 0.0);
+  EXPECT_TRUE(in_plane.empty());
+  square.query_line({0.3, 0.6, -1}, {0.3, 0.6, 1}, across, 0.0);
+  EXPECT_EQ(across.size(), 1u);
 }
 
 TEST_F(QueryLine, TextsAndTheMeasuringLineLimit) {
