@@ -149,9 +149,9 @@ class OutlineInput : public ::testing::Test {
     base_res_t::make_pending_writes_happen();
   }
 
-  void open() {
+  void open(long style = wxWANTS_CHARS) {
     frame_ = new wxFrame(nullptr, wxID_ANY, "outline", wxDefaultPosition, wxDefaultSize);
-    view_ = new outline_canvas(frame_, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxWANTS_CHARS, "outline_canvas");
+    view_ = new outline_canvas(frame_, wxID_ANY, wxDefaultPosition, wxDefaultSize, style, "outline_canvas");
     frame_->SetClientSize(CW, CH);
     frame_->Show();
     ASSERT_TRUE(wait_until([&] { return view_->GetClientSize() == wxSize(CW, CH) && view_->paints() > 1; }));
@@ -430,6 +430,30 @@ TEST_F(OutlineInput, DragsTurnZoomAndFit) {
   wxMouseEvent pup = mouse(wxEVT_LEFT_UP, 400, 50);
   view_->OnMouse(pup);
   t.RES_OUTLINE_VIEW_ANGLE->write(0);
+}
+
+TEST_F(OutlineInput, ARightDragPansByTheScrollBarsWhenTheyAreOn) {
+  load(2);
+  resource_table_t& t = *resource_table;
+  t.RES_USE_SCROLLBARS->write(true);
+  t.RES_LOCK_ZOOM->write(true);
+  open(wxWANTS_CHARS | wxHSCROLL | wxVSCROLL);
+  t.RES_OUTLINE_ZOOM->write(t.RES_OUTLINE_ZOOM->read() * 4);
+  ASSERT_TRUE(wait_until([&] { return view_->GetScrollRange(wxHORIZONTAL) > 1 && view_->scroll_x() > 30; }));
+  const int h0 = view_->GetScrollPos(wxHORIZONTAL), v0 = view_->GetScrollPos(wxVERTICAL);
+  select_tool(0);
+  wxMouseEvent down = mouse(wxEVT_RIGHT_DOWN, 100, 100, false, false, true);
+  view_->OnMouse(down);
+  wxMouseEvent move = mouse(wxEVT_MOTION, 120, 93, false, false, true);
+  view_->OnMouse(move);
+  // Dragging right by 20 and up by 7 moves the scene with the pointer.
+  EXPECT_EQ(view_->GetScrollPos(wxHORIZONTAL), h0 - 20);
+  EXPECT_EQ(view_->GetScrollPos(wxVERTICAL), v0 + 7);
+  EXPECT_EQ(view_->scroll_x(), h0 - 20);
+  wxMouseEvent up = mouse(wxEVT_RIGHT_UP, 120, 93);
+  view_->OnMouse(up);
+  t.RES_USE_SCROLLBARS->write(false);
+  t.RES_LOCK_ZOOM->write(false);
 }
 
 TEST_F(OutlineInput, MarkToolPlacesDragsAndErasesLandmarks) {
