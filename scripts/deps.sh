@@ -13,7 +13,7 @@ packages=(
   python3
   dcmtk libgdcm-tools python3-numpy python3-scipy python3-pydicom python3-nibabel clang
   libtiff-tools python3-pil python3-vtk9
-  dbus at-spi2-core libatk-adaptor python3-pyatspi
+  dbus at-spi2-core libatk-adaptor python3-pyatspi xdotool
 )
 
 missing=()

@@ -253,6 +253,7 @@ void MainFrame::build_views() {
                                     kViewStyle, L"outline_canvas");
   outline_view->set_tool_selector([this](int32_t n) { return select_tool(n); });
   outline_view->set_spine_state(&spine_state);
+  outline_view->set_spine_request(&pending_spine_landmark);
   outline_view->set_frame_to_world([](const double pixel[2], double out[3]) { return frame_to_world(pixel, out); });
   lower_view_splitter = new wxSplitterWindow(view_splitter, ID_LOWER_VIEW_SPLITTER, wxDefaultPosition,
                                              wxDefaultSize, kViewSplitterStyle);

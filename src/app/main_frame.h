@@ -133,6 +133,8 @@ class MainFrame : public wxFrame, public task_page_host, public script_actions, 
   wxStopWatch playback_watch;
   // The Spine display page's state; the 3D view reads it.
   spine_display_state spine_state;
+  // The spine landmark the Spine page asked for; the 3D view's mark tool places it.
+  spine_landmark_request pending_spine_landmark;
 
   // Change procedures that pages and dialogs keep in the main window; the
   // close handler removes them from their resources.

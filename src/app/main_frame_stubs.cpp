@@ -88,7 +88,6 @@ void MainFrame::OnSpineLandmark(wxCommandEvent&) {}
 void MainFrame::OnSpineDelete(wxCommandEvent&) {}
 
 // Visualisation pages and window grabs
-void MainFrame::OnGrab3D(wxCommandEvent&) {}
 void MainFrame::OnResliceThickness(wxScrollEvent&) {}
 void MainFrame::OnResliceOpacity(wxScrollEvent&) {}
 void MainFrame::OnResliceCompounding(wxCommandEvent&) {}

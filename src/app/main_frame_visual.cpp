@@ -27,6 +27,9 @@ void MainFrame::OnVisualChanged(wxBookCtrlEvent& event) {
 void MainFrame::OnGrabReview(wxCommandEvent&) {
   if (visuals) visuals->grab_review();
 }
+void MainFrame::OnGrab3D(wxCommandEvent&) {
+  if (visuals) visuals->grab_3d();
+}
 void MainFrame::OnGrabCentre(wxCommandEvent&) {
   if (visuals) visuals->grab_centre();
 }

@@ -60,3 +60,19 @@ bool curve_t::trim_to_point(const vec3_t& P, double t) {
   closed = true;
   return true;
 }
+
+curve_t& curve_set::add_curve(const curve_t& curve, bool name_it) {
+  curves.push_back(curve);
+  curve_t& added = curves.back();
+  if (!name_it) return added;
+  wxString name;
+  for (int i = 0;; ++i) {
+    name.Printf("Curve %i", i);
+    bool taken = false;
+    for (size_t k = 0; k + 1 < curves.size() && !taken; ++k)
+      taken = curves[k].object == added.object && curves[k].name == name;
+    if (!taken) break;
+  }
+  added.name = name;
+  return added;
+}

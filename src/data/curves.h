@@ -43,4 +43,9 @@ struct curve_set {
   size_t size() const { return curves.size(); }
   curve_t& operator[](size_t i) { return curves[i]; }
   const curve_t& operator[](size_t i) const { return curves[i]; }
+
+  // Appends curve and returns the new element. With name_it, the curve is
+  // named "Curve %i" with the smallest i not yet used by a curve of the same
+  // object.
+  curve_t& add_curve(const curve_t& curve, bool name_it);
 };

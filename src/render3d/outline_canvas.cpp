@@ -529,11 +529,6 @@ void outline_canvas::OnMouse(wxMouseEvent& event) {
   }
 }
 
-void outline_canvas::OnKey(wxKeyEvent& event) {
-  // The view's keys come with its key handling; until then they pass on.
-  event.Skip();
-}
-
 // ---- paint ---------------------------------------------------------------------
 
 void outline_canvas::OnPaint(wxPaintEvent&) {
@@ -552,6 +547,11 @@ void outline_canvas::OnPaint(wxPaintEvent&) {
   }
   if (!gl_->make_current()) return;
   ++paints_;
+  render_scene();
+  SwapBuffers();
+}
+
+void outline_canvas::render_scene() {
   resource_table_t& t = *resource_table;
   if (gl_setup_pending_) {
     init_gl();
@@ -625,7 +625,6 @@ void outline_canvas::OnPaint(wxPaintEvent&) {
     glFinish();
   else
     glFlush();
-  SwapBuffers();
   if (volume_page_ && !t.RES_DYNAMIC_VOLUME->read()) paint_duration_ = stopwatch_.TimeInMicro().ToDouble() / 1000.0;
 }
 

@@ -11,10 +11,12 @@
 #include <memory>
 #include <vector>
 
+#include <wx/bitmap.h>
 #include <wx/glcanvas.h>
 #include <wx/stopwatch.h>
 
 #include "data/geometry.h"
+#include "render3d/outline_input.h"
 #include "render3d/outline_math.h"
 #include "render3d/spine_display.h"
 
@@ -61,6 +63,31 @@ class outline_canvas : public wxGLCanvas {
   // The world point of a pixel of the current frame (the review view's), for
   // FINDING_LOCATION.
   void set_frame_to_world(std::function<bool(const double[2], double[3])> f) { frame_to_world_ = std::move(f); }
+  // The main window's pending spine landmark.
+  void set_spine_request(const spine_landmark_request* r) { spine_request_ = r; }
+
+  // Saves what a fresh paint of the view draws as a BMP, TIFF, PNG or JPEG
+  // file (quality 95), with its alpha channel for TIFF and PNG when
+  // RES_BACKGROUND_CONST is on. False when the view cannot be read, the type
+  // is none of these or the file cannot be written; no file is written then.
+  // The reason goes to why, or is logged as an error when why is null.
+  bool dump_window(const wxString& file_name, wxBitmapType type, wxString* why = nullptr);
+  // The world point at window pixel (x, y): depth -1 takes the depth drawn
+  // there (false over the background), another depth is normalised (0 near
+  // plane, 1 far plane).
+  bool click_to_world(vec3_t& out, double x, double y, double depth);
+  bool world_to_window(const vec3_t& p, vec2_t& out) const;
+  void OnKey(wxKeyEvent& event);
+
+  // Seams of the modal dialogs, the depth read-back and the thickness
+  // engine; tests replace them. The text entry returns false on Cancel.
+  using text_entry_fn = std::function<bool(const wxString& caption, const wxString& prompt, wxString& text)>;
+  void set_text_entry(text_entry_fn f) { text_entry_ = std::move(f); }
+  using depth_reader_fn = std::function<bool(int32_t x, int32_t y, float& depth)>;
+  void set_depth_reader(depth_reader_fn f) { depth_reader_ = std::move(f); }
+  // Measures with the thickness engine; true when it made a measurement.
+  using thickness_measure_fn = std::function<bool(const probe_measurement& at, double range)>;
+  void set_thickness_measure(thickness_measure_fn f) { thickness_measure_ = std::move(f); }
 
   // Makes the view's context current (for reading its textures back).
   bool make_current();
@@ -124,6 +151,13 @@ class outline_canvas : public wxGLCanvas {
   const vec3_t& plane_half_height(int i) const { return plane_hh_[i]; }
   const vec3_t& plane_thickness(int i) const { return plane_th_[i]; }
   int paints() const { return paints_; }
+  int32_t pick_cycle() const { return pick_cycle_; }
+  bool wireframe() const { return wireframe_; }
+  bool dragging() const {
+    return dragging_view_ || dragging_model_ || dragging_zoom_ || dragging_perspective_ || dragging_landmark_;
+  }
+  const landmark_drag_copy& landmark_drag() const { return landmark_drag_; }
+  int viewport(int i) const { return viewport_[i]; }
   int deferred_paints() const { return deferred_paints_; }
   int repaint_requests() const { return repaint_requests_; }
   // Per-paint effect flags.
@@ -148,16 +182,33 @@ class outline_canvas : public wxGLCanvas {
   void draw_surfaces() {}
   void volume_render(bool /*rebuild*/, bool /*update_map*/, bool /*release*/) {}
   void depth_of_field() {}
-  void out_buttonpress_event(wxMouseEvent& /*event*/) {}
-  void out_buttonrelease_event(wxMouseEvent& /*event*/) {}
-  void out_motion_event(wxMouseEvent& /*event*/) {}
+  void out_buttonpress_event(wxMouseEvent& event);
+  void out_buttonrelease_event(wxMouseEvent& event);
+  void out_motion_event(wxMouseEvent& event);
 
  private:
   void OnPaint(wxPaintEvent& event);
   void OnSize(wxSizeEvent& event);
   void OnEraseBackground(wxEraseEvent&) {}
   void OnScroll(wxScrollWinEvent& event);
-  void OnKey(wxKeyEvent& event);
+  // The passes of one paint, into the back buffer.
+  void render_scene();
+
+  // Keys and mouse tools.
+  void view_dialog(wxChar key);
+  void arrow_key_press(arrow_key key, bool shift, bool control);
+  void update_pick_cycle(const wxMouseEvent& event);
+  void view_drag_motion(const wxMouseEvent& event);
+  void pan_view(float dx, float dy);
+  void fit_on_click(const wxMouseEvent& event);
+  void thickness_probe(const wxMouseEvent& event);
+  void mark_press(const wxMouseEvent& event);
+  void landmark_motion(const wxMouseEvent& event);
+  void landmark_release();
+  bool erase_landmark(const vec3_t& p);
+  // The depth point and the far point under the pointer.
+  bool pointer_line(const wxMouseEvent& event, vec3_t& depth_point, vec3_t& far_point);
+  double current_pick_radius() const;
 
   // Parts of the change procedure.
   void follow_view_changes(bool& redraw, bool& resize, bool have_marks);
@@ -220,6 +271,11 @@ class outline_canvas : public wxGLCanvas {
   std::array<texture_state, kPlanes> plane_tex_{};
   double scroll_point_[2] = {0.5, 0.5};
   bool dragging_zoom_ = false, dragging_landmark_ = false;
+  bool dragging_view_ = false, dragging_model_ = false, dragging_perspective_ = false;
+  int32_t last_pointer_[2] = {0, 0};
+  double zoom_at_press_ = 1.0;
+  int32_t pick_cycle_ = 0;
+  landmark_drag_copy landmark_drag_;
   bool contours_selected_ = false;
   std::vector<int32_t> contour_selection_;  // frame, object, contour triples of the selection
   effects effects_;
@@ -240,6 +296,10 @@ class outline_canvas : public wxGLCanvas {
   std::vector<base_res_t*> watched_;
   std::function<int32_t(int32_t)> select_tool_;
   const spine_display_state* spine_state_ = nullptr;
+  const spine_landmark_request* spine_request_ = nullptr;
+  text_entry_fn text_entry_;
+  depth_reader_fn depth_reader_;
+  thickness_measure_fn thickness_measure_;
   std::function<bool(const double[2], double[3])> frame_to_world_;
   texture_upload_fn texture_upload_;
   int paints_ = 0, deferred_paints_ = 0, repaint_requests_ = 0;

@@ -419,7 +419,8 @@ void outline_canvas::draw_landmarks() {
   gl_->shaders().stop_program();
   glMatrixMode(GL_MODELVIEW);
   glLoadMatrixd(modelview_.m);
-  for (const landmark_t& l : *marks) {
+  for (size_t i = 0; i < marks->size(); ++i) {
+    const landmark_t& l = (*marks)[i];
     if (l.kind == LM_2D) continue;
     double colour[3] = {0.0, 1.0, 1.0};
     if (l.kind == LM_SPINE) {
@@ -434,7 +435,8 @@ void outline_canvas::draw_landmarks() {
     effects_.landmarks = true;
     float label_colour[4];
     glGetFloatv(GL_CURRENT_COLOR, label_colour);
-    const vec3_t p{l.x, l.y, l.z};
+    // A landmark being dragged shows where the drag has it.
+    const vec3_t p = dragging_landmark_ && i == landmark_drag_.target ? landmark_drag_.position : vec3_t{l.x, l.y, l.z};
     draw_marker_at(p, 1.5);
     wxString label = l.name;
     if (spine_task && l.kind == LM_SPINE) {

@@ -15,3 +15,10 @@ struct spine_display_state {
   int32_t end_level_b = -1;
   bool show_axes = false;
 };
+
+// The spine landmark the Spine page asked for that does not exist yet, kept
+// by the main window: part -1 when none. The 3D view's mark tool places it.
+struct spine_landmark_request {
+  int32_t part = -1;
+  int32_t level = 0;
+};

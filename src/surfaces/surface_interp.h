@@ -54,6 +54,27 @@ class wxOutputStream;
 class thickness_mapping_hooks;
 struct thickness_estimation;
 
+// The crossings of a line with surfaces, six lists kept in step: depth along
+// the line (mm from its first point, negative behind it), point, unit surface
+// normal, unit measuring direction, object and a one-line description.
+struct line_probe_hits {
+  std::vector<double> depths;
+  std::vector<vec3_t> points, normals, directions;
+  std::vector<int32_t> objects;
+  std::vector<wxString> texts;
+
+  size_t size() const { return depths.size(); }
+  bool empty() const { return depths.empty(); }
+  void clear();
+  // Sorted by depth, ascending, and an entry within 1e-10 of the one before
+  // it dropped: a crossing through a shared edge or vertex counts once.
+  void sort_and_merge();
+
+ private:
+  void swap_entries(size_t i, size_t j);
+  void erase(size_t i);
+};
+
 class interp_progress {
  public:
   virtual ~interp_progress() = default;
@@ -160,6 +181,11 @@ class surface_interp {
   // of o); distance in millimetres.
   bool ray_intersection(const vec3_t& o, const vec3_t& p, curve_point& hit, double& distance) const;
   void map_curves_to_surface(bool force);
+  // Appends every crossing of the infinite line through a and b with the
+  // mesh to hits (the whole of which is then sorted and merged). With
+  // maxdist > 0 (cm) only triangles within maxdist of the line and crossings
+  // within the measuring line's length of a count. Every triangle is tested.
+  void query_line(const vec3_t& a, const vec3_t& b, line_probe_hits& hits, double maxdist) const;
   // Gives the surface to another object and lays that object's curves onto it.
   void set_object(int32_t new_object);
   bool trace_surface_path(curve_t& rec) const;

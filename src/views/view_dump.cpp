@@ -15,12 +15,7 @@
 #include "views/gl_view_support.h"
 #include "views/review_geometry.h"
 
-namespace {
-
-// The image-file handler of a type the views save, added when missing; the
-// toolkit's list of handlers is shared by every reader of images and is
-// never emptied.
-bool have_handler(wxBitmapType type) {
+bool view_image_handler(wxBitmapType type) {
   if (wxImage::FindHandler(type)) return true;
   switch (type) {
     case wxBITMAP_TYPE_BMP:
@@ -39,8 +34,6 @@ bool have_handler(wxBitmapType type) {
       return false;
   }
 }
-
-}  // namespace
 
 bool dump_view_window(wxGLCanvas& canvas, wxGLContext& context, const review_geometry& g,
                       const char* view_name, const std::function<void()>& render,
@@ -80,7 +73,7 @@ bool dump_view_window(wxGLCanvas& canvas, wxGLContext& context, const review_geo
     std::copy_n(&pixels[static_cast<size_t>(h - 1 - r) * w * 3], w * 3,
                 image.GetData() + static_cast<size_t>(r) * w * 3);
   if (type == wxBITMAP_TYPE_JPEG) image.SetOption(wxIMAGE_OPTION_QUALITY, 95);
-  if (!have_handler(type)) return false;
+  if (!view_image_handler(type)) return false;
   wxLogNull quiet;  // the toolkit's own complaints would open a box: the caller reports
   return save_wx_image_file(file_name, image, type, why);
 }

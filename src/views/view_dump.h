@@ -11,6 +11,11 @@ class wxGLCanvas;
 class wxGLContext;
 struct review_geometry;
 
+// The image-file handler of a type the views save (BMP, TIFF, PNG, JPEG),
+// added when missing; false for another type. The toolkit's list of handlers
+// is shared by every reader of images and is never emptied.
+bool view_image_handler(wxBitmapType type);
+
 // Draws the view's scene once more with render (inside the painting flag,
 // into the back buffer), reads the image area (visible width x height at
 // the top left of the client area) and saves it through the save helper as

@@ -153,6 +153,10 @@ void visual_pages::grab_review() {
   if (views_.review) save_image_dialog(views_.top, L"Save review window as", dump_saver(views_.review));
 }
 
+void visual_pages::grab_3d() {
+  if (views_.outline) save_image_dialog(views_.top, L"Save 3D window as", dump_saver(views_.outline));
+}
+
 void visual_pages::grab_centre() {
   if (views_.centre && views_.centre->IsShown())
     save_image_dialog(views_.top, L"Save lower centre/left window as", dump_saver(views_.centre));

@@ -52,6 +52,7 @@ class visual_pages {
 
   // The File menu's grabs; the lower views only while shown.
   void grab_review();
+  void grab_3d();
   void grab_centre();
   void grab_right();
 

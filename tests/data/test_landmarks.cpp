@@ -311,3 +311,26 @@ TEST(CurveTrimToPoint, LoopOfTwentyPoints) {
   EXPECT_FALSE(miss.closed);
   EXPECT_EQ(miss.points.size(), 20u);
 }
+
+TEST(CurveSetAddCurve, NamesTakeTheFirstFreeNumberOfTheirObject) {
+  curve_set set;
+  auto make = [](int32_t object, const char* name) {
+    curve_t c;
+    c.object = object;
+    c.name = name;
+    return c;
+  };
+  // Object 3 has 0 and 2; object 4 has 1, which does not count for 3.
+  set.add_curve(make(3, "Curve 0"), false);
+  set.add_curve(make(3, "Curve 2"), false);
+  set.add_curve(make(4, "Curve 1"), false);
+  set.add_curve(make(3, "Curve 10"), false);
+  curve_t& a = set.add_curve(make(3, "ignored"), true);
+  EXPECT_EQ(a.name, "Curve 1");
+  EXPECT_EQ(&a, &set.curves.back());
+  EXPECT_EQ(set.add_curve(make(3, ""), true).name, "Curve 3");
+  EXPECT_EQ(set.add_curve(make(5, ""), true).name, "Curve 0");
+  // Unnamed appends keep the record's own name.
+  EXPECT_EQ(set.add_curve(make(5, "mine"), false).name, "mine");
+  EXPECT_EQ(set.size(), 8u);
+}
