@@ -27,10 +27,40 @@ inline double texture(double x, double y) {
          4.0 * std::sin(kTwoPi * x * 15.0 / 205.0 + 0.7) + 4.0 * std::sin(kTwoPi * y * 18.0 / 149.0 + 0.4);
 }
 
+// A smooth random field: fixed pseudo-random values on a grid 3 units apart,
+// Catmull-Rom between them, within about -70..70.
+inline double random_field(double x, double y, uint32_t seed) {
+  auto knot = [&](long i, long j) {
+    uint32_t h = static_cast<uint32_t>(i + 100000) * 2654435761u ^ static_cast<uint32_t>(j + 100000) * 2246822519u ^
+                 seed * 3266489917u;
+    h ^= h >> 15;
+    h *= 2246822519u;
+    h ^= h >> 13;
+    h *= 3266489917u;
+    h ^= h >> 16;
+    return static_cast<double>(h % 101) - 50.0;
+  };
+  auto spline = [](double f, double p0, double p1, double p2, double p3) {
+    return p1 + 0.5 * f * (p2 - p0 + f * (2 * p0 - 5 * p1 + 4 * p2 - p3 + f * (3 * (p1 - p2) + p3 - p0)));
+  };
+  const double u = x / 3.0, v = y / 3.0;
+  const long i = static_cast<long>(std::floor(u)), j = static_cast<long>(std::floor(v));
+  double rows[4];
+  for (int b = 0; b < 4; ++b)
+    rows[b] = spline(u - static_cast<double>(i), knot(i - 1, j - 1 + b), knot(i, j - 1 + b), knot(i + 1, j - 1 + b),
+                     knot(i + 2, j - 1 + b));
+  return spline(v - static_cast<double>(j), rows[0], rows[1], rows[2], rows[3]);
+}
+
+// Random detail in both directions, so that every row looks unlike every
+// other, as telling compressed rows apart needs; grey values within 1..255.
+inline double layered_texture(double x, double y) { return 128.0 + 1.3 * random_field(x, y, 5); }
+
 // Pixel (c, r) shows the texture at source(c, r); noise adds up to +-noise
 // grey levels of a fixed pseudo-random sequence.
 template <class Source>
-std::vector<uint8_t> sample(int32_t w, int32_t h, Source source, int noise = 0, uint32_t seed = 1) {
+std::vector<uint8_t> sample(int32_t w, int32_t h, Source source, int noise = 0, uint32_t seed = 1,
+                            double (*texture)(double, double) = correction_test::texture) {
   std::vector<uint8_t> px(static_cast<size_t>(w) * h);
   uint32_t s = seed;
   for (int32_t r = 0; r < h; ++r)
