@@ -99,8 +99,10 @@ std::unique_ptr<uint8_t[]> image_correlation::resample_previous() {
       for (int32_t c = c0; c <= c1; ++c, x += dxc, y += dyc) {
         // 4: bilinear in 8-bit weights, or the nearest pixel where any of the
         // four is 0 (masked out). The neighbourhood stays inside the image.
-        const int32_t x0 = std::min(std::max(static_cast<int32_t>(std::floor(x)), 0), W - 1);
-        const int32_t y0 = std::min(std::max(static_cast<int32_t>(std::floor(y)), 0), H - 1);
+        // Positions lie within the image up to rounding, so truncation is the
+        // floor wherever it matters.
+        const int32_t x0 = std::min(std::max(static_cast<int32_t>(x), 0), W - 1);
+        const int32_t y0 = std::min(std::max(static_cast<int32_t>(y), 0), H - 1);
         const float fx = std::min(std::max(x - static_cast<float>(x0), 0.0f), 0.999f);
         const float fy = std::min(std::max(y - static_cast<float>(y0), 0.0f), 0.999f);
         const int32_t x1 = std::min(x0 + 1, W - 1), y1 = std::min(y0 + 1, H - 1);

@@ -134,7 +134,8 @@ bool image_correlation::finish_correction(double& p, double& q) {
 }
 
 bool image_correlation::apply_correction() {
-  if (!valid || !frame_store || !resource_table) return false;
+  // A run that was never finished holds nothing to write.
+  if (!valid || finished.empty() || !frame_store || !resource_table) return false;
   resource_table_t& t = *resource_table;
   const int32_t W = t.RES_BUF_WIDTH->read(), H = t.RES_BUF_HEIGHT->read();
   const size_t size = static_cast<size_t>(std::max(W, 0)) * static_cast<size_t>(std::max(H, 0));
