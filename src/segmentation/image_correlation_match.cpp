@@ -223,8 +223,13 @@ void image_correlation::correlate() {
 
   // 7: the in-plane correction in Q's frame (cm): translation only.
   const double c = std::cos(static_cast<double>(theta)) - 1.0, s = std::sin(static_cast<double>(theta));
-  const double X = x_ok ? Sx + p0x - c * hW - s * hH : 0.0;
-  const double Y = y_ok ? Sy + p0y + s * hW - c * hH : 0.0;
+  double X = x_ok ? Sx + p0x - c * hW - s * hH : 0.0;
+  double Y = y_ok ? Sy + p0y + s * hW - c * hH : 0.0;
+  // Frames whose recorded planes stand edge-on to each other give no
+  // in-plane motion to correct against: keep the recorded displacement
+  // rather than write a pose that is not a number.
+  if (!std::isfinite(X)) X = 0.0;
+  if (!std::isfinite(Y)) Y = 0.0;
 
   // 8: the pose, and the drift carried into the next pair.
   matrix4_t& drift = correct_pressure ? pressure_drift : position_drift;

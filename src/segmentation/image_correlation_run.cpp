@@ -90,6 +90,8 @@ bool image_correlation::finish_correction(double& p, double& q) {
     return fail("There was not enough memory to correct probe pressure.");
   }
   if (!adjust_positions(pp, qq)) return fail("There was not enough memory to fit the corrected positions.");
+  if (!std::isfinite(pp) || !std::isfinite(qq))
+    return fail("The corrected positions could not be fitted to the recorded ones.");
   const int32_t last_frame = pending.back().frame;
   for (correlation_frame_t& r : pending) finished.push_back(std::move(r));
   pending.clear();
