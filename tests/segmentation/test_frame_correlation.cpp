@@ -164,3 +164,29 @@ TEST_F(FrameCorrelation, MaskedStripsAreLeftOut) {
 }
 
 }  // namespace
+
+namespace {
+
+// A frame turned over (its plane facing the other way) leaves no direction
+// to carry pixels between the planes: the run keeps finite poses rather
+// than writing ones that are not numbers.
+TEST_F(FrameCorrelation, FramesFacingOppositeWaysKeepFinitePoses) {
+  std::vector<position_t> p = sweep(2);
+  p[1].roll = 180.0f;
+  load(kW, kH, {shifted(kW, kH, 0, 0), shifted(kW, kH, 2, 1)}, p);
+  for (bool pressure : {false, true}) {
+    image_correlation run(false, pressure);
+    ASSERT_TRUE(run.correct_frame(0));
+    ASSERT_TRUE(run.correct_frame(1));
+    for (const correlation_frame_t& r : run.pending) {
+      for (float v : r.corrected_position) EXPECT_TRUE(std::isfinite(v)) << pressure;
+      for (float v : r.row_offsets) EXPECT_TRUE(std::isfinite(v)) << pressure;
+    }
+    double a = 0, b = 0;
+    if (run.finish_correction(a, b))
+      for (const correlation_frame_t& r : run.finished)
+        for (float v : r.corrected_position) EXPECT_TRUE(std::isfinite(v)) << pressure;
+  }
+}
+
+}  // namespace
