@@ -130,7 +130,7 @@ void image_correlation::correlate() {
   correlation_frame_t& P = pending[static_cast<size_t>(previous)];
   correlation_frame_t& Q = pending[static_cast<size_t>(current)];
 
-  // 1-2: the in-plane motion the recorded positions imply, P's pixel points
+  // The in-plane motion the recorded positions imply, P's pixel points
   // carried onto Q's plane.
   const vec3_t n = vec3_normalise(matrix4_get_z_axis(P.corrected_pose) + matrix4_get_z_axis(Q.corrected_pose));
   vec3_t w00, w01, w10;
@@ -149,7 +149,7 @@ void image_correlation::correlate() {
   const uint8_t* a = pixels_of(P, size);
   const uint8_t* b = pixels_of(Q, size);
 
-  // 3: strip offsets in x.
+  // Strip offsets in x.
   bool x_ok = false, y_ok = false;
   double Sx = 0.0, Sy = 0.0;
   if (a && b) {
@@ -162,7 +162,7 @@ void image_correlation::correlate() {
       });
       offset[i] = find_peak(scores, kShifts);
     }
-    // 4: the line through two strips that the most strips agree with.
+    // The line through two strips that the most strips agree with.
     int best_count = 0;
     float best_residual = 0.0f;
     int best_j = -1, best_k = -1;
@@ -189,7 +189,7 @@ void image_correlation::correlate() {
         }
       }
     }
-    // 5: least-squares line through the inliers, read at strip 10.
+    // Least-squares line through the inliers, read at strip 10.
     if (best_count >= 2) {
       const float slope = (offset[best_k] - offset[best_j]) / static_cast<float>(best_k - best_j);
       float sm = 0, so = 0, smo = 0, smm = 0;
@@ -210,7 +210,7 @@ void image_correlation::correlate() {
       Sx = -(10.0 * bb + aa - kNoShift) * x_scale;
       x_ok = std::isfinite(Sx);
     }
-    // 6: one shift search over the whole image in y.
+    // One shift search over the whole image in y.
     shift_search(scores, [&](int d) { return block_score(a, b, W, 0, kNoShift, 0, d, W, H - 51, masked); });
     const float yp = find_peak(scores, kShifts);
     if (yp != 0.0f) {
@@ -221,7 +221,7 @@ void image_correlation::correlate() {
   if (!x_ok) wxLogDebug("Bad x- and roll-correlation for frame %li to %li.", long(previous), long(current));
   if (!y_ok) wxLogDebug("Bad y-correlation for frame %li to %li.", long(previous), long(current));
 
-  // 7: the in-plane correction in Q's frame (cm): translation only.
+  // The in-plane correction in Q's frame (cm): translation only.
   const double c = std::cos(static_cast<double>(theta)) - 1.0, s = std::sin(static_cast<double>(theta));
   double X = x_ok ? Sx + p0x - c * hW - s * hH : 0.0;
   double Y = y_ok ? Sy + p0y + s * hW - c * hH : 0.0;
@@ -231,7 +231,7 @@ void image_correlation::correlate() {
   if (!std::isfinite(X)) X = 0.0;
   if (!std::isfinite(Y)) Y = 0.0;
 
-  // 8: the pose, and the drift carried into the next pair.
+  // The pose, and the drift carried into the next pair.
   matrix4_t& drift = correct_pressure ? pressure_drift : position_drift;
   matrix4_t C, DR, DRC, inverse, next;
   matrix4_translation(C, X, Y, 0.0);

@@ -61,7 +61,7 @@ std::unique_ptr<uint8_t[]> image_correlation::resample_previous() {
   correlation_frame_t& P = pending[static_cast<size_t>(previous)];
   correlation_frame_t& Q = pending[static_cast<size_t>(current)];
 
-  // 1-2: Q's pixel grid in P's pixels, a linear map.
+  // Q's pixel grid in P's pixels, a linear map.
   const vec3_t n = vec3_normalise(matrix4_get_z_axis(P.corrected_pose) + matrix4_get_z_axis(Q.corrected_pose));
   auto into_p = [&](double fx, double fy) {
     vec3_t w;
@@ -77,7 +77,7 @@ std::unique_ptr<uint8_t[]> image_correlation::resample_previous() {
   if (src && std::isfinite(dxc) && std::isfinite(dyc) && std::isfinite(dxr) && std::isfinite(dyr)) {
     float xr = static_cast<float>(a00.x), yr = static_cast<float>(a00.y);
     for (int32_t r = 0; r < H; ++r, xr += dxr, yr += dyr) {
-      // 3: the columns whose position lies inside P.
+      // The columns whose position lies inside P.
       double lo = 0.0, hi = W - 1;
       bool inside = true;
       auto bound = [&](float start, float step, double limit) {
@@ -97,7 +97,7 @@ std::unique_ptr<uint8_t[]> image_correlation::resample_previous() {
       uint8_t* row = out.get() + static_cast<size_t>(r) * W;
       float x = xr + static_cast<float>(c0) * dxc, y = yr + static_cast<float>(c0) * dyc;
       for (int32_t c = c0; c <= c1; ++c, x += dxc, y += dyc) {
-        // 4: bilinear in 8-bit weights, or the nearest pixel where any of the
+        // Bilinear in 8-bit weights, or the nearest pixel where any of the
         // four is 0 (masked out). The neighbourhood stays inside the image.
         // Positions lie within the image up to rounding, so truncation is the
         // floor wherever it matters.
@@ -117,7 +117,7 @@ std::unique_ptr<uint8_t[]> image_correlation::resample_previous() {
       }
     }
   }
-  // 5-6: where Q's rows meet P's, and the y movement left to compression.
+  // Where Q's rows meet P's, and the y movement left to compression.
   Q.row_origin = static_cast<float>(a00.y + W * static_cast<double>(dyc) / 2.0);
   Q.row_step = dyr;
   move_along_y(Q, static_cast<double>(Q.y_shift) * y_scale, calibration);
@@ -135,7 +135,7 @@ void image_correlation::estimate_compression(const uint8_t* S) {
   const uint8_t* T = pixels_of(Q, static_cast<size_t>(W) * H);
   if (!T) return;
 
-  // 1-2: scores of S's row i against T's row j near the diagonal.
+  // Scores of S's row i against T's row j near the diagonal.
   std::unique_ptr<float[]> band(new (std::nothrow) float[static_cast<size_t>(H) * kBandWidth]());
   if (!band) return;
   auto M = [&](int i, int j) -> float {
@@ -151,7 +151,7 @@ void image_correlation::estimate_compression(const uint8_t* S) {
     }
   }
 
-  // 3: per diagonal position, the peak across the diagonal.
+  // Per diagonal position, the peak across the diagonal.
   const int N = H - 2 * kAnchorRow;
   std::vector<float> p(static_cast<size_t>(N), 0.0f), w(static_cast<size_t>(N), 0.0f);
   float samples[kSamples];
@@ -172,7 +172,7 @@ void image_correlation::estimate_compression(const uint8_t* S) {
   }
   band.reset();
 
-  // 4: an estimate weighs by how well its neighbours agree with it.
+  // An estimate weighs by how well its neighbours agree with it.
   for (int k = kWindow / 2; k < N - kWindow / 2; ++k) {
     float sum = 0.0f;
     int found = 0;
@@ -186,7 +186,7 @@ void image_correlation::estimate_compression(const uint8_t* S) {
     w[static_cast<size_t>(k)] = kWindow / std::max(dev, kLeastSpread);
   }
 
-  // 5: segments grown from the heaviest estimates until they weigh enough.
+  // Segments grown from the heaviest estimates until they weigh enough.
   std::vector<uint8_t> used(static_cast<size_t>(N), 0);
   std::vector<segment_t> segments;
   bool first = true;
@@ -223,7 +223,7 @@ void image_correlation::estimate_compression(const uint8_t* S) {
 
   std::fill(row_increments.begin(), row_increments.end(), 0.0f);
   if (!segments.empty()) {
-    // 6: the values made monotone along the image, rising or falling,
+    // The values made monotone along the image, rising or falling,
     // whichever needs the smaller change.
     const size_t n = segments.size();
     std::vector<float> A(n), B(n);
@@ -245,7 +245,7 @@ void image_correlation::estimate_compression(const uint8_t* S) {
       }
     }
     for (size_t k = 0; k < n; ++k) segments[k].value = devA > devB ? B[k] : A[k];
-    // 7-8: anchors, previous row b to current row a.
+    // Anchors, previous row b to current row a.
     std::stable_sort(segments.begin(), segments.end(),
                      [](const segment_t& x, const segment_t& y) { return x.centre < y.centre; });
     std::vector<float> b(n), a(n);
@@ -254,7 +254,7 @@ void image_correlation::estimate_compression(const uint8_t* S) {
       b[k] = c - (segments[k].value - 10.0f) * kDiagonal;
       a[k] = c + (segments[k].value - 10.0f) * kDiagonal;
     }
-    // 9: how far each row's content moved, along lines between the anchors.
+    // How far each row's content moved, along lines between the anchors.
     if (n == 1) {
       std::fill(row_increments.begin(), row_increments.end(), a[0] - b[0]);
     } else {
@@ -269,7 +269,7 @@ void image_correlation::estimate_compression(const uint8_t* S) {
       }
     }
   }
-  // 10-11: the uniform part already went into the pose; accumulate.
+  // The uniform part already went into the pose; accumulate.
   for (float& r : row_increments) r -= Q.y_shift;
   map_row_offsets(P, Q, Q.row_origin, Q.row_step, OFFSETS_ADD);
 }
@@ -299,12 +299,12 @@ void image_correlation::reference_pressure() {
   const size_t H = pending[0].row_offsets.size();
   if (H <= 21) return;
   auto span = [&](const correlation_frame_t& r) { return r.row_offsets[H - 21] - r.row_offsets[kAnchorRow]; };
-  // 1: the most compressed record is the reference.
+  // The most compressed record is the reference.
   size_t R = 0;
   for (size_t j = 1; j < pending.size(); ++j)
     if (pending[j].row_offsets.size() == H && span(pending[j]) > span(pending[R])) R = j;
   const float b = pending[R].row_offsets[kAnchorRow];
-  // 2-3: every other record relative to it, along the chain of row origins.
+  // Every other record relative to it, along the chain of row origins.
   float sum = 0.0f;
   for (size_t j = R + 1; j < pending.size(); ++j) {
     sum += pending[j].row_origin;
@@ -316,7 +316,7 @@ void image_correlation::reference_pressure() {
     map_row_offsets(pending[R], pending[j], sum, pending[j + 1].row_step, OFFSETS_SUBTRACT);
   }
   std::fill(pending[R].row_offsets.begin(), pending[R].row_offsets.end(), 0.0f);
-  // 5: each record moves by its own uniform part.
+  // Each record moves by its own uniform part.
   for (correlation_frame_t& r : pending) {
     if (r.row_offsets.size() != H) continue;
     move_along_y(r, (static_cast<double>(r.row_offsets[kAnchorRow]) + b) * y_scale, calibration);

@@ -143,7 +143,7 @@ bool image_correlation::apply_correction() {
   const size_t size = static_cast<size_t>(std::max(W, 0)) * static_cast<size_t>(std::max(H, 0));
   const bool doppler = t.RES_BUF_DOPPLER->read();
 
-  // 1: positions, and in a pressure run the images. Everything that can run
+  // Positions, and in a pressure run the images. Everything that can run
   // short of memory is had before anything changes.
   std::unique_ptr<uint8_t[]> buffer;
   std::unique_ptr<uint16_t[]> raw_buffer;
@@ -187,7 +187,7 @@ bool image_correlation::apply_correction() {
     }
   }
 
-  // 2-3: contours move with their rows; surfaces made from them go.
+  // Contours move with their rows; surfaces made from them go.
   contour_object* objects = t.RES_OBJECT->read();
   const int32_t count = std::min<int32_t>(static_cast<int32_t>(t.CURRENT_MAX_OBJECTS->read()), NUM_USER_OBJECTS);
   bool moved = false;
@@ -216,7 +216,7 @@ bool image_correlation::apply_correction() {
   }
   if (moved) t.CONT->write();
 
-  // 4-5: data and spine landmarks on a frame move with it.
+  // Data and spine landmarks on a frame move with it.
   landmarks* marks = t.RES_LANDMARKS->read();
   bool marks_moved = false;
   for (size_t i = 0; marks && i < marks->size(); ++i) {
@@ -249,7 +249,7 @@ bool image_correlation::apply_correction() {
   }
   if (marks_moved) t.LANDMARK->write();
 
-  // 6: the data now carry corrected positions (and pressure).
+  // The data now carry corrected positions (and pressure).
   if (correct_pressure && (!t.RES_CORRECTED_PRESSURE->read() || !t.RES_CORRECTED_PRESSURE->pending()))
     t.RES_CORRECTED_PRESSURE->write_no_changeprocs(true);
   if (!t.RES_CORRECTED_POS->read() || !t.RES_CORRECTED_POS->pending()) t.RES_CORRECTED_POS->write_no_changeprocs(true);
