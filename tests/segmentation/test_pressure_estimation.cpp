@@ -90,4 +90,37 @@ TEST_F(PressureEstimation, OffsetsAreCarriedBetweenRowGrids) {
   EXPECT_FLOAT_EQ(target.row_offsets[h - 1], 0.0f);
 }
 
+// Offsets become relative to the most compressed record (the largest
+// spread between rows 10 and H - 21), and every record moves along its y
+// axis by its remaining uniform part plus the reference's.
+TEST_F(PressureEstimation, OffsetsAreReferredToTheMostCompressedFrame) {
+  constexpr int32_t h = 40;
+  load(kW, h, {shifted(kW, h, 0, 0), shifted(kW, h, 0, 0), shifted(kW, h, 0, 0)}, sweep(3));
+  image_correlation run(false, true);
+  const float slope[3] = {0.0f, 0.1f, 0.05f};  // record 1 spreads most
+  for (int k = 0; k < 3; ++k) {
+    correlation_frame_t r;
+    ASSERT_TRUE(run.start_record(k, r));
+    for (int j = 0; j < h; ++j) r.row_offsets[j] = slope[k] * static_cast<float>(j);
+    run.pending.push_back(std::move(r));
+  }
+  run.pending[1].row_origin = 2.0f;  // record 0's grid starts 2 rows above record 1's: held at row 0
+  run.reference_pressure();
+  for (int j = 0; j < h; ++j) {
+    EXPECT_NEAR(run.pending[0].row_offsets[j], -0.1 * j, 1e-5) << j;
+    EXPECT_EQ(run.pending[1].row_offsets[j], 0.0f) << j;
+    EXPECT_NEAR(run.pending[2].row_offsets[j], -0.05 * j, 1e-5) << j;
+  }
+  // The reference's own row 10 offset was 1 row: (offset at row 10 + 1) rows
+  // of 0.05 cm, against the y axis.
+  const double moved[3] = {(-1.0 + 1.0) * 0.05, (0.0 + 1.0) * 0.05, (-0.5 + 1.0) * 0.05};
+  for (int k = 0; k < 3; ++k) {
+    EXPECT_NEAR(run.pending[k].corrected_position[1], -moved[k], 1e-6) << k;
+    EXPECT_NEAR(run.pending[k].corrected_position[2], 0.1 * k, 1e-6) << k;
+    vec3_t origin;
+    matrix4_transform_point(origin, run.pending[k].corrected_pose, vec3_t{0, 0, 0});
+    EXPECT_NEAR(origin.y, -moved[k], 1e-6) << k;
+  }
+}
+
 }  // namespace
