@@ -83,7 +83,7 @@ BENCHMARK(BM_ObliqueReslice)->Arg(0)->Arg(1)->ArgNames({"accurate"})->Unit(bench
 void BM_ObliqueResliceWithPressureCorrection(benchmark::State& state) {
   stack_fixture& f = fixture();
   resource_table_t& t = *resource_table;
-  auto* run = new image_correlation(true);
+  auto* run = new image_correlation(false, true);
   for (int k = 0; k < kFrames; ++k) {
     correlation_frame_t r;
     if (!run->start_record(k, r)) continue;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "data/data_io_ui.h"
 #include "registry/resource_table.h"
 
 namespace {
@@ -42,7 +43,8 @@ bool copy_display(const frame_image_ref& ref, size_t size, uint8_t* out) {
 
 }  // namespace
 
-image_correlation::image_correlation(bool correct_pressure) : correct_pressure(correct_pressure) {
+image_correlation::image_correlation(bool show_progress, bool correct_pressure)
+    : correct_pressure(correct_pressure) {
   matrix4_identity(position_drift);
   matrix4_identity(pressure_drift);
   matrix4_identity(calibration);
@@ -52,7 +54,11 @@ image_correlation::image_correlation(bool correct_pressure) : correct_pressure(c
     return;
   }
   const resource_table_t& t = *resource_table;
-  if (t.RES_BUF_HEIGHT->read() < 40 || !t.RES_POS_REC->read()) valid = false;
+  if (t.RES_BUF_HEIGHT->read() < 40)
+    invalidate(wxString::Format("Frames of %li rows are too small to correct (at least 40 are needed).",
+                                long(t.RES_BUF_HEIGHT->read())));
+  else if (!t.RES_POS_REC->read())
+    invalidate("The data carry no recorded positions to correct.");
   x_trans = t.RES_XTRANS->read();
   y_trans = t.RES_YTRANS->read();
   z_trans = t.RES_ZTRANS->read();
@@ -63,7 +69,26 @@ image_correlation::image_correlation(bool correct_pressure) : correct_pressure(c
   x_scale = t.RES_XSCALE->read();
   matrix4_from_position(calibration, x_trans, y_trans, z_trans, azimuth, elevation, roll);
   matrix4_inverse_from_position(calibration_inverse, x_trans, y_trans, z_trans, azimuth, elevation, roll);
-  if (correct_pressure) row_increments.assign(static_cast<size_t>(std::max(t.RES_BUF_HEIGHT->read(), 0)), 0.0f);
+  try {
+    if (correct_pressure) row_increments.assign(static_cast<size_t>(std::max(t.RES_BUF_HEIGHT->read(), 0)), 0.0f);
+  } catch (const std::bad_alloc&) {
+    invalidate("There is not enough memory to correct probe pressure.");
+  }
+  if (show_progress) {
+    const long frames = t.RES_BUF_FRAMES->read();
+    progress_ = current_data_ui().start_progress(
+        correct_pressure ? "Correcting positions and probe pressure from image data\n"
+                         : "Correcting positions from image data\n",
+        wxString::Format("Currently correcting frame 0 of %li.", frames), static_cast<int>(frames),
+        data_io_ui::PROGRESS_MODAL | data_io_ui::PROGRESS_TIMES | data_io_ui::PROGRESS_CANCEL);
+  }
+}
+
+image_correlation::~image_correlation() = default;
+
+void image_correlation::invalidate(const wxString& why) {
+  if (valid || failure_.empty()) failure_ = why;
+  valid = false;
 }
 
 bool image_correlation::start_record(int32_t k, correlation_frame_t& out) const {
@@ -137,37 +162,65 @@ void image_correlation::corrected_image(int32_t k, uint8_t* out) const {
   pressure_corrected_rows(source, w, h, r.row_offsets.data(), resource_table->RES_BUF_DOPPLER->read(), out);
 }
 
-void pressure_corrected_rows(const uint8_t* source, int32_t width, int32_t height, const float* offsets,
-                             bool doppler, uint8_t* out) {
+namespace {
+
+// out = (above * (256 - w) + below * w) >> 8 for 16-bit values.
+void blend_rows(const uint16_t* above, const uint16_t* below, int w, int32_t width, uint16_t* out) {
+  const uint32_t wa = static_cast<uint32_t>(256 - w), wb = static_cast<uint32_t>(w);
+  for (int32_t c = 0; c < width; ++c) out[c] = static_cast<uint16_t>((above[c] * wa + below[c] * wb) >> 8);
+}
+
+template <class T>
+void nearer_or_blend(const T* above, const T* below, int w, int32_t width, T* out) {
+  for (int32_t c = 0; c < width; ++c) {
+    const int u = above[c], v = below[c];
+    if (sizeof(T) == 1 && same_doppler_class(u, v))
+      out[c] = static_cast<T>((u * (256 - w) + v * w) >> 8);
+    else
+      out[c] = static_cast<T>(256 - w > w ? u : v);
+  }
+}
+
+template <class T>
+void corrected_rows(const T* source, int32_t width, int32_t height, const float* offsets, bool doppler, T* out) {
   if (width <= 0 || height <= kAnchorRow) return;
   const float anchor = offsets[kAnchorRow];
+  const size_t row_bytes = static_cast<size_t>(width) * sizeof(T);
   for (int32_t j = 0; j < height; ++j) {
-    uint8_t* row = out + static_cast<size_t>(j) * width;
+    T* row = out + static_cast<size_t>(j) * width;
     const float x = static_cast<float>(j) + offsets[j] - anchor;
     // A source exactly on the last row takes that row: zeroing it would lose
     // the row of every corrected frame even where nothing was compressed.
     if (x == static_cast<float>(height - 1)) {
-      std::memcpy(row, source + static_cast<size_t>(height - 1) * width, static_cast<size_t>(width));
+      std::memcpy(row, source + static_cast<size_t>(height - 1) * width, row_bytes);
       continue;
     }
     // Also refuses a NaN, which compares false everywhere.
     if (!(x >= 0.0f && x < static_cast<float>(height - 1))) {
-      std::memset(row, 0, static_cast<size_t>(width));
+      std::memset(row, 0, row_bytes);
       continue;
     }
     const int32_t b = static_cast<int32_t>(x);
     const int w = static_cast<int>((x - static_cast<float>(b)) * 256.0f);
-    const uint8_t* above = source + static_cast<size_t>(b) * width;
-    const uint8_t* below = above + width;
-    if (w == 0) {  // on a source row: (u * 256) >> 8 is u
-      std::memcpy(row, above, static_cast<size_t>(width));
-    } else if (!doppler) {
+    const T* above = source + static_cast<size_t>(b) * width;
+    const T* below = above + width;
+    if (w == 0)  // on a source row: (u * 256) >> 8 is u
+      std::memcpy(row, above, row_bytes);
+    else if (!doppler)
       blend_rows(above, below, w, width, row);
-    } else {
-      for (int32_t c = 0; c < width; ++c) {
-        const int u = above[c], v = below[c];
-        row[c] = static_cast<uint8_t>(same_doppler_class(u, v) ? (u * (256 - w) + v * w) >> 8 : 256 - w > w ? u : v);
-      }
-    }
+    else
+      nearer_or_blend(above, below, w, width, row);
   }
+}
+
+}  // namespace
+
+void pressure_corrected_rows(const uint8_t* source, int32_t width, int32_t height, const float* offsets,
+                             bool doppler, uint8_t* out) {
+  corrected_rows(source, width, height, offsets, doppler, out);
+}
+
+void pressure_corrected_rows(const uint16_t* source, int32_t width, int32_t height, const float* offsets,
+                             bool doppler, uint16_t* out) {
+  corrected_rows(source, width, height, offsets, doppler, out);
 }

@@ -1,18 +1,31 @@
 // One position or pressure correction run over the frames of the frame store,
 // held by RES_CORRELATION; the registry deletes a run still held at exit.
 //
-// This is the run's data and what the reslice and panorama builders ask of
-// it: a frame's corrected position and its pressure-corrected image. Both
-// fall back to the frame store for a frame the run holds no record of, so a
-// caller may ask for every frame. Adding and correlating frames is not built
-// yet; the records are filled by whoever makes the run.
+// Frames are added one by one (correct_frame); each is compared with the one
+// added before it, its in-plane displacement measured by correlating strips
+// of the two images, and, in a pressure run, the compression of its rows
+// estimated. finish_correction fits the corrected poses back to the recorded
+// ones by a smooth drift and judges whether the result is believable;
+// apply_correction writes it into the frame store, the contours and the
+// landmarks. While the run is held, the reslice and panorama builders ask it
+// for a frame's corrected position and pressure-corrected image; both fall
+// back to the frame store for a frame the run holds no record of.
+//
+// The run talks to the user through the data-file interface (data_io_ui):
+// its progress display with a Cancel button and its one question. While a
+// script runs the question is answered No and a WARNING line says so.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
+
+#include <wx/string.h>
 
 #include "data/dynabuf.h"
 #include "data/geometry.h"
+
+class data_progress;
 
 // The record of one frame added to a run.
 struct correlation_frame_t {
@@ -36,9 +49,10 @@ class image_correlation {
  public:
   // A run over the frames as they are now: the calibration and pixel sizes
   // are copied from the resources. Frames less than 40 rows high or without
-  // recorded positions make a run that is not valid.
-  explicit image_correlation(bool correct_pressure = false);
-  ~image_correlation() = default;
+  // recorded positions make a run that is not valid. With show_progress the
+  // run keeps a progress display (with Cancel) until it is finished.
+  image_correlation(bool show_progress, bool correct_pressure);
+  ~image_correlation();
   image_correlation(const image_correlation&) = delete;
   image_correlation& operator=(const image_correlation&) = delete;
 
@@ -61,6 +75,46 @@ class image_correlation {
   // (a missing or short image) are written as 0.
   void corrected_image(int32_t k, uint8_t* out) const;
 
+  // ---- the run ----------------------------------------------------------
+
+  // Adds frame k and corrects it against the frame added before. False when
+  // the frame was not added (run not valid, no such frame, cancelled).
+  bool correct_frame(int32_t k);
+  // Fits the corrected poses to the recorded ones and judges the result:
+  // p is the largest movement of a far image corner, q of a first-row corner
+  // (cm). False, with the run no longer valid, when it cannot be used.
+  bool finish_correction(double& p, double& q);
+  // Writes the finished run into the frame store, contours and landmarks.
+  // False (nothing changed) when the run is not valid or memory is short.
+  bool apply_correction();
+  // Why the run stopped being valid, empty while it is.
+  const wxString& failure() const { return failure_; }
+
+  // ---- the steps, public for their tests --------------------------------
+
+  // Sub-sample position of the largest of n scores by an equiangular fit;
+  // 0 when any score is 0 or the maximum lies at either end.
+  static float find_peak(const float* scores, int n);
+  // Compares pending[previous] with pending[current] and corrects the latter.
+  void correlate();
+  // The previous record's pixels resampled onto the current record's grid,
+  // or null when memory is short; takes the current record's y shift out of
+  // its pose.
+  std::unique_ptr<uint8_t[]> resample_previous();
+  // Measures the compression between the resampled previous image and the
+  // current one and sets the current record's row offsets.
+  void estimate_compression(const uint8_t* resampled);
+  enum offset_mode { OFFSETS_ADD, OFFSETS_SUBTRACT };
+  // Carries source's row offsets onto target's rows: target row i meets
+  // source row start + i * step.
+  void map_row_offsets(const correlation_frame_t& source, correlation_frame_t& target, float start,
+                       float step, offset_mode mode) const;
+  // Re-expresses every record's row offsets relative to the most
+  // compressed record and moves the poses to match.
+  void reference_pressure();
+  // The polynomial drift fit of the pending records; false when memory is short.
+  bool adjust_positions(double& p, double& q);
+
   bool valid = true;
   std::vector<correlation_frame_t> pending;   // the run in progress, in the order added
   std::vector<correlation_frame_t> finished;  // the run once finished
@@ -75,7 +129,21 @@ class image_correlation {
   int32_t current = 0;         // index in pending of the newest record
   int32_t previous = -1;       // and of the one before it
   bool correct_pressure = false;
+  // Coefficients per drift polynomial chosen by the last fit (3 or 4), and
+  // its parameters: rigid offset, then y and x coefficients interleaved.
+  int32_t fit_terms = 0;
+  std::vector<double> fit_parameters;
+
+ private:
+  void invalidate(const wxString& why);
+  std::unique_ptr<data_progress> progress_;
+  wxString failure_;
 };
+
+// The pixel-pair score of n pixel pairs a[i], b[i]: the mean of
+// -((a - b)^2 + 1); with masked set, pairs with a 0 on either side do not
+// count. sum and count accumulate one row (32-bit sum).
+void row_pair_score(const uint8_t* a, const uint8_t* b, int32_t n, bool masked, int32_t& sum, int32_t& count);
 
 // Rows of a pressure-corrected image: output row j comes from source row
 // j + offsets[j] - offsets[10], linearly between the two rows around it, and
@@ -85,3 +153,7 @@ class image_correlation {
 // entries.
 void pressure_corrected_rows(const uint8_t* source, int32_t width, int32_t height, const float* offsets,
                              bool doppler, uint8_t* out);
+// The same for 16-bit raw values; with doppler set every pixel takes the
+// nearer row.
+void pressure_corrected_rows(const uint16_t* source, int32_t width, int32_t height, const float* offsets,
+                             bool doppler, uint16_t* out);

@@ -8,6 +8,7 @@ int run_convert(int argc, char** argv);
 int run_thickness(int argc, char** argv);
 int run_thickness_map(int argc, char** argv);
 int run_segment(int argc, char** argv);
+int run_correct(int argc, char** argv);
 
 const std::vector<tool_command>& image_tool_commands() {
   static const std::vector<tool_command> commands = {
@@ -17,6 +18,7 @@ const std::vector<tool_command>& image_tool_commands() {
       {"thickness", run_thickness},
       {"thickness-map", run_thickness_map},
       {"segment", run_segment},
+      {"correct", run_correct},
   };
   return commands;
 }

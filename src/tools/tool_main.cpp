@@ -35,6 +35,7 @@ int tool_main(int argc, char** argv, const std::vector<tool_command>& commands) 
                "       nv_tool thickness ...\n"
                "       nv_tool thickness-map IN SETTINGS.ini SURFACE.ply OUT.csv\n"
                "       nv_tool segment IN.hm FRAME X Y OUT.hm\n"
+               "       nv_tool correct IN.hm positions|pressure OUT.hm\n"
                "       nv_tool model MODEL.ply [IN.hm [--substructures FIRST OUT.hm]]\n"
                "       nv_tool refobj FILE.ply|FILE.wrl\n"
                "       nv_tool import-objects DATA FILE OUT.hm\n"

@@ -25,7 +25,7 @@ TEST_F(Teardown, FreesHeldObjectsBuildersAndSurfaces) {
   t().RES_SURFACE[3]->write(new surface_interp);
   t().RES_SURFACE[200]->write(new surface_interp);
   t().RES_PANORAMA->write(new panorama_internals(false));
-  t().RES_CORRELATION->write(new image_correlation);
+  t().RES_CORRELATION->write(new image_correlation(false, false));
 
   // Data in the held lists.
   t().RES_COMMENT->read()->push_back("a comment");

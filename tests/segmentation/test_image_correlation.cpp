@@ -66,7 +66,7 @@ TEST_F(ImageCorrelation, RunIsValidOnlyForTallFramesWithPositions) {
     t.RES_BUF_HEIGHT->write(c.height);
     t.RES_POS_REC->write(c.positions);
     base_res_t::make_pending_writes_happen();
-    EXPECT_EQ(image_correlation(true).valid, c.valid) << c.height << " " << c.positions;
+    EXPECT_EQ(image_correlation(false, true).valid, c.valid) << c.height << " " << c.positions;
   }
 }
 
@@ -75,7 +75,7 @@ TEST_F(ImageCorrelation, RecordStartsAtTheRecordedPositionWithTheCalibration) {
   t.RES_XTRANS->write(1.0);
   t.RES_ROLL->write(90.0);
   base_res_t::make_pending_writes_happen();
-  image_correlation run(true);
+  image_correlation run(false, true);
   EXPECT_DOUBLE_EQ(run.x_trans, 1.0);
   EXPECT_DOUBLE_EQ(run.roll, 90.0);
   correlation_frame_t r;
@@ -101,14 +101,14 @@ TEST_F(ImageCorrelation, RecordStartsAtTheRecordedPositionWithTheCalibration) {
 
   // A positions-only run keeps no row offsets; a frame without a position
   // makes no record.
-  image_correlation positions_only(false);
+  image_correlation positions_only(false, false);
   ASSERT_TRUE(positions_only.start_record(0, r));
   EXPECT_TRUE(r.row_offsets.empty());
   EXPECT_FALSE(positions_only.start_record(3, r));
 }
 
 TEST_F(ImageCorrelation, FirstRecordOfAFrameCountsAndAnInvalidRunHasNone) {
-  image_correlation run(false);
+  image_correlation run(false, false);
   for (int32_t k : {2, 0, 2}) {
     correlation_frame_t r;
     ASSERT_TRUE(run.start_record(k, r));
@@ -123,7 +123,7 @@ TEST_F(ImageCorrelation, FirstRecordOfAFrameCountsAndAnInvalidRunHasNone) {
 }
 
 TEST_F(ImageCorrelation, CorrectedPositionComesFromTheRecordElseFromTheFrameStore) {
-  image_correlation run(false);
+  image_correlation run(false, false);
   correlation_frame_t r;
   ASSERT_TRUE(run.start_record(1, r));
   const float corrected[6] = {1.5f, -2.0f, 3.25f, 10.0f, -20.0f, 30.0f};
@@ -153,7 +153,7 @@ TEST_F(ImageCorrelation, CorrectedPositionComesFromTheRecordElseFromTheFrameStor
 
 // Row offsets: output row j comes from row j + offsets[j] - offsets[10].
 TEST_F(ImageCorrelation, PressureCorrectedRowsFollowTheOffsets) {
-  image_correlation run(true);
+  image_correlation run(false, true);
   for (int32_t k : {0, 2}) {
     correlation_frame_t r;
     ASSERT_TRUE(run.start_record(k, r));
@@ -207,7 +207,7 @@ TEST_F(ImageCorrelation, DopplerRowsOfDifferentClassesAreNotBlended) {
   uint8_t* pixels = frame_store->images[0]->display;
   const int rows[][2] = {{20, 100}, {21, 200}, {30, 130}, {31, 140}, {25, 100}, {26, 200}};
   for (const auto& row : rows) std::fill_n(pixels + row[0] * kW, kW, static_cast<uint8_t>(row[1]));
-  image_correlation run(true);
+  image_correlation run(false, true);
   correlation_frame_t r;
   ASSERT_TRUE(run.start_record(0, r));
   r.row_offsets[20] = 0.5f;  // halfway between 100 and 200
@@ -236,7 +236,7 @@ TEST_F(ImageCorrelation, DopplerRowsOfDifferentClassesAreNotBlended) {
 }
 
 TEST_F(ImageCorrelation, MissingPixelsComeOutAsZero) {
-  image_correlation run(true);
+  image_correlation run(false, true);
   // A frame beyond the store, and a record of a frame whose image is gone.
   const std::vector<uint8_t> beyond = image_of(run, 9);
   EXPECT_EQ(beyond, std::vector<uint8_t>(kW * kH, 0));

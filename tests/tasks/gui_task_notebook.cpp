@@ -84,7 +84,7 @@ TEST(TaskNotebook, PagesAndVisualPagesFollowTasksForEverySwitchSetting) {
       EXPECT_EQ(visual->GetSelection(), 5);
       EXPECT_EQ(f->help_page, "pressure.htm");
       // Leaving Pressure throws a pending run away; with none it writes nothing.
-      rt().RES_CORRELATION->write(new image_correlation(false));
+      rt().RES_CORRELATION->write(new image_correlation(false, false));
       choose_task(f, 4);
       EXPECT_EQ(rt().RES_CORRELATION->read(), nullptr);
       EXPECT_EQ(enabled(visual), std::vector<bool>(c.visuals, true));

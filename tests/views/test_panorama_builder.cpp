@@ -269,7 +269,7 @@ TEST_F(PanoramaBuilder, KeepSizeHoldsTheWidthAndCentresASmallerResult) {
 // A correction run held in RES_CORRELATION, taken out however the test ends.
 struct held_run {
   image_correlation* run;
-  explicit held_run(bool pressure) : run(new image_correlation(pressure)) {
+  explicit held_run(bool pressure) : run(new image_correlation(false, pressure)) {
     resource_table->RES_CORRELATION->write(run);
     base_res_t::make_pending_writes_happen();
   }

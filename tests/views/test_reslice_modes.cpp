@@ -399,7 +399,7 @@ TEST_F(ResliceModes, CorrectionRunPlacesTheFramesItHoldsAndTheStoreTheRest) {
   };
   for (const correction_case& c : {correction_case{true, false}, correction_case{false, false},
                                    correction_case{true, true}}) {
-    auto* run = new image_correlation(c.pressure);
+    auto* run = new image_correlation(false, c.pressure);
     ASSERT_TRUE(run->valid);
     for (int k : {0, 2}) {
       correlation_frame_t r;
