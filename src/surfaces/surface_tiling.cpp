@@ -83,7 +83,7 @@ class line_plane_meeting {
 int16_t surface_interp::node_value(double v) {
   if (!(v > -FIELD_LIMIT)) return -FIELD_LIMIT;  // also NaN
   if (v > FIELD_LIMIT) return FIELD_LIMIT;
-  return int16_t(std::trunc(v));
+  return int16_t(int(v));  // conversion truncates toward zero
 }
 
 void surface_interp::tile_slab(int k) {
