@@ -10,17 +10,33 @@ namespace {
 
 vec3_t pos(const surface_point& p) { return {p.x, p.y, p.z}; }
 
-// Per vertex, the triangles that use it.
-std::vector<std::vector<int32_t>> triangles_around(const surface_mesh& m) {
-  std::vector<std::vector<int32_t>> around(size_t(std::max(m.n_points, 0)));
-  for (int32_t i = 0; i < m.n_triangles; ++i) {
-    const surface_triangle& t = m.triangles[i];
-    around[size_t(t.a)].push_back(i);
-    if (t.b != t.a) around[size_t(t.b)].push_back(i);
-    if (t.c != t.a && t.c != t.b) around[size_t(t.c)].push_back(i);
+// Per vertex, the triangles that use it, in ascending order: those of
+// vertex v are list[first[v]] up to list[first[v + 1]].
+struct triangles_around {
+  std::vector<int32_t> first, list;
+  explicit triangles_around(const surface_mesh& m) : first(size_t(std::max(m.n_points, 0)) + 1, 0) {
+    auto each = [&](const surface_triangle& t, auto f) {
+      f(t.a);
+      if (t.b != t.a) f(t.b);
+      if (t.c != t.a && t.c != t.b) f(t.c);
+    };
+    for (int32_t i = 0; i < m.n_triangles; ++i)
+      each(m.triangles[i], [&](int32_t v) { ++first[size_t(v) + 1]; });
+    for (size_t v = 1; v < first.size(); ++v) first[v] += first[v - 1];
+    list.resize(size_t(first.back()));
+    std::vector<int32_t> next(first.begin(), first.end() - 1);
+    for (int32_t i = 0; i < m.n_triangles; ++i)
+      each(m.triangles[i], [&](int32_t v) { list[size_t(next[size_t(v)]++)] = i; });
   }
-  return around;
-}
+  const int32_t* begin(int32_t v) const { return list.data() + first[size_t(v)]; }
+  const int32_t* end(int32_t v) const { return list.data() + first[size_t(v) + 1]; }
+};
+
+struct fan {
+  const int32_t *b, *e;
+  const int32_t* begin() const { return b; }
+  const int32_t* end() const { return e; }
+};
 
 // The vertex that follows v in t's own order, or -1 when t lacks v.
 int32_t after(const surface_triangle& t, int32_t v) {
@@ -87,7 +103,8 @@ bool surface_interp::split_along_curve(const curve_t& curve) {
   const int32_t N = m.n_points, L = int32_t(points.size());
   std::vector<int32_t> path(static_cast<size_t>(L));
   for (int32_t i = 0; i < L; ++i) path[size_t(i)] = points[size_t(i)].tag;
-  const std::vector<std::vector<int32_t>> around = triangles_around(m);
+  const triangles_around around(m);
+  auto of = [&](int32_t v) { return fan{around.begin(v), around.end(v)}; };
 
   for (const curve_point& q : points) {
     surface_point& v = m.points[q.tag];
@@ -99,7 +116,7 @@ bool surface_interp::split_along_curve(const curve_t& curve) {
   // (under about 0.57 degrees) or opened flat.
   std::vector<uint8_t> removed(size_t(m.n_triangles), 0);
   for (int32_t q : path)
-    for (int32_t ti : around[size_t(q)]) {
+    for (int32_t ti : of(q)) {
       const surface_triangle& t = m.triangles[ti];
       const vec3_t a = pos(m.points[t.a]);
       const vec3_t ab = vec3_normalise(pos(m.points[t.b]) - a);
@@ -116,7 +133,7 @@ bool surface_interp::split_along_curve(const curve_t& curve) {
     const int32_t pi = i == 0 ? L - 1 : i - 1, p = path[size_t(pi)];
     const int32_t n = path[size_t(i == L - 1 ? 0 : i + 1)];
     int32_t first = -1;
-    for (int32_t ti : around[size_t(u)])
+    for (int32_t ti : of(u))
       if (after(m.triangles[ti], p) == u) {
         first = ti;
         break;
@@ -131,7 +148,7 @@ bool surface_interp::split_along_curve(const curve_t& curve) {
     walked.assign(1, first);
     while (f != n && f >= 0) {
       int32_t next = -1;
-      for (int32_t ti : around[size_t(u)]) {
+      for (int32_t ti : of(u)) {
         const surface_triangle& t = m.triangles[ti];
         if (after(t, f) != u || after(t, u) == n) continue;
         if (std::find(walked.begin(), walked.end(), ti) != walked.end()) continue;
@@ -145,20 +162,19 @@ bool surface_interp::split_along_curve(const curve_t& curve) {
     }
   }
 
-  std::vector<surface_triangle> kept;
-  kept.reserve(copy.size());
-  for (size_t ti = 0; ti < copy.size(); ++ti)
-    if (!removed[ti]) kept.push_back(copy[ti]);
+  const size_t kept = copy.size() - size_t(std::count(removed.begin(), removed.end(), 1));
   surface_point* new_points = new surface_point[size_t(N + L)];
   std::copy(m.points, m.points + N, new_points);
   for (int32_t i = 0; i < L; ++i) new_points[N + i] = m.points[path[size_t(i)]];
-  surface_triangle* new_triangles = new surface_triangle[std::max<size_t>(kept.size(), 1)];
-  std::copy(kept.begin(), kept.end(), new_triangles);
+  surface_triangle* new_triangles = new surface_triangle[std::max<size_t>(kept, 1)];
+  size_t k = 0;
+  for (size_t ti = 0; ti < copy.size(); ++ti)
+    if (!removed[ti]) new_triangles[k++] = copy[ti];
   delete[] m.points;
   delete[] m.triangles;
   m.points = new_points;
   m.triangles = new_triangles;
-  m.n_triangles = int32_t(kept.size());
+  m.n_triangles = int32_t(kept);
 
   // Values of the duplicates; every per-vertex array keeps one entry a vertex.
   const size_t n = size_t(N);
@@ -186,7 +202,8 @@ bool surface_interp::detach_region(const curve_point& hit, std::vector<vec3_t>& 
   surface_mesh& m = mesh;
   const int32_t start = hit.tag;
   if (!m.points || start < 0 || start >= m.n_points) return false;
-  const std::vector<std::vector<int32_t>> around = triangles_around(m);
+  const triangles_around around(m);
+  auto of = [&](int32_t v) { return fan{around.begin(v), around.end(v)}; };
   std::vector<uint8_t> in_vertex(size_t(m.n_points), 0), in_triangle(size_t(m.n_triangles), 0);
   std::vector<int32_t> stack{start};
   in_vertex[size_t(start)] = 1;
@@ -215,7 +232,7 @@ bool surface_interp::detach_region(const curve_point& hit, std::vector<vec3_t>& 
       has_duplicate = true;
       if (v > 0 && m.points[v - 1].type == POINT_RIM && same_place(v, v - 1)) join(v - 1);
     }
-    for (int32_t ti : around[size_t(v)]) {
+    for (int32_t ti : of(v)) {
       if (in_triangle[size_t(ti)]) continue;
       in_triangle[size_t(ti)] = 1;
       const surface_triangle& t = m.triangles[ti];

@@ -2,6 +2,7 @@
 // and the reference object is left empty.
 #include <gtest/gtest.h>
 
+#include "data/curves.h"
 #include "models/wrl_object.h"
 #include "surfaces/surface_interp.h"
 #include "tools/headless_session.h"
@@ -21,4 +22,28 @@ TEST(WrlObject, MakeSurfaceEmptiesTheReferenceObject) {
   ASSERT_EQ(s.get_mesh()->n_triangles, 4);
   EXPECT_DOUBLE_EQ(s.get_mesh()->points[1].x, 1.0);
   EXPECT_NEAR(s.volume, 1.0 / 6.0, 1e-12);  // the corner tetrahedron of the unit cube
+}
+
+// A region taken from a surface replaces what the reference object held; a
+// refused one leaves both as they were.
+TEST(WrlObject, TakeRegionReplacesTheContents) {
+  headless_session session;
+  wrl_object& ref = *resource_table->RES_WRL_OBJECT->read();
+  ref.points = {{0, 0, 0}, {10, 0, 0}, {0, 10, 0}, {0, 0, 10}};
+  ref.triangles = {{0, 2, 1}, {0, 1, 3}, {0, 3, 2}, {1, 2, 3}};
+  surface_interp s;
+  ASSERT_TRUE(ref.make_surface(s));
+  ref.points = {{5, 5, 5}};  // held before the region is taken
+  curve_point hit;
+  hit.tag = 4;  // no such vertex
+  EXPECT_FALSE(ref.take_region(s, hit));
+  EXPECT_EQ(ref.point_count(), 1);
+  EXPECT_EQ(s.get_mesh()->n_points, 4);
+  hit.tag = 2;
+  ASSERT_TRUE(ref.take_region(s, hit));
+  ASSERT_EQ(ref.point_count(), 4);
+  EXPECT_EQ(ref.normal_count(), 4);
+  EXPECT_EQ(ref.triangle_count(), 4);
+  EXPECT_DOUBLE_EQ(ref.points[3].z, 10.0);
+  EXPECT_EQ(s.get_mesh()->n_points, 0);
 }
