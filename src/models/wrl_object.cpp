@@ -14,6 +14,8 @@
 #include <wx/textfile.h>
 
 #include "data/ply_file.h"
+#include "surfaces/surface_from_model.h"
+#include "surfaces/surface_interp.h"
 
 namespace {
 
@@ -521,4 +523,26 @@ int wrl_object::check_file_and_mtx(const wxString& path) {
   if (!apply_matrix_file(path)) return 0;
   apply_euler_file(path);
   return 1;
+}
+
+// ---- surfaces ------------------------------------------------------------------
+
+bool wrl_object::make_surface(surface_interp& s) {
+  if (!surface_from_reference(s, points, normals, triangles)) return false;
+  clear();
+  return true;
+}
+
+bool wrl_object::take_region(surface_interp& s, const curve_point& hit) {
+  std::vector<vec3_t> p, n;
+  std::vector<std::array<int32_t, 3>> t;
+  if (!s.detach_region(hit, p, n, t)) return false;
+  clear();
+  points.swap(p);
+  normals.swap(n);
+  triangles.swap(t);
+  point_count = static_cast<int32_t>(points.size());
+  normal_count = static_cast<int32_t>(normals.size());
+  triangle_count = static_cast<int32_t>(triangles.size());
+  return true;
 }

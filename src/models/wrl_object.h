@@ -18,6 +18,8 @@
 #include "data/geometry.h"
 
 class ply_reader;
+class surface_interp;
+struct curve_point;
 struct ply_value;
 
 struct wrl_curve_t {
@@ -55,6 +57,15 @@ class wrl_object {
   // Checks that the mesh has triangles and points, then applies the
   // surface's ".mtx" and ".euler" files, in that order, when they exist.
   int check_file_and_mtx(const wxString& path);
+
+  // Moves the mesh into the empty surface s (it then lives in the surface
+  // and the reference object is left empty). False, with an error logged and
+  // nothing changed, when memory for the mesh cannot be had.
+  bool make_surface(surface_interp& s);
+  // Takes the region around the hit's vertex out of surface s into the
+  // reference object, which is emptied first. False, with both unchanged,
+  // when s refuses (see surface_interp::detach_region).
+  bool take_region(surface_interp& s, const curve_point& hit);
 
   // Registers the vertex, normal and face callbacks on reader for a read
   // into this object; faces are read from face_list ("vertex_index" or

@@ -36,11 +36,7 @@ const uint16_t ADJACENT[14] = {
     bits({0, 9, 11, 13}),       bits({0, 1, 2, 10, 11, 12}),
 };
 
-int lowest_bit(uint16_t m) {
-  for (int e = 0; e < 14; ++e)
-    if (m & (1u << e)) return e;
-  return -1;
-}
+int lowest_bit(uint16_t m) { return m ? __builtin_ctz(m) : -1; }
 
 int bit_count(uint16_t m) {
   int n = 0;
@@ -174,9 +170,12 @@ void surface_interp::make_edge_points(int x, int j, int kind, const vec3_t& n) {
     if (group_count == 1) {
       // A single group that wraps round an uncrossed pair whose neighbours lie
       // nearer the surface than the pair's completing edges: keep the points apart.
-      for (int a = 0; a < 14 && !per_edge; ++a)
-        for (int b = a + 1; b < 14 && !per_edge; ++b) {
-          if (!(ADJACENT[a] & (1u << b)) || !(U & (1u << a)) || !(U & (1u << b))) continue;
+      // Uncrossed adjacent pairs (a, b), a < b, in ascending order.
+      for (uint16_t as = U; as && !per_edge; as = uint16_t(as & (as - 1))) {
+        const int a = lowest_bit(as);
+        for (uint16_t bs = uint16_t(ADJACENT[a] & U & ~((2u << a) - 1)); bs && !per_edge;
+             bs = uint16_t(bs & (bs - 1))) {
+          const int b = lowest_bit(bs);
           const uint16_t cd = uint16_t(ADJACENT[a] & ADJACENT[b]);
           if ((cd & C) != cd || bit_count(cd) != 2) continue;
           const int c = lowest_bit(cd), d = lowest_bit(uint16_t(cd & ~(1u << c)));
@@ -191,6 +190,7 @@ void surface_interp::make_edge_points(int x, int j, int kind, const vec3_t& n) {
           };
           if (holds(a) && holds(b)) per_edge = true;
         }
+      }
     }
   }
 
@@ -296,6 +296,18 @@ void surface_interp::layer_cells(int x, int j) {
   const interp_node_t& D = node(x, j - 2);
   const int d = D.previous_value;
   const int nx = grid_nx, ny = grid_ny;
+  // Away from the surface every corner of the six tetrahedra has one sign
+  // and none of them makes a triangle.
+  const bool inside = C.value >= 0;
+  if ((d >= 0) == inside) {
+    bool same = true;
+    auto check = [&](int v) { same = same && (v >= 0) == inside; };
+    if (j > 2) check(node(x, j - 3).value);
+    if (x > 0) check(node(x - 1, j - 2).value), check(node(x - 1, j - 1).previous_value);
+    if (x < nx - 1) check(node(x + 1, j - 2).value), check(node(x + 1, j - 1).previous_value);
+    if (j < ny) check(node(x, j).previous_value);
+    if (same) return;
+  }
   auto run = [&](int b, int c, bool flip, const int32_t& ab, const int32_t& bc, const int32_t& ac,
                  const int32_t& bd, const int32_t& cd) {
     const int32_t* slots[6] = {&ab, &bc, &ac, &C.edge_points[4], &bd, &cd};

@@ -86,8 +86,17 @@ void surface_interp::compound_image_data(compound_progress* progress) {
     return;
   }
   const long m = long(steps);
-  std::vector<double> best(size_t(m + 1));
   std::vector<uint8_t> value(size_t(m + 1));
+  struct frame_read {
+    vec3_t a, b;  // feet of the vertex and of its far sample point: column, row, distance
+    const uint8_t* pixels;
+  };
+  std::vector<frame_read> reads;
+  reads.reserve(frame_planes.size());
+  // The distances of the frames in reads, apart for the search of the nearest.
+  std::vector<double> read_z, read_dz;
+  read_z.reserve(frame_planes.size());
+  read_dz.reserve(frame_planes.size());
 
   // Frames that can be read from a vertex lie within twice the depth of it
   // along their normal. With the frames' offsets along a mean normal sorted,
@@ -140,7 +149,6 @@ void surface_interp::compound_image_data(compound_progress* progress) {
     const double len = vec3_length(u);
     if (len != 0.0) u = u * (1.0 / len);
     const vec3_t q = p + u * depth;
-    std::fill(best.begin(), best.end(), 1e10);
     std::fill(value.begin(), value.end(), uint8_t(0));
 
     // |dp| = |(origin - p) . normal| differs from |origin . mean - p . mean| by
@@ -156,7 +164,13 @@ void surface_interp::compound_image_data(compound_progress* progress) {
     } else {
       for (size_t k = 0; k < frame_planes.size(); ++k) near.push_back(int32_t(k));
     }
-    std::sort(near.begin(), near.end());  // frame order decides ties, as before
+    // Frame order decides ties, as before; stacks whose frames follow their
+    // offsets are in order already.
+    if (!std::is_sorted(near.begin(), near.end())) std::sort(near.begin(), near.end());
+    // The frames near enough to be read, with the feet of p and q on each.
+    reads.clear();
+    read_z.clear();
+    read_dz.clear();
     for (int32_t k : near) {
       const frame_plane& f = frame_planes[size_t(k)];
       // In-plane coordinates of the feet of p and q on the plane, and their
@@ -167,19 +181,39 @@ void surface_interp::compound_image_data(compound_progress* progress) {
       if (!(dp * dq < 0.0 || reach > std::fabs(dp) || reach > std::fabs(dq))) continue;
       const vec3_t a{-vec3_dot(op, f.column), -vec3_dot(op, f.row), dp};
       const vec3_t b{-vec3_dot(oq, f.column), -vec3_dot(oq, f.row), dq};
-      for (long l = 0; l <= m; ++l) {
-        // With a single sample only the vertex itself is read.
-        const double w = m ? double(l) / double(m) : 0.0;
-        // A frame no nearer than the best so far is passed over before its
-        // pixel is looked for.
-        const double d = std::fabs(a.z + w * (b.z - a.z));
-        if (!(d < best[size_t(l)])) continue;
-        const double x = a.x + w * (b.x - a.x), y = a.y + w * (b.y - a.y);
-        // Rounded down, so that points left of or above the first pixel fall off the frame.
-        const double col = std::floor(x / sx + 0.5), row = std::floor(y / sy + 0.5);
-        if (!(col >= 0.0 && col < double(width) && row >= 0.0 && row < double(height))) continue;
-        best[size_t(l)] = d;
-        value[size_t(l)] = f.pixels[long(col) + width * long(row)];
+      reads.push_back(frame_read{a, b, f.pixels});
+      read_z.push_back(dp);
+      read_dz.push_back(dq - dp);
+    }
+    // Each sample takes the nearest frame whose pixel it falls on, the first
+    // in frame order among equals. The nearest frame usually holds the
+    // pixel; only when it does not are the frames walked in order.
+    auto pixel_of = [&](const frame_read& r, double w, uint8_t& out) {
+      const double x = r.a.x + w * (r.b.x - r.a.x), y = r.a.y + w * (r.b.y - r.a.y);
+      // Rounded down, so that points left of or above the first pixel fall off the frame.
+      const double col = std::floor(x / sx + 0.5), row = std::floor(y / sy + 0.5);
+      if (!(col >= 0.0 && col < double(width) && row >= 0.0 && row < double(height))) return false;
+      out = r.pixels[long(col) + width * long(row)];
+      return true;
+    };
+    const size_t nr = reads.size();
+    for (long l = 0; l <= m; ++l) {
+      // With a single sample only the vertex itself is read.
+      const double w = m ? double(l) / double(m) : 0.0;
+      double least = 1e10;
+      size_t nearest = nr;
+      const double* z = read_z.data();
+      const double* dz = read_dz.data();
+      for (size_t r = 0; r < nr; ++r) {
+        const double d = std::fabs(z[r] + w * dz[r]);
+        if (d < least) least = d, nearest = r;
+      }
+      if (nearest == nr) continue;
+      if (pixel_of(reads[nearest], w, value[size_t(l)])) continue;
+      double b = 1e10;
+      for (size_t r = 0; r < nr; ++r) {
+        const double d = std::fabs(reads[r].a.z + w * (reads[r].b.z - reads[r].a.z));
+        if (d < b && pixel_of(reads[r], w, value[size_t(l)])) b = d;
       }
     }
     pt.colour = combine(value, compound_type);

@@ -12,6 +12,7 @@
 // finished mesh gets its volume (surface_volume.cpp).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -189,6 +190,27 @@ class surface_interp {
   // Gives the surface to another object and lays that object's curves onto it.
   void set_object(int32_t new_object);
   bool trace_surface_path(curve_t& rec) const;
+
+  // ---- cutting and detaching ----
+  // Cuts the mesh along a closed surface curve, given as one of
+  // surface_curves or as one of the landmark curves of the surface's object:
+  // the path's vertices take the curve's positions and normals (type 4) and
+  // are duplicated, the triangles on the path's left reconnected to the
+  // duplicates and those the snapping flattened removed. The path's vertex
+  // indices are negated and the curve marked split. False, with nothing
+  // changed, for a curve that is open, has fewer than three points, a failed
+  // point or an index beyond the mesh, or was split before; a curve whose
+  // indices are all 0 changes nothing and gives true.
+  bool split_along_curve(const curve_t& curve);
+  // Takes the connected region around the hit's vertex out of the mesh (with
+  // both members of every rim pair it reaches) and returns it in surface-file
+  // units: positions times ten, normals and triangles renumbered. The rest
+  // stays, the per-vertex results are released and the curves laid again.
+  // False, with nothing changed, for an index beyond the mesh or a region
+  // whose rim pairs are incomplete.
+  bool detach_region(const curve_point& hit, std::vector<vec3_t>& points,
+                     std::vector<vec3_t>& normals,
+                     std::vector<std::array<int32_t, 3>>& triangles);
 
   // ---- display data ----
   // Derives every vertex's colour index and displayed value

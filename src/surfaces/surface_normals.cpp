@@ -79,6 +79,12 @@ void surface_interp::smooth_surface(int passes) {
   }
 
   std::vector<int32_t> tri_list, vert_list, next_tris, next_verts;
+  struct smoothing_edge {
+    int32_t p, q;
+    bool moves_p, moves_q;
+    vec3_t mid;  // unit mean of the ends' normals
+  };
+  std::vector<smoothing_edge> passes_edges;
   int counter = 0, remembered = 0;
   while (counter < passes) {
     const bool fill = with_errors && counter == 0;
@@ -116,10 +122,42 @@ void surface_interp::smooth_surface(int passes) {
         }
       }
     };
-    if (fill && !tri_list.empty())
+    if (fill && !tri_list.empty()) {
       for (int32_t ti : tri_list) visit_triangle(ti);
-    else
+    } else if (!with_errors) {
+      // Normals and types stay as they are while the positions move: each
+      // edge's mean normal and the ends it moves are worked out once.
+      if (passes_edges.empty() && m.n_triangles > 0) {
+        passes_edges.reserve(size_t(m.n_triangles) * 3);
+        for (int32_t ti = 0; ti < m.n_triangles; ++ti) {
+          const surface_triangle& t = m.triangles[ti];
+          const int32_t edges[3][2] = {{t.a, t.b}, {t.a, t.c}, {t.b, t.c}};
+          for (const auto& e : edges) {
+            const surface_point &p = m.points[e[0]], &q = m.points[e[1]];
+            if (vec3_dot(nrm(p), nrm(q)) <= -0.99) continue;
+            const bool moves_p = p.type == 3 || p.type == 4 || p.type == q.type;
+            const bool moves_q = q.type == 3 || q.type == 4 || q.type == p.type;
+            if (!moves_p && !moves_q) continue;
+            passes_edges.push_back({e[0], e[1], moves_p, moves_q, vec3_normalise(nrm(p) + nrm(q))});
+          }
+        }
+      }
+      for (const smoothing_edge& e : passes_edges) {
+        const surface_point &p = m.points[e.p], &q = m.points[e.q];
+        if (e.moves_p) {
+          disp[e.p] += 0.5 * vec3_dot(pos(q) - pos(p), e.mid);
+          wsum[e.p] += 2.0;
+          ++count[e.p];
+        }
+        if (e.moves_q) {
+          disp[e.q] += 0.5 * vec3_dot(pos(p) - pos(q), e.mid);
+          wsum[e.q] += 2.0;
+          ++count[e.q];
+        }
+      }
+    } else {
       for (int32_t ti = 0; ti < m.n_triangles; ++ti) visit_triangle(ti);
+    }
 
     int without_data = 0;
     std::vector<vec3_t> moves;

@@ -3,6 +3,7 @@
 // and the displacement that matched peaks give a node's line.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <vector>
 
@@ -10,6 +11,15 @@
 #include "surfaces/surface_interp.h"
 
 namespace {
+
+// std::floor without the library call: through the integer conversion where
+// it is exact, the library beyond (and for NaN and infinities).
+inline double floor_of(double v) {
+  if (!(std::fabs(v) < 4.0e15)) return std::floor(v);
+  const double t = double(int64_t(v));
+  if (t == v) return v;  // keeps -0.0
+  return t > v ? t - 1.0 : t;
+}
 
 // Chamfer length of a step of a cells across and b cells along, in twelfths.
 double chamfer(double a, double b) { return 12.0 * std::max(a, b) + 5.0 * std::min(a, b); }
@@ -102,7 +112,7 @@ int surface_interp::sample_field(const interp_plane_t& p, double& x, double& y, 
   const raster_view R{p.field, c.box_width, c.box_height};
   // floor, not truncation: boxes may start left of or above pixel 0, and
   // truncation would give negative weights there.
-  const double tx = std::floor(x), ty = std::floor(y);
+  const double tx = floor_of(x), ty = floor_of(y);
   if (!std::isfinite(tx) || !std::isfinite(ty) || std::fabs(tx) > 1e8 || std::fabs(ty) > 1e8)
     return -FIELD_LIMIT;
   const int u = int(tx) - c.box_x, v = int(ty) - c.box_y;
@@ -110,11 +120,14 @@ int surface_interp::sample_field(const interp_plane_t& p, double& x, double& y, 
   const int w = R.w, hr = R.h;
   double h;
   if (u >= 0 && u < w - 1 && v >= 0 && v < hr - 1) {
-    h = (1 - fy) * ((1 - fx) * R.at(u, v) + fx * R.at(u + 1, v)) +
-        fy * ((1 - fx) * R.at(u, v + 1) + fx * R.at(u + 1, v + 1));
-    const int mx = 2 * std::max(1, int(std::lround(sx))), my = 2 * std::max(1, int(std::lround(sy)));
-    if ((sx != 0.0 || sy != 0.0) && 12.0 * sx > std::fabs(h) && u >= mx && u < w - mx &&
-        v >= my && v < hr - my) {
+    // The four cells lie inside the raster: read without clamping.
+    const int16_t* c0 = p.field + size_t(v) * w + u;
+    const int16_t* c1 = c0 + w;
+    h = (1 - fy) * ((1 - fx) * c0[0] + fx * c0[1]) + fy * ((1 - fx) * c1[0] + fx * c1[1]);
+    const bool snap = (sx != 0.0 || sy != 0.0) && 12.0 * sx > std::fabs(h);
+    const int mx = snap ? 2 * std::max(1, int(std::lround(sx))) : 0;
+    const int my = snap ? 2 * std::max(1, int(std::lround(sy))) : 0;
+    if (snap && u >= mx && u < w - mx && v >= my && v < hr - my) {
       const double px = u + fx, py = v + fy;
       int corner_c = 0, corner_r = 0, out_c = 0, out_r = 0;
       double corner_d = 1e30, out_d = 1e30;

@@ -83,23 +83,8 @@ class line_plane_meeting {
 int16_t surface_interp::node_value(double v) {
   if (!(v > -FIELD_LIMIT)) return -FIELD_LIMIT;  // also NaN
   if (v > FIELD_LIMIT) return FIELD_LIMIT;
-  return int16_t(std::trunc(v));
+  return int16_t(int(v));  // conversion truncates toward zero
 }
-
-namespace {
-
-// In-layer and previous-layer neighbours that a new node tests, with the bit
-// it or the neighbour takes.
-struct crossing_test {
-  int dx, dj;
-  bool previous_layer;
-};
-constexpr crossing_test CROSSING_TESTS[7] = {
-    {1, -1, false}, {0, -2, false}, {-1, -1, false}, {1, 0, true},
-    {0, -1, true},  {-1, 0, true},  {0, 1, true},
-};
-
-}  // namespace
 
 void surface_interp::tile_slab(int k) {
   interp_plane_t& q = planes[k];
@@ -228,22 +213,37 @@ void surface_interp::tile_slab(int k) {
             // keeps a far value from wrapping into the other sign.
             N.value = node_value(v);
 
-            for (int e = 0; e < 7; ++e) {
-              const crossing_test& t = CROSSING_TESTS[e];
-              const int mx = x + t.dx, mj = j + t.dj;
-              if (!in_grid(mx, mj) || (t.previous_layer && layers_done == 0)) continue;
-              interp_node_t& M = node(mx, mj);
-              if ((N.value < 0) == (M.value < 0)) continue;
-              if (std::abs(N.value) < std::abs(M.value))
+            // Neighbours in this layer: (x+1, j-1), (x, j-2), (x-1, j-1); in
+            // the previous one: (x+1, j), (x, j-1), (x-1, j), (x, j+1).
+            const int nv = N.value;
+            auto test = [&](interp_node_t& M, int e) {
+              if ((nv < 0) == (M.value < 0)) return;
+              if (std::abs(nv) < std::abs(M.value))
                 N.crossings |= uint16_t(1u << e);
               else
                 M.crossings |= uint16_t(1u << (e + 7));
+            };
+            interp_node_t* const row = &N - x;
+            const bool left = x > 0, right = x + 1 < grid_nx, previous = layers_done > 0;
+            if (j >= 1) {
+              interp_node_t* const up = row - grid_nx;
+              if (right) test(up[x + 1], 0);
+              if (left) test(up[x - 1], 2);
+              if (previous) test(up[x], 4);
+            }
+            if (j >= 2) test(row[x - 2 * grid_nx], 1);
+            if (previous) {
+              if (right) test(row[x + 1], 3);
+              if (left) test(row[x - 1], 5);
+              if (j + 1 < grid_ny) test(row[x + grid_nx], 6);
             }
           }
         }
         // Node (x, j - 1) of the previous layer now has all its edges decided.
         if (j > 0 && layers_done > 0) {
-          make_edge_points(x, j - 1, layer_kind, previous_plane_normal);
+          // A node without crossings makes a point only on a cap layer.
+          if (layer_kind == 0 || (node(x, j - 1).crossings & 0x3FFF))
+            make_edge_points(x, j - 1, layer_kind, previous_plane_normal);
           if (layers_done == 1)
             cap_cells(x, j, layer_kind);
           else

@@ -27,7 +27,7 @@ class surface_compound : public ::testing::Test {
  protected:
   headless_session session;
   surface_interp s;
-  std::vector<float> frame_z;
+  std::vector<float> frame_x, frame_z;
 
   void SetUp() override {
     resource_table_t& t = *resource_table;
@@ -45,6 +45,7 @@ class surface_compound : public ::testing::Test {
       frame_store->add_image(frame_image_t::create(pixels, W * H));
       position_t p;
       p.z = float(PIXEL * k);
+      frame_x.push_back(p.x);
       frame_z.push_back(p.z);
       frame_store->positions.push_back(position_holder_t::create(p));
     }
@@ -66,15 +67,20 @@ class surface_compound : public ::testing::Test {
   int outside_first() const { return s.mesh.n_points - 3; }
 
   // The grey at one sample point: the pixel nearest to it on the nearest
-  // frame, or 0 off the frames.
+  // frame that holds it (the first among equals), or 0 off the frames.
   uint8_t sample(double x, double y, double z) const {
-    const double col = std::floor(x / PIXEL + 0.5), row = std::floor(y / PIXEL + 0.5);
-    if (col < 0 || col >= W || row < 0 || row >= H) return 0;
-    int best = -1;
-    for (int k = 0; k < FRAMES; ++k)
-      if (best < 0 || std::fabs(z - frame_z[k]) < std::fabs(z - frame_z[best])) best = k;
-    if (std::fabs(z - frame_z[best]) > 1.0) return 0;  // no frame near the segment
-    return grey(int(col), best);
+    std::vector<int> order(FRAMES);
+    for (int k = 0; k < FRAMES; ++k) order[k] = k;
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+      return std::fabs(z - frame_z[a]) < std::fabs(z - frame_z[b]);
+    });
+    for (int k : order) {
+      if (std::fabs(z - frame_z[k]) > 1.0) break;  // no frame near the segment
+      const double col = std::floor((x - frame_x[k]) / PIXEL + 0.5);
+      const double row = std::floor(y / PIXEL + 0.5);
+      if (col >= 0 && col < W && row >= 0 && row < H) return grey(int(col), k);
+    }
+    return 0;
   }
   uint8_t expected(int i, double depth, int type) const {
     const surface_point& p = s.mesh.points[i];
@@ -147,6 +153,26 @@ TEST_F(surface_compound, SamplesAlongTheNormal) {
     for (int i = outside_first(); i < s.mesh.n_points; ++i)
       EXPECT_EQ(int(s.mesh.points[i].colour), 0) << "vertex " << i;
   }
+}
+
+// Where the nearest frame does not reach a sample point, the next nearest
+// one that does gives its grey: odd frames moved sideways by half their
+// width leave the left half of the sphere to the even frames.
+TEST_F(surface_compound, NearestFrameThatHoldsTheSample) {
+  for (int k = 1; k < FRAMES; k += 2) {
+    frame_x[size_t(k)] = float(W / 2 * PIXEL);
+    frame_store->positions[size_t(k)]->x = frame_x[size_t(k)];
+  }
+  s.compound_depth = 0.2;
+  s.compound_type = 2;
+  s.compound_image_data();
+  int from_odd = 0, from_even_only = 0;
+  for (int i = 0; i < outside_first(); ++i) {
+    ASSERT_EQ(int(s.mesh.points[i].colour), int(expected(i, 0.2, 2))) << "vertex " << i;
+    (s.mesh.points[i].x < frame_x[1] ? from_even_only : from_odd) += 1;
+  }
+  EXPECT_GT(from_odd, 50);
+  EXPECT_GT(from_even_only, 50);
 }
 
 // Nothing changes without a depth, with thickness results, without positions,
