@@ -12,17 +12,23 @@
 #include <wx/notebook.h>
 
 #include "../thickness/mapping_test_support.h"
+#include "app/app_ids.h"
 #include "app/control_ids.h"
 #include "app/main_frame.h"
 #include "common/dialog_answers.h"
-#include "data/file_menu.h"
 #include "data/objects.h"
 #include "gui_file_menu_support.h"
-#include "medical/dicom_utility.h"
 #include "registry/resource_table.h"
 #include "thickness/thickness_technique.h"
 
 namespace {
+
+void command(int id) {
+  wxCommandEvent event(wxEVT_MENU, id);
+  event.SetEventObject(main_frame);
+  main_frame->ProcessWindowEvent(event);
+  pump_events(2);
+}
 
 TEST(DensityCommandWindow, ScriptWritesTheGraphAndTheDensity) {
   ASSERT_NE(main_frame, nullptr);
@@ -34,9 +40,10 @@ TEST(DensityCommandWindow, ScriptWritesTheGraphAndTheDensity) {
                           "--outside 200 --blur-mm 0.35 >/dev/null";
   ASSERT_EQ(std::system(cmd.c_str()), 0);
   resource_table_t& rt = *resource_table;
-  dicom_utility::reset_reader_state();
-  ASSERT_TRUE(open_image_data(nii));
-  pump_events(2);
+  rt.RES_IN_SCRIPT->write(true);
+  rt.RES_SCRIPT_FUNC_ARG->write(wxString::FromUTF8(nii));
+  command(ID_FILE_OPEN);
+  ASSERT_GT(rt.RES_BUF_FRAMES->read(), 6);
   rt.RES_THICKNESS_TYPE->write(thickness_fwhm);
   thickness_apply_technique(thickness_fwhm);
   rt.RES_THICKNESS_B->write(1e10);
@@ -92,6 +99,11 @@ TEST(DensityCommandWindow, ScriptWritesTheGraphAndTheDensity) {
   rt.RES_THICKNESS_SURF->write(-1);
   base_res_t::make_pending_writes_happen();
   delete s;
+  // Leave no data set behind.
+  rt.RES_IN_SCRIPT->write(true);
+  command(ID_FILE_CLOSE);
+  rt.RES_IN_SCRIPT->write(false);
+  base_res_t::make_pending_writes_happen();
 }
 
 }  // namespace
