@@ -96,6 +96,7 @@ class DensityCommand : public ::testing::Test {
     EXPECT_TRUE(t.RES_THICKNESS_ENDO_MODEL->read());
     EXPECT_TRUE(t.RES_THICKNESS_INNER_LAYER->read());
     EXPECT_TRUE(t.RES_THICKNESS_OUTER_LAYER->read());
+    EXPECT_FALSE(t.RES_THICKNESS_LOCAL_DENSITY->read());
     EXPECT_EQ(t.RES_THICKNESS_C_AVERAGE->read(), 1e10);
     EXPECT_EQ(t.RES_THICKNESS_A_AVERAGE->read(), 1e10);
   }
@@ -179,6 +180,15 @@ TEST_F(DensityCommand, GlobalSmoothDensityKeepsOnlyTheDensity) {
   t.RES_THICKNESS_SMOOTH->write(2);
   t.RES_THICKNESS_SMOOTH_FILL->write(30);
   base_res_t::make_pending_writes_happen();
+  // A separate triangle far outside the images: nothing measured there, and
+  // nothing for the smoothing to spread into it.
+  surface_interp& tube = *t.RES_SURFACE[0]->read();
+  std::vector<surface_point> pts(tube.mesh.points, tube.mesh.points + tube.mesh.n_points);
+  std::vector<surface_triangle> tris(tube.mesh.triangles, tube.mesh.triangles + tube.mesh.n_triangles);
+  const int32_t far = int32_t(pts.size());
+  for (int k = 0; k < 3; ++k) pts.push_back(vertex(50.0 + k, 50.0, 50.0 + (k == 2), 0, 0, 1));
+  tris.push_back({far, far + 1, far + 2, 1});
+  set_mesh(tube, pts, tris);
   recording_ui ui;
   const density_estimation_outcome out = estimate_cortical_density(ui);
   EXPECT_FALSE(out.estimation_mode);
@@ -206,6 +216,10 @@ TEST_F(DensityCommand, GlobalSmoothDensityKeepsOnlyTheDensity) {
     }
   }
   EXPECT_GT(valued, int(n) / 2);
+  for (size_t k = size_t(far); k < n; ++k) {
+    EXPECT_EQ(s.fit_error[k], 1e10) << k;
+    EXPECT_EQ(s.density[k], 0.0) << k;
+  }
 }
 
 // The theoretical curve follows B + (D - B) erf(x / (2 sqrt 2 s)); bins with
