@@ -442,3 +442,34 @@ TEST_F(SurfaceComparison, NoWallLeavesTheVertexUnmeasured) {
 }
 
 }  // namespace
+
+namespace {
+
+// Cancel keeps what was measured; the rest stays unmeasured.
+TEST_F(SurfaceComparison, CancelKeepsTheVerticesMeasuredSoFar) {
+  stack(true, [](double) { return 500.0; });
+  auto* outer = new surface_interp(0);
+  auto* inner = new surface_interp(1);
+  sphere(*outer, 1.0, 2);
+  sphere(*inner, 0.7, 3);
+  hold(0, outer);
+  hold(1, inner);
+  fake_hooks hooks;
+  hooks.cancel_at = 50;
+  outer->map_intersections(1, &hooks);
+  EXPECT_EQ(hooks.closed, 1);
+  EXPECT_TRUE(hooks.last_message.StartsWith("Calculating intersections for point 50 of "));
+  for (int32_t i = 0; i < outer->mesh.n_points; ++i) {
+    const size_t k = size_t(i);
+    if (i < 50) {
+      EXPECT_EQ(outer->fit_error[k], 1.0) << i;
+      EXPECT_GT(outer->cortical_thickness[k], 2.9) << i;
+    } else {
+      EXPECT_EQ(outer->fit_error[k], 1e10) << i;
+      EXPECT_EQ(outer->cortical_thickness[k], 0.0) << i;
+      EXPECT_EQ(outer->density[k], 0.0) << i;
+    }
+  }
+}
+
+}  // namespace
