@@ -101,7 +101,9 @@ TEST_F(LineProbe, MatchesABruteForceOnRandomLines) {
     ASSERT_EQ(got.depths.size(), want.size()) << "line " << i;
     for (size_t k = 0; k < want.size(); ++k) {
       EXPECT_NEAR(got.depths[k], want[k], 1e-9) << "line " << i;
-      if (k) EXPECT_LT(got.depths[k - 1], got.depths[k]);
+      if (k) {
+        EXPECT_LT(got.depths[k - 1], got.depths[k]);
+      }
       // The point lies on the line at its depth, and on the unit sphere's facets.
       const vec3_t d = lines[i].second - lines[i].first;
       const vec3_t at = lines[i].first + d * (got.depths[k] / (10.0 * vec3_length(d)));
@@ -436,7 +438,9 @@ TEST_F(SurfaceComparison, NoWallLeavesTheVertexUnmeasured) {
       const size_t k = size_t(i);
       EXPECT_EQ(outer->cortical_thickness[k], 0.0) << i;
       EXPECT_EQ(outer->fit_error[k], 1e10) << i;
-      if (!coincident) EXPECT_NEAR(outer->density[k], 700.0, 1e-9) << i;
+      if (!coincident) {
+        EXPECT_NEAR(outer->density[k], 700.0, 1e-9) << i;
+      }
     }
   }
 }
