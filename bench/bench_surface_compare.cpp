@@ -176,12 +176,14 @@ void BM_compare(benchmark::State& state) {
     f.outer->map_intersections(1);
     benchmark::DoNotOptimize(f.outer->density.data());
   }
-  double sum = 0.0;
+  double sum = 0.0, density = 0.0;
   long counted = 0;
   for (size_t i = 0; i < f.outer->cortical_thickness.size(); ++i)
-    if (f.outer->fit_error[i] == 1.0) sum += f.outer->cortical_thickness[i], ++counted;
+    if (f.outer->fit_error[i] == 1.0)
+      sum += f.outer->cortical_thickness[i], density += f.outer->density[i], ++counted;
   state.counters["vertices"] = f.outer->mesh.n_points;
   state.counters["mean_mm"] = counted ? sum / double(counted) : 0.0;
+  state.counters["mean_density"] = counted ? density / double(counted) : 0.0;
 }
 BENCHMARK(BM_compare)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
 

@@ -2,6 +2,7 @@
 // every vertex's measuring direction, and the line probe that finds where a
 // line crosses one surface.
 #include <algorithm>
+#include <functional>
 #include <cmath>
 #include <memory>
 #include <numeric>
@@ -306,6 +307,8 @@ void surface_interp::map_intersections(int alternate, thickness_mapping_hooks* h
   // Density sampling buffers: per sample the nearest value on either side of
   // the frame planes.
   std::vector<double> pos_d, neg_d, pos_v, neg_v;
+  std::vector<int32_t> pos_f, neg_f;
+  std::vector<std::pair<double, int32_t>> near;
   const int32_t last = paired ? n / 2 : n;
   int64_t last_update = hooks ? hooks->now_ms() : 0;
   for (int32_t k = 0; k < last; ++k) {
@@ -402,25 +405,47 @@ void surface_interp::map_intersections(int alternate, thickness_mapping_hooks* h
     if (!(count >= 2.0 && count < 1e6)) continue;
     const size_t N = size_t(count);
     pos_d.assign(N, 1e10), neg_d.assign(N, -1e10), pos_v.assign(N, 0.0), neg_v.assign(N, 0.0);
-    for (const sampled_frame& f : planes) {
+    pos_f.assign(N, -1), neg_f.assign(N, -1);
+    // The frames near enough, nearest to the segment first: once every
+    // sample holds a frame on both sides nearer than the next frame can come,
+    // the rest cannot change anything. Equal distances go to the frame
+    // listed first, whatever the order of the visits.
+    near.clear();
+    for (size_t j = 0; j < planes.size(); ++j) {
+      const sampled_frame& f = planes[j];
+      const double tP = vec3_dot(P - f.origin, f.normal), tH = vec3_dot(H - f.origin, f.normal);
+      if (!(tP * tH < 0.0 || std::fabs(tP) < slab || std::fabs(tH) < slab)) continue;
+      near.push_back({tP * tH < 0.0 ? 0.0 : std::min(std::fabs(tP), std::fabs(tH)), int32_t(j)});
+    }
+    std::make_heap(near.begin(), near.end(), std::greater<>());
+    double reach = 1e10;  // farthest of the samples' nearest frames so far
+    while (!near.empty()) {
+      std::pop_heap(near.begin(), near.end(), std::greater<>());
+      const auto [lower, j] = near.back();
+      near.pop_back();
+      if (lower > reach) break;
+      const sampled_frame& f = planes[size_t(j)];
       const vec3_t op = P - f.origin, oh = H - f.origin;
       const double tP = vec3_dot(op, f.normal), tH = vec3_dot(oh, f.normal);
-      if (!(tP * tH < 0.0 || std::fabs(tP) < slab || std::fabs(tH) < slab)) continue;
       const double xP = vec3_dot(op, f.column), yP = vec3_dot(op, f.row);
       const double xH = vec3_dot(oh, f.column), yH = vec3_dot(oh, f.row);
       for (size_t i = 0; i < N; ++i) {
         const double w = double(i) / double(N - 1);
         const double tt = tP + w * (tH - tP);
-        if (tt >= 0.0 ? !(tt < pos_d[i]) : !(tt > neg_d[i])) continue;
+        if (tt >= 0.0 ? !(tt < pos_d[i] || (tt == pos_d[i] && j < pos_f[i]))
+                      : !(tt > neg_d[i] || (tt == neg_d[i] && j < neg_f[i])))
+          continue;
         const double col = std::floor((xP + w * (xH - xP)) / sx + 0.5);
         const double row = std::floor((yP + w * (yH - yP)) / sy + 0.5);
         if (!(col >= 0.0 && col < double(width) && row >= 0.0 && row < double(height))) continue;
         const double v = f.value(long(col) + width * long(row));
         if (tt >= 0.0)
-          pos_d[i] = tt, pos_v[i] = v;
+          pos_d[i] = tt, pos_v[i] = v, pos_f[i] = j;
         else
-          neg_d[i] = tt, neg_v[i] = v;
+          neg_d[i] = tt, neg_v[i] = v, neg_f[i] = j;
       }
+      reach = 0.0;
+      for (size_t i = 0; i < N; ++i) reach = std::max({reach, pos_d[i], -neg_d[i]});
     }
     double sum[2] = {0.0, 0.0};
     long counted[2] = {0, 0};
