@@ -37,7 +37,6 @@ void MainFrame::OnThickTechnique(wxCommandEvent&) {}
 void MainFrame::OnThicknessSurfChoice(wxCommandEvent&) {}
 void MainFrame::OnThicknessSurfMap(wxCommandEvent&) {}
 void MainFrame::OnThicknessSurfCompare(wxCommandEvent&) {}
-void MainFrame::OnThicknessEstimateDensity(wxCommandEvent&) {}
 void MainFrame::OnThicknessSurfLoad(wxCommandEvent&) {}
 void MainFrame::OnThicknessSurfCreate(wxCommandEvent&) {}
 void MainFrame::OnThicknessConvertFWHM(wxCommandEvent&) {}

@@ -135,3 +135,10 @@ class save_output_stream final : public wxOutputStream {
   save_batch& batch_;
   int k_;
 };
+
+// A free-text name (an object's name) made safe as part of a file name:
+// path separators, drive colons, characters the file systems reserve and
+// control characters become '_', and so does every dot that follows a dot,
+// so that no ".." remains. An empty (or all-blank) name gives the object's
+// number instead.
+wxString safe_file_name_part(const wxString& name, int object);

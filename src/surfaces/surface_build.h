@@ -26,3 +26,14 @@ surface_interp* build_contour_surface_from_resources(int object, interp_progress
 // integrated along a smooth curve through the centroids. 0 with fewer than
 // two located frames.
 double planimetry_volume(std::list<frame_contours_t>& frames);
+
+// A surface for `object` from the cortex mapped over the surface of
+// source_object: the edges that RES_THICKNESS_CREATE_OUTER and
+// RES_THICKNESS_CREATE_INNER choose (0 none, 1 outer gap edge, 2 outer edge,
+// 3 inner edge, 4 inner gap edge; a gap edge the source lacks falls back to
+// the cortex's edge), one layer or a two-layer shell, capped into a solid
+// where the source is open when RES_THICKNESS_CREATE_CAPS is on, and
+// smoothed s(s + 1)/2 passes for level `smoothing`. Never null; empty when
+// the source holds no mapped thickness. The source's display is restored.
+surface_interp* build_cortical_layer_surface(int object, int source_object, int smoothing,
+                                             interp_progress* progress);

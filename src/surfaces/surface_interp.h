@@ -248,6 +248,20 @@ class surface_interp {
   void update_map_directions(int iteration_limit, double initial_depth);
   // Folded triangles counted by the last update_map_directions iteration.
   int32_t direction_folds = 0;
+  // Measures every vertex's distance along its measuring direction to the
+  // surface of object `alternate` (to the facing wall of this surface when
+  // that object has none) and, on a surface without mapped offsets, the mean
+  // image value along the way; see thickness/surface_compare.cpp.
+  void map_intersections(int alternate, thickness_mapping_hooks* hooks = nullptr);
+  // Appends every crossing of the line from A through B with this surface to
+  // the six lists (depth in mm from A, point, normal, mapping direction,
+  // object, description), then sorts them together by depth and drops
+  // repeats. maxdist (cm) > 0 limits the search to triangles that near the
+  // line and to RES_THICKNESS_LINE from A.
+  void query_line(const vec3_t& A, const vec3_t& B, std::vector<double>& depths,
+                  std::vector<vec3_t>& points, std::vector<vec3_t>& normals,
+                  std::vector<vec3_t>& map_directions, std::vector<int>& objects,
+                  std::vector<wxString>& texts, double maxdist) const;
 
   // ---- surface files ----
   // Writes the surface (layer 0) or one of its cortical layer surfaces

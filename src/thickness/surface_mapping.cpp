@@ -558,6 +558,7 @@ void surface_interp::calc_thickness(thickness_mapping_hooks* hooks, thickness_es
 
   if (estimating) {
     if (!fitted_since) thickness_density_fit(*est, bins);
+    if (est->status >= 1 && est->status <= 3) ++est->successes;
     t.RES_BUF_CURRENT_FRAME->write(remembered_frame);
     base_res_t::make_pending_writes_happen();
     // Bins the fit left out are kept negated, for the graph.

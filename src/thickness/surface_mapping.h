@@ -44,6 +44,9 @@ struct thickness_estimation {
   double blur = 0.0, blur_variance = 0.0;  // modelled sigma, mm
   double rms = 0.0;
   int32_t status = 4;  // 1 to 3 a fit; 4 not enough information; 5 a failed fit
+  // Mappings whose closing fit succeeded: the caller's word on whether any
+  // estimate was made.
+  int32_t successes = 0;
 };
 
 // Whether a mapping is running; the engine refuses to re-measure meanwhile
