@@ -34,11 +34,6 @@ std::string le(T v) {
   return s;
 }
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // Every callback of every property of the elements named, as one line each.
 struct recorder {
   std::vector<std::string> lines;

@@ -300,7 +300,7 @@ TEST_F(ObjectImport, DamagedFilesAreRefusedAndChangeNothing) {
   const wxString small_lab = scratch.write("small.nii", narrow);
   const wxString text = scratch.write("notes.txt", "not a DICOM file at all");
 
-  object(0).add_contour(1, contour_t{{{1, 1}, {4, 1}, {4, 4}}, true});
+  object(0).add_contour(1, contour_t{{{1, 1}, {4, 1}, {4, 4}}, true, {}});
   const wxString name0 = object(0).name;
   struct {
     wxString file;
@@ -322,7 +322,7 @@ TEST_F(ObjectImport, DamagedFilesAreRefusedAndChangeNothing) {
     const int n = c.label_volume ? dicom_utility::read_hdr_object_data(wxFileName(c.file))
                                  : dicom_utility::read_dicom_object_data(wxFileName(c.file), true);
     EXPECT_EQ(n, 0);
-    if (*c.message) EXPECT_TRUE(log_.has(wxLOG_Warning, c.message));
+    if (*c.message) { EXPECT_TRUE(log_.has(wxLOG_Warning, c.message)); }
     EXPECT_TRUE(ui_.asked.empty());
     EXPECT_EQ(object(0).name, name0);
     EXPECT_EQ(contour_count(0), 1u);

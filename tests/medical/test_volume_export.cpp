@@ -265,10 +265,11 @@ TEST_F(VolumeExport, SampleTypesReadBackWithTheirCalibratedValues) {
       const std::string bytes = read_bytes(out);
       const bool left_out = format == 1 && (c.nrrd_slope != 1 || c.nrrd_inter != 0);
       EXPECT_EQ(log.count(wxLOG_Warning), left_out ? 1 : 0);
-      if (left_out)
+      if (left_out) {
         EXPECT_TRUE(log.has(wxLOG_Warning, wxString::Format("the calibrated values are %g x the "
                                                             "written value %+g", c.nrrd_slope,
                                                             c.nrrd_inter).ToStdString()));
+      }
       std::vector<double> want = calibrated;
       if (format == 0) {
         EXPECT_EQ(at<int16_t>(bytes, 70), c.nifti_type);

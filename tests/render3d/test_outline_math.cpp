@@ -69,7 +69,7 @@ TEST(OutlineProjection, OrthographicPerspectiveAndTheNearPlaneLimit) {
     } else {
       const double d = half / std::tan(c.angle * M_PI / 360.0);
       const double k = d / 16 > d - half ? 16.0 : d / (d - half);
-      if (c.angle == 170) EXPECT_EQ(k, 16.0);
+      if (c.angle == 170) { EXPECT_EQ(k, 16.0); }
       expect_matrix(p.projection, frustum(l / k, r / k, b / k, t / k, d / k, half + d), 1e-9);
       EXPECT_NEAR(p.eye_distance, d, 1e-12);
     }

@@ -188,8 +188,8 @@ TEST(GrassfireGrowth, RangeLimitsConnectedGrowthOnly) {
   for (int32_t y = 0; y < p.h; ++y)
     for (int32_t x = 0; x < p.w; ++x) {
       const double d2 = double(x - 10) * (x - 10) + double(y - 30) * (y - 30);
-      if (d2 > 100.5 * 100.5) EXPECT_EQ(state[y * p.w + x], 0) << x << "," << y;
-      if (d2 < 99.5 * 99.5) EXPECT_EQ(state[y * p.w + x], 2) << x << "," << y;
+      if (d2 > 100.5 * 100.5) { EXPECT_EQ(state[y * p.w + x], 0) << x << "," << y; }
+      if (d2 < 99.5 * 99.5) { EXPECT_EQ(state[y * p.w + x], 2) << x << "," << y; }
     }
   s.connected = false;
   ASSERT_TRUE(grassfire::segment_region(p.px.data(), p.w, p.h, 10, 30, 0, band, s, state, bounds));

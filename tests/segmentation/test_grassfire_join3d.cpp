@@ -99,7 +99,7 @@ TEST(LineStrength3d, EncodingOnBrightAndDarkPlanes) {
     const int32_t got = grassfire::line_strength_3d(v.state.data(), f.data(), v.size, band, c.x,
                                                     c.y, c.z, c.reference, c.mode, c.ridge, &e1);
     EXPECT_EQ(got, c.want) << c.what;
-    if (got > 0 && got != 4096 && got != 8192) EXPECT_NEAR(std::fabs(e1.x), 1.0, 1e-9) << c.what;
+    if (got > 0 && got != 4096 && got != 8192) { EXPECT_NEAR(std::fabs(e1.x), 1.0, 1e-9) << c.what; }
   }
 }
 

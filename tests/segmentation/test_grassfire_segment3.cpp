@@ -239,7 +239,7 @@ TEST_F(Segment3Stack, NoMemoryForTheVolumeSegmentsFrameByFrame) {
   for (int32_t z = 0; z < D; ++z) {
     const int32_t pixels = section_pixels(z);
     ASSERT_EQ(got.count(z), pixels > 0 ? 1u : 0u) << "frame " << z;
-    if (pixels > 0) EXPECT_NEAR(got.at(z), pixels, 0.5 * 4.0 * std::sqrt(pixels) + 1.0) << z;
+    if (pixels > 0) { EXPECT_NEAR(got.at(z), pixels, 0.5 * 4.0 * std::sqrt(pixels) + 1.0) << z; }
   }
 }
 

@@ -25,11 +25,6 @@ namespace {
 
 resource_table_t& rt() { return *resource_table; }
 
-std::string file_text(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // The comment lines of a data file, as saved.
 std::string hash_lines(const std::string& path) {
   std::string out, line;

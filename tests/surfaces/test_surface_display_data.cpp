@@ -111,8 +111,8 @@ TEST_F(display_data, FillAndSmoothingMatchTheNumpyReference) {
     ASSERT_GT(holes, 20);
     // Fill 100 reaches every hole connected to measured vertices; fill 0
     // fills no vertex with a missing neighbour, so the cap stays partly open.
-    if (r.smooth >= 1 && r.fill == 100) EXPECT_EQ(filled, holes);
-    if (r.smooth >= 1 && r.fill == 0) EXPECT_LT(filled, holes);
+    if (r.smooth >= 1 && r.fill == 100) { EXPECT_EQ(filled, holes); }
+    if (r.smooth >= 1 && r.fill == 0) { EXPECT_LT(filled, holes); }
     if (r.smooth == 0) {
       EXPECT_TRUE(values.empty());
       EXPECT_EQ(errors, s.fit_error);

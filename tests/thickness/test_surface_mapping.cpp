@@ -192,8 +192,9 @@ TEST_F(SurfaceMapping, NothingChangesUnderARunningMapping) {
   EXPECT_FALSE(thickness_mapping_running());
   EXPECT_TRUE(other.cortical_thickness.empty());
   for (size_t i = 0; i < 72; ++i)
-    if (geometry.wall(theta(s, int32_t(i))) >= 1.0)
+    if (geometry.wall(theta(s, int32_t(i))) >= 1.0) {
       EXPECT_NEAR(s.cortical_thickness[i], geometry.wall(theta(s, int32_t(i))), 0.1) << i;
+    }
 }
 
 TEST_F(SurfaceMapping, MissingPrerequisitesChangeNothing) {
