@@ -5,7 +5,6 @@
 #include <functional>
 #include <cmath>
 #include <memory>
-#include <numeric>
 #include <vector>
 
 #include "data/dynabuf.h"
@@ -34,22 +33,6 @@ vec3_t unit_or_same(const vec3_t& v) {
 }
 
 // What a vertex's measured value reads as in the probe's description.
-wxString describe_value(long kind, double value, const wxString& units) {
-  switch (kind) {
-    case 0: return wxString::Format("cortical thickness %.2lf mm", value);
-    case 1: return wxString::Format("cortical mass surface density %.2lf %smm", value, units);
-    case 2: return wxString::Format("cortical density %.2lf %s", value, units);
-    case 3: return wxString::Format("FWHM blur %.2lf mm", value);
-    case 4: return wxString::Format("endocortical thickness %.2lf mm", value);
-    case 5: return wxString::Format("inner density %.2lf %s", value, units);
-    case 6: return wxString::Format("outer gap %.2lf mm", value);
-    case 7: return wxString::Format("outer density %.2lf %s", value, units);
-    case 8: return wxString::Format("inner gap %.2lf mm", value);
-    case 9: return wxString::Format("offset from surface %.2lf mm", value);
-    default: return {};
-  }
-}
-
 // One frame's plane and pixels for sampling along a segment.
 struct sampled_frame {
   vec3_t origin, column, row, normal;
@@ -72,96 +55,20 @@ void surface_interp::query_line(const vec3_t& A, const vec3_t& B, std::vector<do
                                 std::vector<vec3_t>& points, std::vector<vec3_t>& normals,
                                 std::vector<vec3_t>& map_directions, std::vector<int>& objects,
                                 std::vector<wxString>& texts, double maxdist) const {
-  if (mesh.n_points <= 0 || mesh.n_triangles <= 0 || !mesh.points || !mesh.triangles) return;
-  const vec3_t D = B - A;
-  const double len = vec3_length(D);
-  if (!(len > 0.0)) return;
-  const vec3_t u = D * (1.0 / len);
-  const double line = resource_table ? resource_table->RES_THICKNESS_LINE->read() : 10.0;
-  const double limit = maxdist > 0.0 && line < 10.0 ? line / len : 100000.0;
-  const double reach2 = maxdist > 0.0 ? maxdist * maxdist : 0.0;
-  const long kind = resource_table ? resource_table->RES_THICKNESS_DISP_MAP->read() : -1;
-  const wxString units = resource_table ? resource_table->RES_DICOM_UNITS->read() : wxString();
-  const wxString name = object_name(object);
-  const size_t n = size_t(mesh.n_points);
-  const bool has_values = smoothed_thickness.size() == n;
-  const bool has_directions = directions.size() == n;
-
-  for (int32_t k = 0; k < mesh.n_triangles; ++k) {
-    const surface_triangle& tri = mesh.triangles[k];
-    if (tri.a < 0 || tri.b < 0 || tri.c < 0 || tri.a >= mesh.n_points || tri.b >= mesh.n_points ||
-        tri.c >= mesh.n_points)
-      continue;
-    const surface_point &p0 = mesh.points[tri.a], &p1 = mesh.points[tri.b],
-                        &p2 = mesh.points[tri.c];
-    const vec3_t V0{p0.x, p0.y, p0.z};
-    const vec3_t e1 = vec3_t{p1.x, p1.y, p1.z} - V0, e2 = vec3_t{p2.x, p2.y, p2.z} - V0;
-    // Cheap rejection first: how far V0 lies from the line.
-    const vec3_t r = A - V0;
-    const vec3_t off = r - u * vec3_dot(r, u);
-    const double q = vec3_dot(off, off);
-    const double a = vec3_dot(e1, e1), c = vec3_dot(e2, e2);
-    if (maxdist > 0.0 ? reach2 < 0.99 * q : (a < 0.99 * q && c < 0.99 * q)) continue;
-    const vec3_t N = vec3_cross(e1, e2);
-    const double nd = vec3_dot(N, D);
-    if (vec3_dot(N, N) == 0.0 || nd == 0.0) continue;
-    const double m = -vec3_dot(N, r) / nd;
-    if (!(std::fabs(m) <= limit)) continue;
-    const vec3_t H = A + D * m;
-    const vec3_t w = H - V0;
-    const double hw = vec3_dot(w, w);
-    if (maxdist > 0.0 ? reach2 < 0.99 * hw : (a < 0.99 * hw && c < 0.99 * hw)) continue;
-    const double b = vec3_dot(e1, e2), d1 = vec3_dot(e1, w), d2 = vec3_dot(e2, w);
-    const double den = b * b - a * c;
-    if (den == 0.0) continue;
-    const double s = (d2 * b - d1 * c) / den, t = (d1 * b - d2 * a) / den;
-    if (!(s >= -1e-12 && s <= 1.0 + 1e-12 && t >= -1e-12 && s + t <= 1.0 + 1e-12)) continue;
-    const double w0 = 1.0 - s - t;
-
-    const double depth = m * 10.0 * len;
-    const vec3_t normal = unit_or_same(vec3_t{p0.nx, p0.ny, p0.nz} * w0 +
-                                       vec3_t{p1.nx, p1.ny, p1.nz} * s +
-                                       vec3_t{p2.nx, p2.ny, p2.nz} * t);
-    vec3_t direction = normal;
-    if (has_directions)
-      direction = unit_or_same(directions[size_t(tri.a)] * w0 + directions[size_t(tri.b)] * s +
-                               directions[size_t(tri.c)] * t);
-    wxString text = wxString::Format("%s (%.2lf mm down): ", name, depth);
-    if (has_values) {
-      const double v = smoothed_thickness[size_t(tri.a)] * w0 +
-                       smoothed_thickness[size_t(tri.b)] * s + smoothed_thickness[size_t(tri.c)] * t;
-      text += describe_value(kind, v, units);
-    } else {
-      text += wxString::Format("tri %li, ind %li (%.2lf), %li (%.2lf), %li (%.2lf)", long(k),
-                               long(tri.a), w0, long(tri.b), s, long(tri.c), t);
-    }
-    depths.push_back(depth);
-    points.push_back(H);
-    normals.push_back(normal);
-    map_directions.push_back(direction);
-    objects.push_back(object);
-    texts.push_back(text);
-  }
-
-  // All six lists by depth, then one entry per crossing: a line through a
-  // shared edge or vertex meets every triangle there at the same depth.
-  const size_t count = std::min({depths.size(), points.size(), normals.size(),
-                                 map_directions.size(), objects.size(), texts.size()});
-  std::vector<size_t> order(count);
-  std::iota(order.begin(), order.end(), size_t(0));
-  std::stable_sort(order.begin(), order.end(),
-                   [&](size_t x, size_t y) { return depths[x] < depths[y]; });
-  std::vector<size_t> kept;
-  kept.reserve(count);
-  for (size_t i : order)
-    if (kept.empty() || !(std::fabs(depths[i] - depths[kept.back()]) < 1e-10)) kept.push_back(i);
-  auto pick = [&](auto& list) {
-    std::remove_reference_t<decltype(list)> out;
-    out.reserve(kept.size());
-    for (size_t i : kept) out.push_back(list[i]);
-    list.swap(out);
-  };
-  pick(depths), pick(points), pick(normals), pick(map_directions), pick(objects), pick(texts);
+  line_probe_hits hits;
+  hits.depths.swap(depths);
+  hits.points.swap(points);
+  hits.normals.swap(normals);
+  hits.directions.swap(map_directions);
+  hits.objects.swap(objects);
+  hits.texts.swap(texts);
+  query_line(A, B, hits, maxdist);
+  depths.swap(hits.depths);
+  points.swap(hits.points);
+  normals.swap(hits.normals);
+  map_directions.swap(hits.directions);
+  objects.swap(hits.objects);
+  texts.swap(hits.texts);
 }
 
 void surface_interp::map_intersections(int alternate, thickness_mapping_hooks* hooks) {
