@@ -14,35 +14,12 @@ import sys
 import tempfile
 import time
 
-os.environ.pop("NO_AT_BRIDGE", None)  # the program must talk to the bus
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "common"))
+from atspi_support import find_app, wait_for  # noqa: E402
 import pyatspi  # noqa: E402
 
 VISUAL = ["Blank", "Ortho", "Reslice", "Volume", "Thickness"]
 TASKS = ["Draw", "Fit shape model", "Landmarks", "Thickness", "Scripts"]
-
-
-def wait_for(what, condition, timeout=60.0):
-    """Polls condition until it gives a true value; fails after timeout."""
-    end = time.monotonic() + timeout
-    last = None
-    while time.monotonic() < end:
-        try:
-            value = condition()
-        except Exception as error:  # the tree changes under us while the program starts
-            value, last = None, error
-        if value:
-            return value
-        time.sleep(0.1)
-    raise AssertionError("timed out waiting for %s (last: %r)" % (what, last))
-
-
-def find_app(pid):
-    desktop = pyatspi.Registry.getDesktop(0)
-    for i in range(desktop.childCount):
-        app = desktop.getChildAtIndex(i)
-        if app is not None and app.get_process_id() == pid:
-            return app
-    return None
 
 
 def tab_lists(node, found, depth=0):

@@ -19,7 +19,8 @@ import sys
 import tempfile
 import time
 
-os.environ.pop("NO_AT_BRIDGE", None)  # the program must talk to the bus
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "common"))
+from atspi_support import find_app, wait_for  # noqa: E402
 import numpy  # noqa: E402
 import nibabel  # noqa: E402
 import pyatspi  # noqa: E402
@@ -28,30 +29,6 @@ from PIL import Image, ImageGrab  # noqa: E402
 VISUAL = ["Blank", "Ortho", "Reslice", "Volume", "Thickness"]
 BANDS = [40, 90, 160, 220]
 W, H, D = 40, 30, 5
-
-
-def wait_for(what, condition, timeout=60.0):
-    """Polls condition until it gives a true value; fails after timeout."""
-    end = time.monotonic() + timeout
-    last = None
-    while time.monotonic() < end:
-        try:
-            value = condition()
-        except Exception as error:  # the tree changes under us
-            value, last = None, error
-        if value:
-            return value
-        time.sleep(0.1)
-    raise AssertionError("timed out waiting for %s (last: %r)" % (what, last))
-
-
-def find_app(pid):
-    desktop = pyatspi.Registry.getDesktop(0)
-    for i in range(desktop.childCount):
-        app = desktop.getChildAtIndex(i)
-        if app is not None and app.get_process_id() == pid:
-            return app
-    return None
 
 
 def nodes(node, role=None, name=None, depth=0, found=None):
