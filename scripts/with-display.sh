@@ -9,8 +9,10 @@ export NO_AT_BRIDGE=1
 work=$(mktemp -d "${TMPDIR:-/tmp}/nv_display.XXXXXX") || exit 1
 mkfifo "$work/number" || exit 1
 # Xvfb picks a free display number itself and writes it to the fifo once it
-# accepts connections, so parallel runs never race for a number.
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1600x1200x24 3>"$work/number" 2>"$work/xvfb.log" &
+# accepts connections, so parallel runs never race for a number. -noreset:
+# without it the server resets whenever its last client leaves, and a
+# program started in that moment cannot open the display.
+Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1600x1200x24 3>"$work/number" 2>"$work/xvfb.log" &
 xvfb=$!
 number=""
 read -r -t 60 number <"$work/number" || true

@@ -8,10 +8,14 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
+
+extern "C" char** environ;
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -31,21 +35,41 @@ class program_child_test : public ::testing::Test {
     }
     std::filesystem::remove_all(root_);
   }
+  // Everything the child needs is made before the fork: the test process
+  // runs toolkit threads, and a child of a threaded process may only call
+  // async-signal-safe functions before exec.
   void start(const std::vector<std::string>& args) {
-    const std::filesystem::path err = root_ / "stderr.txt";
+    std::vector<std::string> env_text;
+    for (char** e = environ; *e; ++e) {
+      const std::string entry = *e;
+      if (entry.rfind("HOME=", 0) != 0 && entry.rfind("XDG_CONFIG_HOME=", 0) != 0) env_text.push_back(entry);
+    }
+    env_text.push_back("HOME=" + (root_ / "home").string());
+    std::vector<char*> envp, argv{const_cast<char*>(NV_NORVELITH_EXE)};
+    for (std::string& e : env_text) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const int fd = ::open((root_ / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     pid_ = ::fork();
     if (pid_ == 0) {
-      ::setenv("HOME", (root_ / "home").c_str(), 1);
-      ::unsetenv("XDG_CONFIG_HOME");
-      int fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       ::dup2(fd, 2);
       ::dup2(fd, 1);
-      std::vector<char*> argv{const_cast<char*>(NV_NORVELITH_EXE)};
-      for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      ::execv(NV_NORVELITH_EXE, argv.data());
+      ::execve(NV_NORVELITH_EXE, argv.data(), envp.data());
       ::_exit(127);
     }
+    if (fd >= 0) ::close(fd);
+  }
+  // How the child ended, for a failure message.
+  static std::string exit_text(int status) {
+    if (WIFEXITED(status)) return "exit status " + std::to_string(WEXITSTATUS(status));
+    if (WIFSIGNALED(status)) return "signal " + std::to_string(WTERMSIG(status));
+    return "status " + std::to_string(status);
+  }
+  // What the child wrote to its standard output and error so far.
+  std::string child_output() const {
+    std::ifstream in(root_ / "stderr.txt", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
   }
   std::filesystem::path root_;
   pid_t pid_ = -1;

@@ -96,7 +96,7 @@ TEST_F(Program, OpenedRecordingShowsTheCurrentFrameOutlinedInRed) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
   while (!found && std::chrono::steady_clock::now() < deadline) {
     int status = 0;
-    ASSERT_EQ(::waitpid(pid_, &status, WNOHANG), 0) << "norvelith ended early";
+    ASSERT_EQ(::waitpid(pid_, &status, WNOHANG), 0) << "norvelith ended early (" << exit_text(status) << "): " << child_output();
     const std::vector<uint8_t> s = screenshot(wxPoint(0, 0), screen_w, screen_h);
     found = !s.empty() && find_outline(s, screen_w, screen_h, width, height);
     if (!found) std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -212,7 +212,7 @@ TEST_F(Program, ArrowKeysTurnTheViewAndTheMarkToolPlacesALandmarkThatIsSaved) {
   start({"dir=" + (root_ / "cfg").string(), data.string()});
 
   outline_at head_on;
-  ASSERT_TRUE(settled_outline(pid_, head_on, [](const outline_at&) { return true; })) << "no red outline";
+  ASSERT_TRUE(settled_outline(pid_, head_on, [](const outline_at&) { return true; })) << "no red outline: " << child_output();
   // Head on, frame 0 (z = 0) lies in front of the stack's centre (z = 0.1 cm):
   // k pixels a centimetre, the centre of gravity in the middle of the outline.
   const double k = head_on.width / (W * xs);

@@ -77,7 +77,7 @@ TEST_F(Program, OpenedRecordingShowsItsCurrentFrameOnScreen) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
   while (!found && std::chrono::steady_clock::now() < deadline) {
     int status = 0;
-    ASSERT_EQ(::waitpid(pid_, &status, WNOHANG), 0) << "norvelith ended early";
+    ASSERT_EQ(::waitpid(pid_, &status, WNOHANG), 0) << "norvelith ended early (" << exit_text(status) << "): " << child_output();
     // A read can fail while the server is busy; the next one is tried.
     const std::vector<uint8_t> s = screenshot(wxPoint(0, 0), screen_w, screen_h);
     found = !s.empty() && find_frame(s, screen_w, screen_h, x, y);
