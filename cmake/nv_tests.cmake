@@ -5,10 +5,7 @@
 # network (tests/common/test_offline.cpp).
 set(NV_TEST_ENV "NV_UPDATE_URL=" "NV_UPDATE_FALLBACK_URL=" "NV_HOME_PAGE_URL=http://127.0.0.1:9/norvelith/")
 if(NV_SANITIZE)
-  # Mesa's software rasteriser draws on this thread alone: LeakSanitizer's
-  # stop-the-world tracer can crash among its worker threads at exit.
-  list(APPEND NV_TEST_ENV "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
-       "LP_NUM_THREADS=0")
+  list(APPEND NV_TEST_ENV "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0")
 endif()
 
 function(nv_add_test name)
