@@ -254,18 +254,7 @@ void gl_view_canvas::init_gl() {
   for (GLenum cap : {GL_ALPHA_TEST, GL_BLEND, GL_DEPTH_TEST, GL_DITHER, GL_FOG, GL_LIGHTING, GL_COLOR_LOGIC_OP,
                      GL_STENCIL_TEST, GL_TEXTURE_1D, GL_TEXTURE_2D})
     glDisable(cap);
-  glPixelTransferi(GL_MAP_COLOR, GL_FALSE);
-  for (GLenum scale : {GL_RED_SCALE, GL_GREEN_SCALE, GL_BLUE_SCALE, GL_ALPHA_SCALE}) glPixelTransferf(scale, 1.0f);
-  for (GLenum bias : {GL_RED_BIAS, GL_GREEN_BIAS, GL_BLUE_BIAS, GL_ALPHA_BIAS}) glPixelTransferf(bias, 0.0f);
-  glPixelTransferi(GL_INDEX_SHIFT, 0);
-  glPixelTransferi(GL_INDEX_OFFSET, 0);
-  glPixelZoom(1.0f, 1.0f);
-  glPixelStorei(GL_UNPACK_SWAP_BYTES, GL_FALSE);
-  glPixelStorei(GL_UNPACK_LSB_FIRST, GL_FALSE);
-  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-  glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
-  glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  gl_reset_pixel_state();
   const wxColour bg = background_colour();
   glClearColor(bg.Red() / 255.0f, bg.Green() / 255.0f, bg.Blue() / 255.0f, 0.0f);
   glMatrixMode(GL_MODELVIEW);

@@ -2,6 +2,11 @@
 // canvases are created with, and the one painting flag.
 #pragma once
 
+// Pixel transfer and unpacking as the views' image uploads expect them:
+// no colour mapping, unit scales, zero biases and offsets, zoom 1, rows
+// tightly packed (alignment 1). For a context being set up.
+void gl_reset_pixel_state();
+
 // The attribute list given to every OpenGL view; set up by the application.
 extern int* gl_attributes;
 
