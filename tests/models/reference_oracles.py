@@ -69,6 +69,10 @@ def write_vtk(folder):
         f.write("triangles %d\n" % len(tris))
         for t in tris:
             f.write("%d %d %d\n" % tuple(t))
+        mass = vtk.vtkMassProperties()
+        mass.SetInputData(poly)
+        mass.Update()
+        f.write("volume %.17g\n" % mass.GetVolume())
 
 
 def euler():

@@ -12,6 +12,8 @@
 #include "../common/log_capture.h"
 #include "fit_test_files.h"
 #include "models/wrl_object.h"
+#include "surfaces/surface_interp.h"
+#include "tools/headless_session.h"
 
 namespace {
 
@@ -131,6 +133,7 @@ TEST_F(ReferenceObject, EveryPlyReadStartsClean) {
 }
 
 TEST_F(ReferenceObject, FilesWrittenByVtkReadWithTheirPointsAndTriangles) {
+  headless_session session;
   const std::string cmd = "/usr/bin/python3 " NV_TEST_SCRIPTS "/reference_oracles.py vtk " + folder.dir;
   ASSERT_EQ(std::system(cmd.c_str()), 0);
   std::ifstream txt(folder.path("sphere.txt"));
@@ -142,7 +145,9 @@ TEST_F(ReferenceObject, FilesWrittenByVtkReadWithTheirPointsAndTriangles) {
   txt >> word >> m;
   std::vector<std::array<int32_t, 3>> triangles(m);
   for (auto& t : triangles) txt >> t[0] >> t[1] >> t[2];
-  ASSERT_TRUE(txt && n > 50 && m > 100);
+  double vtk_volume = 0;
+  txt >> word >> vtk_volume;
+  ASSERT_TRUE(txt && n > 50 && m > 100 && vtk_volume > 0);
 
   for (const char* file : {"sphere.ply", "sphere.wrl"}) {
     SCOPED_TRACE(file);
@@ -155,6 +160,26 @@ TEST_F(ReferenceObject, FilesWrittenByVtkReadWithTheirPointsAndTriangles) {
     EXPECT_EQ(w.triangles, triangles);
     // VTK writes normals into the VRML file only.
     EXPECT_EQ(w.normals.size(), std::string(file) == "sphere.wrl" ? n : 0u);
+
+    // Made into a surface: centimetres, normals computed where the file has
+    // none, every normal outward, VTK's volume, and the reference object empty.
+    surface_interp s;
+    ASSERT_TRUE(w.make_surface(s));
+    EXPECT_TRUE(w.points.empty() && w.normals.empty() && w.triangles.empty());
+    const surface_mesh& mesh = *s.get_mesh();
+    ASSERT_EQ(size_t(mesh.n_points), n);
+    ASSERT_EQ(size_t(mesh.n_triangles), m);
+    const vec3_t centre{0.3, -0.4, 0.5};
+    for (int32_t i = 0; i < mesh.n_points; ++i) {
+      const surface_point& p = mesh.points[i];
+      expect_near({p.x, p.y, p.z}, points[size_t(i)] * 0.1, 1e-6);
+      const vec3_t normal{p.nx, p.ny, p.nz};
+      EXPECT_NEAR(vec3_length(normal), 1.0, 1e-9) << i;
+      EXPECT_GT(vec3_dot(normal, vec3_t{p.x, p.y, p.z} - centre), 0.0) << i;
+    }
+    EXPECT_NEAR(s.volume, vtk_volume / 1000.0, 1e-6 * vtk_volume / 1000.0);
+    EXPECT_TRUE(s.closed);
+    EXPECT_FALSE(s.double_layer);
   }
 }
 
