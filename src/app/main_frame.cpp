@@ -1,6 +1,7 @@
 #include "app/main_frame.h"
 #include "app/batch_script.h"
 #include "tasks/draw_page.h"
+#include "tasks/landmarks_page.h"
 #include "settings/comment_dlg.h"
 #include "settings/graphics_dlg.h"
 #include "settings/material_dlg.h"
@@ -342,6 +343,7 @@ void MainFrame::OnClose(wxCloseEvent& event) {
   // it is destroyed.
   page_procs.clear();
   if (draw) draw->stop_listening();
+  if (landmarks_tab) landmarks_tab->stop_listening();
   if (scripts) scripts->stop_listening();
   for (settings_dialog* d : std::initializer_list<settings_dialog*>{comment_dialog, graphics_dialog, mouse_dialog,
                                                                      material_dialog})

@@ -44,6 +44,7 @@ class centre_canvas;
 class corner_canvas;
 class Script;
 class draw_page;
+class landmarks_page;
 class comment_dlg;
 class graphics_dlg;
 class mouse_dlg;
@@ -170,10 +171,11 @@ class MainFrame : public wxFrame, public task_page_host, public script_actions, 
   // task_page_host and settings_host
   void send_enter_on_focus_loss(wxWindow* text) override;
   const shader* outline_shaders() override;
-  wxChoice* curve_object_choice() override { return nullptr; }
+  wxChoice* curve_object_choice() override;
 
   // The task pages (child windows of the task notebook).
   draw_page* draw = nullptr;
+  landmarks_page* landmarks_tab = nullptr;
   scripts_page* scripts = nullptr;
   // Runs command-line scripts through the Scripts page; installed while the
   // page exists.

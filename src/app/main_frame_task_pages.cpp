@@ -5,7 +5,9 @@
 #include "app/main_frame.h"
 #include "registry/resource_table.h"
 #include "segmentation/image_correlation.h"
+#include "app/control_ids.h"
 #include "tasks/draw_page.h"
+#include "tasks/landmarks_page.h"
 #include "tasks/task_notebook_rules.h"
 
 void MainFrame::create_task_pages(wxNotebook* notebook) {
@@ -19,6 +21,17 @@ void MainFrame::create_task_pages(wxNotebook* notebook) {
 }
 
 void MainFrame::create_draw_page(wxNotebook* notebook) { draw = new draw_page(notebook, *this); }
+
+void MainFrame::create_landmarks_page(wxNotebook* notebook) {
+  landmarks_tab = new landmarks_page(notebook, *this);
+  landmarks_tab->enable_locate_landmarks = [this](bool on) {
+    if (wxWindow* locate = FindWindow(ID_RESLICE_LOCATE_LANDMARKS)) locate->Enable(on);
+  };
+}
+
+wxChoice* MainFrame::curve_object_choice() {
+  return landmarks_tab ? landmarks_tab->curve_object : nullptr;
+}
 
 void MainFrame::send_enter_on_focus_loss(wxWindow* text) {
   text->Bind(wxEVT_KILL_FOCUS, &MainFrame::OnTextKillFocus, this);
@@ -111,3 +124,24 @@ NV_TO_DRAW_PAGE(OnCmapLabels, wxCommandEvent)
 void MainFrame::OnObjectVisible(wxCommandEvent& event) {
   if (draw) draw->OnObjectCap(event);
 }
+
+// The Landmarks page's commands.
+#define NV_TO_LANDMARKS_PAGE(handler)                 \
+  void MainFrame::handler(wxCommandEvent& event) {    \
+    if (landmarks_tab) landmarks_tab->handler(event); \
+  }
+NV_TO_LANDMARKS_PAGE(OnLandmarksSelect)
+NV_TO_LANDMARKS_PAGE(OnLandmarksName)
+NV_TO_LANDMARKS_PAGE(OnLandmarksDelete)
+NV_TO_LANDMARKS_PAGE(OnLandmarksFind)
+NV_TO_LANDMARKS_PAGE(OnLandmarksExport)
+NV_TO_LANDMARKS_PAGE(OnLandmarksDeleteAll)
+NV_TO_LANDMARKS_PAGE(OnLandmarksSnap)
+NV_TO_LANDMARKS_PAGE(OnCurveSelect)
+NV_TO_LANDMARKS_PAGE(OnCurveName)
+NV_TO_LANDMARKS_PAGE(OnCurveDelete)
+NV_TO_LANDMARKS_PAGE(OnCurveFind)
+NV_TO_LANDMARKS_PAGE(OnCurveSplit)
+NV_TO_LANDMARKS_PAGE(OnCurveClosed)
+NV_TO_LANDMARKS_PAGE(OnCurveObject)
+#undef NV_TO_LANDMARKS_PAGE

@@ -10,7 +10,6 @@
 
 // The pages still to come: each an empty scrolled page under its label.
 void MainFrame::create_fit_model_page(wxNotebook* notebook) { new task_page(notebook, L"Fit shape model", *this); }
-void MainFrame::create_landmarks_page(wxNotebook* notebook) { new task_page(notebook, L"Landmarks", *this); }
 void MainFrame::create_thickness_page(wxNotebook* notebook) { new task_page(notebook, L"Thickness", *this); }
 
 // The Pressure and Spine pages leave the notebook again when their switches

@@ -243,6 +243,16 @@ bool landmarks::check_name(const wxString& name, int32_t kind, bool accept_dupli
     warn("Landmark name must not be empty!");
     return false;
   }
+  // "3:Apex" is how a surface landmark of object 3 is known; another kind
+  // taking that form would share its key.
+  if (kind != LM_SURFACE) {
+    long object = 0;
+    const int colon = name.Find(':');
+    if (colon > 0 && name.Left(static_cast<size_t>(colon)).ToLong(&object)) {
+      warn("Landmark name must not begin with a number and a colon");
+      return false;
+    }
+  }
   bool fiducial_word = name.StartsWith("Fiducial");
   if (kind == LM_FIDUCIAL && !fiducial_word) {
     warn("Fiducial landmark names must begin with the word Fiducial");
