@@ -9,6 +9,7 @@
 #include "app/app_dialogs.h"
 #include "app/main_frame.h"
 #include "registry/resource_table.h"
+#include "tasks/landmarks_page.h"
 
 namespace {
 
@@ -86,4 +87,12 @@ void wx_windowing_progress::resume() {
 void wx_windowing_progress::finish() {
   delete dialog_;  // at once, as the data loads' dialogs
   dialog_ = nullptr;
+}
+
+// Called directly when the data are cleared, without LANDMARK or CURVE.
+void main_frame_data_pages::update_landmark_list() {
+  if (main_frame && main_frame->landmarks_tab) main_frame->landmarks_tab->update_landmark_list();
+}
+void main_frame_data_pages::update_curve_list() {
+  if (main_frame && main_frame->landmarks_tab) main_frame->landmarks_tab->update_curve_list();
 }

@@ -18,8 +18,8 @@ class wx_data_io_ui final : public data_io_ui {
 
 class main_frame_data_pages final : public data_set_pages {
  public:
-  void update_landmark_list() override {}
-  void update_curve_list() override {}
+  void update_landmark_list() override;
+  void update_curve_list() override;
   // Until the Volume page exists, the default entry is the built-in rows.
   void reset_volume_properties(int index) override;
   void set_reslice_size_controls(int32_t, int32_t) override {}

@@ -43,7 +43,8 @@ bool wx_file_menu_ui::choose_file(const file_dialog_request& request, file_dialo
     note_suppressed(request.message);
     return false;
   }
-  const long style = request.save ? wxFD_SAVE | wxFD_OVERWRITE_PROMPT : wxFD_OPEN;
+  long style = wxFD_OPEN;
+  if (request.save) style = request.ask_overwrite ? long(wxFD_SAVE | wxFD_OVERWRITE_PROMPT) : long(wxFD_SAVE);
   // Over a modal dialog that asks (the material dialog's Save), else over
   // the main window.
   wxWindow* over = main_frame;

@@ -16,6 +16,9 @@ struct file_dialog_request {
   // Save style, asking before an existing file is overwritten; otherwise the
   // open style.
   bool save = false;
+  // With save: ask before an existing file is chosen (callers that append
+  // ask their own question).
+  bool ask_overwrite = true;
   // Check boxes shown with the dialog (label, initial state).
   std::vector<std::pair<wxString, bool>> checks;
 };

@@ -3,18 +3,18 @@
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/choice.h>
-#include <wx/filedlg.h>
 #include <wx/filename.h>
 #include <wx/grid.h>
 #include <wx/listbox.h>
 #include <wx/log.h>
-#include <wx/msgdlg.h>
 #include <wx/settings.h>
 #include <wx/sizer.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "data/data_io_ui.h"
+#include "data/file_menu_ui.h"
 #include "data/objects.h"
 #include "registry/hm_resource.h"
 #include "registry/resource_table.h"
@@ -32,20 +32,25 @@ surface_interp* surface_of(int object) {
   return rt().RES_SURFACE[object]->read();
 }
 
-class wx_landmarks_dialogs final : public landmarks_page_dialogs {
+// The program's dialogs in force: tests and batch runs answer them.
+class installed_landmarks_dialogs final : public landmarks_page_dialogs {
  public:
   bool ask_yes_no(const wxString& caption, const wxString& text) override {
-    return wxMessageBox(text, caption, wxYES_NO | wxICON_QUESTION) == wxYES;
+    return current_data_ui().ask_yes_no(caption, text);
   }
   bool ask_ok_cancel(const wxString& caption, const wxString& text) override {
-    return wxMessageBox(text, caption, wxOK | wxCANCEL | wxICON_WARNING) == wxOK;
+    return current_file_menu_ui().ask_ok_cancel(caption, text);
   }
-  bool choose_export_file(wxWindow* parent, wxString& path, int& filter) override {
-    wxFileDialog dialog(parent, L"Export landmarks as", wxEmptyString, wxEmptyString,
-                        L"CSV file|*.csv|TXT file|*.txt", wxFD_SAVE);
-    if (dialog.ShowModal() != wxID_OK) return false;
-    path = dialog.GetPath();
-    filter = dialog.GetFilterIndex();
+  bool choose_export_file(wxWindow*, wxString& path, int& filter) override {
+    file_dialog_request request;
+    request.message = L"Export landmarks as";
+    request.wildcard = L"CSV file|*.csv|TXT file|*.txt";
+    request.save = true;
+    request.ask_overwrite = false;  // an existing file is appended to, after its own question
+    file_dialog_result result;
+    if (!current_file_menu_ui().choose_file(request, result)) return false;
+    path = result.path;
+    filter = result.filter_index;
     return true;
   }
 };
@@ -72,7 +77,7 @@ wxGrid* make_grid(wxWindow* parent, int rows, int cols, const wchar_t* const* co
 }  // namespace
 
 landmarks_page::landmarks_page(wxNotebook* notebook, task_page_host& host)
-    : task_page(notebook, L"Landmarks", host), dialogs_(std::make_unique<wx_landmarks_dialogs>()) {
+    : task_page(notebook, L"Landmarks", host), dialogs_(std::make_unique<installed_landmarks_dialogs>()) {
   auto* page = new wxBoxSizer(wxVERTICAL);
   auto* box = new wxStaticBoxSizer(wxVERTICAL, this, L"Landmarks");
   wxWindow* lb = box->GetStaticBox();
