@@ -8,9 +8,10 @@
 //   prints each registration and its residual. With --substructures, then
 //   interpolates the sub-structures into objects FIRST, FIRST + 1, ... and
 //   saves the data file as OUT.hm.
-// nv_tool model MODEL.ply IN.hm --points OBJECT [--range STEPS]
+// nv_tool model MODEL.ply IN.hm --points OBJECT [--side both|in|out] [--range STEPS]
 //                [--iterate N ssm|lad FLEXIBILITY] [--map OBJECT OUT.hm]
-//   takes the data points from object OBJECT's contours (matching outside),
+//   takes the data points from object OBJECT's contours (matching the side
+//   given, outside when none is),
 //   optionally sets the search range in slider steps, runs N registration
 //   iterations of the type and flexibility from the model as loaded,
 //   printing "iteration I residual R matched M" (R the root mean square
@@ -37,7 +38,7 @@ namespace {
 int usage() {
   std::fprintf(stderr,
                "usage: nv_tool model MODEL.ply [IN.hm [--substructures FIRST OUT.hm]]\n"
-               "       nv_tool model MODEL.ply IN.hm --points OBJECT [--range STEPS]\n"
+               "       nv_tool model MODEL.ply IN.hm --points OBJECT [--side both|in|out] [--range STEPS]\n"
                "                     [--iterate N ssm|lad FLEXIBILITY] [--map OBJECT OUT.hm]\n");
   return 2;
 }
@@ -92,6 +93,10 @@ int run_registration_tool(fit_model& m, int argc, char** argv) {
     const std::string a = argv[i];
     if (a == "--points" && i + 1 < argc) {
       if (!parse_long(argv[++i], 0, NUM_USER_OBJECTS - 1, points)) return usage();
+    } else if (a == "--side" && i + 1 < argc) {
+      const std::string side = argv[++i];
+      m.page.match_side = side == "both" ? 0 : side == "in" ? 1 : side == "out" ? 2 : -1;
+      if (m.page.match_side < 0) return usage();
     } else if (a == "--range" && i + 1 < argc) {
       if (!parse_long(argv[++i], 0, 1000000000, range)) return usage();
     } else if (a == "--iterate" && i + 3 < argc) {
