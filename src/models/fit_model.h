@@ -84,13 +84,22 @@ struct fit_landmark_t {
 };
 
 // The values of the Fit shape model page that the model and the views share:
-// the search-range slider with its label, and the display compounding
-// slider. The page shows and edits them.
+// the search-range slider with its label, the display compounding slider,
+// and the settings that registration and mapping read when they start. The
+// page shows and edits them.
 struct fit_page_values {
   int32_t search_range = 100;  // slider steps; one step is 1 / range_divisor mm
   int32_t search_range_max = 100;
   wxString search_range_label = "Search range (x0.1 mm):";
   int32_t display_compounding = 0;  // 0 .. 50
+  int32_t registration_type = 0;    // 0 shape modes (SSM), 1 local (LAD)
+  int32_t flexibility = 0;          // modes used, or the local fit's flexibility 0 .. 10
+  int32_t landmark_weighting = 0;   // "Landmark weighting:"
+  int32_t iterations = 10;          // "Number of iterations:"
+  int32_t match_side = 2;           // "Match inside/outside": 0 both, 1 in, 2 out
+  int32_t frames = 0;               // "Frames": 0 All, 1 Low, 2 High
+  int32_t every_n_frames = 1;       // map contours on every n-th frame from the current one
+  int32_t contour_accuracy = 10;    // tenths of a pixel
 };
 
 // One entry of the table of neighbour cells, ordered by the smallest
@@ -101,6 +110,24 @@ struct grid_neighbour_t {
   double d;
 };
 const std::vector<grid_neighbour_t>& grid_neighbour_table();
+
+// Determinant of the 3 x 3 linear part of m.
+double matrix4_determinant3(const matrix4_t& m);
+
+// The residuals of the registration iterations for hm_lmdif: x, y, z of
+// every model vertex under the global parameters (similarity transform or
+// mode weights), or of every vertex of the current vertex's neighbourhood
+// under its local rigid correction.
+void global_fit_residuals(int32_t* m, int32_t* n, double* x, double* fvec, int32_t* iflag);
+void local_fit_residuals(int32_t* m, int32_t* n, double* x, double* fvec, int32_t* iflag);
+
+// For every point, the points (itself included, in index order) lying
+// strictly closer than radius; through a spatial grid, so that the work
+// grows with the number of close pairs rather than with all pairs.
+std::vector<std::vector<int32_t>> points_within_radius(const std::vector<vec3_t>& points, double radius);
+// The same by comparing all pairs.
+std::vector<std::vector<int32_t>> points_within_radius_all_pairs(const std::vector<vec3_t>& points,
+                                                                 double radius);
 
 // The residuals of the landmark fit for hm_lmdif: x, y, z of each paired
 // landmark under the parameters x (translation, azimuth, elevation, [roll,]
@@ -161,6 +188,35 @@ class fit_model {
   void ring_spacing(int32_t ring, double length, double& step, double& radius) const;
   int32_t implant_ring_count() const { return 6 * electrode_count + 20; }
 
+  // The "Start registration" run: the page's number of iterations of its
+  // registration type and flexibility, each announced to progress (may be
+  // null), which stops the run by returning false. False, with a warning,
+  // when the run is refused.
+  bool run_registration(interp_progress* progress = nullptr);
+  // Back to the mean shape before a run that starts from it.
+  void restore_model_points();
+  // Pairs every vertex with its data point and improves the fit once.
+  void registration_iteration();
+  // A modes fit of flexibility modes has the modes it needs.
+  bool has_modes_for(int32_t modes) const;
+  // Root mean square distance of the matched vertices to their data points
+  // (0 when none), and how many are matched within the search range.
+  double match_rms(int32_t* matched = nullptr) const;
+
+  // Data points from object o's contours, with normals facing the side the
+  // page's "Match inside/outside" chooses; refreshes the grid.
+  void points_from_object(int32_t o);
+  // Object o's contours on the selected frames become the fitted model's
+  // sections with those frames.
+  void contours_to_object(uint32_t o);
+  // The fitted model becomes object o: surface, contours, surface landmarks.
+  void map_surface_to_object(int32_t o);
+  // registration := m, the model first scaled by factor about its centroid
+  // (an implant: its insertion length, which grows to 30 mm at most).
+  void set_scaled_registration_matrix(const matrix4_t& m, double factor);
+  // Mirrors the registered model in its own x direction about its centroid.
+  void reflect_registration_matrix();
+
   // Replaces the surface of object 200 with the model as registered; with
   // show_red, as a load does, the object turns opaque red.
   void rebuild_model_surface(bool show_red = false);
@@ -212,6 +268,10 @@ class fit_model {
   // local radius and the local transform's six parameters.
   std::vector<std::vector<int32_t>> neighbours;
   std::vector<std::array<double, 6>> vertex_parameters;
+  int32_t flexibility = 0;       // of the current registration run
+  double lad_radius = 0.0;       // local fit's neighbourhood radius; 0: no local fit
+  double landmark_weight = 0.0;  // of landmark residuals in the iterations
+  int32_t current_vertex = 0;    // whose neighbourhood the local fit solves
   fit_page_values page;
 
   const std::vector<int32_t>& grid_cell_points(int32_t ix, int32_t iy, int32_t iz) const {
@@ -224,6 +284,11 @@ class fit_model {
   void parse_comment(const std::string& text, const wxString& model_path);
   // Reads the open shape model file; the failure's message, or empty.
   wxString read_ssm(wxFFile& file);
+
+  void local_fit(double range2);
+  void global_fit();
+  // The surface of object 200 again, so that the views redraw.
+  void rewrite_model_surface();
 
   std::vector<std::vector<int32_t>> grid_;  // 100 x 100 x 100 cells of data-point indices, once built
 };

@@ -14,6 +14,7 @@
 #include "data/objects.h"
 #include "data/ply_file.h"
 #include "models/fit_model.h"
+#include "models/fit_object_edit.h"
 #include "models/rbf_interpolant.h"
 #include "models/wrl_object.h"
 #include "registry/resource_table.h"
@@ -160,10 +161,7 @@ int fit_model::parse_substructure_file(substructure_t& sub) {
   return 0;
 }
 
-namespace {
-
-// Removes the object's curves and surface landmarks and its contours.
-void empty_object(resource_table_t& t, int object) {
+void empty_model_object(resource_table_t& t, int object) {
   std::vector<curve_t>& curves = t.RES_CURVE->read()->curves;
   for (size_t i = curves.size(); i-- > 0;)
     if (curves[i].object == object) curves.erase(curves.begin() + static_cast<std::ptrdiff_t>(i));
@@ -174,7 +172,22 @@ void empty_object(resource_table_t& t, int object) {
   t.RES_OBJECT->read()[object].reset();
 }
 
-}  // namespace
+void add_sections_within_image(const surface_interp& s, contour_object& target) {
+  const resource_table_t& t = *resource_table;
+  const int frames = static_cast<int>(t.RES_BUF_FRAMES->read());
+  const double w = t.RES_BUF_WIDTH->read(), h = t.RES_BUF_HEIGHT->read();
+  for (int k = 0; k < frames; ++k) {
+    std::unique_ptr<frame_contours_t> section = plane_cross_section(s, k, 1, 0.1);
+    if (!section) continue;
+    for (const contour_t& c : section->contours) {
+      if (c.vertices.size() < 2) continue;
+      bool inside = true;
+      for (const vec2_t& p : c.vertices)
+        inside = inside && p.x >= -w && p.x <= 2 * w && p.y >= -h && p.y <= 2 * h;
+      if (inside) target.add_contour(k, c);
+    }
+  }
+}
 
 bool fit_model::interpolate_substructure(int first_object, interp_progress* progress) {
   resource_table_t& t = *resource_table;
@@ -215,8 +228,6 @@ bool fit_model::interpolate_substructure(int first_object, interp_progress* prog
     return false;
   }
 
-  const int frames = t.RES_BUF_FRAMES->read();
-  const double w = t.RES_BUF_WIDTH->read(), h = t.RES_BUF_HEIGHT->read();
   const int count = static_cast<int>(substructures.size());
   for (int q = 0; q < count; ++q) {
     const substructure_t& sub = substructures[size_t(q)];
@@ -238,7 +249,7 @@ bool fit_model::interpolate_substructure(int first_object, interp_progress* prog
       return vec3_normalise(f(p + vec3_scalar_mul(step, n)) - fp);
     };
 
-    empty_object(t, object);
+    empty_model_object(t, object);
     curve_set& curves = *t.RES_CURVE->read();
     for (const substructure_curve_t& c : sub.curves) {
       curve_t rec;
@@ -262,17 +273,7 @@ bool fit_model::interpolate_substructure(int first_object, interp_progress* prog
     surface_from_substructure(*s, substructure_points, sub.triangles, registration, mirrored);
 
     contour_object& target = t.RES_OBJECT->read()[object];
-    for (int k = 0; k < frames; ++k) {
-      std::unique_ptr<frame_contours_t> section = plane_cross_section(*s, k, 1, 0.1);
-      if (!section) continue;
-      for (const contour_t& c : section->contours) {
-        if (c.vertices.size() < 2) continue;
-        bool inside = true;
-        for (const vec2_t& p : c.vertices)
-          inside = inside && p.x >= -w && p.x <= 2 * w && p.y >= -h && p.y <= 2 * h;
-        if (inside) target.add_contour(k, c);
-      }
-    }
+    add_sections_within_image(*s, target);
     landmarks& marks = *t.RES_LANDMARKS->read();
     for (const substructure_landmark_t& lm : sub.landmarks) {
       const vec3_t fp = f(lm.point);

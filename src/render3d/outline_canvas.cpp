@@ -16,8 +16,10 @@
 #include "data/objects.h"
 #include "data/reslice_info.h"
 #include "medical/dicom_utility.h"
+#include "models/fit_model.h"
 #include "registry/res_values.h"
 #include "registry/resource_table.h"
+#include "render3d/model_drag.h"
 #include "views/gl_view_context.h"
 #include "views/gl_view_support.h"
 #include "views/glfont.h"
@@ -516,7 +518,8 @@ void outline_canvas::OnMouse(wxMouseEvent& event) {
       t.RES_OUTLINE_VIEW_ANGLE->write_no_changeprocs(a);
     base_res_t::make_pending_writes_happen();
   } else if (event.ControlDown() && t.RES_CURRENT_TASK_PAGE->read() == 1) {
-    // The shape model's scaling belongs to the model dragging.
+    fit_model& f = *t.RES_FIT_MODEL->read();
+    f.set_scaled_registration_matrix(f.registration, model_wheel_factor(r, d));
   } else {
     const double z = outline_wheel_zoom(t.RES_OUTLINE_ZOOM->read(), S, r, d);
     if (!(z > 0.0) || !std::isfinite(z)) return;

@@ -199,6 +199,7 @@ class outline_canvas : public wxGLCanvas {
   void arrow_key_press(arrow_key key, bool shift, bool control);
   void update_pick_cycle(const wxMouseEvent& event);
   void view_drag_motion(const wxMouseEvent& event);
+  void model_drag_motion(const wxMouseEvent& event);
   void pan_view(float dx, float dy);
   void fit_on_click(const wxMouseEvent& event);
   void thickness_probe(const wxMouseEvent& event);
@@ -272,6 +273,7 @@ class outline_canvas : public wxGLCanvas {
   double scroll_point_[2] = {0.5, 0.5};
   bool dragging_zoom_ = false, dragging_landmark_ = false;
   bool dragging_view_ = false, dragging_model_ = false, dragging_perspective_ = false;
+  bool model_drag_axis_ = false;  // the last shape-model twist was decided vertically
   int32_t last_pointer_[2] = {0, 0};
   double zoom_at_press_ = 1.0;
   int32_t pick_cycle_ = 0;

@@ -17,6 +17,8 @@
 #include "data/landmarks.h"
 #include "registry/res_values.h"
 #include "registry/resource_table.h"
+#include "models/fit_model.h"
+#include "render3d/model_drag.h"
 #include "render3d/outline_canvas.h"
 #include "surfaces/surface_interp.h"
 #include "thickness/thickness.h"
@@ -85,7 +87,7 @@ void outline_canvas::OnKey(wxKeyEvent& event) {
       view_dialog(static_cast<wxChar>(std::toupper(code)));
       return;
     case 'R':
-      // Reflecting the shape model belongs to the Fit shape model page's model dragging.
+      if (t.RES_CURRENT_TASK_PAGE->read() == kShapeModelPage) t.RES_FIT_MODEL->read()->reflect_registration_matrix();
       return;
     case WXK_LEFT:
       arrow_key_press(arrow_key::left, event.ShiftDown(), event.ControlDown());
@@ -319,9 +321,38 @@ void outline_canvas::out_motion_event(wxMouseEvent& event) {
     long_res_t* r = t.RES_OUTLINE_VIEW_ANGLE;
     if (r->read() != a || r->pending() != a) r->write_no_changeprocs(a);
     base_res_t::make_pending_writes_happen();
+  } else if (dragging_model_) {
+    model_drag_motion(event);
   } else if (dragging_landmark_) {
     landmark_motion(event);
   }
+}
+
+void outline_canvas::model_drag_motion(const wxMouseEvent& event) {
+  fit_model& f = *resource_table->RES_FIT_MODEL->read();
+  const int32_t x = event.GetX(), y = event.GetY();
+  model_drag_step step;
+  step.dx = static_cast<float>(x - last_pointer_[0]), step.dy = static_cast<float>(y - last_pointer_[1]);
+  step.left = event.LeftIsDown(), step.middle = event.MiddleIsDown(), step.right = event.RightIsDown();
+  step.shift = event.ShiftDown();
+  step.xscale = resource_table->RES_XSCALE->read();
+  step.zoom = zoom_;
+  last_pointer_[0] = x, last_pointer_[1] = y;
+  // The twist axis runs from the first fitting landmark to the second (an
+  // electrode array: to its tip).
+  const vec3_t *a = nullptr, *b = nullptr;
+  if (f.fitting_landmarks.size() >= 2) {
+    const size_t first = static_cast<size_t>(f.fitting_landmarks.front().vertex);
+    const size_t second = static_cast<size_t>((f.implant ? f.fitting_landmarks.back() : f.fitting_landmarks[1]).vertex);
+    if (first < f.model.points.size() && second < f.model.points.size())
+      a = &f.model.points[first], b = &f.model.points[second];
+  }
+  double front[3], right[3];
+  get_orientation(front, right);
+  const matrix4_t mv = outline_modelview(eye_distance_, applied_cog_, {front[0], front[1], front[2]},
+                                         {right[0], right[1], right[2]});
+  const matrix4_t g = model_drag_registration(f.registration, f.model.to_centroid, mv, a, b, step, model_drag_axis_);
+  f.set_scaled_registration_matrix(g, 1.0);
 }
 
 void outline_canvas::view_drag_motion(const wxMouseEvent& event) {

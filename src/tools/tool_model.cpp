@@ -8,6 +8,15 @@
 //   prints each registration and its residual. With --substructures, then
 //   interpolates the sub-structures into objects FIRST, FIRST + 1, ... and
 //   saves the data file as OUT.hm.
+// nv_tool model MODEL.ply IN.hm --points OBJECT [--side both|in|out] [--range STEPS]
+//                [--iterate N ssm|lad FLEXIBILITY] [--map OBJECT OUT.hm]
+//   takes the data points from object OBJECT's contours (matching the side
+//   given, outside when none is),
+//   optionally sets the search range in slider steps, runs N registration
+//   iterations of the type and flexibility from the model as loaded,
+//   printing "iteration I residual R matched M" (R the root mean square
+//   distance in mm of the matched vertices), and maps the fitted surface
+//   into object OBJECT, saving the data file as OUT.hm.
 //   Exit status 0 on success; 1 when the model or the data file cannot be
 //   loaded, too few landmarks are placed, the interpolation is refused or the
 //   file cannot be saved; 2 for a wrong command line.
@@ -27,7 +36,10 @@
 namespace {
 
 int usage() {
-  std::fprintf(stderr, "usage: nv_tool model MODEL.ply [IN.hm [--substructures FIRST OUT.hm]]\n");
+  std::fprintf(stderr,
+               "usage: nv_tool model MODEL.ply [IN.hm [--substructures FIRST OUT.hm]]\n"
+               "       nv_tool model MODEL.ply IN.hm --points OBJECT [--side both|in|out] [--range STEPS]\n"
+               "                     [--iterate N ssm|lad FLEXIBILITY] [--map OBJECT OUT.hm]\n");
   return 2;
 }
 
@@ -67,17 +79,81 @@ void print_fit(const fit_model& m) {
   std::printf("\nresidual rms %.9g mm over %d landmarks\n", count ? std::sqrt(sum / count) : 0.0, count);
 }
 
+bool parse_long(const char* text, long low, long high, long& out) {
+  char* end = nullptr;
+  out = std::strtol(text, &end, 10);
+  return *text && !*end && out >= low && out <= high;
+}
+
+int run_registration_tool(fit_model& m, int argc, char** argv) {
+  long points = -1, range = -1, iterations = 0, flexibility = 0, target = -1;
+  int type = -1;
+  const char* out = nullptr;
+  for (int i = 4; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--points" && i + 1 < argc) {
+      if (!parse_long(argv[++i], 0, NUM_USER_OBJECTS - 1, points)) return usage();
+    } else if (a == "--side" && i + 1 < argc) {
+      const std::string side = argv[++i];
+      m.page.match_side = side == "both" ? 0 : side == "in" ? 1 : side == "out" ? 2 : -1;
+      if (m.page.match_side < 0) return usage();
+    } else if (a == "--range" && i + 1 < argc) {
+      if (!parse_long(argv[++i], 0, 1000000000, range)) return usage();
+    } else if (a == "--iterate" && i + 3 < argc) {
+      const std::string kind = argv[i + 2];
+      type = kind == "ssm" ? 0 : kind == "lad" ? 1 : -1;
+      if (!parse_long(argv[i + 1], 0, 100000, iterations) || type < 0 ||
+          !parse_long(argv[i + 3], 0, 1000, flexibility))
+        return usage();
+      i += 3;
+    } else if (a == "--map" && i + 2 < argc) {
+      if (!parse_long(argv[i + 1], 0, NUM_USER_OBJECTS - 1, target)) return usage();
+      out = argv[i + 2];
+      i += 2;
+    } else {
+      return usage();
+    }
+  }
+  if (points < 0) return usage();
+  m.points_from_object(static_cast<int32_t>(points));
+  if (m.data.point_count == 0) {
+    std::fprintf(stderr, "Object %ld has no contours on frames with positions\n", points);
+    return 1;
+  }
+  std::printf("data points %d\n", m.data.point_count);
+  if (range >= 0) {
+    m.page.search_range = static_cast<int32_t>(range);
+    m.set_search_range();
+  }
+  if (type >= 0) {
+    m.page.registration_type = type;
+    m.page.flexibility = static_cast<int32_t>(flexibility);
+    m.page.iterations = 1;
+    int32_t matched = 0;
+    for (long i = 0; i < iterations; ++i) {
+      if (!m.run_registration()) return 1;
+      const double rms = m.match_rms(&matched);
+      std::printf("iteration %ld residual %.9g matched %d\n", i + 1, rms, matched);
+    }
+    print_fit(m);
+  }
+  if (target < 0) return 0;
+  m.map_surface_to_object(static_cast<int32_t>(target));
+  return save_native_file_as(wxString::FromUTF8(out), false) ? 0 : 1;
+}
+
 }  // namespace
 
 int run_model(int argc, char** argv) {
   long first_object = -1;
-  if (argc == 7) {
+  const bool registering = argc >= 5 && std::string(argv[4]) == "--points";
+  if (!registering && argc == 7) {
     char* end = nullptr;
     first_object = std::strtol(argv[5], &end, 10);
     if (std::string(argv[4]) != "--substructures" || !*argv[5] || *end || first_object < 0 ||
         first_object >= NUM_USER_OBJECTS)
       return usage();
-  } else if (argc != 3 && argc != 4) {
+  } else if (!registering && argc != 3 && argc != 4) {
     return usage();
   }
   console_data_io_ui ui;
@@ -96,6 +172,7 @@ int run_model(int argc, char** argv) {
   }
   print_model(m);
   if (argc == 3) return 0;
+  if (registering) return run_registration_tool(m, argc, argv);
   for (int fit = 0; fit < 2; ++fit) {
     if (!m.check_for_landmarks(false)) {
       m.check_for_landmarks(true);

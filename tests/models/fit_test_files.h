@@ -8,7 +8,12 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <array>
+#include <cmath>
+#include <cstdint>
 #include <vector>
+
+#include "data/geometry.h"
 
 struct fit_test_folder {
   std::string dir;
@@ -45,3 +50,33 @@ inline std::string cube_ply(const std::vector<std::string>& comments,
          std::to_string((i >> 2 & 1) * size) + "\n";
   return s + faces;
 }
+
+// A UV ellipsoid with semi-axes a, b, c: rings x segments, poles included.
+inline void ellipsoid(double a, double b, double c, int rings, int segments, std::vector<vec3_t>& pts,
+               std::vector<std::array<int32_t, 3>>* faces) {
+  pts.clear();
+  pts.push_back({0, 0, c});
+  for (int i = 1; i < rings; ++i) {
+    const double t = NV_PI * i / rings;
+    for (int j = 0; j < segments; ++j) {
+      const double p = 2 * NV_PI * j / segments;
+      pts.push_back({a * std::sin(t) * std::cos(p), b * std::sin(t) * std::sin(p), c * std::cos(t)});
+    }
+  }
+  pts.push_back({0, 0, -c});
+  if (!faces) return;
+  faces->clear();
+  const int32_t last = static_cast<int32_t>(pts.size()) - 1;
+  for (int j = 0; j < segments; ++j) faces->push_back({0, 1 + j, 1 + (j + 1) % segments});
+  for (int i = 0; i < rings - 2; ++i) {
+    const int32_t r0 = 1 + i * segments, r1 = 1 + (i + 1) * segments;
+    for (int j = 0; j < segments; ++j) {
+      const int32_t k = (j + 1) % segments;
+      faces->push_back({r0 + j, r1 + j, r1 + k});
+      faces->push_back({r0 + j, r1 + k, r0 + k});
+    }
+  }
+  const int32_t base = 1 + (rings - 2) * segments;
+  for (int j = 0; j < segments; ++j) faces->push_back({base + j, last, base + (j + 1) % segments});
+}
+

@@ -28,6 +28,7 @@
 #include "registry/app_types.h"
 #include "registry/res_values.h"
 #include "registry/resource_table.h"
+#include "models/fit_model.h"
 #include "render3d/outline_canvas.h"
 #include "surfaces/surface_interp.h"
 #include "tools/headless_session.h"
@@ -618,3 +619,64 @@ TEST_F(OutlineInput, ShiftCyclesThroughOverlappingSurfacesAndTheProbeMeasuresOnT
 }
 
 }  // namespace
+
+// On the Fit shape model page the Control drag shifts the model, the
+// Control wheel scales it and the key R mirrors it; elsewhere they do not.
+TEST_F(OutlineInput, OnTheShapeModelPageTheModelMovesByMouseAndKey) {
+  load(2);
+  open();
+  resource_table_t& t = *resource_table;
+  fit_model& m = *t.RES_FIT_MODEL->read();
+  m.model.points = m.model.loaded_points = {{0, 0, 0}, {10, 0, 0}, {0, 10, 0}, {0, 0, 10}};
+  m.model.triangles = {{0, 2, 1}, {0, 1, 3}, {0, 3, 2}, {1, 2, 3}};
+  m.model.point_count = 4;
+  m.model.triangle_count = 4;
+  fit_model::compute_normals(m.model);
+  fit_model::compute_bounds(m.model);
+  matrix4_identity(m.registration);
+  m.rebuild_model_surface();
+  t.RES_TOOL->write(static_cast<tool_selection_t>(0));
+  auto centre = [&] {
+    vec3_t c;
+    matrix4_transform_point(c, m.registration, m.model.centroid);
+    return c;
+  };
+  t.RES_CURRENT_TASK_PAGE->write(0);
+  wxKeyEvent r = key('r');
+  view_->OnKey(r);
+  EXPECT_GT(matrix4_determinant3(m.registration), 0) << "R does nothing on other pages";
+  t.RES_CURRENT_TASK_PAGE->write(1);
+  view_->OnKey(r);
+  EXPECT_NEAR(matrix4_determinant3(m.registration), -1, 1e-12);
+  view_->OnKey(r);
+  EXPECT_NEAR(matrix4_determinant3(m.registration), 1, 1e-12);
+
+  // A right-button Control drag of (20, 10) pixels in the default view
+  // (right along x, up along y): 10 x RES_XSCALE / zoom mm per pixel.
+  const vec3_t before = centre();
+  wxMouseEvent down = mouse(wxEVT_RIGHT_DOWN, 100, 100, false, false, true);
+  down.SetControlDown(true);
+  view_->OnMouse(down);
+  wxMouseEvent move = mouse(wxEVT_MOTION, 120, 110, false, false, true);
+  move.SetControlDown(true);
+  view_->OnMouse(move);
+  wxMouseEvent up = mouse(wxEVT_RIGHT_UP, 120, 110);
+  view_->OnMouse(up);
+  const double k = 10 * t.RES_XSCALE->read() / t.RES_OUTLINE_ZOOM->read();
+  const vec3_t moved = centre() - before;
+  EXPECT_NEAR(moved.x, 20 * k, 1e-9);
+  EXPECT_NEAR(moved.y, -10 * k, 1e-9);
+  EXPECT_NEAR(moved.z, 0, 1e-9);
+
+  // One wheel notch with Control scales the model about its centroid by 1 / 0.95.
+  const vec3_t c0 = centre();
+  wxMouseEvent wheel(wxEVT_MOUSEWHEEL);
+  wheel.m_x = 50, wheel.m_y = 50;
+  wheel.m_wheelRotation = 120, wheel.m_wheelDelta = 120;
+  wheel.SetControlDown(true);
+  const double zoom = t.RES_OUTLINE_ZOOM->read();
+  view_->OnMouse(wheel);
+  EXPECT_NEAR(std::cbrt(matrix4_determinant3(m.registration)), 1 / 0.95, 1e-12);
+  EXPECT_NEAR(vec3_length(centre() - c0), 0, 1e-9);
+  EXPECT_EQ(t.RES_OUTLINE_ZOOM->read(), zoom) << "the view's zoom stays";
+}
