@@ -205,6 +205,7 @@ void outline_canvas::draw_surfaces() {
         if (effect_textures[2]) bind_unit(GL_TEXTURE3, effect_textures[2]);
         if (effect_textures[3]) bind_unit(GL_TEXTURE4, effect_textures[3]);
       }
+      glEnable(GL_BLEND);
       glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
       glEnable(GL_CULL_FACE);
       glCullFace(GL_FRONT);
