@@ -10,8 +10,8 @@ uniform vec4 surface_diffuse;
 in vec4 vertex_colour;
 #endif
 uniform vec3 surface_material;  // roughness, metallic, anisotropy, each 0 to 1
-uniform sampler2D texdepth0;    // depth of the layer peeled last
-uniform sampler2D texdepth1;    // depth of the opaque scene
+uniform sampler2D texdepth0;    // depth of the opaque scene
+uniform sampler2D texdepth1;    // depth of the layer peeled last
 uniform sampler2D texshadow;    // radiant-shadow factor per pixel
 uniform sampler2D texambient;   // ambient-occlusion factor per pixel
 in vec3 eye_position;
@@ -26,10 +26,18 @@ vec4 base_colour() {
 #endif
 }
 
-// False for fragments outside the layer being peeled.
+// False for fragments outside the layer being peeled: a layer lies in front
+// of the opaque scene and behind the layer peeled before it.
 bool in_layer(ivec2 p) {
   if (!depth_peeling) return true;
-  return gl_FragCoord.z > texelFetch(texdepth0, p, 0).r && gl_FragCoord.z < texelFetch(texdepth1, p, 0).r;
+  return gl_FragCoord.z < texelFetch(texdepth0, p, 0).r && gl_FragCoord.z > texelFetch(texdepth1, p, 0).r;
+}
+
+// A peeled layer carries premultiplied colour and its transmittance, which
+// the view's blending accumulates front to back.
+vec4 layer_output(vec3 c, float alpha) {
+  if (!depth_peeling) return vec4(c, alpha);
+  return vec4(clamp(c, 0.0, 1.0) * alpha, 1.0 - alpha);
 }
 
 // The normal facing the viewer, so that inner sides are lit as well.
@@ -83,5 +91,5 @@ void main() {
   vec3 c = diffuse_colour * (lighting.x * nl1 * shadow + lighting.y * nl2 + lighting.w * ambient_factor(p));
   c += lighting.z * (lighting.x * shadow * reflectance(n, light1_direction, v, m, f0) +
                      lighting.y * reflectance(n, v, v, m, f0));
-  fragment_colour = vec4(c, base.a);
+  fragment_colour = layer_output(c, base.a);
 }

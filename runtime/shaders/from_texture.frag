@@ -1,7 +1,8 @@
 #version 130
 // Copies a colour and a depth texture into the view. update_rgba: 0 no
-// colour texture, 1 the colour as stored, 2 the colour premultiplied by its
-// alpha; update_depth: the depth texture sets the fragments' depth.
+// colour texture, 1 the colour as stored, 2 an accumulation of peeled layers
+// (premultiplied colour, transmittance in alpha) as premultiplied colour with
+// its opacity; update_depth: the depth texture sets the fragments' depth.
 uniform vec2 viewsize;
 uniform int update_rgba;
 uniform bool update_depth;
@@ -13,7 +14,7 @@ void main() {
   vec2 uv = gl_FragCoord.xy / max(viewsize, vec2(1.0));
   vec4 c = vec4(0.0);
   if (update_rgba != 0) c = texture(texrgba, uv);
-  if (update_rgba == 2) c.rgb *= c.a;
+  if (update_rgba == 2) c.a = 1.0 - c.a;
   fragment_colour = c;
   gl_FragDepth = update_depth ? texture(texdepth, uv).r : gl_FragCoord.z;
 }

@@ -672,6 +672,8 @@ void outline_canvas::init_gl() {
   shader_drawing_ = false;
   gl_->new_buffers(kSurfaceSlots, vertex_buffers_.data());
   gl_->new_buffers(kSurfaceSlots, index_buffers_.data());
+  // Surfaces that existed before the first paint fill the fresh buffers.
+  surface_reload_.fill(true);
   gl_->new_buffers(1, &contour_buffer_);
   gl_->new_buffers(1, &curve_buffer_);
   gl_->new_buffers(1, &rectangle_buffer_);

@@ -15,10 +15,12 @@
 #include <wx/glcanvas.h>
 #include <wx/stopwatch.h>
 
+#include "data/curves.h"
 #include "data/geometry.h"
 #include "render3d/outline_input.h"
 #include "render3d/outline_math.h"
 #include "render3d/spine_display.h"
+#include "render3d/surface_list.h"
 
 class base_functor;
 class base_res_t;
@@ -34,6 +36,7 @@ void draw_marker_sphere(double radius);
 struct outline_texture_messages {
   bool frame_reported = false;
   bool plane_reported = false;
+  bool peeling_reported = false;  // depth peeling's memory and depth-format failures
 };
 
 class outline_canvas : public wxGLCanvas {
@@ -164,10 +167,25 @@ class outline_canvas : public wxGLCanvas {
   struct effects {
     bool contour_lines = false, all_outlines = false, landmarks = false, current_frame = false;
     bool surfaces = false, translucent_planes = false;
+    bool plane_textures = false, curves = false;
   };
   const effects& drawn() const { return effects_; }
   // Tool to restore after a button override, -1 none.
   static int32_t override_tool();
+
+  // Objects drawn faded (opacity 0.15) while a mouse operation works on others.
+  void set_faded_objects(std::vector<int32_t> objects) { faded_objects_ = std::move(objects); }
+  // The curve under construction, and whether a point of it follows the pointer.
+  curve_t& edit_curve() { return edit_curve_; }
+  void set_editing_curve(bool on) { editing_curve_ = on; }
+  // Depth peeling's GL failures, for the tests: the error to report after
+  // making the textures (stage 0) or after the depth blit (stage 1), 0 none.
+  using peel_fault_fn = std::function<unsigned(int stage)>;
+  void set_peel_fault(peel_fault_fn f) { peel_fault_ = std::move(f); }
+  // Vertex, triangle and second-group triangle counts of an object's buffers.
+  int32_t surface_vertex_count(int slot) const { return surface_counts_[slot][0]; }
+  // How the last translucent pass ran: 0 none, 1 depth peeling, 2 the two-pass fallback.
+  int last_translucent_pass() const { return last_translucent_pass_; }
   const std::vector<int32_t>& contour_selection() const { return contour_selection_; }
 
  protected:
@@ -175,11 +193,21 @@ class outline_canvas : public wxGLCanvas {
   // reslice planes, the surfaces with translucency, volume rendering and
   // depth of field; and the mouse handlers of navigation, picking and
   // editing. Each draws or does nothing yet.
-  void draw_background(bool /*radiant_shadows*/) {}
-  void draw_orientation_marker() {}
-  void draw_curves() {}
-  void draw_reslice_plane(int /*plane*/, bool /*peeling*/) {}
-  void draw_surfaces() {}
+  void draw_background(bool radiant_shadows);
+  void draw_orientation_marker();
+  void draw_curves();
+  void draw_curve_polyline(const curve_t& curve, const float colour[4]);
+  void draw_reslice_plane(int plane, bool peeling);
+  void draw_surfaces();
+  void draw_surface(int32_t object, const float colour[4], bool peeling, bool shadowed, bool occluded,
+                    bool depth_only);
+  void screen_pass(unsigned colour_texture, bool final, unsigned depth_texture, float shadow_stage,
+                   float occlusion_stage, float focus, float p1, float p2, float p3);
+  bool depth_peel(const surface_draw_entry* list, int count, unsigned shadow_texture, unsigned occlusion_texture);
+  // Radiant shadows and ambient occlusion for the listed surfaces: the shadow
+  // and occlusion textures for opaque and for translucent receivers, 0 when
+  // not made.
+  void shadows_and_occlusion(const surface_draw_entry* list, int count, unsigned textures[4]);
   void volume_render(bool /*rebuild*/, bool /*update_map*/, bool /*release*/) {}
   void depth_of_field() {}
   void out_buttonpress_event(wxMouseEvent& event);
@@ -235,6 +263,8 @@ class outline_canvas : public wxGLCanvas {
   std::unique_ptr<gl_view_context> gl_;
   matrix4_t modelview_, projection_, mvp_, calibration_;
   float modelview_f_[16] = {}, projection_f_[16] = {}, mvp_f_[16] = {};
+  // The combined-matrix slot the shadow passes fill for "radiant_shadowing".
+  float effect_matrix_f_[16] = {};
   std::array<vec3_t, kPlanes> plane_hw_{}, plane_hh_{}, plane_th_{};
   vec3_t applied_cog_{0.0, 0.0, 0.0};
   vec3_t cog_{0.0, 0.0, 0.0};
@@ -284,6 +314,12 @@ class outline_canvas : public wxGLCanvas {
   unsigned contour_buffer_ = 0, rectangle_buffer_ = 0, curve_buffer_ = 0;
   int32_t contour_vertex_count_ = 0;
   std::array<unsigned, kSurfaceSlots> vertex_buffers_{}, index_buffers_{};
+  std::array<std::array<int32_t, 3>, kSurfaceSlots> surface_counts_{};
+  std::vector<int32_t> faded_objects_;
+  curve_t edit_curve_;
+  bool editing_curve_ = false;
+  peel_fault_fn peel_fault_;
+  int last_translucent_pass_ = 0;
   int32_t last_viewport_w_ = -1, last_viewport_h_ = -1;
   // update_view_size's memory of the window and the scene, and its re-layout
   // guard; each view keeps its own, so that two views (a test's second main

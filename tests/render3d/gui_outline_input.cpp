@@ -114,6 +114,8 @@ class OutlineInput : public ::testing::Test {
     resource_table_t& t = *resource_table;
     t.RES_EXEC_DIR->write(NV_RUNTIME_DIR);
     t.RES_BACKGROUND->write("#204060");
+    // The clear colour alone, without the lit background.
+    t.RES_BACKGROUND_CONST->write(true);
     t.RES_XSCALE->write(XS);
     t.RES_YSCALE->write(YS);
     t.RES_DISPLAY_COG->write(false);
@@ -192,8 +194,6 @@ class OutlineInput : public ::testing::Test {
 TEST_F(OutlineInput, ADumpHoldsThePixelsDrawnWithAlphaOnlyWhereAsked) {
   load(2);
   open();
-  const std::vector<uint8_t> shown = screen();
-  ASSERT_EQ(shown.size(), size_t(CW) * CH * 3);
   resource_table_t& t = *resource_table;
   struct row {
     const char* name;
@@ -209,6 +209,8 @@ TEST_F(OutlineInput, ADumpHoldsThePixelsDrawnWithAlphaOnlyWhereAsked) {
                        row{"e.jpg", wxBITMAP_TYPE_JPEG, true, false, false}}) {
     SCOPED_TRACE(r.name);
     t.RES_BACKGROUND_CONST->write(r.constant_background);
+    const std::vector<uint8_t> shown = screen();
+    ASSERT_EQ(shown.size(), size_t(CW) * CH * 3);
     const wxString path = wxString::FromUTF8((dir_ / r.name).string());
     wxString why;
     ASSERT_TRUE(view_->dump_window(path, r.type, &why)) << why;
