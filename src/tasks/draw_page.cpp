@@ -445,7 +445,9 @@ void draw_page::OnUpdateCurrentSurface(wxCommandEvent&) {
   resource_table_t& t = rt();
   if (t.RES_IN_SCRIPT->read()) select_self();
   const int32_t k = static_cast<int32_t>(t.CURRENT_OBJECT->read());
-  if (used(k)) {
+  // Only contours are built from: an object without them has nothing that
+  // its derived layers would need asking about.
+  if (k >= 0 && k < NUM_USER_OBJECTS && !objects()[k].frames.empty()) {
     if (check_derived_surfaces(k)) return;
     update_progress progress(scripted_progress, wxGetTopLevelParent(this), L"Re-calculating Surface", 1000);
     build_surface(k, progress.get());
@@ -462,7 +464,7 @@ void draw_page::OnUpdateAllSurface(wxCommandEvent&) {
   const int32_t count = std::min<int32_t>(NUM_USER_OBJECTS, int32_t(t.CURRENT_MAX_OBJECTS->read()));
   int32_t n = 0;
   for (int32_t k = 0; k < count; ++k)
-    if (used(k)) n = k + 1;
+    if (!objects()[k].frames.empty()) n = k + 1;
   if (n > 0) {
     update_progress progress(scripted_progress, wxGetTopLevelParent(this), L"Re-calculating Surfaces", 1001);
     for (int32_t k = 0; k < n; ++k) build_surface(k, progress.get());

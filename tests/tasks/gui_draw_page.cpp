@@ -638,4 +638,24 @@ TEST_F(DrawPage, FindGoesToTheNearestFrameMarksThePixelAndShowsTheOrthoPage) {
   EXPECT_EQ(rt().FIND_LOCATION_Y->read(), long(s->centroid.y / TASK_SCALE));
 }
 
+TEST_F(DrawPage, UpdateAllLeavesSurfacesWithoutContoursAndAsksAboutDerivedOnes) {
+  ASSERT_TRUE(open_task_recording());
+  draw_page& p = page();
+  // An imported surface (no contours) and a layer derived from object 3.
+  auto* imported = new surface_interp(9);
+  auto* derived = new surface_interp(10);
+  derived->source_object = 3;
+  rt().RES_SURFACE[9]->write(imported);
+  rt().RES_SURFACE[10]->write(derived);
+  scripted_dialogs dialogs;
+  file_menu_ui_scope scope(dialogs);
+  click(p.update_all);
+  EXPECT_EQ(rt().RES_SURFACE[9]->read(), imported);
+  EXPECT_EQ(rt().RES_SURFACE[10]->read(), nullptr);
+  for (int k = 0; k < TASK_OBJECTS; ++k) EXPECT_NE(rt().RES_SURFACE[k]->read(), nullptr) << k;
+  click(p.revert_all);
+  EXPECT_EQ(rt().RES_SURFACE[9]->read(), imported);
+  for (int k = 0; k < TASK_OBJECTS; ++k) EXPECT_EQ(rt().RES_SURFACE[k]->read(), nullptr) << k;
+}
+
 }  // namespace
