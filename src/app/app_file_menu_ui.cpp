@@ -51,8 +51,9 @@ bool wx_file_menu_ui::choose_file(const file_dialog_request& request, file_dialo
   if (wxWindow* focus = wxWindow::FindFocus())
     if (auto* modal = wxDynamicCast(wxGetTopLevelParent(focus), wxDialog))
       if (modal->IsModal()) over = modal;
-  wxFileDialog dialog(over, request.message, request.folder, wxString(), request.wildcard,
+  wxFileDialog dialog(over, request.message, request.folder, request.name, request.wildcard,
                       style);
+  dialog.SetFilterIndex(request.filter_index);
   DisplaySaveTypeHook hook(request.checks);
   if (!request.checks.empty()) dialog.SetCustomizeHook(hook);
   if (dialog.ShowModal() != wxID_OK) return false;

@@ -10,6 +10,7 @@
 #include <wx/bitmap.h>
 #include <wx/colour.h>
 #include <wx/cursor.h>
+#include <wx/filename.h>
 #include <wx/frame.h>
 #include <wx/stopwatch.h>
 
@@ -167,6 +168,15 @@ class MainFrame : public wxFrame, public task_page_host, public script_actions, 
   void update_draw_page();
   void create_object_properties(int32_t count);
   void update_threshold_label();
+  // Deletes, after a question each, the derived cortical surfaces that
+  // replacing or discarding object's surface would strand (-1: all, -2: the
+  // orphans, silently); true when the user cancelled and the caller stops.
+  bool check_derived_surfaces(int object);
+  // Moves the views to the frame whose plane lies nearest point (world cm)
+  // and marks the point there.
+  void find_location(const double point[3]);
+  // The object info file of object (-1: all objects in use).
+  void write_object_statistics(wxFileName file, int object);
 
   // task_page_host and settings_host
   void send_enter_on_focus_loss(wxWindow* text) override;

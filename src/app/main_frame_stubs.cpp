@@ -43,9 +43,6 @@ void MainFrame::OnThicknessConvertFWHM(wxCommandEvent&) {}
 void MainFrame::OnThicknessSurfSave(wxCommandEvent&) {}
 
 // Task pages and the toolbar's Rewind and Play
-void MainFrame::OnFindObject(wxCommandEvent&) {}
-void MainFrame::OnObjectColour(wxCommandEvent&) {}
-void MainFrame::OnSaveAllSurface(wxCommandEvent&) {}
 void MainFrame::OnDeleteAllObjects(wxCommandEvent&) {}
 void MainFrame::OnResetAllProperties(wxCommandEvent&) {}
 void MainFrame::OnPackObjects(wxCommandEvent&) {}

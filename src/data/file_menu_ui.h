@@ -13,6 +13,8 @@ struct file_dialog_request {
   wxString message;
   wxString folder;    // starting folder
   wxString wildcard;  // "label|pattern|label|pattern..."
+  wxString name;      // default file name
+  int filter_index = 0;  // the filter preselected
   // Save style, asking before an existing file is overwritten; otherwise the
   // open style.
   bool save = false;

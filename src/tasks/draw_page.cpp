@@ -6,6 +6,7 @@
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
+#include <wx/filename.h>
 #include <wx/choice.h>
 #include <wx/log.h>
 #include <wx/progdlg.h>
@@ -22,7 +23,9 @@
 #include "registry/resource_table.h"
 #include "surfaces/surface_build.h"
 #include "surfaces/surface_interp.h"
+#include "tasks/derived_surfaces.h"
 #include "tasks/draw_page_rules.h"
+#include "tasks/object_export.h"
 #include "tasks/task_ids.h"
 
 namespace {
@@ -49,11 +52,13 @@ void set_label(wxStaticText* text, const wxString& label) {
   if (text->GetLabel() != label) text->SetLabel(label);
 }
 
-// The surface construction's progress in a dialog with Cancel.
+// The surface construction's progress in a dialog with Cancel. One dialog
+// serves every object of an update; once cancelled it stays cancelled.
 class surface_progress final : public interp_progress {
  public:
-  surface_progress(wxWindow* parent, const wxString& title)
-      : dialog_(title, L"\nOn contour     0 of     0(    0 points,     0 triangles so far)\n", 1000,
+  surface_progress(wxWindow* parent, const wxString& title, int maximum)
+      : maximum_(maximum),
+        dialog_(title, L"\nOn contour     0 of     0(    0 points,     0 triangles so far)\n", maximum,
                 parent,
                 wxPD_CAN_ABORT | wxPD_APP_MODAL | wxPD_ELAPSED_TIME | wxPD_ESTIMATED_TIME |
                     wxPD_REMAINING_TIME) {
@@ -61,13 +66,28 @@ class surface_progress final : public interp_progress {
   }
   bool update(int value, const wxString& message) override {
     if (cancelled_) return false;
-    cancelled_ = !dialog_.Update(std::clamp(value, 0, 1000), message);
+    cancelled_ = !dialog_.Update(std::clamp(value, 0, maximum_), message);
     return !cancelled_;
   }
 
  private:
+  int maximum_;
   wxProgressDialog dialog_;
   bool cancelled_ = false;
+};
+
+// The dialog of an update, or the progress a caller put in its place.
+class update_progress {
+ public:
+  update_progress(interp_progress* given, wxWindow* parent, const wxString& title, int maximum) {
+    if (!given) own_ = std::make_unique<surface_progress>(parent, title, maximum);
+    progress_ = given ? given : own_.get();
+  }
+  interp_progress* get() const { return progress_; }
+
+ private:
+  std::unique_ptr<surface_progress> own_;
+  interp_progress* progress_ = nullptr;
 };
 
 }  // namespace
@@ -380,32 +400,30 @@ void draw_page::OnObjectCap(wxCommandEvent& event) {
   rt().OBJECT->write();
 }
 
-bool draw_page::build_surface(int32_t k) {
+void draw_page::set_compounding(surface_interp* s) const {
+  resource_table_t& t = rt();
+  s->compound_depth =
+      (t.RES_XSCALE->read() + t.RES_YSCALE->read()) / 2.0 * double(t.RES_SURFACE_COMPOUND_THICK->read());
+  s->compound_type = int32_t(t.RES_SURFACE_COMPOUND_TYPE->read());
+}
+
+bool draw_page::build_surface(int32_t k, interp_progress* progress) {
   resource_table_t& t = rt();
   surface_interp* old = surface_of(k);
-  auto set_compounding = [&t](surface_interp* s) {
-    s->compound_depth = (t.RES_XSCALE->read() + t.RES_YSCALE->read()) / 2.0 *
-                        double(t.RES_SURFACE_COMPOUND_THICK->read());
-    s->compound_type = int32_t(t.RES_SURFACE_COMPOUND_TYPE->read());
-  };
-  // A derived layer is not made from this object's contours: it stays.
-  if (old && old->get_source_object() >= 0) return false;
+  // Without contours there is nothing to build from: an imported or model
+  // surface stays as it is.
+  if (objects()[k].frames.empty()) return false;
   if (old && compounding_changed && !surface_shape_changed) {
     set_compounding(old);
     t.RES_SURFACE[k]->write(old);
     return true;
   }
-  if (!old && objects()[k].frames.empty()) {
-    t.RES_SURFACE[k]->write(nullptr);
-    return true;
-  }
   std::unique_ptr<surface_interp> made;
-  {
-    surface_progress progress(wxGetTopLevelParent(this),
-                              k == t.CURRENT_OBJECT->read() ? L"Re-calculating Surface"
-                                                            : L"Re-calculating Surfaces");
-    made.reset(build_contour_surface_from_resources(k, &progress));
-  }
+  if (old && old->get_source_object() >= 0)
+    made.reset(build_cortical_layer_surface(k, old->get_source_object(),
+                                            int32_t(t.RES_SURFACE_SMOOTHING->read()), progress));
+  else
+    made.reset(build_contour_surface_from_resources(k, progress));
   if (!made || made->volume < 0) return false;
   set_compounding(made.get());
   t.RES_SURFACE[k]->write(made.release());
@@ -414,18 +432,27 @@ bool draw_page::build_surface(int32_t k) {
   return true;
 }
 
+void draw_page::redisplay_surface(int32_t k) {
+  resource_table_t& t = rt();
+  if (surface_interp* s = surface_of(k)) {
+    set_compounding(s);
+    s->select_display_data(int(t.RES_THICKNESS_DISP_MAP->read()), nullptr, nullptr, nullptr);
+    t.RES_SURFACE[k]->write_no_changeprocs(s);
+  }
+}
+
 void draw_page::OnUpdateCurrentSurface(wxCommandEvent&) {
   resource_table_t& t = rt();
   if (t.RES_IN_SCRIPT->read()) select_self();
   const int32_t k = static_cast<int32_t>(t.CURRENT_OBJECT->read());
-  if (used(k)) build_surface(k);
-  if (surface_interp* s = surface_of(k)) {
-    s->compound_depth = (t.RES_XSCALE->read() + t.RES_YSCALE->read()) / 2.0 *
-                        double(t.RES_SURFACE_COMPOUND_THICK->read());
-    s->compound_type = int32_t(t.RES_SURFACE_COMPOUND_TYPE->read());
-    s->select_display_data(int(t.RES_THICKNESS_DISP_MAP->read()), nullptr, nullptr, nullptr);
-    t.RES_SURFACE[k]->write(s);
+  // Only contours are built from: an object without them has nothing that
+  // its derived layers would need asking about.
+  if (k >= 0 && k < NUM_USER_OBJECTS && !objects()[k].frames.empty()) {
+    if (check_derived_surfaces(k)) return;
+    update_progress progress(scripted_progress, wxGetTopLevelParent(this), L"Re-calculating Surface", 1000);
+    build_surface(k, progress.get());
   }
+  redisplay_surface(k);
   surface_shape_changed = compounding_changed = false;
   t.OBJECT->write();
 }
@@ -433,14 +460,16 @@ void draw_page::OnUpdateCurrentSurface(wxCommandEvent&) {
 void draw_page::OnUpdateAllSurface(wxCommandEvent&) {
   resource_table_t& t = rt();
   if (t.RES_IN_SCRIPT->read()) select_self();
+  if (check_derived_surfaces(DERIVED_OF_ALL)) return;
   const int32_t count = std::min<int32_t>(NUM_USER_OBJECTS, int32_t(t.CURRENT_MAX_OBJECTS->read()));
+  int32_t n = 0;
   for (int32_t k = 0; k < count; ++k)
-    if (used(k)) build_surface(k);
-  for (int32_t k = 0; k < count; ++k)
-    if (surface_interp* s = surface_of(k)) {
-      s->select_display_data(int(t.RES_THICKNESS_DISP_MAP->read()), nullptr, nullptr, nullptr);
-      t.RES_SURFACE[k]->write(s);
-    }
+    if (!objects()[k].frames.empty()) n = k + 1;
+  if (n > 0) {
+    update_progress progress(scripted_progress, wxGetTopLevelParent(this), L"Re-calculating Surfaces", 1001);
+    for (int32_t k = 0; k < n; ++k) build_surface(k, progress.get());
+  }
+  for (int32_t k = 0; k < count; ++k) redisplay_surface(k);
   surface_shape_changed = compounding_changed = false;
   t.OBJECT->write();
 }
@@ -448,63 +477,140 @@ void draw_page::OnUpdateAllSurface(wxCommandEvent&) {
 void draw_page::OnRevertCurrentSurface(wxCommandEvent&) {
   resource_table_t& t = rt();
   const int32_t k = static_cast<int32_t>(t.CURRENT_OBJECT->read());
+  if (!surface_of(k) || objects()[k].frames.empty()) return;
+  if (check_derived_surfaces(k)) return;
   surface_interp* s = surface_of(k);
-  if (!s || objects()[k].frames.empty() || s->get_source_object() >= 0) return;
-  t.RES_SURFACE[k]->write(nullptr);
-  delete s;
+  if (!s) return;
+  t.RES_SURFACE[k]->write_no_changeprocs(nullptr);
   t.OBJECT->write_no_changeprocs();
   t.CONT->write();
+  delete s;  // after the commit that dropped it
 }
 
 void draw_page::OnRevertAllSurface(wxCommandEvent&) {
   resource_table_t& t = rt();
-  bool any = false;
+  // The derived surfaces of the sources about to go are asked about first,
+  // as an update of all objects does.
+  if (check_derived_surfaces(DERIVED_OF_ALL)) return;
+  std::vector<surface_interp*> dropped;
   const int32_t count = std::min<int32_t>(NUM_USER_OBJECTS, int32_t(t.CURRENT_MAX_OBJECTS->read()));
   for (int32_t k = 0; k < count; ++k) {
     surface_interp* s = surface_of(k);
-    if (!s || objects()[k].frames.empty() || s->get_source_object() >= 0) continue;
-    t.RES_SURFACE[k]->write(nullptr);
-    delete s;
-    any = true;
+    if (!s || objects()[k].frames.empty()) continue;
+    t.RES_SURFACE[k]->write_no_changeprocs(nullptr);
+    dropped.push_back(s);
   }
-  if (!any) return;
+  if (dropped.empty()) return;
   t.OBJECT->write_no_changeprocs();
   t.CONT->write();
+  for (surface_interp* s : dropped) delete s;
+}
+
+namespace {
+
+// The mask of object (-1: all) beside the loaded data; the writer reports
+// its own failures.
+void save_mask(const wxString& path, object_export_kind kind, int32_t object) {
+  dicom_utility::create_voxel_data(wxFileName(path), kind == object_export_kind::nifti_mask ? 0 : 1, object);
+}
+
+void save_surfaces_reporting(const std::vector<int32_t>& objects, const std::vector<wxString>& paths, bool ply) {
+  wxString why;
+  if (!save_object_surfaces(objects, paths, ply, &why)) wxLogError(L"Error opening surface file for writing.\n%s", why);
+}
+
+void save_statistics_reporting(const wxString& path, int32_t object) {
+  wxString why;
+  if (!write_object_statistics(path, object, &why))
+    wxLogError(L"The object information could not be saved to \"%s\".\n%s", path, why);
+}
+
+bool choose_export(const wxString& title, const wxString& name, file_dialog_result& chosen) {
+  file_dialog_request request;
+  request.message = title;
+  request.folder = rt().RES_ASCII_FILENAME->read().GetPath();
+  request.name = name;
+  request.wildcard = OBJECT_EXPORT_WILDCARD;
+  request.filter_index = int(object_export_kind::ply);
+  request.save = true;
+  return current_file_menu_ui().choose_file(request, chosen);
+}
+
+}  // namespace
+
+void draw_page::OnSaveAllSurface(wxCommandEvent&) {
+  resource_table_t& t = rt();
+  const int32_t count = std::min<int32_t>(NUM_USER_OBJECTS, int32_t(t.CURRENT_MAX_OBJECTS->read()));
+  std::vector<int32_t> with_surface;
+  for (int32_t k = 0; k < count; ++k)
+    if (surface_of(k)) with_surface.push_back(k);
+  file_dialog_result chosen;
+  if (!choose_export(L"Save all surfaces as", wxString(), chosen)) return;
+  const object_export_kind kind = object_export_kind_of(chosen.filter_index);
+  if (export_needs_surface(kind) && with_surface.empty()) {
+    wxLogWarning(L"You need to update the surface before saving");
+    return;
+  }
+  switch (kind) {
+    case object_export_kind::ply:
+      save_surfaces_reporting(with_surface, per_object_surface_paths(chosen.path, with_surface), true);
+      break;
+    case object_export_kind::vrml:
+      save_surfaces_reporting(with_surface, {chosen.path}, false);
+      break;
+    case object_export_kind::nifti_mask:
+    case object_export_kind::nrrd_mask:
+      save_mask(chosen.path, kind, -1);
+      break;
+    default:
+      save_statistics_reporting(chosen.path, -1);
+  }
 }
 
 void draw_page::OnSaveCurrentSurface(wxCommandEvent&) {
   resource_table_t& t = rt();
   const int32_t k = static_cast<int32_t>(t.CURRENT_OBJECT->read());
   if (k < 0 || k >= NUM_USER_OBJECTS) return;
-  file_dialog_request request;
-  request.message = L"Save object data";
-  request.folder = t.RES_ASCII_FILENAME->read().GetPath();
-  request.wildcard =
-      L"VRML file|*.wrl|PLY file|*.ply|NIfTI mask|*.nii.gz|NRRD mask|*.nhdr|CSV info file|*.csv|"
-      L"Text info file|*.txt|All files|*.*";
-  request.save = true;
-  file_dialog_result chosen;
-  if (!current_file_menu_ui().choose_file(request, chosen)) return;
-  if (chosen.filter_index > 1) {
-    wxLogWarning(L"Masks and object information files cannot be saved from this page yet.");
+  if (t.RES_IN_SCRIPT->read()) {
+    select_self();
+    const wxString path = script_results_path(t.RES_SCRIPT_RESULTS_NAME->read(), t.RES_SCRIPT_RESULTS_DIR->read());
+    const object_export_kind kind = path.EndsWith(L"ply")      ? object_export_kind::ply
+                                    : path.EndsWith(L"nii.gz") ? object_export_kind::nifti_mask
+                                    : path.EndsWith(L"nhdr")   ? object_export_kind::nrrd_mask
+                                                               : object_export_kind::vrml;
+    // Nothing is written without a surface, and the script hears of it.
+    if (!surface_of(k)) {
+      t.RES_SCRIPT_WRITE_MESSAGE->write(L"ERROR " + objects()[k].name +
+                                        L" has no surface to save: update the surface first.");
+      return;
+    }
+    if (kind == object_export_kind::nifti_mask || kind == object_export_kind::nrrd_mask) {
+      save_mask(path, kind, k);
+      return;
+    }
+    wxString why;
+    if (!save_object_surfaces({k}, {path}, kind == object_export_kind::ply, &why))
+      t.RES_SCRIPT_WRITE_MESSAGE->write(L"ERROR Error opening surface file for writing. " + why);
     return;
   }
-  surface_interp* s = surface_of(k);
-  if (!s) {
+  file_dialog_result chosen;
+  if (!choose_export(L"Save current surface as", objects()[k].name, chosen)) return;
+  const object_export_kind kind = object_export_kind_of(chosen.filter_index);
+  if (export_needs_surface(kind) && !surface_of(k)) {
     wxLogWarning(L"You need to update the surface before saving");
     return;
   }
-  save_batch batch;
-  const int file = batch.add(chosen.path);
-  bool written = false;
-  if (file >= 0) {
-    save_output_stream stream(batch, file);
-    written = s->save_surface(stream, true, chosen.filter_index == 1, false, 0);
-  }
-  if (!written || !batch.commit()) {
-    batch.abandon();
-    wxLogError(L"The surface could not be saved to \"%s\".%s%s", chosen.path,
-               batch.error().empty() ? L"" : L"\n", batch.error());
+  switch (kind) {
+    case object_export_kind::ply:
+    case object_export_kind::vrml:
+      save_surfaces_reporting({k}, {chosen.path}, kind == object_export_kind::ply);
+      break;
+    case object_export_kind::nifti_mask:
+    case object_export_kind::nrrd_mask:
+      save_mask(chosen.path, kind, k);
+      break;
+    default:
+      save_statistics_reporting(chosen.path, k);
   }
 }
 

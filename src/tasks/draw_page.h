@@ -22,6 +22,8 @@ class wxSizer;
 class wxSlider;
 class wxStaticText;
 class wxTextCtrl;
+class interp_progress;
+class surface_interp;
 
 class draw_page final : public task_page {
  public:
@@ -48,6 +50,7 @@ class draw_page final : public task_page {
   void OnRevertCurrentSurface(wxCommandEvent& event);
   void OnRevertAllSurface(wxCommandEvent& event);
   void OnSaveCurrentSurface(wxCommandEvent& event);
+  void OnSaveAllSurface(wxCommandEvent& event);
   void OnSurfaceResolution(wxCommandEvent& event);
   void OnSurfaceSmoothing(wxCommandEvent& event);
   void OnSurfaceConnectObjects(wxCommandEvent& event);
@@ -84,6 +87,10 @@ class draw_page final : public task_page {
   // What the next surface update rebuilds: the shape or only compounding.
   bool surface_shape_changed = false;
   bool compounding_changed = false;
+
+  // When set, surface updates report to this instead of opening a progress
+  // dialog (scripted progress in tests).
+  interp_progress* scripted_progress = nullptr;
 
   // --- controls
   wxButton *update_all = nullptr, *revert_all = nullptr, *save_all = nullptr;
@@ -134,9 +141,14 @@ class draw_page final : public task_page {
   // Writes value to a slider's resource unless it holds it already; the
   // refresh that follows is skipped so that the drag goes on undisturbed.
   void slider_write(long_res_t* res, int32_t value);
-  // Builds object k's surface from its contours; false when the build
-  // failed or was cancelled (the old surface stays).
-  bool build_surface(int32_t k);
+  // Builds object k's surface (a derived layer again from its source);
+  // false when nothing was built or the build failed or was cancelled (the
+  // old surface stays).
+  bool build_surface(int32_t k, interp_progress* progress);
+  // Compounding set again, display data recomputed and the surface written
+  // back (pending), when object k has one.
+  void redisplay_surface(int32_t k);
+  void set_compounding(surface_interp* s) const;
   int32_t object_of(const wxCommandEvent& event, int first) const;
 
   // The display windowing of 16-bit data as it was before label mode, put

@@ -2,16 +2,20 @@
 // refresh, the rows, the handlers that write settings, and the commands that
 // build, revert and save surfaces.
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/choice.h>
 #include <wx/filename.h>
+#include <wx/notebook.h>
 #include <wx/sizer.h>
 #include <wx/slider.h>
 #include <wx/stattext.h>
@@ -475,6 +479,183 @@ TEST_F(DrawPage, LabelsOf16BitDataSetTheWindowAndGiveItBack) {
   rt().RES_DICOM_HUM->write(hum);
   rt().RES_DICOM_HUB->write(hub);
   rt().RES_BUF_DICOM->write(dicom);
+}
+
+// Progress that counts the updates it receives and cancels from the first.
+struct cancelling_progress final : interp_progress {
+  int calls = 0;
+  bool update(int, const wxString&) override {
+    ++calls;
+    return false;
+  }
+};
+
+// Output of a python3 oracle run on the given script and arguments.
+std::string python_output(const std::string& script, const std::string& argument) {
+  const std::string out = g_tasks_root + "/out/oracle.txt";
+  const std::string cmd = "/usr/bin/python3 -c '" + script + "' '" + argument + "' > '" + out + "' 2>&1";
+  if (std::system(cmd.c_str()) != 0) return "failed: " + file_text(out);
+  return file_text(out);
+}
+
+TEST_F(DrawPage, CompoundingOnlyKeepsTheSurfaceAShapeChangeRebuildsAndACancelKeepsTheOld) {
+  ASSERT_TRUE(open_task_recording());
+  draw_page& p = page();
+  const int resolution = p.resolution->GetSelection(), compounding = p.compound_type->GetSelection();
+  choose(p.object_choice, 3);
+  click(p.update_current);
+  surface_interp* first = rt().RES_SURFACE[3]->read();
+  ASSERT_NE(first, nullptr);
+  choose(p.compound_type, 2);
+  click(p.update_current);
+  EXPECT_EQ(rt().RES_SURFACE[3]->read(), first);
+  EXPECT_EQ(first->compound_type, 2);
+  choose(p.resolution, p.resolution->GetSelection() == 3 ? 2 : 3);
+  click(p.update_current);
+  surface_interp* second = rt().RES_SURFACE[3]->read();
+  ASSERT_NE(second, nullptr);
+  EXPECT_NE(second, first);
+  EXPECT_EQ(second->compound_type, 2);
+
+  // A cancelled build keeps the surface; in an update of all objects the
+  // cancel holds for every object after it.
+  cancelling_progress cancel;
+  p.scripted_progress = &cancel;
+  choose(p.resolution, p.resolution->GetSelection() == 3 ? 2 : 3);
+  click(p.update_current);
+  EXPECT_EQ(rt().RES_SURFACE[3]->read(), second);
+  EXPECT_GT(cancel.calls, 0);
+  click(p.update_all);
+  p.scripted_progress = nullptr;
+  for (int k = 0; k < TASK_OBJECTS; ++k) EXPECT_EQ(rt().RES_SURFACE[k]->read() != nullptr, k == 3) << k;
+  EXPECT_EQ(rt().RES_SURFACE[3]->read(), second);
+  choose(p.resolution, resolution);
+  choose(p.compound_type, compounding);
+}
+
+TEST_F(DrawPage, SaveAllWritesOnePlyPerObjectAndTheInfoFileAndMaskFollowTheSurface) {
+  ASSERT_TRUE(open_task_recording());
+  draw_page& p = page();
+  click(p.update_all);
+  const wxString names[2] = {rt().RES_OBJECT->read()[0].name, rt().RES_OBJECT->read()[1].name};
+  rt().RES_OBJECT->read()[0].name = L"Femur";
+  rt().RES_OBJECT->read()[1].name = L"Femur";
+  scripted_dialogs dialogs;
+  file_menu_ui_scope scope(dialogs);
+  dialogs.path = wxString::FromUTF8(g_tasks_root + "/out/scan.ply");
+  dialogs.filter = 1;
+  click(p.save_all);
+  ASSERT_EQ(dialogs.requests.size(), 1u);
+  EXPECT_EQ(dialogs.requests[0].filter_index, 1);
+  // Two objects of one name get two files; VTK reads each with its mesh.
+  const std::string count_cells =
+      "import sys, vtk\nr = vtk.vtkPLYReader()\nr.SetFileName(sys.argv[1])\nr.Update()\n"
+      "print(r.GetOutput().GetNumberOfPoints(), r.GetOutput().GetNumberOfCells())";
+  const std::string files[2] = {g_tasks_root + "/out/scan_Femur.ply", g_tasks_root + "/out/scan_Femur_2.ply"};
+  for (int k = 0; k < 2; ++k) {
+    const surface_mesh& m = rt().RES_SURFACE[k]->read()->mesh;
+    EXPECT_EQ(python_output(count_cells, files[k]),
+              std::to_string(m.n_points) + " " + std::to_string(m.n_triangles) + "\n")
+        << files[k];
+  }
+  EXPECT_TRUE(wxFileName::FileExists(wxString::FromUTF8(g_tasks_root + "/out/scan_Part 6.ply")));
+  rt().RES_OBJECT->read()[0].name = names[0];
+  rt().RES_OBJECT->read()[1].name = names[1];
+
+  // The info file of object 3: its row carries the surface's volume and
+  // centre, and every drawn frame has a row from the surface's section.
+  choose(p.object_choice, 3);
+  dialogs.path = wxString::FromUTF8(g_tasks_root + "/out/part3.csv");
+  dialogs.filter = 4;
+  click(p.save_current);
+  EXPECT_EQ(dialogs.requests.back().name, "Part 3");
+  const std::string info = file_text(g_tasks_root + "/out/part3.csv");
+  const surface_interp* s = rt().RES_SURFACE[3]->read();
+  const std::string row = "Part 3, ," + std::string(wxString::Format(L"%.3f", s->volume).utf8_str()) + ", , ,";
+  EXPECT_NE(info.find("\r\n" + row), std::string::npos) << info;
+  EXPECT_EQ(info.find(" , , \r\n"), std::string::npos) << info;
+  for (int f = 2; f <= 7; ++f) EXPECT_NE(info.find("\r\nPart 3," + std::to_string(f) + ", ,"), std::string::npos) << f;
+
+  // The NIfTI mask of object 3 holds label 4 over about the frustum's volume.
+  dialogs.path = wxString::FromUTF8(g_tasks_root + "/out/part3.nii.gz");
+  dialogs.filter = 2;
+  click(p.save_current);
+  const std::string label_volume =
+      "import sys, nibabel, numpy\ni = nibabel.load(sys.argv[1])\nd = numpy.asarray(i.dataobj)\n"
+      "z = i.header.get_zooms()\nprint(sorted(set(numpy.unique(d).tolist())), "
+      "\"%.4f\" % (numpy.count_nonzero(d == 4) * z[0] * z[1] * z[2] / 1000.0))";
+  const std::string mask = python_output(label_volume, g_tasks_root + "/out/part3.nii.gz");
+  double cc = 0;
+  ASSERT_EQ(std::sscanf(mask.c_str(), "[0, 4] %lf", &cc), 1) << mask;
+  const double a = task_square_side(2) * TASK_SCALE, b = task_square_side(7) * TASK_SCALE;
+  const double frustum = 0.5 / 3 * (a * a + b * b + a * b);
+  EXPECT_NEAR(cc, frustum, 0.35 * frustum) << mask;
+}
+
+TEST_F(DrawPage, AScriptSaveGoesToTheResultsFolderAndReportsAMissingSurface) {
+  ASSERT_TRUE(open_task_recording());
+  draw_page& p = page();
+  rt().CURRENT_OBJECT->write(2);
+  rt().RES_IN_SCRIPT->write(true);
+  rt().RES_SCRIPT_RESULTS_DIR->write(wxString::FromUTF8(g_tasks_root + "/out"));
+  rt().RES_SCRIPT_RESULTS_NAME->write(L"script_part.ply");
+  const std::string target = g_tasks_root + "/out/script_part.ply";
+  struct message_log {
+    message_log() : functor(this, &message_log::seen) { rt().RES_SCRIPT_WRITE_MESSAGE->add_proc(&functor); }
+    ~message_log() { rt().RES_SCRIPT_WRITE_MESSAGE->remove_proc(&functor); }
+    void seen() { texts.push_back(rt().RES_SCRIPT_WRITE_MESSAGE->read()); }
+    pmf_functor<message_log> functor;
+    std::vector<wxString> texts;
+  } log;
+  click(p.save_current);
+  ASSERT_FALSE(log.texts.empty());
+  EXPECT_TRUE(log.texts[0].StartsWith("ERROR ")) << log.texts[0];
+  EXPECT_FALSE(wxFileName::FileExists(wxString::FromUTF8(target)));
+  click(p.update_current);
+  click(p.save_current);
+  rt().RES_IN_SCRIPT->write(false);
+  EXPECT_EQ(file_text(target).rfind("ply\n", 0), 0u);
+}
+
+TEST_F(DrawPage, FindGoesToTheNearestFrameMarksThePixelAndShowsTheOrthoPage) {
+  ASSERT_TRUE(open_task_recording());
+  draw_page& p = page();
+  choose(p.object_choice, 3);
+  click(p.update_current);
+  const surface_interp* s = rt().RES_SURFACE[3]->read();
+  ASSERT_NE(s, nullptr);
+  ASSERT_TRUE(rt().RES_POS_REC->read());
+  main_frame->visual_notebook->SetSelection(0);
+  change_counter marks(rt().FINDING_LOCATION);
+  click(p.find);
+  EXPECT_EQ(marks.count, 1);
+  EXPECT_EQ(main_frame->visual_notebook->GetSelection(), 1);
+  // The frames lie 1 mm apart along z from frame 0 at z = 0 (recording_files.h);
+  // the frustum's centre of gravity is nearest the frame that rounds its z.
+  const int frame = int(std::lround(s->centroid.z / 0.1));
+  EXPECT_EQ(rt().RES_BUF_CURRENT_FRAME->read(), frame);
+  EXPECT_EQ(rt().FIND_LOCATION_X->read(), long(s->centroid.x / TASK_SCALE));
+  EXPECT_EQ(rt().FIND_LOCATION_Y->read(), long(s->centroid.y / TASK_SCALE));
+}
+
+TEST_F(DrawPage, UpdateAllLeavesSurfacesWithoutContoursAndAsksAboutDerivedOnes) {
+  ASSERT_TRUE(open_task_recording());
+  draw_page& p = page();
+  // An imported surface (no contours) and a layer derived from object 3.
+  auto* imported = new surface_interp(9);
+  auto* derived = new surface_interp(10);
+  derived->source_object = 3;
+  rt().RES_SURFACE[9]->write(imported);
+  rt().RES_SURFACE[10]->write(derived);
+  scripted_dialogs dialogs;
+  file_menu_ui_scope scope(dialogs);
+  click(p.update_all);
+  EXPECT_EQ(rt().RES_SURFACE[9]->read(), imported);
+  EXPECT_EQ(rt().RES_SURFACE[10]->read(), nullptr);
+  for (int k = 0; k < TASK_OBJECTS; ++k) EXPECT_NE(rt().RES_SURFACE[k]->read(), nullptr) << k;
+  click(p.revert_all);
+  EXPECT_EQ(rt().RES_SURFACE[9]->read(), imported);
+  for (int k = 0; k < TASK_OBJECTS; ++k) EXPECT_EQ(rt().RES_SURFACE[k]->read(), nullptr) << k;
 }
 
 }  // namespace
