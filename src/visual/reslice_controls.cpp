@@ -50,6 +50,11 @@ void slab_thickness_control::attach(wxSlider* slider, wxStaticText* text, const 
 }
 
 bool slab_thickness_control::frames_changed(const reslice_info& plane, double& t) {
+  // Data closed: the frame size of the next data is compared with the last.
+  if (resource_table->RES_BUF_FRAMES->read() <= 0) {
+    t = plane.half_thickness;
+    return false;
+  }
   const double limit = current_slab_limit();
   if (limit != limit_) {
     limit_ = limit;

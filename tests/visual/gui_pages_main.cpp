@@ -8,8 +8,10 @@
 #include "app/app_test_main.h"
 #include "app/norvelith.h"
 
+std::string g_pages_root;
+
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  const std::string root = make_app_test_root("nv_visual_pages_", {"home", "data"});
-  return run_app_tests(argv[0], root, new MainWindow);
+  g_pages_root = make_app_test_root("nv_visual_pages_", {"home", "data"});
+  return run_app_tests(argv[0], g_pages_root, new MainWindow);
 }

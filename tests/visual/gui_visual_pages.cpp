@@ -1,5 +1,7 @@
 // The Reslice, Ortho and Thickness display pages in the main window, driven
 // through the command table with the events their controls send.
+#include <cmath>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,7 @@
 #include "common/wx_events.h"
 #include "data/data_reset.h"
 #include "data/dynabuf.h"
+#include "data/native_file.h"
 #include "data/objects.h"
 #include "registry/resource_table.h"
 #include "surfaces/surface_interp.h"
@@ -24,6 +27,8 @@
 #include "visual/thickness_display_page.h"
 #include "visual/visual_ids.h"
 #include "visual/visual_pages.h"
+
+extern std::string g_pages_root;
 
 namespace {
 
@@ -82,7 +87,7 @@ void choose_item(wxChoice* choice, int position) {
 // Counts the commits in which a resource changed.
 struct change_count final : base_functor {
   explicit change_count(base_res_t* r) : res(r) { res->add_proc(this); }
-  ~change_count() override { res->remove_proc(this); }
+  ~change_count() { res->remove_proc(this); }
   void operator()() override {
     if (res->changed_in_flush()) ++count;
   }
@@ -131,7 +136,7 @@ TEST(OrthoPage, ReleaseGivesBothPlanesTheSlabRightPlaneFirstAndOpacityIsShared) 
   std::vector<int> order;
   struct plane_log final : base_functor {
     plane_log(int k, std::vector<int>& o) : plane(k), order(o) { resource_table->redisplay_reslice(k)->add_proc(this); }
-    ~plane_log() override { resource_table->redisplay_reslice(plane)->remove_proc(this); }
+    ~plane_log() { resource_table->redisplay_reslice(plane)->remove_proc(this); }
     void operator()() override {
       if (resource_table->redisplay_reslice(plane)->changed_in_flush()) order.push_back(plane);
     }
@@ -237,6 +242,52 @@ TEST(ThicknessDisplay, OneRedisplayPerFlushUnitsRelabelAndFiltersWait) {
   t.RES_THICKNESS_DISP_COL->write(3);
   t.RES_THICKNESS_SMOOTH->write(0);
   t.RES_THICKNESS_SCALE_MM->write(40);
+}
+
+}  // namespace
+
+namespace {
+
+// The RESLICE lines of a native data file.
+std::vector<std::string> reslice_lines(const std::string& path) {
+  std::vector<std::string> lines;
+  std::ifstream in(path);
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind("RESLICE ", 0) == 0) lines.push_back(line);
+  return lines;
+}
+
+TEST(ReslicePlanes, AFileOpensAndSavesBackWithItsPlanesAndSlabsKept) {
+  const std::string first = g_pages_root + "/data/planes.hm", second = g_pages_root + "/data/planes_again.hm";
+  {
+    loaded_stack stack(6, kW, kH, kScale);
+    const double s = 1.0 / std::sqrt(2.0);
+    reslice_plane(0).set_plane({s, 0.0, s}, {0.4, 0.3, 0.2}, {0.0, 1.0, 0.0}, true);
+    reslice_plane(1).set_centre({0.5, 0.25, 0.125}, true);
+    reslice_plane(2).set_centre({0.75, 0.5, 0.375}, true);
+    // Slabs chosen on the pages: position 150 on the Reslice page, 60 on the Ortho page.
+    scroll(main_frame->visuals->reslice()->thickness_slider, wxEVT_SCROLL_THUMBTRACK, 150);
+    reslice_plane(0).set_thickness(0.5568465901844062);
+    for (int k : {1, 2}) reslice_plane(k).set_thickness(0.08909545442950499);
+    ASSERT_TRUE(save_native_file_as(wxString::FromUTF8(first), false));
+  }
+  const std::vector<std::string> written = reslice_lines(first);
+  ASSERT_EQ(written.size(), 3u);
+  ASSERT_TRUE(main_frame->try_read_halmondo_file(wxString::FromUTF8(first)));
+  pump_events(3);
+  EXPECT_NEAR(reslice_plane(0).half_thickness, 0.5568465901844062, 1e-12);
+  EXPECT_NEAR(reslice_plane(1).half_thickness, 0.08909545442950499, 1e-12);
+  EXPECT_NEAR(reslice_plane(2).half_thickness, 0.08909545442950499, 1e-12);
+  // The sliders stand where those slabs are.
+  EXPECT_EQ(main_frame->visuals->reslice()->thickness_slider->GetValue(), 150);
+  EXPECT_EQ(main_frame->visuals->ortho()->thickness_slider->GetValue(), 60);
+  ASSERT_TRUE(save_native_file_as(wxString::FromUTF8(second), false));
+  EXPECT_EQ(reslice_lines(second), written);
+  choose(0);
+  clear_data();
+  resource_table->RES_POS_REC->write(false);
+  resource_table->RES_BUF_FRAMES->write(0);
+  for (int k : {0, 1, 2}) reslice_plane(k).set_thickness(0.0);
 }
 
 }  // namespace
