@@ -8,6 +8,8 @@
 
 #include "app/app_dialogs.h"
 #include "app/main_frame.h"
+#include "visual/reslice_page.h"
+#include "visual/visual_pages.h"
 #include "registry/resource_table.h"
 #include "tasks/landmarks_page.h"
 
@@ -57,6 +59,11 @@ bool wx_data_io_ui::ask_yes_no(const wxString& caption, const wxString& question
   request.text = question;
   request.style = wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION;
   return show_message_dialog(main_frame, request) == wxID_YES;
+}
+
+void main_frame_data_pages::set_reslice_size_controls(int32_t width, int32_t height) {
+  if (main_frame && main_frame->visuals && main_frame->visuals->reslice())
+    main_frame->visuals->reslice()->set_size_controls(width, height);
 }
 
 void main_frame_data_pages::show_frame_count(int32_t frames) {

@@ -22,7 +22,7 @@ class main_frame_data_pages final : public data_set_pages {
   void update_curve_list() override;
   // Until the Volume page exists, the default entry is the built-in rows.
   void reset_volume_properties(int index) override;
-  void set_reslice_size_controls(int32_t, int32_t) override {}
+  void set_reslice_size_controls(int32_t width, int32_t height) override;
   void show_frame_count(int32_t frames) override;
 };
 

@@ -200,6 +200,9 @@ class MainFrame : public wxFrame, public task_page_host, public script_actions, 
   // The visualisation pages (child windows of the visual notebook).
   void create_visual_pages(wxNotebook* notebook);
   std::unique_ptr<visual_pages> visuals;
+  // The Thickness display page's smoothing, fill and rejection sliders,
+  // usable while the Thickness task page lists a surface.
+  void enable_thickness_display_filters(bool enable);
   void create_config_dialogs(wxWindow* parent);
 
   // --- data files and scripts named on the command line

@@ -4,6 +4,9 @@
 
 #include "app/main_frame.h"
 #include "app/main_views.h"
+#include "visual/ortho_page.h"
+#include "visual/reslice_page.h"
+#include "visual/thickness_display_page.h"
 #include "visual/visual_pages.h"
 
 void MainFrame::create_visual_pages(wxNotebook* notebook) {
@@ -36,3 +39,52 @@ void MainFrame::OnGrabCentre(wxCommandEvent&) {
 void MainFrame::OnGrabRight(wxCommandEvent&) {
   if (visuals) visuals->grab_right();
 }
+
+void MainFrame::enable_thickness_display_filters(bool enable) {
+  if (visuals && visuals->thickness_display()) visuals->thickness_display()->enable_filters(enable);
+}
+
+// The pages' commands, each forwarded to its page.
+#define NV_TO_VISUAL_PAGE(page, handler, event_type)          \
+  void MainFrame::handler(event_type& event) {                 \
+    if (visuals && visuals->page()) visuals->page()->handler(event); \
+  }
+NV_TO_VISUAL_PAGE(reslice, OnResliceThickness, wxScrollEvent)
+NV_TO_VISUAL_PAGE(reslice, OnResliceOpacity, wxScrollEvent)
+NV_TO_VISUAL_PAGE(reslice, OnResliceCompounding, wxCommandEvent)
+NV_TO_VISUAL_PAGE(reslice, OnResliceFaster, wxCommandEvent)
+NV_TO_VISUAL_PAGE(reslice, OnResliceRotateX, wxCommandEvent)
+NV_TO_VISUAL_PAGE(reslice, OnResliceRotateY, wxCommandEvent)
+NV_TO_VISUAL_PAGE(reslice, OnResliceRotateZ, wxCommandEvent)
+NV_TO_VISUAL_PAGE(reslice, OnResliceSave, wxCommandEvent)
+NV_TO_VISUAL_PAGE(reslice, OnResliceLocateFrame, wxCommandEvent)
+NV_TO_VISUAL_PAGE(reslice, OnResliceLocateMinVoxels, wxCommandEvent)
+NV_TO_VISUAL_PAGE(reslice, OnResliceAutoCentre, wxCommandEvent)
+NV_TO_VISUAL_PAGE(reslice, OnResliceLocateLandmarks, wxCommandEvent)
+NV_TO_VISUAL_PAGE(reslice, OnResliceWidth, wxScrollEvent)
+NV_TO_VISUAL_PAGE(reslice, OnResliceHeight, wxScrollEvent)
+NV_TO_VISUAL_PAGE(reslice, OnResliceCropSurface, wxCommandEvent)
+NV_TO_VISUAL_PAGE(reslice, OnResliceShowOutside, wxCommandEvent)
+NV_TO_VISUAL_PAGE(ortho, OnOrthoThickness, wxScrollEvent)
+NV_TO_VISUAL_PAGE(ortho, OnOrthoOpacity, wxScrollEvent)
+NV_TO_VISUAL_PAGE(ortho, OnOrthoCompounding, wxCommandEvent)
+NV_TO_VISUAL_PAGE(ortho, OnOrthoFaster, wxCommandEvent)
+NV_TO_VISUAL_PAGE(ortho, OnOrthoCentreFrame, wxCommandEvent)
+NV_TO_VISUAL_PAGE(ortho, OnOrthoSaveLeft, wxCommandEvent)
+NV_TO_VISUAL_PAGE(ortho, OnOrthoSaveRight, wxCommandEvent)
+NV_TO_VISUAL_PAGE(ortho, OnOrthoCropSurface, wxCommandEvent)
+NV_TO_VISUAL_PAGE(ortho, OnOrthoShowOutside, wxCommandEvent)
+NV_TO_VISUAL_PAGE(thickness_display, OnVisThicknessShowData, wxCommandEvent)
+NV_TO_VISUAL_PAGE(thickness_display, OnVisThicknessShowModel, wxCommandEvent)
+NV_TO_VISUAL_PAGE(thickness_display, OnVisThicknessShowDeconvolved, wxCommandEvent)
+NV_TO_VISUAL_PAGE(thickness_display, OnVisThicknessDisplay, wxCommandEvent)
+NV_TO_VISUAL_PAGE(thickness_display, OnVisThicknessColour, wxCommandEvent)
+NV_TO_VISUAL_PAGE(thickness_display, OnVisThicknessSmooth, wxScrollEvent)
+NV_TO_VISUAL_PAGE(thickness_display, OnVisThicknessFill, wxScrollEvent)
+NV_TO_VISUAL_PAGE(thickness_display, OnVisThicknessRejectAngle, wxScrollEvent)
+NV_TO_VISUAL_PAGE(thickness_display, OnVisThicknessRejectOffset, wxScrollEvent)
+NV_TO_VISUAL_PAGE(thickness_display, OnVisThicknessScaleMM, wxScrollEvent)
+NV_TO_VISUAL_PAGE(thickness_display, OnVisThicknessScaleHU, wxScrollEvent)
+NV_TO_VISUAL_PAGE(thickness_display, OnVisThicknessZeroHU, wxScrollEvent)
+NV_TO_VISUAL_PAGE(thickness_display, OnVisThicknessScaleHUMM, wxScrollEvent)
+#undef NV_TO_VISUAL_PAGE

@@ -14,23 +14,6 @@ void add_label(wxWindow* page, wxSizer* sizer, const wchar_t* text) {
 
 }  // namespace
 
-reslice_page::reslice_page(wxNotebook* notebook, int unit, const outline_canvas* view)
-    : visual_panel(notebook, L"Reslice") {
-  auto* grid = new wxFlexGridSizer(2, 0, 0);
-  rotate = new trackball(0, this, wxID_ANY, wxDefaultPosition, wxSize(unit, unit), 0, "trackball");
-  rotate->set_view(view);
-  move = new trackgrid(0, this, wxID_ANY, wxDefaultPosition, wxSize(unit, unit), 0, "trackgrid");
-  grid->Add(rotate, 0, wxALL | wxALIGN_CENTER_HORIZONTAL, 5);
-  grid->Add(move, 0, wxALL | wxALIGN_CENTER_HORIZONTAL, 5);
-  add_label(this, grid, L"Rotate");
-  add_label(this, grid, L"Translate in plane");
-  sizer_->Add(grid, 0, wxALL | wxALIGN_CENTER_HORIZONTAL, 5);
-  move_normal = new trackzgrid(0, this, wxID_ANY, wxDefaultPosition, wxSize(2 * unit, unit / 4), 0, "trackzgrid");
-  sizer_->Add(move_normal, 0, wxALL | wxALIGN_CENTER_HORIZONTAL, 5);
-  add_label(this, sizer_, L"Translate normal to plane");
-  fit_contents();
-}
-
 pressure_page::pressure_page(wxNotebook* notebook, bool present, int unit)
     : visual_panel(notebook, L"Pressure", present) {
   move_normal = new trackzgrid(3, this, wxID_ANY, wxDefaultPosition, wxSize(2 * unit, unit / 4), 0, "trackzgrid");

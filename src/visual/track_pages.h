@@ -1,8 +1,8 @@
-// The pages' track controls: the Reslice page's rotation sphere, grid and
-// line grid on plane 0, the Pressure page's line grid on plane 3, and the
+// The pages' track controls: the Pressure page's line grid on plane 3, and the
 // Panorama page's report on the data.
 #pragma once
 
+#include "visual/reslice_page.h"
 #include "visual/visual_page.h"
 
 class outline_canvas;
@@ -10,16 +10,6 @@ class trackball;
 class trackgrid;
 class trackzgrid;
 class wxStaticText;
-
-class reslice_page final : public visual_panel {
- public:
-  // unit sizes the track controls; turns are seen in view.
-  reslice_page(wxNotebook* notebook, int unit, const outline_canvas* view);
-
-  trackball* rotate = nullptr;
-  trackgrid* move = nullptr;
-  trackzgrid* move_normal = nullptr;
-};
 
 class pressure_page final : public visual_panel {
  public:

@@ -13,6 +13,9 @@
 #include "views/panorama_internals.h"
 #include "views/review_canvas.h"
 #include "views/shader.h"
+#include "visual/ortho_page.h"
+#include "visual/reslice_page.h"
+#include "visual/thickness_display_page.h"
 #include "visual/track_controls.h"
 #include "visual/track_pages.h"
 #include "visual/visual_builders.h"
@@ -32,10 +35,10 @@ visual_pages::visual_pages(wxNotebook* notebook, const visual_views& views)
   const bool spine = resource_table->RES_SPINE_TASK->read();
   new blank_page(notebook);
   track_unit_ = track_unit_of(views.top ? views.top : notebook);
-  pages_[VISUAL_PAGE_ORTHO] = new visual_panel(notebook, L"Ortho", true, false);
+  pages_[VISUAL_PAGE_ORTHO] = ortho_ = new ortho_page(notebook, track_unit_);
   pages_[VISUAL_PAGE_RESLICE] = reslice_ = new reslice_page(notebook, track_unit_, views.outline);
   pages_[VISUAL_PAGE_VOLUME] = new visual_panel(notebook, L"Volume");
-  pages_[VISUAL_PAGE_THICKNESS] = new visual_panel(notebook, L"Thickness");
+  pages_[VISUAL_PAGE_THICKNESS] = thickness_ = new thickness_display_page(notebook);
   pages_[VISUAL_PAGE_PRESSURE] = pressure_ = new pressure_page(notebook, pressure, track_unit_);
   pages_[VISUAL_PAGE_PANORAMA] = panorama_ = new panorama_page(notebook, pressure);
   pages_[VISUAL_PAGE_SPINE] = new visual_panel(notebook, L"Spine", spine);

@@ -17,6 +17,8 @@ class wxSplitterWindow;
 class wxWindow;
 class visual_panel;
 class reslice_page;
+class ortho_page;
+class thickness_display_page;
 class pressure_page;
 class panorama_page;
 
@@ -59,6 +61,8 @@ class visual_pages {
   int track_unit() const { return track_unit_; }
   visual_panel* page(int number) const { return number >= 0 && number < 8 ? pages_[number] : nullptr; }
   reslice_page* reslice() const { return reslice_; }
+  ortho_page* ortho() const { return ortho_; }
+  thickness_display_page* thickness_display() const { return thickness_; }
   pressure_page* pressure() const { return pressure_; }
   panorama_page* panorama() const { return panorama_; }
   // Whether the OpenGL 3.0 warning has been given.
@@ -72,6 +76,8 @@ class visual_pages {
   int track_unit_ = 0;
   visual_panel* pages_[8] = {};
   reslice_page* reslice_ = nullptr;
+  ortho_page* ortho_ = nullptr;
+  thickness_display_page* thickness_ = nullptr;
   pressure_page* pressure_ = nullptr;
   panorama_page* panorama_ = nullptr;
   // The main window lives for the run: the warning is given once per run.

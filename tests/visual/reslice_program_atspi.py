@@ -2,7 +2,8 @@
 """Starts the norvelith program on a small image stack as a user would and
 drives it through the accessibility interface, by the controls' labels:
 the Reslice tab shows plane 0's reslice in the centre view, arrow keys on the
-rotation sphere turn it, and "Grab centre/left window" with the TIFF filter
+rotation sphere turn it, " Locate to current frame " brings it back, and
+"Grab centre/left window" with the TIFF filter
 and a name without a dot writes a ".tiff" file equal to the view.
 
 The stack's value depends only on the frame column, in four bands of ten
@@ -147,6 +148,13 @@ def main(program):
         for _ in range(3):
             press(RIGHT)
         wait_for("the turned reslice", lambda: band_rows(ImageGrab.grab(), box) != before)
+
+        # " Locate to current frame " puts the plane back on the current
+        # frame: the four bands fill their rows again, where they were.
+        locate = wait_for("the locate button", lambda: [b for b in nodes(app, "push button",
+                                                                         " Locate to current frame ")])[0]
+        locate.queryAction().doAction(0)
+        wait_for("the reslice back on the frame", lambda: band_rows(ImageGrab.grab(), box) == before)
 
         # Grab the centre view into a name without a dot, TIFF filter.
         # Clicked as a user does: a command run from the accessibility call
