@@ -13,7 +13,6 @@
 #include "surfaces/surface_interp.h"
 #include "tasks/task_ids.h"
 #include "segmentation/image_correlation.h"
-#include "app/control_ids.h"
 #include "data/reslice_info.h"
 #include "tasks/derived_surfaces.h"
 #include "tasks/draw_page.h"
@@ -21,6 +20,8 @@
 #include "tasks/landmarks_page.h"
 #include "tasks/object_export.h"
 #include "tasks/task_notebook_rules.h"
+#include "visual/reslice_page.h"
+#include "visual/visual_pages.h"
 
 void MainFrame::create_task_pages(wxNotebook* notebook) {
   create_draw_page(notebook);
@@ -37,8 +38,9 @@ void MainFrame::create_draw_page(wxNotebook* notebook) { draw = new draw_page(no
 void MainFrame::create_landmarks_page(wxNotebook* notebook) {
   landmarks_tab = new landmarks_page(notebook, *this);
   landmarks_tab->find_location = [this](const double point[3]) { find_location(point); };
-  landmarks_tab->enable_locate_landmarks = [this](bool on) {
-    if (wxWindow* locate = FindWindow(ID_RESLICE_LOCATE_LANDMARKS)) locate->Enable(on);
+  landmarks_tab->selection_changed = [this](const std::array<wxString, 3>& keys,
+                                            const std::array<bool, 3>& used, bool usable) {
+    if (visuals && visuals->reslice()) visuals->reslice()->set_selected_landmarks(keys, used, usable);
   };
 }
 

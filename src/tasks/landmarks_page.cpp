@@ -199,7 +199,7 @@ void landmarks_page::update_landmark_grid() {
   for (int c = 0; c < 3; ++c)
     if (g.distance[size_t(c)]) set_cell(distance_grid, 0, c, *g.distance[size_t(c)]);
   if (!g.locate_enabled) return;  // a row's landmark has gone: the rest stays
-  if (enable_locate_landmarks) enable_locate_landmarks(*g.locate_enabled);
+  if (selection_changed) selection_changed(rows.key, rows.used, *g.locate_enabled);
   for (wxGrid* grid : {position_grid, distance_grid}) {
     grid->AutoSize();
     grid->SetRowLabelSize(dialog_units(40).x);

@@ -40,8 +40,10 @@ class landmarks_page final : public task_page {
 
   // Moves the views to a point (centimetres); set by the main window.
   std::function<void(const double point[3])> find_location;
-  // Enables " Locate to selected landmarks " on the Reslice page.
-  std::function<void(bool)> enable_locate_landmarks;
+  // The rows' keys, which rows are in use, and whether the three make a
+  // plane (" Locate to selected landmarks " on the Reslice page).
+  std::function<void(const std::array<wxString, 3>& keys, const std::array<bool, 3>& used, bool usable)>
+      selection_changed;
   void set_dialogs(std::unique_ptr<landmarks_page_dialogs> d) { dialogs_ = std::move(d); }
 
   // --- commands
