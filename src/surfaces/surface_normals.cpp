@@ -85,6 +85,57 @@ void surface_interp::smooth_surface(int passes) {
     vec3_t mid;  // unit mean of the ends' normals
   };
   std::vector<smoothing_edge> passes_edges;
+  if (!with_errors) {
+    // Normals and types stay as they are while the positions move: each
+    // edge's mean normal and the ends it moves, the edge count of each
+    // vertex and the vertices that move are worked out once; the passes run
+    // over a compact copy of the positions, with the same sums in the same
+    // order as one pass at a time over the points.
+    passes_edges.reserve(size_t(m.n_triangles) * 3);
+    for (int32_t ti = 0; ti < m.n_triangles; ++ti) {
+      const surface_triangle& t = m.triangles[ti];
+      const int32_t edges[3][2] = {{t.a, t.b}, {t.a, t.c}, {t.b, t.c}};
+      for (const auto& e : edges) {
+        const surface_point &p = m.points[e[0]], &q = m.points[e[1]];
+        if (vec3_dot(nrm(p), nrm(q)) <= -0.99) continue;
+        const bool moves_p = p.type == 3 || p.type == 4 || p.type == q.type;
+        const bool moves_q = q.type == 3 || q.type == 4 || q.type == p.type;
+        if (!moves_p && !moves_q) continue;
+        passes_edges.push_back({e[0], e[1], moves_p, moves_q, vec3_normalise(nrm(p) + nrm(q))});
+        if (moves_p) ++count[size_t(e[0])];
+        if (moves_q) ++count[size_t(e[1])];
+      }
+    }
+    std::vector<vec3_t> at(n);
+    for (size_t i = 0; i < n; ++i) at[i] = pos(m.points[i]);
+    std::vector<int32_t> moving;
+    for (int32_t i = 0; i < m.n_points; ++i) {
+      const surface_point& p = m.points[i];
+      if (count[size_t(i)] > 0 && p.type != POINT_DUPLICATE &&
+          !(p.type == POINT_RIM && source_object == -1))
+        moving.push_back(i);
+    }
+    for (int pass = 0; pass < passes; ++pass) {
+      std::fill(disp.begin(), disp.end(), 0.0);
+      for (const smoothing_edge& e : passes_edges) {
+        const vec3_t &p = at[size_t(e.p)], &q = at[size_t(e.q)];
+        if (e.moves_p) disp[size_t(e.p)] += 0.5 * vec3_dot(q - p, e.mid);
+        if (e.moves_q) disp[size_t(e.q)] += 0.5 * vec3_dot(p - q, e.mid);
+      }
+      for (int32_t i : moving) {
+        const surface_point& p = m.points[i];
+        vec3_t move = nrm(p) * (disp[size_t(i)] / count[size_t(i)]);
+        if (p.type == POINT_RIM) move = move - rim_normal * vec3_dot(move, rim_normal);
+        vec3_t& a = at[size_t(i)];
+        a.x += move.x, a.y += move.y, a.z += move.z;
+      }
+    }
+    for (int32_t i : moving) {
+      surface_point& p = m.points[i];
+      p.x = at[size_t(i)].x, p.y = at[size_t(i)].y, p.z = at[size_t(i)].z;
+    }
+    return;
+  }
   int counter = 0, remembered = 0;
   while (counter < passes) {
     const bool fill = with_errors && counter == 0;
@@ -124,37 +175,6 @@ void surface_interp::smooth_surface(int passes) {
     };
     if (fill && !tri_list.empty()) {
       for (int32_t ti : tri_list) visit_triangle(ti);
-    } else if (!with_errors) {
-      // Normals and types stay as they are while the positions move: each
-      // edge's mean normal and the ends it moves are worked out once.
-      if (passes_edges.empty() && m.n_triangles > 0) {
-        passes_edges.reserve(size_t(m.n_triangles) * 3);
-        for (int32_t ti = 0; ti < m.n_triangles; ++ti) {
-          const surface_triangle& t = m.triangles[ti];
-          const int32_t edges[3][2] = {{t.a, t.b}, {t.a, t.c}, {t.b, t.c}};
-          for (const auto& e : edges) {
-            const surface_point &p = m.points[e[0]], &q = m.points[e[1]];
-            if (vec3_dot(nrm(p), nrm(q)) <= -0.99) continue;
-            const bool moves_p = p.type == 3 || p.type == 4 || p.type == q.type;
-            const bool moves_q = q.type == 3 || q.type == 4 || q.type == p.type;
-            if (!moves_p && !moves_q) continue;
-            passes_edges.push_back({e[0], e[1], moves_p, moves_q, vec3_normalise(nrm(p) + nrm(q))});
-          }
-        }
-      }
-      for (const smoothing_edge& e : passes_edges) {
-        const surface_point &p = m.points[e.p], &q = m.points[e.q];
-        if (e.moves_p) {
-          disp[e.p] += 0.5 * vec3_dot(pos(q) - pos(p), e.mid);
-          wsum[e.p] += 2.0;
-          ++count[e.p];
-        }
-        if (e.moves_q) {
-          disp[e.q] += 0.5 * vec3_dot(pos(p) - pos(q), e.mid);
-          wsum[e.q] += 2.0;
-          ++count[e.q];
-        }
-      }
     } else {
       for (int32_t ti = 0; ti < m.n_triangles; ++ti) visit_triangle(ti);
     }

@@ -8,18 +8,10 @@
 #include <vector>
 
 #include "data/contour.h"
+#include "surfaces/field_sample.h"
 #include "surfaces/surface_interp.h"
 
 namespace {
-
-// std::floor without the library call: through the integer conversion where
-// it is exact, the library beyond (and for NaN and infinities).
-inline double floor_of(double v) {
-  if (!(std::fabs(v) < 4.0e15)) return std::floor(v);
-  const double t = double(int64_t(v));
-  if (t == v) return v;  // keeps -0.0
-  return t > v ? t - 1.0 : t;
-}
 
 // Chamfer length of a step of a cells across and b cells along, in twelfths.
 double chamfer(double a, double b) { return 12.0 * std::max(a, b) + 5.0 * std::min(a, b); }
@@ -112,7 +104,7 @@ int surface_interp::sample_field(const interp_plane_t& p, double& x, double& y, 
   const raster_view R{p.field, c.box_width, c.box_height};
   // floor, not truncation: boxes may start left of or above pixel 0, and
   // truncation would give negative weights there.
-  const double tx = floor_of(x), ty = floor_of(y);
+  const double tx = field_floor(x), ty = field_floor(y);
   if (!std::isfinite(tx) || !std::isfinite(ty) || std::fabs(tx) > 1e8 || std::fabs(ty) > 1e8)
     return -FIELD_LIMIT;
   const int u = int(tx) - c.box_x, v = int(ty) - c.box_y;
@@ -121,9 +113,7 @@ int surface_interp::sample_field(const interp_plane_t& p, double& x, double& y, 
   double h;
   if (u >= 0 && u < w - 1 && v >= 0 && v < hr - 1) {
     // The four cells lie inside the raster: read without clamping.
-    const int16_t* c0 = p.field + size_t(v) * w + u;
-    const int16_t* c1 = c0 + w;
-    h = (1 - fy) * ((1 - fx) * c0[0] + fx * c0[1]) + fy * ((1 - fx) * c1[0] + fx * c1[1]);
+    h = field_bilinear(p.field, w, u, v, fx, fy);
     const bool snap = (sx != 0.0 || sy != 0.0) && 12.0 * sx > std::fabs(h);
     const int mx = snap ? 2 * std::max(1, int(std::lround(sx))) : 0;
     const int my = snap ? 2 * std::max(1, int(std::lround(sy))) : 0;
@@ -188,10 +178,7 @@ int surface_interp::sample_field(const interp_plane_t& p, double& x, double& y, 
   } else {
     h = extrapolate(R, u, v, fx, fy);
   }
-  const double r = 16.0 * h;
-  if (r > FIELD_LIMIT) return FIELD_LIMIT;
-  if (r < -FIELD_LIMIT) return -FIELD_LIMIT;
-  return int(r);
+  return field_node_units(h);
 }
 
 void surface_interp::peak_overlap(interp_plane_t& p, interp_plane_t& q) {
