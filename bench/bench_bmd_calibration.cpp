@@ -39,6 +39,9 @@ void BM_CalibrateBmd(benchmark::State& state) {
   in.xscale = in.yscale = 0.04;  // 20 cm across
   in.hub = -1024;
   in.raw = [&f](int32_t i) { return f[size_t(i)].data(); };
+  // With positions four landmarks are taken, two on each of the end frames.
+  static const position_t origin;
+  in.position = [](int32_t) { return &origin; };
   in.landmarks = {end_point(19, 10, 0), end_point(3, 10, 0), end_point(19, 10.5, kFrames - 1),
                   end_point(3, 10.5, kFrames - 1)};
   for (auto _ : state) {
