@@ -124,7 +124,9 @@ image_display_dlg::image_display_dlg(wxWindow* parent, settings_host& host)
   filter = slider(smooth, ID_DICOM_FILTER, t.RES_DICOM_FILTER->read(proc), 0, 40, 1);
   text(smooth, L"across images (z):");
   filter_z = slider(smooth, ID_DICOM_FILTER_Z, t.RES_DICOM_FILTER_Z->read(proc), 0, 40, 1);
-  procs_.watch(proc, {t.RES_BUF_FRAMES, t.RES_CMAP_LABELS});
+  procs_.watch(proc, {t.RES_DICOM_UNITS, t.RES_DICOM_HUM, t.RES_DICOM_HUB, t.RES_DICOM_WIN_CENTRE,
+                      t.RES_DICOM_WIN_WIDTH, t.RES_DICOM_BMD_SCALE, t.RES_DICOM_BMD_OFFSET, t.RES_DICOM_BMD_PHANTOM,
+                      t.RES_DICOM_FILTER, t.RES_DICOM_FILTER_Z, t.RES_BUF_FRAMES, t.RES_CMAP_LABELS});
 
   for (wxWindow* w : std::initializer_list<wxWindow*>{units, hum, hub, width, centre, filter, filter_z, calibrate})
     w->Disable();

@@ -115,7 +115,9 @@ location_dlg::location_dlg(wxWindow* parent, settings_host& host)
   height = slider(row(size, L"Height (mm):"), ID_IMAGE_HEIGHT, side_mm(h, t.RES_YSCALE->read(proc)), 5, 1000, 90);
   add(size, new wxStaticText(this, wxID_ANY, L"Or set pixel size (mm):"));
   pixel_size = field(size, ID_PIXEL_SIZE, t.RES_XSCALE->read() * 10);
-  procs_.watch(proc, {t.RES_BUF_DICOM, t.RES_POS_REC, t.RES_BUF_FRAMES, t.RES_POS_MANUAL});
+  procs_.watch(proc, {t.RES_POS_MANUAL_TRAN, t.RES_POS_MANUAL_SPAN, t.RES_POS_MANUAL_ROT, t.RES_POS_MANUAL_ANGLE,
+                      t.RES_POS_MANUAL_RADIUS, t.RES_ZSCALE, t.RES_BUF_WIDTH, t.RES_XSCALE, t.RES_BUF_HEIGHT,
+                      t.RES_YSCALE, t.RES_BUF_DICOM, t.RES_POS_REC, t.RES_BUF_FRAMES, t.RES_POS_MANUAL});
 
   manual->Hide();
   enable_controls();
