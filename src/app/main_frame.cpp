@@ -4,6 +4,8 @@
 #include "tasks/landmarks_page.h"
 #include "settings/comment_dlg.h"
 #include "settings/graphics_dlg.h"
+#include "settings/image_display_dlg.h"
+#include "settings/location_dlg.h"
 #include "settings/material_dlg.h"
 #include "settings/mouse_dlg.h"
 
@@ -346,7 +348,9 @@ void MainFrame::OnClose(wxCloseEvent& event) {
   if (landmarks_tab) landmarks_tab->stop_listening();
   if (scripts) scripts->stop_listening();
   for (settings_dialog* d : std::initializer_list<settings_dialog*>{comment_dialog, graphics_dialog, mouse_dialog,
-                                                                     material_dialog})
+                                                                     material_dialog,
+                                                                     dynamic_cast<settings_dialog*>(display_dialog),
+                                                                     dynamic_cast<settings_dialog*>(location_dialog)})
     if (d) d->stop_listening();
   Destroy();
 }

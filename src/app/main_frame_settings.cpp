@@ -8,26 +8,15 @@
 #include "render3d/outline_canvas.h"
 #include "settings/comment_dlg.h"
 #include "settings/graphics_dlg.h"
+#include "settings/image_display_dlg.h"
+#include "settings/location_dlg.h"
 #include "settings/material_dlg.h"
 #include "settings/mouse_dlg.h"
 
-namespace {
-
-// The image display and image location dialogs still to come: hidden and
-// empty, their command events reaching the main window.
-wxDialog* empty_dialog(wxWindow* parent, const wchar_t* title) {
-  auto* dialog = new wxDialog;
-  dialog->SetExtraStyle(0);
-  dialog->Create(parent, wxID_ANY, title, wxDefaultPosition, wxDefaultSize, wxDEFAULT_DIALOG_STYLE | wxSTAY_ON_TOP);
-  return dialog;
-}
-
-}  // namespace
-
 void MainFrame::create_config_dialogs(wxWindow* parent) {
   comment_dialog = new comment_dlg(parent, *this);
-  display_dialog = empty_dialog(parent, L"Image display configuration:");
-  location_dialog = empty_dialog(parent, L"Image location configuration:");
+  display_dialog = new image_display_dlg(parent, *this);
+  location_dialog = new location_dlg(parent, *this);
   graphics_dialog = new graphics_dlg(parent, *this);
   mouse_dialog = new mouse_dlg(parent, *this);
   material_dialog = new material_dlg(parent, *this);
@@ -38,6 +27,11 @@ const shader* MainFrame::outline_shaders() { return outline_view ? &outline_view
 #define NV_TO_DIALOG(dialog, handler, event_type) \
   void MainFrame::handler(event_type& event) {     \
     if (dialog) dialog->handler(event);            \
+  }
+// The image display and location dialogs are held as plain dialogs.
+#define NV_TO_HELD_DIALOG(dialog, type, handler, event_type) \
+  void MainFrame::handler(event_type& event) {                \
+    if (dialog) static_cast<type*>(dialog)->handler(event);   \
   }
 NV_TO_DIALOG(comment_dialog, OnComment, wxCommandEvent)
 NV_TO_DIALOG(mouse_dialog, OnMouseMiddleOverride, wxCommandEvent)
@@ -68,7 +62,27 @@ NV_TO_DIALOG(material_dialog, OnMaterialColour, wxColourPickerEvent)
 NV_TO_DIALOG(material_dialog, OnMaterialMetallic, wxScrollEvent)
 NV_TO_DIALOG(material_dialog, OnMaterialAnisotropy, wxScrollEvent)
 NV_TO_DIALOG(material_dialog, OnMaterialRoughness, wxScrollEvent)
+NV_TO_HELD_DIALOG(display_dialog, image_display_dlg, OnDICOMWinCentre, wxScrollEvent)
+NV_TO_HELD_DIALOG(display_dialog, image_display_dlg, OnDICOMWinWidth, wxScrollEvent)
+NV_TO_HELD_DIALOG(display_dialog, image_display_dlg, OnDICOMUnits, wxCommandEvent)
+NV_TO_HELD_DIALOG(display_dialog, image_display_dlg, OnDICOMHum, wxCommandEvent)
+NV_TO_HELD_DIALOG(display_dialog, image_display_dlg, OnDICOMHub, wxCommandEvent)
+NV_TO_HELD_DIALOG(display_dialog, image_display_dlg, OnDICOMFilter, wxScrollEvent)
+NV_TO_HELD_DIALOG(display_dialog, image_display_dlg, OnDICOMFilterZ, wxScrollEvent)
+NV_TO_HELD_DIALOG(location_dialog, location_dlg, OnPosManualTran, wxCommandEvent)
+NV_TO_HELD_DIALOG(location_dialog, location_dlg, OnPosManualRot, wxCommandEvent)
+NV_TO_HELD_DIALOG(location_dialog, location_dlg, OnPosManualSpan, wxScrollEvent)
+NV_TO_HELD_DIALOG(location_dialog, location_dlg, OnPosManualAngle, wxScrollEvent)
+NV_TO_HELD_DIALOG(location_dialog, location_dlg, OnPosManualRadius, wxScrollEvent)
+NV_TO_HELD_DIALOG(location_dialog, location_dlg, OnImageWidth, wxScrollEvent)
+NV_TO_HELD_DIALOG(location_dialog, location_dlg, OnImageHeight, wxScrollEvent)
+NV_TO_HELD_DIALOG(location_dialog, location_dlg, OnPixelSize, wxCommandEvent)
+NV_TO_HELD_DIALOG(location_dialog, location_dlg, OnFrameSpacing, wxCommandEvent)
+NV_TO_HELD_DIALOG(location_dialog, location_dlg, OnPosManual, wxCommandEvent)
 #undef NV_TO_DIALOG
+#undef NV_TO_HELD_DIALOG
+
+void MainFrame::OnDICOMCalibrate(wxCommandEvent&) { calibrate_bone_density(); }
 
 // The save dialog is the toolkit's unless a caller installed its own.
 void MainFrame::OnMaterialSave(wxCommandEvent& event) {

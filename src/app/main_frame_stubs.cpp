@@ -111,23 +111,4 @@ void MainFrame::OnVisSpineCoronal(wxCommandEvent&) {}
 void MainFrame::OnVisSpineNames(wxCommandEvent&) {}
 void MainFrame::OnVisSpineGridSelect(wxGridRangeSelectEvent&) {}
 
-// Settings dialogs
-void MainFrame::OnDICOMWinCentre(wxScrollEvent&) {}
-void MainFrame::OnDICOMWinWidth(wxScrollEvent&) {}
-void MainFrame::OnDICOMUnits(wxCommandEvent&) {}
-void MainFrame::OnDICOMHum(wxCommandEvent&) {}
-void MainFrame::OnDICOMHub(wxCommandEvent&) {}
-void MainFrame::OnDICOMFilter(wxScrollEvent&) {}
-void MainFrame::OnDICOMFilterZ(wxScrollEvent&) {}
-void MainFrame::OnDICOMCalibrate(wxCommandEvent&) {}
-void MainFrame::OnPosManualTran(wxCommandEvent&) {}
-void MainFrame::OnPosManualRot(wxCommandEvent&) {}
-void MainFrame::OnPosManualSpan(wxScrollEvent&) {}
-void MainFrame::OnPosManualAngle(wxScrollEvent&) {}
-void MainFrame::OnPosManualRadius(wxScrollEvent&) {}
-void MainFrame::OnImageWidth(wxScrollEvent&) {}
-void MainFrame::OnImageHeight(wxScrollEvent&) {}
-void MainFrame::OnPixelSize(wxCommandEvent&) {}
-void MainFrame::OnFrameSpacing(wxCommandEvent&) {}
-void MainFrame::OnPosManual(wxCommandEvent&) {}
 // clang-format on

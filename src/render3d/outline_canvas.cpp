@@ -81,7 +81,7 @@ outline_canvas::outline_canvas(wxWindow* parent, wxWindowID id, const wxPoint& p
   zoom_ = t.RES_OUTLINE_ZOOM->read();
   angle_ = t.RES_OUTLINE_VIEW_ANGLE->read();
   for (base_res_t* r : std::initializer_list<base_res_t*>{
-           t.RES_BUF_FRAMES, t.RES_POS_REC, t.RES_BUF_CURRENT_FRAME, t.RES_DICOM_REDRAW, t.RES_CMAP_LABELS,
+           t.RES_BUF_FRAMES, t.IM, t.RES_POS_REC, t.RES_BUF_CURRENT_FRAME, t.RES_DICOM_REDRAW, t.RES_CMAP_LABELS,
            t.RES_CORRECTED_POS, t.RES_CORRECTED_PRESSURE, t.RES_MASKED_DATA, t.RES_BUF_WIDTH, t.RES_BUF_HEIGHT,
            t.RES_RESLICE_OPACITY, t.RES_DISPLAY_PIXELS, t.RES_DISPLAY_COG, t.RES_SEE_OUTLINES,
            t.RES_USE_SCROLLBARS, t.RES_XTRANS, t.RES_YTRANS, t.RES_ZTRANS, t.RES_AZIMUTH, t.RES_ELEVATION,
@@ -209,7 +209,8 @@ void outline_canvas::changeproc() {
   }
   if (changed(t.RES_XSCALE) || changed(t.RES_YSCALE)) rectangle_pending_ = true;
   if (changed(t.RES_XTRANS) || changed(t.RES_YTRANS) || changed(t.RES_ZTRANS) || changed(t.RES_AZIMUTH) ||
-      changed(t.RES_ELEVATION) || changed(t.RES_ROLL) || changed(t.RES_XSCALE) || changed(t.RES_YSCALE)) {
+      changed(t.RES_ELEVATION) || changed(t.RES_ROLL) || changed(t.RES_XSCALE) || changed(t.RES_YSCALE) ||
+      changed(t.IM)) {  // IM: the frames were given new locations
     build_calibration();
     cog_pending_ = matrices_pending_ = redraw = true;
   }
