@@ -14,7 +14,7 @@ import sys
 import numpy as np
 
 stub = sys.argv[1]
-cx, cy, ex, ey, wmin, wmax = map(float, sys.argv[2:8])
+cx, cy, ex, ey, wmin, wmax, zlo, zhi = map(float, sys.argv[2:10])
 raw = open(stub + "_thick_dat.bin", "rb").read()
 thick = np.frombuffer(raw[256:], dtype="<f8")
 err = np.fromfile(stub + "_thick_err.bin", dtype="<f8")
@@ -38,10 +38,11 @@ for line in header:
         fields.append((w[2], "<" + types[w[1]]))
 vertices = np.frombuffer(data, dtype=np.dtype(fields), count=count, offset=end)
 assert count == len(thick) == len(err), (count, len(thick), len(err))
-ok = err < 1e9
+inside = (vertices["z"] >= zlo) & (vertices["z"] <= zhi) & (np.abs(vertices["nz"]) < 0.2)
+ok = (err < 1e9) & inside
 dx, dy = vertices["x"] - cx, vertices["y"] - cy
 cos = (dx * ex + dy * ey) / np.hypot(dx, dy) / math.hypot(ex, ey)
 wall = wmin + (wmax - wmin) * (1 - cos) / 2
-print("count %d measured %d" % (count, int(ok.sum())))
+print("count %d wall %d wall_measured %d" % (count, int(inside.sum()), int(ok.sum())))
 print("mean_measured %.6f" % thick[ok].mean())
 print("mean_phantom %.6f" % wall[ok].mean())

@@ -99,8 +99,6 @@ class ThicknessFiles : public ::testing::Test {
   }
 
   thickness_scratch dir;
-  console_data_io_ui io;
-  data_ui_scope scope{io};
   headless_session session;
   resource_table_t& t = *resource_table;
   surface_interp s;
@@ -373,7 +371,7 @@ TEST_F(ThicknessFiles, LoadCommandRestoresTheSurfaceAndStoresItAgain) {
   ASSERT_TRUE(run_thickness_result(thickness_result_command::load, 0, wxFileName(stub("_thick_dat"))));
   EXPECT_EQ(held->cortical_thickness[5], s.cortical_thickness[5]);
   // The display data were selected again from the loaded values.
-  EXPECT_NE(held->mesh.points[0].colour, 0);
+  EXPECT_EQ(held->display_kind, t.RES_THICKNESS_DISP_MAP->read());
   EXPECT_FALSE(run_thickness_result(thickness_result_command::load, 7, wxFileName(stub("_thick_dat"))));
   t.RES_SURFACE[0]->write(nullptr);
   base_res_t::make_pending_writes_happen();
