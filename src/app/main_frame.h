@@ -312,6 +312,11 @@ class MainFrame : public wxFrame, public task_page_host, public script_actions, 
   void OnThicknessSurfCreate(wxCommandEvent& event);
   void OnThicknessConvertFWHM(wxCommandEvent& event);
   void OnThicknessSurfSave(wxCommandEvent& event);
+  // Writes the normal-blur file of the current surface; no control leads to it.
+  void OnThicknessSurfSaveNormBlur(wxCommandEvent& event);
+  // The three commands' shared start, file name and run (command: a
+  // thickness_result_command).
+  void run_thickness_results(wxCommandEvent& event, int command);
 
   // Task pages and the toolbar's Rewind and Play
   void OnTaskChanged(wxBookCtrlEvent& event);

@@ -37,10 +37,8 @@ void MainFrame::OnThickTechnique(wxCommandEvent&) {}
 void MainFrame::OnThicknessSurfChoice(wxCommandEvent&) {}
 void MainFrame::OnThicknessSurfMap(wxCommandEvent&) {}
 void MainFrame::OnThicknessSurfCompare(wxCommandEvent&) {}
-void MainFrame::OnThicknessSurfLoad(wxCommandEvent&) {}
 void MainFrame::OnThicknessSurfCreate(wxCommandEvent&) {}
 void MainFrame::OnThicknessConvertFWHM(wxCommandEvent&) {}
-void MainFrame::OnThicknessSurfSave(wxCommandEvent&) {}
 
 // Task pages and the toolbar's Rewind and Play
 void MainFrame::OnDeleteAllObjects(wxCommandEvent&) {}

@@ -17,6 +17,7 @@
 #include <memory>
 #include <vector>
 
+#include <wx/filename.h>
 #include <wx/string.h>
 
 #include "data/curves.h"
@@ -262,6 +263,21 @@ class surface_interp {
                   std::vector<vec3_t>& points, std::vector<vec3_t>& normals,
                   std::vector<vec3_t>& map_directions, std::vector<int>& objects,
                   std::vector<wxString>& texts, double maxdist) const;
+
+  // ---- thickness data files (the thickness library) ----
+  // Writes the per-vertex results as a set of ".bin" files beside a copy of
+  // the surface (and, with layers, its cortical layer surfaces), all new or
+  // all old; asks before overwriting unless a script runs. False when nothing
+  // was written (cancelled, or a failure that was logged).
+  bool save_thickness(wxFileName name, bool layers);
+  // Reads a set back onto this surface; on any failure a message is logged
+  // and the surface is left as it was.
+  bool load_thickness(wxFileName name);
+  // Results that can be saved: errors mapped and no FWHM conversion pending.
+  bool has_thickness() const;
+  // Writes the blur along every stored vertex's normal from the given
+  // in-plane and out-of-plane blurs ("_normal_blur.bin").
+  bool save_normal_blur(wxFileName name);
 
   // ---- surface files ----
   // Writes the surface (layer 0) or one of its cortical layer surfaces

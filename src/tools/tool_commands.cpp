@@ -28,6 +28,7 @@ const std::vector<tool_command>& tool_commands() {
 
 const std::vector<const char*>& image_tool_command_names() {
   static const std::vector<const char*> names = {"export-frames", "reslice", "convert", "thickness", "thickness-map",
+                                                 "thickness-save",
                                                  "segment", "correct"};
   return names;
 }

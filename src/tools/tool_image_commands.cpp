@@ -7,6 +7,7 @@ int run_reslice(int argc, char** argv);
 int run_convert(int argc, char** argv);
 int run_thickness(int argc, char** argv);
 int run_thickness_map(int argc, char** argv);
+int run_thickness_save(int argc, char** argv);
 int run_segment(int argc, char** argv);
 int run_correct(int argc, char** argv);
 
@@ -17,6 +18,7 @@ const std::vector<tool_command>& image_tool_commands() {
       {"convert", run_convert},
       {"thickness", run_thickness},
       {"thickness-map", run_thickness_map},
+      {"thickness-save", run_thickness_save},
       {"segment", run_segment},
       {"correct", run_correct},
   };

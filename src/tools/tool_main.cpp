@@ -34,6 +34,7 @@ int tool_main(int argc, char** argv, const std::vector<tool_command>& commands) 
                "       nv_tool convert IN OUT\n"
                "       nv_tool thickness ...\n"
                "       nv_tool thickness-map IN SETTINGS.ini SURFACE.ply OUT.csv\n"
+               "       nv_tool thickness-save IN.hm SETTINGS.ini OBJECT OUT\n"
                "       nv_tool segment IN.hm FRAME X Y OUT.hm\n"
                "       nv_tool correct IN.hm positions|pressure OUT.hm\n"
                "       nv_tool model MODEL.ply [IN.hm [--substructures FIRST OUT.hm]]\n"
