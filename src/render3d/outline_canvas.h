@@ -113,6 +113,9 @@ class outline_canvas : public wxGLCanvas {
   void draw_landmarks();
   void draw_thickness_line();
   double marker_radius(const vec3_t& p) const;
+  // Volume rendering: the texture of the image data, its transfer function
+  // and its box; true when the volume was drawn.
+  bool volume_render(bool rebuild, bool update_map, bool release);
 
   // The seam of every texture upload: (width, height, RGBA texels) into the
   // bound 2D texture, true when OpenGL took it. Tests make it refuse.
@@ -192,9 +195,6 @@ class outline_canvas : public wxGLCanvas {
   void draw_reslice_plane(int /*plane*/, bool /*peeling*/) {}
   void draw_surfaces() {}
   void depth_of_field() {}
-  // Volume rendering: the texture of the image data, its transfer function
-  // and its box; true when the volume was drawn.
-  bool volume_render(bool rebuild, bool update_map, bool release);
   void out_buttonpress_event(wxMouseEvent& event);
   void out_buttonrelease_event(wxMouseEvent& event);
   void out_motion_event(wxMouseEvent& event);
