@@ -21,10 +21,12 @@
 #include "render3d/outline_math.h"
 #include "render3d/spine_display.h"
 #include "render3d/surface_list.h"
+#include "render3d/volume_texture.h"
 
 class base_functor;
 class base_res_t;
 class gl_view_context;
+class reslice_internals;
 class shader;
 
 // A filled sphere of 8 slices and 8 stacks at the current modelview origin,
@@ -114,6 +116,9 @@ class outline_canvas : public wxGLCanvas {
   void draw_landmarks();
   void draw_thickness_line();
   double marker_radius(const vec3_t& p) const;
+  // Volume rendering: the texture of the image data, its transfer function
+  // and its box; true when the volume was drawn.
+  bool volume_render(bool rebuild, bool update_map, bool release);
 
   // The seam of every texture upload: (width, height, RGBA texels) into the
   // bound 2D texture, true when OpenGL took it. Tests make it refuse.
@@ -163,6 +168,15 @@ class outline_canvas : public wxGLCanvas {
   int viewport(int i) const { return viewport_[i]; }
   int deferred_paints() const { return deferred_paints_; }
   int repaint_requests() const { return repaint_requests_; }
+  const volume_texture_state& volume_state() const { return volume_; }
+  // Seams of the volume texture's build: a 3D texture limit in place of
+  // OpenGL's (0 keeps OpenGL's), allocations to refuse as out of memory, and
+  // the clock (ms) of its progress display.
+  void set_volume_size_limit(int32_t limit) { volume_limit_ = limit; }
+  void set_volume_refusal(std::function<bool(int32_t w, int32_t h, int32_t f)> refuse) {
+    volume_refuse_ = std::move(refuse);
+  }
+  void set_volume_clock(std::function<long()> clock) { volume_clock_ = std::move(clock); }
   // Per-paint effect flags.
   struct effects {
     bool contour_lines = false, all_outlines = false, landmarks = false, current_frame = false;
@@ -208,7 +222,6 @@ class outline_canvas : public wxGLCanvas {
   // and occlusion textures for opaque and for translucent receivers, 0 when
   // not made.
   void shadows_and_occlusion(const surface_draw_entry* list, int count, unsigned textures[4]);
-  void volume_render(bool /*rebuild*/, bool /*update_map*/, bool /*release*/) {}
   void depth_of_field() {}
   void out_buttonpress_event(wxMouseEvent& event);
   void out_buttonrelease_event(wxMouseEvent& event);
@@ -259,6 +272,12 @@ class outline_canvas : public wxGLCanvas {
   void draw_marker_at(const vec3_t& p, double scale);
   double font_height() const;
   bool frame_world(int32_t frame, matrix4_t& world) const;
+  // Stages of volume_render (outline_volume.cpp).
+  void release_volume();
+  bool build_volume_texture(const volume_geometry& g, reslice_internals* builder);
+  int allocate_volume(int32_t w, int32_t h, int32_t f);
+  bool build_transfer_textures(const volume_geometry& g);
+  void place_volume(const volume_geometry& g);
 
   std::unique_ptr<gl_view_context> gl_;
   matrix4_t modelview_, projection_, mvp_, calibration_;
@@ -340,6 +359,10 @@ class outline_canvas : public wxGLCanvas {
   thickness_measure_fn thickness_measure_;
   std::function<bool(const double[2], double[3])> frame_to_world_;
   texture_upload_fn texture_upload_;
+  volume_texture_state volume_;
+  int32_t volume_limit_ = 0;
+  std::function<bool(int32_t, int32_t, int32_t)> volume_refuse_;
+  std::function<long()> volume_clock_;
   int paints_ = 0, deferred_paints_ = 0, repaint_requests_ = 0;
 
   wxDECLARE_EVENT_TABLE();
