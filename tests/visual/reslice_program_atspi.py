@@ -122,7 +122,9 @@ def main(program):
 
         # The Reslice tab: the centre view appears below the two upper views.
         names = [tabs.getChildAtIndex(i).name for i in range(tabs.childCount)]
-        assert tabs.querySelection().selectChild(names.index("Reslice")), "cannot choose Reslice"
+        # A slow program (the sanitizer build) may let one bus call time out: ask again.
+        wait_for("the Reslice tab chosen",
+                 lambda: tabs.querySelection().selectChild(names.index("Reslice")))
         upper = max(extents(p)[1] + extents(p)[3] for p in nodes(app, "scroll pane")
                     if on_screen(p) and extents(p)[1] < 200 and extents(p)[0] > 200 and extents(p)[2] > 300)
         centre = wait_for("the centre view", lambda: [p for p in nodes(app, "scroll pane")
